@@ -1,0 +1,59 @@
+#pragma once
+
+#include "data/Statement.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QSqlRecord>
+#include <QString>
+#include <QTime>
+
+class TDataModule1;
+
+// A query object: one statement at a time and, once opened, its whole
+// result with a row cursor. The result is read into memory when opened; the
+// tables are small and the cursor must stay valid for a run's whole life.
+//
+// Cursor rules: after open() the cursor stands on the first row (if any).
+// next() on the last row sets eof() and stays there; next() with eof() set
+// does nothing. prior() moves back one row and clears eof(); on the first
+// row it stays and clears eof().
+class Query final
+{
+public:
+    explicit Query(TDataModule1 &module) : m_module(module) {}
+    Q_DISABLE_COPY_MOVE(Query)
+
+    // Close, clear the old statement and take this one as the only one.
+    void replace(const Statement &statement);
+    // Run the statement and keep its rows. Throws DbError.
+    void open();
+    // Run a statement that yields no rows. Throws DbError.
+    void execute();
+    // Discard any open result.
+    void close();
+
+    bool isOpen() const { return m_open; }
+    const Statement &statement() const { return m_statement; }
+
+    int recordCount() const { return int(m_rows.size()); }
+    void first();
+    void next();
+    void prior();
+    bool eof() const { return m_eof; }
+    int row() const { return m_row; }
+
+    // A column of the current row by name. NULL, a missing row or an empty
+    // result read as empty text / invalid values.
+    QString text(const QString &column) const;
+    QDateTime dateTime(const QString &column) const;
+    QTime time(const QString &column) const;
+
+private:
+    TDataModule1 &m_module;
+    Statement m_statement;
+    QList<QSqlRecord> m_rows;
+    int m_row = 0;
+    bool m_eof = true;
+    bool m_open = false;
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "data/Statement.h"
+
+#include <QDateTime>
+#include <QTime>
+
+// The whole statement vocabulary of the program. Statements that differ only
+// in whitespace or in the columns they select but read the same columns
+// share one function.
+namespace Statements {
+
+// "select systitle from var" (main window load, console title tab).
+Statement selectTitle();
+// Update of the title, only in the row with id 1.
+Statement updateTitle(const QString &title);
+// All subject names, in the order the table returns them.
+Statement selectSubjectNames();
+// The test row of one subject (existence check, run window header).
+Statement selectSubject(const QString &subject);
+Statement insertSubject(const QString &subject, const QDateTime &start, const QDateTime &end);
+Statement selectSubjectTimes(const QString &subject);
+Statement updateSubjectTimes(const QString &subject, const QDateTime &start,
+                             const QDateTime &end);
+Statement deleteSubject(const QString &subject);
+// The instruction rows of one subject, unordered (existence check).
+Statement selectSounds(const QString &subject);
+// The instruction rows of one subject in ascending time of day.
+Statement selectSoundsByPlaytime(const QString &subject);
+Statement deleteSounds(const QString &subject);
+Statement insertSound(const QString &subject, const QString &filename, const QString &explain,
+                      const QTime &playtime);
+
+} // namespace Statements

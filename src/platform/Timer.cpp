@@ -1,0 +1,89 @@
+#include "platform/Timer.h"
+
+#include "platform/Clock.h"
+
+#include <QElapsedTimer>
+
+#include <algorithm>
+
+namespace {
+
+// How early to wake before a wall-clock deadline: enough to absorb the
+// kernel's slack on a long wait (about 0.1 %, capped at 100 ms), yet short
+// enough that the final wait is measured against a fresh clock reading.
+qint64 leadFor(qint64 remaining)
+{
+    return std::min<qint64>(remaining, 5 + std::min<qint64>(remaining / 500, 150));
+}
+
+} // namespace
+
+Timer::Timer(int interval, QObject *parent) : QObject(parent)
+{
+    m_timer.setTimerType(Qt::PreciseTimer);
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &Timer::wakeUp);
+    setInterval(interval);
+}
+
+void Timer::setInterval(int ms)
+{
+    ms = std::max(ms, 0);
+    if (ms == m_interval)
+        return;
+    m_interval = ms;
+    m_deadline = {};
+    start();
+}
+
+void Timer::armAt(int ms, const Clock &clock, const QDateTime &deadline)
+{
+    ms = std::max(ms, 0);
+    if (ms == m_interval)
+        return;
+    m_interval = ms;
+    m_clock = &clock;
+    m_deadline = deadline;
+    start();
+}
+
+void Timer::start()
+{
+    m_timer.stop();
+    if (m_interval == 0)
+        return;
+    if (!m_deadline.isValid()) {
+        m_timer.start(m_interval);
+        return;
+    }
+    const qint64 remaining = m_clock->now().msecsTo(m_deadline);
+    m_timer.start(int(std::max<qint64>(remaining - leadFor(remaining), 0)));
+}
+
+void Timer::wakeUp()
+{
+    if (m_deadline.isValid()) {
+        const qint64 remaining = m_clock->now().msecsTo(m_deadline);
+        if (remaining > 1) {
+            m_timer.start(int(remaining - 1));
+            return;
+        }
+        // The last millisecond: a timer cannot resolve it, a short spin can.
+        // Bounded, in case the clock stands still.
+        QElapsedTimer spin;
+        spin.start();
+        while (m_clock->now() < m_deadline && spin.elapsed() < 3) {
+        }
+        m_deadline = {};
+    }
+    tick();
+}
+
+void Timer::tick()
+{
+    const int before = m_interval;
+    emit timeout();
+    // A handler that set a new interval has restarted the timer itself.
+    if (m_interval == before && m_interval != 0 && !m_timer.isActive())
+        m_timer.start(m_interval);
+}

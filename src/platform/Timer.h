@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QDateTime>
+#include <QObject>
+#include <QTimer>
+
+class Clock;
+
+// A periodic user-interface timer whose interval doubles as its state:
+// 0 means stopped; setting the interval it already has changes nothing (a
+// running timer is not restarted); any other value restarts it.
+//
+// Always precise: Qt's default coarse timer may fire 5 % early or late.
+// For a wait that must end on a wall-clock moment, armAt() makes the first
+// tick land on that moment: a long wait would otherwise be late by the
+// kernel's timer slack, and a wall clock may be adjusted while it runs.
+class Timer final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Timer(int interval = 0, QObject *parent = nullptr);
+
+    int interval() const { return m_interval; }
+    void setInterval(int ms);
+
+    // Sets the interval as setInterval() does; when that (re)starts the
+    // timer, its first tick comes as soon as clock.now() >= deadline, the
+    // later ones every interval after it.
+    void armAt(int ms, const Clock &clock, const QDateTime &deadline);
+
+signals:
+    void timeout();
+
+private:
+    void start();
+    void wakeUp();
+    void tick();
+
+    QTimer m_timer;
+    int m_interval = 0;
+    const Clock *m_clock = nullptr;
+    QDateTime m_deadline;
+};
