@@ -1,0 +1,37 @@
+# Shared by scripts/run and scripts/test: installs what is missing and builds.
+# shellcheck shell=bash
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# Debian packages the program needs to build and run.
+packages=(
+  cmake g++ pkg-config ninja-build
+  qt6-base-dev libqt6sql6-sqlite qt6-multimedia-dev libsndfile1-dev
+  fonts-noto-cjk espeak-ng
+)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+ensure_packages() {
+  local missing=()
+  local package
+  for package in "$@"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+      missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  as_root apt-get update -qq
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+}
+
+# build DIR: configures (once) and builds the whole project in Release.
+build() {
+  local dir=$1
+  if [ ! -f "$dir/CMakeCache.txt" ]; then
+    cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release
+  fi
+  cmake --build "$dir" -j "$(nproc)"
+}
