@@ -8,6 +8,8 @@
 #include <QString>
 #include <QTime>
 
+class QSqlDatabase;
+class QSqlQuery;
 class TDataModule1;
 
 // A query object: one statement at a time and, once opened, its whole
@@ -32,6 +34,9 @@ public:
     void execute();
     // Discard any open result.
     void close();
+
+    // Runs one statement on db, outside any query object. Throws DbError.
+    static QSqlQuery run(const QSqlDatabase &db, const Statement &statement);
 
     bool isOpen() const { return m_open; }
     const Statement &statement() const { return m_statement; }

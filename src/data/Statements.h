@@ -20,8 +20,7 @@ Statement selectSubjectNames();
 Statement selectSubject(const QString &subject);
 Statement insertSubject(const QString &subject, const QDateTime &start, const QDateTime &end);
 Statement selectSubjectTimes(const QString &subject);
-Statement updateSubjectTimes(const QString &subject, const QDateTime &start,
-                             const QDateTime &end);
+Statement updateSubjectTimes(const QString &subject, const QDateTime &start, const QDateTime &end);
 Statement deleteSubject(const QString &subject);
 // The instruction rows of one subject, unordered (existence check).
 Statement selectSounds(const QString &subject);

@@ -1,0 +1,79 @@
+#include "data/Statements.h"
+
+#include "data/StoredTime.h"
+
+// Rows come back by rowid where the order matters so that an index someone
+// adds to a column cannot change which title or subject comes first.
+namespace Statements {
+
+Statement selectTitle()
+{
+    return {QStringLiteral("SELECT systitle FROM var ORDER BY rowid"), {}};
+}
+
+Statement updateTitle(const QString &title)
+{
+    return {QStringLiteral("UPDATE var SET systitle = ? WHERE id = 1"), {title}};
+}
+
+Statement selectSubjectNames()
+{
+    return {QStringLiteral("SELECT subjectname FROM test ORDER BY rowid"), {}};
+}
+
+Statement selectSubject(const QString &subject)
+{
+    return {QStringLiteral("SELECT * FROM test WHERE subjectname = ?"), {subject}};
+}
+
+Statement insertSubject(const QString &subject, const QDateTime &start, const QDateTime &end)
+{
+    return {QStringLiteral("INSERT INTO test (subjectname, starttime, endtime) VALUES (?, ?, ?)"),
+            {subject, StoredTime::fromDateTime(start), StoredTime::fromDateTime(end)}};
+}
+
+Statement selectSubjectTimes(const QString &subject)
+{
+    return {QStringLiteral("SELECT starttime, endtime FROM test WHERE subjectname = ?"), {subject}};
+}
+
+Statement updateSubjectTimes(const QString &subject, const QDateTime &start, const QDateTime &end)
+{
+    return {QStringLiteral("UPDATE test SET starttime = ?, endtime = ? WHERE subjectname = ?"),
+            {StoredTime::fromDateTime(start), StoredTime::fromDateTime(end), subject}};
+}
+
+Statement deleteSubject(const QString &subject)
+{
+    return {QStringLiteral("DELETE FROM test WHERE subjectname = ?"), {subject}};
+}
+
+Statement selectSounds(const QString &subject)
+{
+    return {QStringLiteral("SELECT * FROM sound WHERE subjectname = ?"), {subject}};
+}
+
+Statement selectSoundsByPlaytime(const QString &subject)
+{
+    // time() reads every stored form (a date part, milliseconds, 'T') as its
+    // time of day; rowid keeps instructions at the same second in the order
+    // they were saved.
+    return {
+        QStringLiteral("SELECT * FROM sound WHERE subjectname = ? ORDER BY time(playtime), rowid"),
+        {subject}};
+}
+
+Statement deleteSounds(const QString &subject)
+{
+    return {QStringLiteral("DELETE FROM sound WHERE subjectname = ?"), {subject}};
+}
+
+Statement insertSound(const QString &subject, const QString &filename, const QString &explain,
+                      const QTime &playtime)
+{
+    return {QStringLiteral(
+                "INSERT INTO sound (subjectname, filename, explain, playtime) VALUES (?, ?, ?, ?)"),
+            {subject, filename, explain, StoredTime::fromTime(playtime)}};
+}
+
+} // namespace Statements

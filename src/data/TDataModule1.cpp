@@ -1,0 +1,90 @@
+#include "data/TDataModule1.h"
+
+#include "data/DbError.h"
+
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QUrl>
+#include <atomic>
+
+namespace {
+
+QString uniqueConnectionName()
+{
+    static std::atomic<int> count = 0;
+    return QStringLiteral("TDataModule1-%1").arg(++count);
+}
+
+void run(const QSqlDatabase &db, const QString &sql)
+{
+    Query::run(db, {sql, {}});
+}
+
+// Failing to roll back leaves nothing more to undo; the caller reports the
+// failure that led here.
+void rollback(const QSqlDatabase &db)
+{
+    QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+}
+
+} // namespace
+
+TDataModule1::TDataModule1(QString path)
+    : m_path(std::move(path)), m_connectionName(uniqueConnectionName())
+{
+    QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+}
+
+TDataModule1::~TDataModule1()
+{
+    QSqlDatabase::database(m_connectionName, false).close();
+    QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+bool TDataModule1::isConnected() const
+{
+    return QSqlDatabase::database(m_connectionName, false).isOpen();
+}
+
+QSqlDatabase TDataModule1::connection()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    if (db.isOpen())
+        return db;
+
+    // mode=rw makes a missing file an error instead of a new empty database;
+    // QUrl builds the URI because a '#' or '?' in a folder name would
+    // otherwise end the path. The busy timeout lets a statement wait for
+    // another writer instead of failing at once.
+    const QString absolute = QFileInfo(m_path).absoluteFilePath();
+    db.setDatabaseName(QUrl::fromLocalFile(absolute).toString(QUrl::FullyEncoded) +
+                       QStringLiteral("?mode=rw"));
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!db.open())
+        throw DbError::fromSql(db.lastError(), m_path);
+
+    // Any file opens; only reading it shows whether it is a database.
+    try {
+        run(db, QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    } catch (const DbError &error) {
+        db.close();
+        throw DbError(m_path + QStringLiteral(": ") + error.text());
+    }
+    return db;
+}
+
+void TDataModule1::transaction(const std::function<void()> &work)
+{
+    const QSqlDatabase db = connection();
+    // IMMEDIATE takes the write lock up front, so a concurrent writer makes
+    // this wait (busy timeout) instead of failing half-way through the work.
+    run(db, QStringLiteral("BEGIN IMMEDIATE"));
+    try {
+        work();
+        run(db, QStringLiteral("COMMIT"));
+    } catch (...) {
+        rollback(db);
+        throw;
+    }
+}

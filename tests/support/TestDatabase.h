@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QTemporaryDir>
+#include <QTime>
+#include <QVariantList>
+
+// A real database file in a temporary folder, laid out as the program finds
+// it: <dir>/data/asdf.mdb. A test may make dir() the working directory and
+// use TDataModule1's default path. Rows go in as raw text, so a test can
+// also store forms the program itself never writes. Failures abort the test
+// program (qFatal): a broken fixture must not pass for a finding.
+class TestDatabase final
+{
+public:
+    enum class Content
+    {
+        Tables,
+        Nothing
+    };
+
+    explicit TestDatabase(const QString &title = QStringLiteral("Tessivox"),
+                          Content content = Content::Tables);
+    ~TestDatabase();
+    Q_DISABLE_COPY_MOVE(TestDatabase)
+
+    QString dir() const { return m_dir.path(); }
+    QString path() const { return m_path; }
+
+    void exec(const QString &sql, const QVariantList &values = {});
+    // The rows of a query, each column as text (NULL as a null QString).
+    QList<QStringList> rows(const QString &sql, const QVariantList &values = {});
+
+    void addTitle(int id, const QString &title);
+    void addSubject(const QString &subject, const QString &start, const QString &end);
+    void addSubject(const QString &subject, const QDateTime &start, const QDateTime &end);
+    void addSound(const QString &subject, const QString &filename, const QString &explain,
+                  const QString &playtime);
+    void addSound(const QString &subject, const QString &filename, const QString &explain,
+                  const QTime &playtime);
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+    QString m_connectionName;
+};

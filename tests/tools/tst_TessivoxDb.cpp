@@ -1,0 +1,164 @@
+#include "data/Statements.h"
+#include "data/TDataModule1.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <sndfile.h>
+
+namespace {
+
+const QString Tools = qEnvironmentVariable("TESSIVOX_TEST_TOOLS");
+
+struct Result
+{
+    int exitCode;
+    QString err;
+};
+
+Result runTool(const QStringList &arguments, const QString &workingDirectory = {},
+               const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+{
+    QProcess process;
+    process.setWorkingDirectory(workingDirectory);
+    process.setProcessEnvironment(environment);
+    process.start(Tools + "/tessivox-db", arguments);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return {-1, process.errorString()};
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
+}
+
+QByteArray contentsOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+Query &open(TDataModule1 &module, const Statement &statement)
+{
+    module.ADOQuery6.replace(statement);
+    module.ADOQuery6.open();
+    return module.ADOQuery6;
+}
+
+} // namespace
+
+class tst_TessivoxDb : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        QVERIFY2(QFile::exists(Tools + "/tessivox-db"), "TESSIVOX_TEST_TOOLS names no tool folder");
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+    }
+
+    void usageErrors_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("nothing") << QStringList();
+        QTest::newRow("unknown command") << QStringList{"drop", "x.mdb"};
+        QTest::newRow("create without path") << QStringList{"create"};
+        QTest::newRow("demo without path") << QStringList{"demo"};
+        QTest::newRow("extra argument") << QStringList{"create", "a.mdb", "b.mdb"};
+    }
+    void usageErrors()
+    {
+        QFETCH(QStringList, arguments);
+        const Result result = runTool(arguments, m_dir->path());
+        QCOMPARE(result.exitCode, 2);
+        QVERIFY2(result.err.startsWith("Usage:"), qPrintable(result.err));
+        QVERIFY(QDir(m_dir->path()).isEmpty());
+    }
+
+    void createMakesFoldersAndTitle()
+    {
+        const QString path = m_dir->filePath("a/b/asdf.mdb");
+        QCOMPARE(runTool({"create", path}).exitCode, 0);
+        // Nothing of the staging is left beside the database.
+        QCOMPARE(QDir(m_dir->filePath("a/b")).entryList(QDir::Files), QStringList{"asdf.mdb"});
+        TDataModule1 module(path);
+        QCOMPARE(open(module, Statements::selectTitle()).text("systitle"),
+                 QStringLiteral("Tessivox 考场语音指令系统"));
+    }
+
+    void createRefusesExistingFile_data()
+    {
+        QTest::addColumn<bool>("database");
+        QTest::newRow("a database") << true;
+        QTest::newRow("any other file") << false;
+    }
+    void createRefusesExistingFile()
+    {
+        QFETCH(bool, database);
+        const QString path = m_dir->filePath("existing.mdb");
+        QFile file(path);
+        QVERIFY(database ? runTool({"create", path}).exitCode == 0
+                         : file.open(QIODevice::WriteOnly) && file.write("precious") > 0);
+        file.close();
+        const QByteArray before = contentsOf(path);
+        const Result result = runTool({"create", path});
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.err.contains(path), qPrintable(result.err));
+        QCOMPARE(contentsOf(path), before);
+    }
+
+    void demoRefusesMissingDatabase()
+    {
+        const QString path = m_dir->filePath("absent.mdb");
+        const Result result = runTool({"demo", path});
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.err.contains(path), qPrintable(result.err));
+        QVERIFY(!QFile::exists(path));
+    }
+
+    void demoAddsInstructionsAhead_data()
+    {
+        QTest::addColumn<bool>("withSpeech");
+        QTest::newRow("spoken where espeak-ng is found") << true;
+        QTest::newRow("tones without espeak-ng") << false;
+    }
+    void demoAddsInstructionsAhead()
+    {
+        QFETCH(bool, withSpeech);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (!withSpeech)
+            environment.insert("PATH", m_dir->path());
+        const QString path = m_dir->filePath("asdf.mdb");
+        QCOMPARE(runTool({"create", path}).exitCode, 0);
+        // A second run replaces the instructions instead of adding a subject.
+        for (int run = 0; run < 2; ++run) {
+            const QTime before = QTime::currentTime();
+            const Result result = runTool({"demo", path}, {}, environment);
+            QVERIFY2(result.exitCode == 0, qPrintable(result.err));
+
+            TDataModule1 module(path);
+            QCOMPARE(open(module, Statements::selectSubjectNames()).recordCount(), 1);
+            const QString subject = module.ADOQuery6.text("subjectname");
+            Query &query = open(module, Statements::selectSoundsByPlaytime(subject));
+            QCOMPARE(query.recordCount(), 3);
+            for (int minute = 1; !query.eof(); ++minute, query.next()) {
+                // On the clock face, so that a demo made just before midnight counts.
+                const int ahead = (before.secsTo(query.time("playtime")) + 86400) % 86400;
+                QVERIFY2(qAbs(ahead - 60 * minute) <= 2, qPrintable(QString::number(ahead)));
+                SF_INFO info{};
+                const QString wav = Tools + "/sound/" + query.text("filename");
+                SNDFILE *sound = sf_open(QFile::encodeName(wav).constData(), SFM_READ, &info);
+                QVERIFY2(sound && info.frames > 0, qPrintable(wav));
+                sf_close(sound);
+                if (!withSpeech)
+                    QCOMPARE(info.samplerate, 16000);
+            }
+        }
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+QTEST_GUILESS_MAIN(tst_TessivoxDb)
+#include "tst_TessivoxDb.moc"

@@ -1,0 +1,159 @@
+#include "DatabaseTool.h"
+
+#include "DemoSounds.h"
+#include "data/DbError.h"
+#include "data/Schema.h"
+#include "data/Statements.h"
+#include "data/StoredTime.h"
+#include "data/TDataModule1.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QScopeGuard>
+#include <QSqlDatabase>
+#include <QTemporaryFile>
+
+namespace {
+
+const QString DefaultTitle = QStringLiteral("Tessivox 考场语音指令系统");
+const QString DemoSubject = QStringLiteral("演示科目");
+
+struct DemoInstruction
+{
+    QString fileName;
+    QString explain;
+    int secondsAhead;
+    double toneHz;
+};
+
+const QList<DemoInstruction> &demoInstructions()
+{
+    static const QList<DemoInstruction> instructions{
+        {QStringLiteral("demo-1.wav"), QStringLiteral("考生请注意：请将手机关机，放在指定位置。"),
+         60, 440.0},
+        {QStringLiteral("demo-2.wav"), QStringLiteral("现在分发试卷，请先填写姓名和准考证号。"),
+         120, 587.33},
+        {QStringLiteral("demo-3.wav"), QStringLiteral("考试开始，请考生开始答题。"), 180, 783.99},
+    };
+    return instructions;
+}
+
+void buildDatabase(const QString &file)
+{
+    const QString name = QStringLiteral("tessivox-db-create");
+    const auto remove = qScopeGuard([&] { QSqlDatabase::removeDatabase(name); });
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    db.setDatabaseName(file);
+    if (!db.open())
+        throw DbError::fromSql(db.lastError(), file);
+    Schema::createSchema(db, DefaultTitle);
+    db.close();
+}
+
+void runStatement(Query &query, const Statement &statement)
+{
+    query.replace(statement);
+    query.execute();
+}
+
+} // namespace
+
+int DatabaseTool::run(const QStringList &arguments)
+{
+    if (arguments.size() != 2)
+        return usage();
+    const QString &command = arguments.at(0);
+    try {
+        if (command == QLatin1String("create"))
+            return create(arguments.at(1));
+        if (command == QLatin1String("demo"))
+            return demo(arguments.at(1));
+    } catch (const std::exception &error) {
+        return fail(QString::fromStdString(error.what()));
+    }
+    return usage();
+}
+
+int DatabaseTool::create(const QString &path)
+{
+    const QFileInfo target(path);
+    if (target.exists() || target.isSymLink())
+        return fail(path + QStringLiteral(" already exists; it was left untouched."));
+    if (!QDir().mkpath(target.absolutePath()))
+        return fail(target.absolutePath() + QStringLiteral(": cannot create the folder"));
+
+    // The tables are built in a file beside the target and renamed into place
+    // when complete, so an interruption never leaves half a database at path.
+    QTemporaryFile staging(target.absoluteFilePath() + QStringLiteral(".XXXXXX"));
+    if (!staging.open())
+        return fail(staging.fileTemplate() + QStringLiteral(": ") + staging.errorString());
+    const QString stagingPath = staging.fileName();
+    staging.close();
+    buildDatabase(stagingPath);
+    // A temporary file is private to its owner; a database is not.
+    QFile::setPermissions(stagingPath, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
+                                           QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther);
+    // Unlike a plain rename, this one never replaces a file that appeared
+    // at path in the meantime.
+    if (!QFile::rename(stagingPath, target.absoluteFilePath()))
+        return fail(path + QStringLiteral(": cannot create the file (it appeared meanwhile or "
+                                          "the folder refuses it)"));
+    m_out << "Created " << path << "\n";
+    return 0;
+}
+
+int DatabaseTool::demo(const QString &path)
+{
+    TDataModule1 module(path);
+    // Refuse a missing or broken database before any sound is written.
+    module.connection();
+
+    DemoSounds sounds(QCoreApplication::applicationDirPath() + QStringLiteral("/sound"));
+    for (const DemoInstruction &instruction : demoInstructions())
+        sounds.write(instruction.fileName, instruction.explain, instruction.toneHz);
+
+    QDateTime now = QDateTime::currentDateTime();
+    now.setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
+    QStringList times;
+    module.transaction([&] {
+        Query &query = module.ADOQuery1;
+        query.replace(Statements::selectSubject(DemoSubject));
+        query.open();
+        if (query.recordCount() > 0) {
+            runStatement(query,
+                         Statements::updateSubjectTimes(DemoSubject, now, now.addSecs(7200)));
+            runStatement(query, Statements::deleteSounds(DemoSubject));
+        } else {
+            runStatement(query, Statements::insertSubject(DemoSubject, now, now.addSecs(7200)));
+        }
+        for (const DemoInstruction &instruction : demoInstructions()) {
+            const QTime playtime = now.addSecs(instruction.secondsAhead).time();
+            runStatement(query, Statements::insertSound(DemoSubject, instruction.fileName,
+                                                        instruction.explain, playtime));
+            times.append(StoredTime::fromTime(playtime));
+        }
+    });
+
+    m_out << "Demo subject \"" << DemoSubject << "\" in " << path << ": instructions at "
+          << times.join(QStringLiteral(", ")) << "\n"
+          << "Sound files ("
+          << (sounds.spoken() ? "spoken by espeak-ng" : "tones; espeak-ng is not available")
+          << ") in " << sounds.folder() << "\n";
+    return 0;
+}
+
+int DatabaseTool::usage()
+{
+    m_err << "Usage: tessivox-db create PATH   create a new exam database at PATH\n"
+             "       tessivox-db demo PATH     add a demo subject to the database at PATH,\n"
+             "                                 its instructions one, two and three minutes "
+             "from now\n";
+    return 2;
+}
+
+int DatabaseTool::fail(const QString &text)
+{
+    m_err << "tessivox-db: " << text << "\n";
+    return 1;
+}

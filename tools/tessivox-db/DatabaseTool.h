@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QStringList>
+#include <QTextStream>
+
+// The commands of tessivox-db. run() returns the process exit code: 0 done,
+// 1 refused or failed (the reason on the error stream), 2 bad arguments.
+class DatabaseTool final
+{
+public:
+    DatabaseTool(QTextStream &out, QTextStream &err) : m_out(out), m_err(err) {}
+    Q_DISABLE_COPY_MOVE(DatabaseTool)
+
+    // The arguments after the program name.
+    int run(const QStringList &arguments);
+
+private:
+    int create(const QString &path);
+    int demo(const QString &path);
+    int usage();
+    int fail(const QString &text);
+
+    QTextStream &m_out;
+    QTextStream &m_err;
+};
