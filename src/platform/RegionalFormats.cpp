@@ -16,8 +16,7 @@ QString withoutTimeZone(QString format)
 RegionalFormats::RegionalFormats(const QLocale &locale)
     : m_locale(locale), m_dateFormat(locale.dateFormat(QLocale::ShortFormat)),
       m_timeFormat(withoutTimeZone(locale.timeFormat(QLocale::LongFormat)))
-{
-}
+{}
 
 QString RegionalFormats::shortDate(const QDate &date) const
 {
@@ -31,6 +30,8 @@ QString RegionalFormats::longTime(const QTime &time) const
 
 QString RegionalFormats::dateTime(const QDateTime &value) const
 {
+    if (!value.isValid())
+        return {};
     const QTime time = value.time();
     const QString date = shortDate(value.date());
     if (time.hour() == 0 && time.minute() == 0 && time.second() == 0)

@@ -81,9 +81,9 @@ void Timer::wakeUp()
 
 void Timer::tick()
 {
-    const int before = m_interval;
-    emit timeout();
-    // A handler that set a new interval has restarted the timer itself.
-    if (m_interval == before && m_interval != 0 && !m_timer.isActive())
+    // Re-armed before the handlers run: one that sets a new interval
+    // restarts it again, and one that fails does not stop it.
+    if (m_interval != 0)
         m_timer.start(m_interval);
+    emit timeout();
 }

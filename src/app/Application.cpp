@@ -1,0 +1,35 @@
+#include "app/Application.h"
+
+#include "app/ErrorHandler.h"
+
+#include <QFont>
+#include <QFontDatabase>
+
+Application::Application(int &argc, char **argv) : QApplication(argc, argv)
+{
+    setApplicationName(QStringLiteral("Tessivox"));
+    setApplicationDisplayName(QStringLiteral("Tessivox"));
+    // Every window is a top-level window of its own; only the main window
+    // ends the program.
+    setQuitOnLastWindowClosed(false);
+    // Without an explicit Simplified Chinese face, Chinese text falls back
+    // to a Japanese one under most locales.
+    const QStringList families = QFontDatabase::families();
+    for (const char *family : {"Noto Sans CJK SC", "Microsoft YaHei", "SimSun"}) {
+        if (families.contains(QLatin1String(family))) {
+            QFont face = font();
+            face.setFamily(QString::fromLatin1(family));
+            setFont(face);
+            break;
+        }
+    }
+}
+
+bool Application::notify(QObject *receiver, QEvent *event)
+{
+    if (!m_errors)
+        return QApplication::notify(receiver, event);
+    bool result = false;
+    m_errors->guard([&] { result = QApplication::notify(receiver, event); });
+    return result;
+}

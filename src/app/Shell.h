@@ -1,0 +1,58 @@
+#pragma once
+
+#include "app/ErrorHandler.h"
+
+#include <QObject>
+#include <QPointer>
+
+class QWidget;
+class TDataModule1;
+class TFrm_config;
+class TFrm_main;
+class TFrm_sa;
+class TFrm_Subject;
+class TFrm_validate;
+struct Platform;
+
+// What every window reaches: the platform, the data module, the error
+// handler and one reference per window that always names the instance
+// created last.
+class Shell final : public QObject
+{
+    Q_OBJECT
+
+public:
+    Shell(Platform &platform, TDataModule1 &data);
+    ~Shell() override;
+    Q_DISABLE_COPY_MOVE(Shell)
+
+    Platform &platform;
+    TDataModule1 &data;
+    ErrorHandler errors;
+
+    QPointer<TFrm_main> Frm_main;
+    QPointer<TFrm_validate> Frm_validate;
+    QPointer<TFrm_sa> Frm_sa;
+    QPointer<TFrm_config> Frm_config;
+    QPointer<TFrm_Subject> Frm_Subject;
+
+    // Builds a window, stores it in its reference and only then runs its
+    // creation handler, so the handler can already be reached through the
+    // reference. A failing creation handler is reported; the window stays.
+    template <typename Window> Window *create(QPointer<Window> &reference)
+    {
+        auto *window = new Window(*this);
+        reference = window;
+        errors.guard([window] { window->FormCreate(); });
+        return window;
+    }
+
+    // Destroys the window once the current event has been handled, so the
+    // handler that asks may go on using it.
+    void release(QWidget *window);
+    // Ends the program's message loop.
+    void terminate();
+
+signals:
+    void terminated();
+};

@@ -1,0 +1,47 @@
+#include "app/Startup.h"
+
+#include "app/Application.h"
+#include "app/Shell.h"
+#include "data/TDataModule1.h"
+#include "platform/Clock.h"
+#include "platform/Platform.h"
+#include "platform/QtSoundOutputs.h"
+#include "platform/RegionalFormats.h"
+#include "platform/SystemClockSetter.h"
+#include "platform/widgets/QtFileDialog.h"
+#include "platform/widgets/QtMessageBoxes.h"
+#include "run/TMediaPlayer.h"
+#include "ui/main/TFrm_main.h"
+
+int runTessivox(int argc, char **argv)
+{
+    Application app(argc, argv);
+
+    SystemClock clock;
+    SystemClockSetter clockSetter;
+    QtMessageBoxes messageBoxes;
+    QtFileDialog fileDialog;
+    QtSoundOutputs soundOutputs;
+    const RegionalFormats formats;
+    Platform platform{clock,
+                      clockSetter,
+                      messageBoxes,
+                      fileDialog,
+                      soundOutputs,
+                      formats,
+                      [] { return std::make_unique<TMediaPlayer>(); },
+                      QCoreApplication::applicationDirPath()};
+
+    TDataModule1 data;
+    Shell shell(platform, data);
+    app.setErrorHandler(&shell.errors);
+    QObject::connect(&shell, &Shell::terminated, &app, &QCoreApplication::quit);
+
+    TFrm_main *main = shell.create(shell.Frm_main);
+    main->centreOnScreen();
+    main->show();
+    main->activateWindow();
+    const int code = app.exec();
+    app.setErrorHandler(nullptr);
+    return code;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+class Clock;
+class ClockSetter;
+class FileDialog;
+class MediaPlayer;
+class MessageBoxes;
+class RegionalFormats;
+class SoundOutputs;
+
+// Everything the windows take from the platform, handed in at start-up.
+struct Platform
+{
+    Clock &clock;
+    ClockSetter &clockSetter;
+    MessageBoxes &messageBoxes;
+    FileDialog &fileDialog;
+    SoundOutputs &soundOutputs;
+    const RegionalFormats &formats;
+    std::function<std::unique_ptr<MediaPlayer>()> makeMediaPlayer;
+    // The folder of the program's executable; sound files lie in its
+    // "sound" subfolder, whatever the working directory.
+    QString programFolder;
+
+    QString soundPath(const QString &filename) const
+    {
+        return programFolder + QStringLiteral("/sound/") + filename;
+    }
+};

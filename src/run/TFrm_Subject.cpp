@@ -1,0 +1,151 @@
+#include "run/TFrm_Subject.h"
+
+#include "data/Statements.h"
+#include "data/TDataModule1.h"
+#include "platform/Clock.h"
+#include "platform/MessageBoxes.h"
+#include "platform/Platform.h"
+#include "platform/RegionalFormats.h"
+#include "platform/SoundOutputs.h"
+#include "platform/Timer.h"
+#include "ui/common/InstructionList.h"
+#include "ui/main/TFrm_main.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+namespace {
+
+constexpr int PlayListHeight = 120;
+
+QLabel *label(QWidget *parent, const QString &text, int x, int y, int width = 90)
+{
+    auto *result = new QLabel(text, parent);
+    result->setGeometry(x, y, width, 20);
+    return result;
+}
+
+QLabel *holder(QWidget *parent)
+{
+    auto *result = new QLabel(parent);
+    result->hide();
+    return result;
+}
+
+} // namespace
+
+TFrm_Subject::TFrm_Subject(Shell &shell)
+    : Form(shell, QStringLiteral("开始运行程序...."), QSize(431, 362)),
+      GroupBox1(new QGroupBox(QStringLiteral("考试信息"), this)),
+      Lbl_Sub(label(GroupBox1, QStringLiteral("科目："), 16, 24)),
+      Lbl_Name(label(GroupBox1, QString(), 130, 24, 270)),
+      Lbl_Start(label(GroupBox1, QStringLiteral("开始时间："), 16, 52)),
+      Lbl_Starttime(label(GroupBox1, QString(), 130, 52, 270)),
+      Lbl_End(label(GroupBox1, QStringLiteral("结束时间："), 16, 80)),
+      Lbl_Endtime(label(GroupBox1, QString(), 130, 80, 270)),
+      Lbl_Systemtime(label(GroupBox1, QStringLiteral("计算机系统时间："), 16, 108, 114)),
+      Label1(label(GroupBox1, QString(), 130, 108, 270)),
+      Label3(label(GroupBox1, QStringLiteral("播放语音说明："), 16, 140, 120)),
+      edittime(new QLineEdit(GroupBox1)), Memo_content(new QPlainTextEdit(GroupBox1)),
+      Fbtn_quit(new QPushButton(QStringLiteral("停止运行"), this)),
+      FlatButton1(new QPushButton(QStringLiteral("查看播放列表"), this)),
+      ListView1(new QTreeWidget(this)), Label4(holder(this)), label6(holder(this)),
+      Label5(holder(this)), Timer1(new Timer(0, this)), Timer2(new Timer(1000, this)),
+      Timer3(new Timer(0, this))
+{
+    GroupBox1->setGeometry(8, 4, 415, 302);
+    edittime->setGeometry(16, 164, 383, 24);
+    Memo_content->setGeometry(16, 194, 383, 94);
+    Memo_content->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    auto *rule = new QFrame(this);
+    rule->setFrameShape(QFrame::HLine);
+    rule->setFrameShadow(QFrame::Sunken);
+    rule->setGeometry(8, 314, 415, 2);
+    Fbtn_quit->setGeometry(230, 326, 85, 27);
+    FlatButton1->setGeometry(325, 326, 96, 27);
+    ListView1->setGeometry(8, 366, 415, 110);
+    InstructionList::setUp(ListView1, {QStringLiteral("播放文件"), QStringLiteral("播放说明"),
+                                       QStringLiteral("播放时间")});
+    ListView1->hide();
+
+    on(Timer2, &Timer::timeout, &TFrm_Subject::Timer2Timer);
+    on(FlatButton1, &QPushButton::clicked, &TFrm_Subject::FlatButton1Click);
+    on(Fbtn_quit, &QPushButton::clicked, &TFrm_Subject::Fbtn_quitClick);
+}
+
+TFrm_Subject::~TFrm_Subject() = default;
+
+void TFrm_Subject::FormCreate()
+{
+    const Platform &platform = m_shell.platform;
+    // First, before any message: closing a message box reactivates the main
+    // window, whose reload empties the subject box.
+    m_subject = m_shell.Frm_main->ComboBox1->currentText();
+    if (platform.soundOutputs.count() <= 0)
+        platform.messageBoxes.inform(this,
+                                     QStringLiteral("声音控制器不正确，程序可能无法正常运行 !"));
+    showClock();
+    Lbl_Name->setText(m_subject);
+
+    TDataModule1 &data = m_shell.data;
+    data.ADOQuery10.replace(Statements::selectSubject(m_subject));
+    data.ADOQuery10.open();
+    Lbl_Starttime->setText(platform.formats.dateTime(data.ADOQuery10.dateTime("starttime")));
+    Lbl_Endtime->setText(platform.formats.dateTime(data.ADOQuery10.dateTime("endtime")));
+
+    data.ADOQuery6.replace(Statements::selectSoundsByPlaytime(m_subject));
+    data.ADOQuery6.open();
+    InstructionList::fill(ListView1, data.ADOQuery6, platform.formats);
+
+    data.ADOQuery10.replace(Statements::selectSoundsByPlaytime(m_subject));
+    data.ADOQuery10.open();
+    if (data.ADOQuery10.recordCount() == 0)
+        platform.messageBoxes.inform(this, QStringLiteral("没有要播放的文件"));
+}
+
+void TFrm_Subject::Timer2Timer()
+{
+    showClock();
+}
+
+void TFrm_Subject::showClock()
+{
+    Label1->setText(m_shell.platform.formats.dateTime(m_shell.platform.clock.now()));
+}
+
+void TFrm_Subject::FlatButton1Click()
+{
+    const bool shown = !ListView1->isHidden();
+    ListView1->setVisible(!shown);
+    growBy(shown ? -PlayListHeight : PlayListHeight);
+}
+
+void TFrm_Subject::Fbtn_quitClick()
+{
+    const MessageBoxes::Answer answer = m_shell.platform.messageBoxes.show(
+        this, QStringLiteral("确定停止运行吗？"), QStringLiteral("提示"),
+        MessageBoxes::Buttons::OkCancel, MessageBoxes::Icon::None);
+    if (answer == MessageBoxes::Answer::Ok)
+        endRun();
+}
+
+void TFrm_Subject::FormClose()
+{
+    endRun();
+}
+
+void TFrm_Subject::endRun()
+{
+    TFrm_main *main = m_shell.Frm_main;
+    main->setEnabled(true);
+    Timer1->setInterval(0);
+    Timer2->setInterval(0);
+    main->setVisible(true);
+    m_shell.release(this);
+}

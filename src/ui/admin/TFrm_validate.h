@@ -1,0 +1,31 @@
+#pragma once
+
+#include "app/Form.h"
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The administrator password gate between the main window and the console.
+class TFrm_validate final : public Form
+{
+    Q_OBJECT
+
+public:
+    static constexpr auto Password = "50716283941";
+
+    explicit TFrm_validate(Shell &shell);
+
+    void Fbtn_okClick();
+    void Fbtn_quitClick();
+
+    QGroupBox *GroupBox1;
+    QLabel *Label1;
+    QLineEdit *MaskEdit1;
+    QPushButton *Fbtn_ok;
+    QPushButton *Fbtn_quit;
+
+protected:
+    void FormClose() override;
+};

@@ -1,0 +1,196 @@
+#include "ui/main/TFrm_main.h"
+
+#include "data/Statements.h"
+#include "data/TDataModule1.h"
+#include "platform/Clock.h"
+#include "platform/ClockSetter.h"
+#include "platform/MessageBoxes.h"
+#include "platform/Platform.h"
+#include "platform/RegionalFormats.h"
+#include "platform/Timer.h"
+#include "run/TFrm_Subject.h"
+#include "ui/admin/TFrm_validate.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimeEdit>
+
+namespace {
+
+constexpr int ClockRowHeight = 60;
+
+QPushButton *button(QWidget *parent, const QString &caption, int x, int y)
+{
+    auto *result = new QPushButton(caption, parent);
+    result->setGeometry(x, y, 75, 25);
+    return result;
+}
+
+QLabel *label(QWidget *parent, const QString &text, int x, int y, int width)
+{
+    auto *result = new QLabel(text, parent);
+    result->setGeometry(x, y, width, 20);
+    return result;
+}
+
+} // namespace
+
+TFrm_main::TFrm_main(Shell &shell)
+    : Form(shell, QStringLiteral("Tessivox"), QSize(405, 200)), GroupBox1(new QGroupBox(this)),
+      Lbl_title(new QLabel(QStringLiteral("title"), GroupBox1)),
+      Label1(label(GroupBox1, QStringLiteral("请选择考试科目："), 40, 74, 110)),
+      ComboBox1(new QComboBox(GroupBox1)),
+      Label3(label(GroupBox1, QStringLiteral("系统时间："), 40, 114, 110)),
+      Label2(label(GroupBox1, QStringLiteral("time"), 150, 114, 201)),
+      FBtn_ok(button(this, QStringLiteral("确定"), 26, 170)),
+      FlatButton2(button(this, QStringLiteral("设置时间"), 119, 170)),
+      FBtn_sa(button(this, QStringLiteral("管理员"), 212, 170)),
+      FBtn_quit(button(this, QStringLiteral("退出"), 305, 170)), Bevel1(new QFrame(this)),
+      DateTimePicker1(new QDateEdit(this)), DateTimePicker2(new QTimeEdit(this)),
+      FlatButton1(button(this, QStringLiteral("设置"), 300, 224)), Timer1(new Timer(1000, this))
+{
+    GroupBox1->setGeometry(8, 4, 389, 156);
+    Lbl_title->setGeometry(18, 20, 353, 36);
+    Lbl_title->setAlignment(Qt::AlignCenter);
+    QFont titleFont = Lbl_title->font();
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.6);
+    titleFont.setBold(true);
+    Lbl_title->setFont(titleFont);
+    ComboBox1->setGeometry(150, 70, 200, 25);
+    ComboBox1->setEditable(false);
+
+    Bevel1->setFrameShape(QFrame::HLine);
+    Bevel1->setFrameShadow(QFrame::Sunken);
+    Bevel1->setGeometry(8, 208, 389, 2);
+    const RegionalFormats &formats = m_shell.platform.formats;
+    DateTimePicker1->setGeometry(20, 224, 130, 25);
+    DateTimePicker1->setDisplayFormat(formats.shortDateFormat());
+    DateTimePicker1->setCalendarPopup(true);
+    DateTimePicker1->hide();
+    DateTimePicker2->setGeometry(160, 224, 120, 25);
+    DateTimePicker2->setDisplayFormat(formats.longTimeFormat());
+    DateTimePicker2->hide();
+
+    on(Timer1, &Timer::timeout, &TFrm_main::Timer1Timer);
+    on(FBtn_ok, &QPushButton::clicked, &TFrm_main::FBtn_okClick);
+    on(FBtn_sa, &QPushButton::clicked, &TFrm_main::FBtn_saClick);
+    on(FBtn_quit, &QPushButton::clicked, &TFrm_main::FBtn_quitClick);
+    on(FlatButton2, &QPushButton::clicked, &TFrm_main::FlatButton2Click);
+    on(FlatButton1, &QPushButton::clicked, &TFrm_main::FlatButton1Click);
+}
+
+void TFrm_main::FormCreate()
+{
+    ComboBox1->clear();
+    showClock();
+    TDataModule1 &data = m_shell.data;
+    try {
+        data.ADOQuery1.replace(Statements::selectTitle());
+        data.ADOQuery1.open();
+        data.ADOQuery1.first();
+        Lbl_title->setText(data.ADOQuery1.text(QStringLiteral("systitle")));
+
+        data.ADOQuery9.replace(Statements::selectSubjectNames());
+        data.ADOQuery9.open();
+        const int count = data.ADOQuery9.recordCount();
+        for (int i = 0; i < count; ++i) {
+            ComboBox1->addItem(data.ADOQuery9.text(QStringLiteral("subjectname")));
+            data.ADOQuery9.next();
+        }
+        ComboBox1->setCurrentIndex(-1);
+    } catch (...) {
+        m_skipNextActivation = true;
+        throw;
+    }
+}
+
+void TFrm_main::changeEvent(QEvent *event)
+{
+    Form::changeEvent(event);
+    if (event->type() != QEvent::ActivationChange || !isActiveWindow())
+        return;
+    if (std::exchange(m_skipNextActivation, false))
+        return;
+    m_shell.errors.guard([this] { FormCreate(); });
+}
+
+void TFrm_main::Timer1Timer()
+{
+    showClock();
+}
+
+void TFrm_main::showClock()
+{
+    Label2->setText(m_shell.platform.formats.dateTime(m_shell.platform.clock.now()));
+}
+
+void TFrm_main::FBtn_okClick()
+{
+    if (ComboBox1->currentText().isEmpty()) {
+        m_shell.platform.messageBoxes.inform(this, QStringLiteral("请选择考试科目!"));
+        return;
+    }
+    TFrm_Subject *run = m_shell.create(m_shell.Frm_Subject);
+    setEnabled(false);
+    hide();
+    run->centreOnScreen();
+    run->show();
+    run->activateWindow();
+}
+
+void TFrm_main::FBtn_saClick()
+{
+    TFrm_validate *gate = m_shell.create(m_shell.Frm_validate);
+    setEnabled(false);
+    gate->centreOn(this);
+    gate->show();
+    gate->activateWindow();
+}
+
+void TFrm_main::FBtn_quitClick()
+{
+    m_shell.terminate();
+}
+
+void TFrm_main::FormClose()
+{
+    m_shell.terminate();
+}
+
+void TFrm_main::FlatButton2Click()
+{
+    setClockRowShown(DateTimePicker1->isHidden());
+}
+
+void TFrm_main::setClockRowShown(bool shown)
+{
+    // The explicit hidden state, not isVisible(): the row keeps its state
+    // while the whole window is hidden during a run.
+    if (shown == !DateTimePicker1->isHidden())
+        return;
+    if (shown) {
+        const QDateTime now = m_shell.platform.clock.now();
+        DateTimePicker1->setDate(now.date());
+        DateTimePicker2->setTime(now.time());
+    }
+    DateTimePicker1->setVisible(shown);
+    DateTimePicker2->setVisible(shown);
+    FlatButton1->setVisible(shown);
+    growBy(shown ? ClockRowHeight : -ClockRowHeight);
+}
+
+void TFrm_main::FlatButton1Click()
+{
+    const QDateTime value(DateTimePicker1->date(), DateTimePicker2->time());
+    const ClockSetter::Outcome outcome = m_shell.platform.clockSetter.setLocalTime(value);
+    // Reporting success for a refused change would leave an exam room on
+    // the wrong time without anybody knowing.
+    m_shell.platform.messageBoxes.inform(this, outcome.ok ? QStringLiteral("修改成功！")
+                                                          : QStringLiteral("修改失败"));
+    setClockRowShown(false);
+}

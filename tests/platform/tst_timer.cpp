@@ -1,0 +1,94 @@
+#include "platform/Clock.h"
+#include "platform/Timer.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+
+class TestTimer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void zeroIsStoppedAndPeriodicOtherwise()
+    {
+        Timer timer(0);
+        QSignalSpy ticks(&timer, &Timer::timeout);
+        QTest::qWait(50);
+        QCOMPARE(ticks.size(), 0);
+
+        timer.setInterval(10);
+        QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= 3, 2000);
+
+        timer.setInterval(0);
+        QCOMPARE(timer.interval(), 0);
+        const qsizetype stopped = ticks.size();
+        QTest::qWait(50);
+        QCOMPARE(ticks.size(), stopped);
+    }
+
+    void settingTheSameIntervalDoesNotRestart()
+    {
+        Timer timer(200);
+        QSignalSpy ticks(&timer, &Timer::timeout);
+        QElapsedTimer since;
+        since.start();
+        // Re-setting it every 50 ms must not keep pushing the tick away.
+        while (ticks.isEmpty() && since.elapsed() < 2000) {
+            timer.setInterval(200);
+            QTest::qWait(50);
+        }
+        QCOMPARE(ticks.size(), 1);
+    }
+
+    void negativeIntervalsStop()
+    {
+        Timer timer(5);
+        timer.setInterval(-3);
+        QCOMPARE(timer.interval(), 0);
+    }
+
+    void aHandlerMaySetANewInterval()
+    {
+        Timer timer(5);
+        QList<int> seen;
+        connect(&timer, &Timer::timeout, &timer, [&] {
+            seen << timer.interval();
+            timer.setInterval(seen.size() < 3 ? 5 + int(seen.size()) : 0);
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(seen.size(), 3, 2000);
+        QTest::qWait(30);
+        QCOMPARE(seen, (QList<int>{5, 6, 7}));
+        QCOMPARE(timer.interval(), 0);
+    }
+
+    void armedTimerNeverFiresBeforeItsDeadline()
+    {
+        SystemClock clock;
+        Timer timer;
+        QDateTime firedAt;
+        connect(&timer, &Timer::timeout, &timer, [&] {
+            firedAt = clock.now();
+            timer.setInterval(0);
+        });
+        const QDateTime deadline = clock.now().addMSecs(300);
+        timer.armAt(300, clock, deadline);
+        QCOMPARE(timer.interval(), 300);
+        QTRY_VERIFY_WITH_TIMEOUT(firedAt.isValid(), 3000);
+        QVERIFY2(firedAt >= deadline, qPrintable(firedAt.toString(Qt::ISODateWithMs)));
+    }
+
+    void armingWithTheCurrentIntervalKeepsTheRunningWait()
+    {
+        SystemClock clock;
+        Timer timer;
+        QSignalSpy ticks(&timer, &Timer::timeout);
+        timer.armAt(200, clock, clock.now().addMSecs(200));
+        // Same interval: nothing changes, not even the deadline.
+        timer.armAt(200, clock, clock.now().addMSecs(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(!ticks.isEmpty(), 2000);
+    }
+};
+
+QTEST_MAIN(TestTimer)
+#include "tst_timer.moc"

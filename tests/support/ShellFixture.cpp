@@ -1,0 +1,34 @@
+#include "ShellFixture.h"
+
+#include "ui/main/TFrm_main.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+
+ShellFixture::ShellFixture()
+    : platform{clock,
+               clockSetter,
+               boxes,
+               fileDialog,
+               soundOutputs,
+               formats,
+               [this] {
+                   auto player = std::make_unique<FakeMediaPlayer>();
+                   players.append(player.get());
+                   return player;
+               },
+               programFolder.path()},
+      data(db.path()), shell(platform, data)
+{}
+
+ShellFixture::~ShellFixture() = default;
+
+TFrm_main *ShellFixture::start()
+{
+    return shell.create(shell.Frm_main);
+}
+
+void ShellFixture::settle()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}

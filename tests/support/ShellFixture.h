@@ -1,0 +1,45 @@
+#pragma once
+
+#include "FakeClock.h"
+#include "FakeClockSetter.h"
+#include "FakeFileDialog.h"
+#include "FakeMediaPlayer.h"
+#include "FakeMessageBoxes.h"
+#include "FakeSoundOutputs.h"
+#include "TestDatabase.h"
+
+#include "app/Shell.h"
+#include "data/TDataModule1.h"
+#include "platform/Platform.h"
+#include "platform/RegionalFormats.h"
+
+#include <QList>
+#include <QTemporaryDir>
+
+// The whole program as the windows see it, on fakes for the platform and a
+// real database file in a temporary folder. The sound players the run
+// window creates are kept in players (they live as long as their window).
+struct ShellFixture
+{
+    ShellFixture();
+    ~ShellFixture();
+    Q_DISABLE_COPY_MOVE(ShellFixture)
+
+    // Creates the main window as start-up does.
+    TFrm_main *start();
+    // Runs the deferred destructions of released windows.
+    static void settle();
+
+    TestDatabase db;
+    FakeClock clock;
+    FakeClockSetter clockSetter;
+    FakeMessageBoxes boxes;
+    FakeFileDialog fileDialog;
+    FakeSoundOutputs soundOutputs;
+    RegionalFormats formats{QLocale(QLocale::Chinese, QLocale::China)};
+    QList<FakeMediaPlayer *> players;
+    QTemporaryDir programFolder;
+    Platform platform;
+    TDataModule1 data;
+    Shell shell;
+};
