@@ -9,9 +9,23 @@ class QWidget;
 class MessageBoxes
 {
 public:
-    enum class Buttons { Ok, OkCancel };
-    enum class Icon { None, Information, Warning, Error };
-    enum class Answer { Ok, Cancel };
+    enum class Buttons
+    {
+        Ok,
+        OkCancel
+    };
+    enum class Icon
+    {
+        None,
+        Information,
+        Warning,
+        Error
+    };
+    enum class Answer
+    {
+        Ok,
+        Cancel
+    };
 
     virtual ~MessageBoxes() = default;
     virtual Answer show(QWidget *owner, const QString &text, const QString &caption,
