@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+// The sound playback device as the run window and the scheduler drive it: one
+// sound file at a time, opened by path, played without waiting, timed by its
+// length. The caller never waits for the end of a sound.
+//
+// Open/closed rules: stop(), play() and length() need an open device and throw
+// SoundError("No sound device open") otherwise.
+class MediaPlayer
+{
+public:
+    MediaPlayer() = default;
+    virtual ~MediaPlayer() = default;
+    Q_DISABLE_COPY_MOVE(MediaPlayer)
+
+    // Lengths are always milliseconds; kept because the run window sets it once.
+    virtual void setTimeFormatMilliseconds() = 0;
+    // Stored only; the next open() uses it.
+    virtual void setFileName(const QString &path) = 0;
+    virtual QString fileName() const = 0;
+    virtual bool isOpen() const = 0;
+    // Closes an open device first. Throws SoundError when the file cannot be
+    // opened; the device is closed then.
+    virtual void open() = 0;
+    // Silences any sound at once. Does nothing when nothing is open.
+    virtual void close() = 0;
+    virtual void stop() = 0;
+    // Returns at once while the sound plays on. A failure to start is recorded
+    // by the implementation, never thrown.
+    virtual void play() = 0;
+    virtual qint64 length() const = 0;
+};

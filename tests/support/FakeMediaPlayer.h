@@ -1,0 +1,46 @@
+#pragma once
+
+#include "run/MediaPlayer.h"
+
+#include <QHash>
+#include <QSet>
+#include <QStringList>
+
+// Records every call in order and keeps the real device's open/closed rules,
+// without sound. The log reads like "fileName:/a.wav", "open:/a.wav", "close",
+// "stop", "play", "length", "timeFormat"; a call that throws is logged too.
+class FakeMediaPlayer final : public MediaPlayer
+{
+public:
+    FakeMediaPlayer() = default;
+    Q_DISABLE_COPY_MOVE(FakeMediaPlayer)
+
+    void setTimeFormatMilliseconds() override;
+    void setFileName(const QString &path) override;
+    QString fileName() const override { return m_fileName; }
+    bool isOpen() const override { return m_open; }
+    void open() override;
+    void close() override;
+    void stop() override;
+    void play() override;
+    qint64 length() const override;
+
+    // The file whose sound is playing: played since its open and not stopped
+    // or closed. Empty when silent.
+    QString playing() const { return m_playing; }
+
+    mutable QStringList log;
+    // open() throws SoundError for every file, or for these paths.
+    bool openFailsForAll = false;
+    QSet<QString> openFailsFor;
+    // length() per path; 0 for a path not listed.
+    QHash<QString, qint64> lengths;
+
+private:
+    void requireOpen() const;
+
+    QString m_fileName;
+    QString m_openFile;
+    QString m_playing;
+    bool m_open = false;
+};
