@@ -39,7 +39,9 @@ void Timer::setInterval(int ms)
 void Timer::armAt(int ms, const Clock &clock, const QDateTime &deadline)
 {
     ms = std::max(ms, 0);
-    if (ms == m_interval)
+    // The same interval on a running timer only re-aims its next tick at
+    // the deadline, which lies within milliseconds of it.
+    if (ms == m_interval && ms == 0)
         return;
     m_interval = ms;
     m_clock = &clock;

@@ -24,9 +24,9 @@ public:
     int interval() const { return m_interval; }
     void setInterval(int ms);
 
-    // Sets the interval as setInterval() does; when that (re)starts the
-    // timer, its first tick comes as soon as clock.now() >= deadline, the
-    // later ones every interval after it.
+    // Sets the interval; the next tick comes as soon as clock.now() >=
+    // deadline, the later ones every interval after it. With the interval
+    // it already has, this only re-aims the next tick at the deadline.
     void armAt(int ms, const Clock &clock, const QDateTime &deadline);
 
 signals:

@@ -8,6 +8,8 @@
 #include "platform/RegionalFormats.h"
 #include "platform/SoundOutputs.h"
 #include "platform/Timer.h"
+#include "run/MediaPlayer.h"
+#include "run/Scheduler.h"
 #include "ui/common/InstructionList.h"
 #include "ui/main/TFrm_main.h"
 
@@ -31,13 +33,6 @@ QLabel *label(QWidget *parent, const QString &text, int x, int y, int width = 90
     return result;
 }
 
-QLabel *holder(QWidget *parent)
-{
-    auto *result = new QLabel(parent);
-    result->hide();
-    return result;
-}
-
 } // namespace
 
 TFrm_Subject::TFrm_Subject(Shell &shell)
@@ -55,9 +50,11 @@ TFrm_Subject::TFrm_Subject(Shell &shell)
       edittime(new QLineEdit(GroupBox1)), Memo_content(new QPlainTextEdit(GroupBox1)),
       Fbtn_quit(new QPushButton(QStringLiteral("停止运行"), this)),
       FlatButton1(new QPushButton(QStringLiteral("查看播放列表"), this)),
-      ListView1(new QTreeWidget(this)), Label4(holder(this)), label6(holder(this)),
-      Label5(holder(this)), Timer1(new Timer(0, this)), Timer2(new Timer(1000, this)),
-      Timer3(new Timer(0, this))
+      ListView1(new QTreeWidget(this)), Timer1(new Timer(0, this)), Timer2(new Timer(1000, this)),
+      Timer3(new Timer(0, this)), MediaPlayer1(shell.platform.makeMediaPlayer()),
+      scheduler(std::make_unique<Scheduler>(Scheduler::Parts{
+          shell.data.ADOQuery10, *MediaPlayer1, *Timer1, *Timer3, shell.platform.clock, *this,
+          [&platform = shell.platform](const QString &file) { return platform.soundPath(file); }}))
 {
     GroupBox1->setGeometry(8, 4, 415, 302);
     edittime->setGeometry(16, 164, 383, 24);
@@ -74,6 +71,10 @@ TFrm_Subject::TFrm_Subject(Shell &shell)
                                        QStringLiteral("播放时间")});
     ListView1->hide();
 
+    connect(Timer1, &Timer::timeout, this,
+            [this] { m_shell.errors.guard([this] { scheduler->Timer1Timer(); }); });
+    connect(Timer3, &Timer::timeout, this,
+            [this] { m_shell.errors.guard([this] { scheduler->Timer3Timer(); }); });
     on(Timer2, &Timer::timeout, &TFrm_Subject::Timer2Timer);
     on(FlatButton1, &QPushButton::clicked, &TFrm_Subject::FlatButton1Click);
     on(Fbtn_quit, &QPushButton::clicked, &TFrm_Subject::Fbtn_quitClick);
@@ -87,6 +88,7 @@ void TFrm_Subject::FormCreate()
     // First, before any message: closing a message box reactivates the main
     // window, whose reload empties the subject box.
     m_subject = m_shell.Frm_main->ComboBox1->currentText();
+    MediaPlayer1->setTimeFormatMilliseconds();
     if (platform.soundOutputs.count() <= 0)
         platform.messageBoxes.inform(this,
                                      QStringLiteral("声音控制器不正确，程序可能无法正常运行 !"));
@@ -105,8 +107,31 @@ void TFrm_Subject::FormCreate()
 
     data.ADOQuery10.replace(Statements::selectSoundsByPlaytime(m_subject));
     data.ADOQuery10.open();
-    if (data.ADOQuery10.recordCount() == 0)
+    if (data.ADOQuery10.recordCount() == 0) {
         platform.messageBoxes.inform(this, QStringLiteral("没有要播放的文件"));
+        return;
+    }
+    scheduler->start();
+}
+
+void TFrm_Subject::setPlayTime(const QString &text)
+{
+    edittime->setText(text);
+}
+
+bool TFrm_Subject::memoIsEmpty() const
+{
+    return Memo_content->document()->isEmpty();
+}
+
+void TFrm_Subject::setMemoLine(const QString &line)
+{
+    Memo_content->setPlainText(line);
+}
+
+void TFrm_Subject::showPlayFailure(const QString &message)
+{
+    m_shell.platform.messageBoxes.inform(this, message);
 }
 
 void TFrm_Subject::Timer2Timer()

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "app/Form.h"
+#include "run/RunDisplay.h"
+
+#include <memory>
 
 class QGroupBox;
 class QLabel;
@@ -8,11 +11,13 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QTreeWidget;
+class MediaPlayer;
+class Scheduler;
 class Timer;
 
 // The window in which one exam is run: the subject, its start and end, the
 // live clock, and the instruction that plays or comes next.
-class TFrm_Subject final : public Form
+class TFrm_Subject final : public Form, private RunDisplay
 {
     Q_OBJECT
 
@@ -40,17 +45,21 @@ public:
     QPushButton *Fbtn_quit;
     QPushButton *FlatButton1;
     QTreeWidget *ListView1;
-    QLabel *Label4;
-    QLabel *label6;
-    QLabel *Label5;
     Timer *Timer1;
     Timer *Timer2;
     Timer *Timer3;
+    std::unique_ptr<MediaPlayer> MediaPlayer1;
+    std::unique_ptr<Scheduler> scheduler;
 
 protected:
     void FormClose() override;
 
 private:
+    void setPlayTime(const QString &text) override;
+    bool memoIsEmpty() const override;
+    void setMemoLine(const QString &line) override;
+    void showPlayFailure(const QString &message) override;
+
     void showClock();
     void endRun();
 

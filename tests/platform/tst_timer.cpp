@@ -78,15 +78,21 @@ private slots:
         QVERIFY2(firedAt >= deadline, qPrintable(firedAt.toString(Qt::ISODateWithMs)));
     }
 
-    void armingWithTheCurrentIntervalKeepsTheRunningWait()
+    void armingWithTheCurrentIntervalOnlyReaimsTheNextTick()
     {
         SystemClock clock;
         Timer timer;
-        QSignalSpy ticks(&timer, &Timer::timeout);
-        timer.armAt(200, clock, clock.now().addMSecs(200));
-        // Same interval: nothing changes, not even the deadline.
-        timer.armAt(200, clock, clock.now().addMSecs(5000));
-        QTRY_VERIFY_WITH_TIMEOUT(!ticks.isEmpty(), 2000);
+        QDateTime firedAt;
+        connect(&timer, &Timer::timeout, &timer, [&] {
+            firedAt = clock.now();
+            timer.setInterval(0);
+        });
+        timer.armAt(5000, clock, clock.now().addMSecs(5000));
+        const QDateTime deadline = clock.now().addMSecs(100);
+        timer.armAt(5000, clock, deadline);
+        QCOMPARE(timer.interval(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(firedAt.isValid(), 3000);
+        QVERIFY(firedAt >= deadline);
     }
 };
 
