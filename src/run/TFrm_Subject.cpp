@@ -13,7 +13,7 @@
 #include "ui/common/InstructionList.h"
 #include "ui/main/TFrm_main.h"
 
-#include <QComboBox>
+#include "controls/TFlatComboBox.h"
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>

@@ -5,7 +5,7 @@
 #include "platform/Timer.h"
 #include "ui/main/TFrm_main.h"
 
-#include <QComboBox>
+#include "controls/TFlatComboBox.h"
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>

@@ -8,7 +8,7 @@
 
 #include "platform/Timer.h"
 
-#include <QComboBox>
+#include "controls/TFlatComboBox.h"
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>

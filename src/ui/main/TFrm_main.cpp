@@ -1,5 +1,6 @@
 #include "ui/main/TFrm_main.h"
 
+#include "controls/TFlatComboBox.h"
 #include "data/Statements.h"
 #include "data/TDataModule1.h"
 #include "platform/Clock.h"
@@ -11,7 +12,6 @@
 #include "run/TFrm_Subject.h"
 #include "ui/admin/TFrm_validate.h"
 
-#include <QComboBox>
 #include <QDateEdit>
 #include <QEvent>
 #include <QFrame>
@@ -44,7 +44,7 @@ TFrm_main::TFrm_main(Shell &shell)
     : Form(shell, QStringLiteral("Tessivox"), QSize(405, 200)), GroupBox1(new QGroupBox(this)),
       Lbl_title(new QLabel(QStringLiteral("title"), GroupBox1)),
       Label1(label(GroupBox1, QStringLiteral("请选择考试科目："), 40, 74, 110)),
-      ComboBox1(new QComboBox(GroupBox1)),
+      ComboBox1(new TFlatComboBox(GroupBox1)),
       Label3(label(GroupBox1, QStringLiteral("系统时间："), 40, 114, 110)),
       Label2(label(GroupBox1, QStringLiteral("time"), 150, 114, 201)),
       FBtn_ok(button(this, QStringLiteral("确定"), 26, 170)),
@@ -62,7 +62,7 @@ TFrm_main::TFrm_main(Shell &shell)
     titleFont.setBold(true);
     Lbl_title->setFont(titleFont);
     ComboBox1->setGeometry(150, 70, 200, 25);
-    ComboBox1->setEditable(false);
+    ComboBox1->setStyle(TFlatComboBox::csDropDownList);
 
     Bevel1->setFrameShape(QFrame::HLine);
     Bevel1->setFrameShadow(QFrame::Sunken);

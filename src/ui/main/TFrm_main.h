@@ -2,13 +2,13 @@
 
 #include "app/Form.h"
 
-class QComboBox;
 class QDateEdit;
 class QFrame;
 class QGroupBox;
 class QLabel;
 class QPushButton;
 class QTimeEdit;
+class TFlatComboBox;
 class Timer;
 
 // The principal window: system title, subject choice, live clock, a quick
@@ -34,7 +34,7 @@ public:
     QGroupBox *GroupBox1;
     QLabel *Lbl_title;
     QLabel *Label1;
-    QComboBox *ComboBox1;
+    TFlatComboBox *ComboBox1;
     QLabel *Label3;
     QLabel *Label2;
     QPushButton *FBtn_ok;
