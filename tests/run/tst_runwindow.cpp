@@ -1,0 +1,177 @@
+#include "support/ShellFixture.h"
+
+#include "controls/TFlatComboBox.h"
+#include "platform/Timer.h"
+#include "run/TFrm_Subject.h"
+#include "ui/main/TFrm_main.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+class TestRunWindow : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<ShellFixture> f;
+
+    TFrm_Subject *startRun(const QString &subject)
+    {
+        TFrm_main *main = f->start();
+        main->show();
+        main->ComboBox1->addItem(subject);
+        main->ComboBox1->setCurrentIndex(main->ComboBox1->count() - 1);
+        QTest::mouseClick(main->FBtn_ok, Qt::LeftButton);
+        return f->shell.Frm_Subject;
+    }
+
+    QStringList row(const TFrm_Subject *run, int i)
+    {
+        const QTreeWidgetItem *item = run->ListView1->topLevelItem(i);
+        return {item->text(0), item->text(1), item->text(2)};
+    }
+
+private slots:
+    void init()
+    {
+        f = std::make_unique<ShellFixture>();
+        f->clock.set(QDateTime(QDate(2026, 6, 7), QTime(7, 50)));
+    }
+
+    void cleanup() { f.reset(); }
+
+    void creationShowsTheSubjectAndArmsTheFirstInstruction()
+    {
+        f->db.addSubject(QStringLiteral("语文"), QStringLiteral("2026-06-07 00:00:00"),
+                         QStringLiteral("2026-06-07 11:30:00"));
+        f->db.addSound(QStringLiteral("语文"), QStringLiteral("b.wav"), QStringLiteral("第二条"),
+                       QStringLiteral("08:05:00"));
+        f->db.addSound(QStringLiteral("语文"), QStringLiteral("a.wav"),
+                       QStringLiteral("第一条\r\n两行"), QStringLiteral("08:05:00"));
+        f->db.addSound(QStringLiteral("语文"), QStringLiteral("c.wav"), QStringLiteral("开始"),
+                       QStringLiteral("07:55:00"));
+        TFrm_Subject *run = startRun(QStringLiteral("语文"));
+
+        QCOMPARE(run->windowTitle(), QStringLiteral("开始运行程序...."));
+        QCOMPARE(run->size(), QSize(431, 362));
+        QCOMPARE(run->Lbl_Name->text(), QStringLiteral("语文"));
+        // A start at midnight shows the date alone.
+        QCOMPARE(run->Lbl_Starttime->text(), QStringLiteral("2026/6/7"));
+        QCOMPARE(run->Lbl_Endtime->text(), QStringLiteral("2026/6/7 11:30:00"));
+        QCOMPARE(run->Label1->text(), QStringLiteral("2026/6/7 07:50:00"));
+        QVERIFY(f->boxes.shown.isEmpty());
+
+        QCOMPARE(run->ListView1->topLevelItemCount(), 3);
+        QCOMPARE(row(run, 0), (QStringList{"c.wav", "开始", "07:55:00"}));
+        // Equal times both appear, in the order they were stored.
+        QCOMPARE(row(run, 1), (QStringList{"b.wav", "第二条", "08:05:00"}));
+        QCOMPARE(row(run, 2), (QStringList{"a.wav", "第一条\r\n两行", "08:05:00"}));
+        QVERIFY(run->ListView1->isHidden());
+
+        QCOMPARE(run->Timer1->interval(), 5 * 60000);
+        QCOMPARE(run->Timer2->interval(), 1000);
+        QCOMPARE(run->edittime->text(), QStringLiteral("播放时间：7:55:0"));
+        QCOMPARE(run->Memo_content->toPlainText(), QStringLiteral("播放说明：开始"));
+        const FakeMediaPlayer *device = f->players.last();
+        QCOMPARE(device->log.first(), QStringLiteral("timeFormat"));
+        QCOMPARE(device->fileName(), f->programFolder.path() + QStringLiteral("/sound/c.wav"));
+    }
+
+    void theClockTicks()
+    {
+        f->db.addSubject(QStringLiteral("语文"), QStringLiteral("2026-06-07 09:00:00"),
+                         QStringLiteral("2026-06-07 11:30:00"));
+        TFrm_Subject *run = startRun(QStringLiteral("语文"));
+        f->clock.set(QDateTime(QDate(2026, 6, 8), QTime(0, 0)));
+        run->Timer2Timer();
+        QCOMPARE(run->Label1->text(), QStringLiteral("2026/6/8"));
+    }
+
+    void aSubjectWithoutInstructionsSaysSoAndKeepsTheClock()
+    {
+        f->db.addSubject(QStringLiteral("数学"), QStringLiteral("2026-06-07 09:00:00"),
+                         QStringLiteral("2026-06-07 11:30:00"));
+        TFrm_Subject *run = startRun(QStringLiteral("数学"));
+        QCOMPARE(f->boxes.texts(), QStringList{QStringLiteral("没有要播放的文件")});
+        QCOMPARE(run->Timer1->interval(), 0);
+        QCOMPARE(run->Timer2->interval(), 1000);
+        QVERIFY(run->edittime->text().isEmpty());
+        QVERIFY(run->Memo_content->toPlainText().isEmpty());
+        QVERIFY(run->isVisible());
+    }
+
+    void noSoundOutputIsReportedFirstAndTheRunGoesOn()
+    {
+        f->soundOutputs.setCount(0);
+        f->db.addSound(QStringLiteral("语文"), QStringLiteral("a.wav"), QStringLiteral("A"),
+                       QStringLiteral("08:00:00"));
+        TFrm_Subject *run = startRun(QStringLiteral("语文"));
+        QCOMPARE(f->boxes.texts(),
+                 QStringList{QStringLiteral("声音控制器不正确，程序可能无法正常运行 !")});
+        // No test row: empty start and end, nothing else changes.
+        QVERIFY(run->Lbl_Starttime->text().isEmpty());
+        QCOMPARE(run->Lbl_Name->text(), QStringLiteral("语文"));
+        QCOMPARE(run->Timer1->interval(), 10 * 60000);
+    }
+
+    void aQuoteInTheSubjectNameIsJustText()
+    {
+        const QString name = QStringLiteral("O'Brien's \"英语\"");
+        f->db.addSubject(name, QStringLiteral("2026-06-07 09:00:00"),
+                         QStringLiteral("2026-06-07 10:00:00"));
+        f->db.addSound(name, QStringLiteral("a.wav"), QStringLiteral("A"),
+                       QStringLiteral("08:00:00"));
+        TFrm_Subject *run = startRun(name);
+        QVERIFY(f->boxes.shown.isEmpty());
+        QCOMPARE(run->ListView1->topLevelItemCount(), 1);
+        QCOMPARE(run->Timer1->interval(), 10 * 60000);
+    }
+
+    void aDatabaseErrorStopsCreationWhereItHappens()
+    {
+        f->db.addSubject(QStringLiteral("语文"), QStringLiteral("2026-06-07 09:00:00"),
+                         QStringLiteral("2026-06-07 11:30:00"));
+        f->db.exec(QStringLiteral("drop table sound"));
+        TFrm_Subject *run = startRun(QStringLiteral("语文"));
+        QCOMPARE(f->boxes.shown.size(), 1);
+        QCOMPARE(f->boxes.shown[0].icon, MessageBoxes::Icon::Error);
+        QVERIFY2(f->boxes.shown[0].text.contains(QStringLiteral("sound")),
+                 qPrintable(f->boxes.shown[0].text));
+        // What was loaded before the error stays; the window still opens.
+        QCOMPARE(run->Lbl_Starttime->text(), QStringLiteral("2026/6/7 09:00:00"));
+        QCOMPARE(run->Timer1->interval(), 0);
+        QVERIFY(run->isVisible());
+        QVERIFY(!f->shell.Frm_main->isVisible());
+    }
+
+    void thePlayListButtonShowsAndHidesTheList()
+    {
+        TFrm_Subject *run = startRun(QStringLiteral("语文"));
+        QTest::mouseClick(run->FlatButton1, Qt::LeftButton);
+        QCOMPARE(run->height(), 362 + 120);
+        QVERIFY(run->ListView1->isVisible());
+        QTest::mouseClick(run->FlatButton1, Qt::LeftButton);
+        QCOMPARE(run->height(), 362);
+        QVERIFY(run->ListView1->isHidden());
+        QCOMPARE(run->FlatButton1->text(), QStringLiteral("查看播放列表"));
+    }
+
+    void endingTheRunSilencesIt()
+    {
+        f->db.addSound(QStringLiteral("语文"), QStringLiteral("a.wav"), QStringLiteral("A"),
+                       QStringLiteral("07:50:01"));
+        QPointer<TFrm_Subject> run = startRun(QStringLiteral("语文"));
+        f->clock.set(QDateTime(QDate(2026, 6, 7), QTime(7, 50, 1, 2)));
+        run->Timer1->timeout();
+        QVERIFY(!f->players.last()->playing().isEmpty());
+        run->close();
+        ShellFixture::settle();
+        QVERIFY(!run);
+    }
+};
+
+QTEST_MAIN(TestRunWindow)
+#include "tst_runwindow.moc"
