@@ -8,7 +8,6 @@
 Application::Application(int &argc, char **argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Tessivox"));
-    setApplicationDisplayName(QStringLiteral("Tessivox"));
     // Every window is a top-level window of its own; only the main window
     // ends the program.
     setQuitOnLastWindowClosed(false);
