@@ -172,5 +172,6 @@ void TFrm_Subject::endRun()
     Timer1->setInterval(0);
     Timer2->setInterval(0);
     main->setVisible(true);
+    main->activateWindow();
     m_shell.release(this);
 }

@@ -162,6 +162,10 @@ private slots:
         QVERIFY(!run);
         QCOMPARE(f->boxes.shown.size(), boxesBefore);
         expectOnlyInput(main);
+        // Back on the main window: reloaded, nothing chosen.
+        QTRY_VERIFY(main->isActiveWindow());
+        QCOMPARE(main->ComboBox1->currentIndex(), -1);
+        QCOMPARE(main->ComboBox1->count(), 2);
     }
 
     void gateRefusesWrongPasswords_data()

@@ -1,5 +1,6 @@
 #include "platform/widgets/QtMessageBoxes.h"
 
+#include <QApplication>
 #include <QMessageBox>
 
 namespace {
@@ -24,6 +25,10 @@ QMessageBox::Icon toQt(MessageBoxes::Icon icon)
 MessageBoxes::Answer QtMessageBoxes::show(QWidget *owner, const QString &text,
                                           const QString &caption, Buttons buttons, Icon icon)
 {
+    // A window still being created is not on screen yet: the box would
+    // stand in a corner instead of over the window the user sees.
+    if (owner && !owner->isVisible())
+        owner = QApplication::activeWindow();
     QMessageBox box(toQt(icon), caption, text,
                     buttons == Buttons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
                                                  : QMessageBox::Ok,

@@ -60,6 +60,7 @@ void TFrm_config::FBtn_okClick()
         }
     });
     m_shell.Frm_sa->setEnabled(true);
+    m_shell.Frm_sa->activateWindow();
     refreshlistview_subject();
     m_shell.platform.messageBoxes.inform(this, QStringLiteral("一共修改了%1条记录").arg(count));
     m_shell.release(this);
@@ -76,6 +77,7 @@ void TFrm_config::refreshlistview_subject()
 void TFrm_config::Fbtn_quitClick()
 {
     m_shell.Frm_sa->setEnabled(true);
+    m_shell.Frm_sa->activateWindow();
     m_shell.release(this);
 }
 

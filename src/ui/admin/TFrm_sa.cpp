@@ -116,6 +116,7 @@ void TFrm_sa::Fbtn_enterClick()
 void TFrm_sa::ButtonExitClick()
 {
     m_shell.Frm_main->setEnabled(true);
+    m_shell.Frm_main->activateWindow();
     m_shell.release(this);
 }
 
