@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+// The three steps of the onset benchmark, which hand each other their data
+// through one folder: the recording of the sink's monitor with the moment
+// each piece of it arrived, and the instructions with their seconds.
+namespace Onset {
+
+// The recording is mono s16le at the sink's rate; the sounds use it too, so
+// that nothing is resampled on the way.
+constexpr int Rate = 44100;
+
+inline const QString RecordingFile = QStringLiteral("recording.raw");
+inline const QString ArrivalsFile = QStringLiteral("arrivals.bin");
+inline const QString InstructionsFile = QStringLiteral("instructions.txt");
+
+// Microseconds since the epoch on the clock the scheduler reads.
+qint64 wallMicros();
+
+// Copies raw samples from standard input into the folder until it ends.
+int record(const QString &folder);
+// Plays a subject through the scheduler and the real device, its first
+// instruction about leadSeconds ahead.
+int run(const QString &folder, int leadSeconds);
+// Prints each instruction's onset error and their spread; sinkBlockUs is
+// the sink's configured latency while it was recorded.
+int analyse(const QString &folder, qint64 sinkBlockUs);
+
+} // namespace Onset
