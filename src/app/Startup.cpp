@@ -33,15 +33,19 @@ int runTessivox(int argc, char **argv)
                       QCoreApplication::applicationDirPath()};
 
     TDataModule1 data;
-    Shell shell(platform, data);
-    app.setErrorHandler(&shell.errors);
-    QObject::connect(&shell, &Shell::terminated, &app, &QCoreApplication::quit);
+    int code = 0;
+    {
+        Shell shell(platform, data);
+        app.setErrorHandler(&shell.errors);
+        QObject::connect(&shell, &Shell::terminated, &app, &QCoreApplication::quit);
 
-    TFrm_main *main = shell.create(shell.Frm_main);
-    main->centreOnScreen();
-    main->show();
-    main->activateWindow();
-    const int code = app.exec();
-    app.setErrorHandler(nullptr);
+        TFrm_main *main = shell.create(shell.Frm_main);
+        main->centreOnScreen();
+        main->show();
+        main->activateWindow();
+        code = app.exec();
+        app.setErrorHandler(nullptr);
+    }
+    TMediaPlayer::settleBeforeExit();
     return code;
 }

@@ -38,6 +38,11 @@ public:
     // format the output refuses).
     QAudio::Error playError() const { return m_playError; }
 
+    // Sound outputs closed shortly before are still being torn down by the
+    // audio system's own thread, and a process that exits at once may crash
+    // inside it. Runs the event loop briefly when any output was used.
+    static void settleBeforeExit();
+
 private:
     // Destroying a QAudioSink runs pending events (PulseAudio, Qt 6.4). Left to
     // the event loop, that cannot re-enter a play tick that closes the device,

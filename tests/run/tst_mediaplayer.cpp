@@ -77,6 +77,8 @@ class tst_MediaPlayer : public QObject
     }
 
 private slots:
+    void cleanupTestCase() { TMediaPlayer::settleBeforeExit(); }
+
     // Every encoding gives its length, and the samples handed to the output
     // keep the file's level in both output formats: a float file must not come
     // out as near-silence in Int16.
