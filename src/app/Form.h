@@ -32,12 +32,17 @@ public:
 protected:
     // Connects a signal to a handler of this window that runs under the
     // general error handler.
+    template <typename Sender, typename Signal, typename Handler>
+    void on(Sender *sender, Signal signal, Handler handler)
+    {
+        connect(sender, signal, this, [this, handler] { m_shell.errors.guard(handler); });
+    }
+
     template <typename Sender, typename Signal, typename Window>
     void on(Sender *sender, Signal signal, void (Window::*handler)())
     {
-        connect(sender, signal, this, [this, handler] {
-            m_shell.errors.guard([this, handler] { (static_cast<Window *>(this)->*handler)(); });
-        });
+        on(sender, signal,
+           [window = static_cast<Window *>(this), handler] { (window->*handler)(); });
     }
 
     // The close handler: runs when the user closes the window; the window

@@ -10,11 +10,11 @@
 #include "platform/Timer.h"
 #include "run/MediaPlayer.h"
 #include "run/Scheduler.h"
+#include "ui/common/Controls.h"
 #include "ui/common/InstructionList.h"
 #include "ui/main/TFrm_main.h"
 
 #include "controls/TFlatComboBox.h"
-#include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,30 +26,27 @@ namespace {
 
 constexpr int PlayListHeight = 120;
 
-QLabel *label(QWidget *parent, const QString &text, int x, int y, int width = 90)
-{
-    auto *result = new QLabel(text, parent);
-    result->setGeometry(x, y, width, 20);
-    return result;
-}
+constexpr int CaptionWidth = 90;
 
 } // namespace
+
+using Controls::label;
 
 TFrm_Subject::TFrm_Subject(Shell &shell)
     : Form(shell, QStringLiteral("开始运行程序...."), QSize(431, 362)),
       GroupBox1(new QGroupBox(QStringLiteral("考试信息"), this)),
-      Lbl_Sub(label(GroupBox1, QStringLiteral("科目："), 16, 24)),
+      Lbl_Sub(label(GroupBox1, QStringLiteral("科目："), 16, 24, CaptionWidth)),
       Lbl_Name(label(GroupBox1, QString(), 130, 24, 270)),
-      Lbl_Start(label(GroupBox1, QStringLiteral("开始时间："), 16, 52)),
+      Lbl_Start(label(GroupBox1, QStringLiteral("开始时间："), 16, 52, CaptionWidth)),
       Lbl_Starttime(label(GroupBox1, QString(), 130, 52, 270)),
-      Lbl_End(label(GroupBox1, QStringLiteral("结束时间："), 16, 80)),
+      Lbl_End(label(GroupBox1, QStringLiteral("结束时间："), 16, 80, CaptionWidth)),
       Lbl_Endtime(label(GroupBox1, QString(), 130, 80, 270)),
       Lbl_Systemtime(label(GroupBox1, QStringLiteral("计算机系统时间："), 16, 108, 114)),
       Label1(label(GroupBox1, QString(), 130, 108, 270)),
       Label3(label(GroupBox1, QStringLiteral("播放语音说明："), 16, 140, 120)),
       edittime(new QLineEdit(GroupBox1)), Memo_content(new QPlainTextEdit(GroupBox1)),
-      Fbtn_quit(new QPushButton(QStringLiteral("停止运行"), this)),
-      FlatButton1(new QPushButton(QStringLiteral("查看播放列表"), this)),
+      Fbtn_quit(Controls::button(this, QStringLiteral("停止运行"), 230, 326, 85)),
+      FlatButton1(Controls::button(this, QStringLiteral("查看播放列表"), 325, 326, 96)),
       ListView1(new QTreeWidget(this)), Timer1(new Timer(0, this)), Timer2(new Timer(1000, this)),
       Timer3(new Timer(0, this)), MediaPlayer1(shell.platform.makeMediaPlayer()),
       scheduler(std::make_unique<Scheduler>(Scheduler::Parts{
@@ -60,21 +57,14 @@ TFrm_Subject::TFrm_Subject(Shell &shell)
     edittime->setGeometry(16, 164, 383, 24);
     Memo_content->setGeometry(16, 194, 383, 94);
     Memo_content->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    auto *rule = new QFrame(this);
-    rule->setFrameShape(QFrame::HLine);
-    rule->setFrameShadow(QFrame::Sunken);
-    rule->setGeometry(8, 314, 415, 2);
-    Fbtn_quit->setGeometry(230, 326, 85, 27);
-    FlatButton1->setGeometry(325, 326, 96, 27);
+    Controls::rule(this, 8, 314, 415);
     ListView1->setGeometry(8, 366, 415, 110);
     InstructionList::setUp(ListView1, {QStringLiteral("播放文件"), QStringLiteral("播放说明"),
                                        QStringLiteral("播放时间")});
     ListView1->hide();
 
-    connect(Timer1, &Timer::timeout, this,
-            [this] { m_shell.errors.guard([this] { scheduler->Timer1Timer(); }); });
-    connect(Timer3, &Timer::timeout, this,
-            [this] { m_shell.errors.guard([this] { scheduler->Timer3Timer(); }); });
+    on(Timer1, &Timer::timeout, [this] { scheduler->Timer1Timer(); });
+    on(Timer3, &Timer::timeout, [this] { scheduler->Timer3Timer(); });
     on(Timer2, &Timer::timeout, &TFrm_Subject::Timer2Timer);
     on(FlatButton1, &QPushButton::clicked, &TFrm_Subject::FlatButton1Click);
     on(Fbtn_quit, &QPushButton::clicked, &TFrm_Subject::Fbtn_quitClick);

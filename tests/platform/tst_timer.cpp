@@ -9,6 +9,19 @@ class TestTimer : public QObject
 {
     Q_OBJECT
 
+    QDateTime m_firedAt;
+
+    // The time of the timer's first tick, which also stops it.
+    const QDateTime &recordFirstTick(Timer &timer, const Clock &clock)
+    {
+        m_firedAt = {};
+        connect(&timer, &Timer::timeout, &timer, [this, &timer, &clock] {
+            m_firedAt = clock.now();
+            timer.setInterval(0);
+        });
+        return m_firedAt;
+    }
+
 private slots:
     void zeroIsStoppedAndPeriodicOtherwise()
     {
@@ -66,11 +79,7 @@ private slots:
     {
         SystemClock clock;
         Timer timer;
-        QDateTime firedAt;
-        connect(&timer, &Timer::timeout, &timer, [&] {
-            firedAt = clock.now();
-            timer.setInterval(0);
-        });
+        const QDateTime &firedAt = recordFirstTick(timer, clock);
         const QDateTime deadline = clock.now().addMSecs(300);
         timer.armAt(300, clock, deadline);
         QCOMPARE(timer.interval(), 300);
@@ -82,11 +91,7 @@ private slots:
     {
         SystemClock clock;
         Timer timer;
-        QDateTime firedAt;
-        connect(&timer, &Timer::timeout, &timer, [&] {
-            firedAt = clock.now();
-            timer.setInterval(0);
-        });
+        const QDateTime &firedAt = recordFirstTick(timer, clock);
         timer.armAt(5000, clock, clock.now().addMSecs(5000));
         const QDateTime deadline = clock.now().addMSecs(100);
         timer.armAt(5000, clock, deadline);

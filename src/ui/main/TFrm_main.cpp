@@ -11,6 +11,7 @@
 #include "platform/Timer.h"
 #include "run/TFrm_Subject.h"
 #include "ui/admin/TFrm_validate.h"
+#include "ui/common/Controls.h"
 
 #include <QDateEdit>
 #include <QEvent>
@@ -24,21 +25,10 @@ namespace {
 
 constexpr int ClockRowHeight = 60;
 
-QPushButton *button(QWidget *parent, const QString &caption, int x, int y)
-{
-    auto *result = new QPushButton(caption, parent);
-    result->setGeometry(x, y, 75, 25);
-    return result;
-}
-
-QLabel *label(QWidget *parent, const QString &text, int x, int y, int width)
-{
-    auto *result = new QLabel(text, parent);
-    result->setGeometry(x, y, width, 20);
-    return result;
-}
-
 } // namespace
+
+using Controls::button;
+using Controls::label;
 
 TFrm_main::TFrm_main(Shell &shell)
     : Form(shell, QStringLiteral("Tessivox"), QSize(405, 200)), GroupBox1(new QGroupBox(this)),
@@ -50,8 +40,9 @@ TFrm_main::TFrm_main(Shell &shell)
       FBtn_ok(button(this, QStringLiteral("确定"), 26, 170)),
       FlatButton2(button(this, QStringLiteral("设置时间"), 119, 170)),
       FBtn_sa(button(this, QStringLiteral("管理员"), 212, 170)),
-      FBtn_quit(button(this, QStringLiteral("退出"), 305, 170)), Bevel1(new QFrame(this)),
-      DateTimePicker1(new QDateEdit(this)), DateTimePicker2(new QTimeEdit(this)),
+      FBtn_quit(button(this, QStringLiteral("退出"), 305, 170)),
+      Bevel1(Controls::rule(this, 8, 208, 389)), DateTimePicker1(new QDateEdit(this)),
+      DateTimePicker2(new QTimeEdit(this)),
       FlatButton1(button(this, QStringLiteral("设置"), 300, 224)), Timer1(new Timer(1000, this))
 {
     GroupBox1->setGeometry(8, 4, 389, 156);
@@ -64,9 +55,6 @@ TFrm_main::TFrm_main(Shell &shell)
     ComboBox1->setGeometry(150, 70, 200, 25);
     ComboBox1->setStyle(TFlatComboBox::csDropDownList);
 
-    Bevel1->setFrameShape(QFrame::HLine);
-    Bevel1->setFrameShadow(QFrame::Sunken);
-    Bevel1->setGeometry(8, 208, 389, 2);
     const RegionalFormats &formats = m_shell.platform.formats;
     DateTimePicker1->setGeometry(20, 224, 130, 25);
     DateTimePicker1->setDisplayFormat(formats.shortDateFormat());
