@@ -94,6 +94,7 @@ public:
             {m_device.fileName(), lastTick, called, Onset::wallMicros(), m_device.playError()});
     }
     qint64 length() const override { return m_device.length(); }
+    QString playFailure() const override { return m_device.playFailure(); }
 
     qint64 lastTick = 0;
     std::vector<Play> plays;

@@ -31,7 +31,10 @@ ensure_packages() {
 build() {
   local dir=$1
   if [ ! -f "$dir/CMakeCache.txt" ]; then
-    cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release
+    local launcher=()
+    # ccache, where present, makes rebuilds of other checkouts cheap.
+    command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "${launcher[@]}"
   fi
   cmake --build "$dir" -j "$(nproc)"
 }

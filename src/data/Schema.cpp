@@ -1,7 +1,7 @@
 #include "data/Schema.h"
 
-#include "data/DbError.h"
 #include "data/Query.h"
+#include "data/Transaction.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -10,9 +10,7 @@ namespace Schema {
 
 void createSchema(QSqlDatabase &db, const QString &title)
 {
-    if (!db.transaction())
-        throw DbError::fromSql(db.lastError());
-    try {
+    Transaction::run(db, [&] {
         Query::run(
             db, {QStringLiteral("CREATE TABLE var (id INTEGER PRIMARY KEY, systitle TEXT)"), {}});
         Query::run(db, {QStringLiteral("CREATE TABLE test (subjectname TEXT, starttime TEXT, "
@@ -22,12 +20,7 @@ void createSchema(QSqlDatabase &db, const QString &title)
                                        "explain TEXT, playtime TEXT)"),
                         {}});
         Query::run(db, {QStringLiteral("INSERT INTO var (id, systitle) VALUES (1, ?)"), {title}});
-    } catch (...) {
-        db.rollback();
-        throw;
-    }
-    if (!db.commit())
-        throw DbError::fromSql(db.lastError());
+    });
 }
 
 } // namespace Schema

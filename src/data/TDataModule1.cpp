@@ -1,6 +1,7 @@
 #include "data/TDataModule1.h"
 
 #include "data/DbError.h"
+#include "data/Transaction.h"
 
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -19,13 +20,6 @@ QString uniqueConnectionName()
 void run(const QSqlDatabase &db, const QString &sql)
 {
     Query::run(db, {sql, {}});
-}
-
-// Failing to roll back leaves nothing more to undo; the caller reports the
-// failure that led here.
-void rollback(const QSqlDatabase &db)
-{
-    QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
 }
 
 } // namespace
@@ -76,15 +70,5 @@ QSqlDatabase TDataModule1::connection()
 
 void TDataModule1::transaction(const std::function<void()> &work)
 {
-    const QSqlDatabase db = connection();
-    // IMMEDIATE takes the write lock up front, so a concurrent writer makes
-    // this wait (busy timeout) instead of failing half-way through the work.
-    run(db, QStringLiteral("BEGIN IMMEDIATE"));
-    try {
-        work();
-        run(db, QStringLiteral("COMMIT"));
-    } catch (...) {
-        rollback(db);
-        throw;
-    }
+    Transaction::run(connection(), work);
 }

@@ -31,5 +31,8 @@ public:
     // Returns at once while the sound plays on. A failure to start is recorded
     // by the implementation, never thrown.
     virtual void play() = 0;
+    // Why the last play() since open() did not start the sound (no sound
+    // server, no output, a format the output refuses); empty when it did.
+    virtual QString playFailure() const = 0;
     virtual qint64 length() const = 0;
 };

@@ -123,6 +123,22 @@ void TMediaPlayer::feed()
     m_output->write(m_buffer.constData(), room);
 }
 
+QString TMediaPlayer::playFailure() const
+{
+    switch (m_playError) {
+    case QAudio::NoError:
+        return {};
+    case QAudio::OpenError:
+        return QStringLiteral("The sound output could not be opened: %1").arg(m_fileName);
+    case QAudio::IOError:
+        return QStringLiteral("The sound output failed while playing: %1").arg(m_fileName);
+    case QAudio::UnderrunError:
+    case QAudio::FatalError:
+        break;
+    }
+    return QStringLiteral("The sound output stopped: %1").arg(m_fileName);
+}
+
 qint64 TMediaPlayer::length() const
 {
     requireOpen();

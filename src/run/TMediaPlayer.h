@@ -32,6 +32,7 @@ public:
     void stop() override;
     void play() override;
     qint64 length() const override;
+    QString playFailure() const override;
 
     // The outcome of the last play() since open(): NoError when the output took
     // the sound, otherwise why it did not (no sound server, no output device, a

@@ -1,6 +1,6 @@
 #include "support/ShellFixture.h"
 
-#include "run/TFrm_Subject.h"
+#include "ui/run/TFrm_Subject.h"
 #include "ui/admin/TFrm_config.h"
 #include "ui/admin/TFrm_sa.h"
 #include "ui/admin/TFrm_validate.h"

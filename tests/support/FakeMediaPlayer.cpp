@@ -16,6 +16,7 @@ void FakeMediaPlayer::setFileName(const QString &path)
 void FakeMediaPlayer::open()
 {
     log << QStringLiteral("open:") + m_fileName;
+    m_playFailure.clear();
     m_open = false;
     m_playing.clear();
     if (openFailsForAll || openFailsFor.contains(m_fileName))
@@ -42,6 +43,11 @@ void FakeMediaPlayer::play()
 {
     log << QStringLiteral("play");
     requireOpen();
+    if (playFailsForAll || playFailsFor.contains(m_openFile)) {
+        m_playFailure = QStringLiteral("No sound output for \"%1\"").arg(m_openFile);
+        return;
+    }
+    m_playFailure.clear();
     m_playing = m_openFile;
 }
 

@@ -24,6 +24,7 @@ public:
     void stop() override;
     void play() override;
     qint64 length() const override;
+    QString playFailure() const override { return m_playFailure; }
 
     // The file whose sound is playing: played since its open and not stopped
     // or closed. Empty when silent.
@@ -33,6 +34,10 @@ public:
     // open() throws SoundError for every file, or for these paths.
     bool openFailsForAll = false;
     QSet<QString> openFailsFor;
+    // play() starts no sound for every file, or for these paths, and says so
+    // through playFailure().
+    bool playFailsForAll = false;
+    QSet<QString> playFailsFor;
     // length() per path; 0 for a path not listed.
     QHash<QString, qint64> lengths;
 
@@ -42,5 +47,6 @@ private:
     QString m_fileName;
     QString m_openFile;
     QString m_playing;
+    QString m_playFailure;
     bool m_open = false;
 };

@@ -4,14 +4,14 @@
 #include "data/Statements.h"
 #include "data/TDataModule1.h"
 #include "platform/Clock.h"
-#include "platform/ClockSetter.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Platform.h"
 #include "platform/RegionalFormats.h"
 #include "platform/Timer.h"
-#include "run/TFrm_Subject.h"
 #include "ui/admin/TFrm_validate.h"
+#include "ui/common/ClockSetting.h"
 #include "ui/common/Controls.h"
+#include "ui/run/TFrm_Subject.h"
 
 #include <QDateEdit>
 #include <QEvent>
@@ -175,10 +175,5 @@ void TFrm_main::setClockRowShown(bool shown)
 void TFrm_main::FlatButton1Click()
 {
     const QDateTime value(DateTimePicker1->date(), DateTimePicker2->time());
-    const ClockSetter::Outcome outcome = m_shell.platform.clockSetter.setLocalTime(value);
-    // Reporting success for a refused change would leave an exam room on
-    // the wrong time without anybody knowing.
-    m_shell.platform.messageBoxes.inform(this, outcome.ok ? QStringLiteral("修改成功！")
-                                                          : QStringLiteral("修改失败"));
-    setClockRowShown(false);
+    ClockSetting::apply(m_shell, this, value, [this] { setClockRowShown(false); });
 }

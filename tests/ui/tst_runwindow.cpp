@@ -2,7 +2,7 @@
 
 #include "controls/TFlatComboBox.h"
 #include "platform/Timer.h"
-#include "run/TFrm_Subject.h"
+#include "ui/run/TFrm_Subject.h"
 #include "ui/main/TFrm_main.h"
 
 #include <QLabel>

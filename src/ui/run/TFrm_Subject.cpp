@@ -1,4 +1,4 @@
-#include "run/TFrm_Subject.h"
+#include "ui/run/TFrm_Subject.h"
 
 #include "data/Statements.h"
 #include "data/TDataModule1.h"

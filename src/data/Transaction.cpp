@@ -1,0 +1,24 @@
+#include "data/Transaction.h"
+
+#include "data/Query.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
+namespace Transaction {
+
+void run(const QSqlDatabase &db, const std::function<void()> &work)
+{
+    Query::run(db, {QStringLiteral("BEGIN IMMEDIATE"), {}});
+    try {
+        work();
+        Query::run(db, {QStringLiteral("COMMIT"), {}});
+    } catch (...) {
+        // Failing to roll back leaves nothing more to undo; the caller
+        // reports the failure that led here.
+        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        throw;
+    }
+}
+
+} // namespace Transaction
