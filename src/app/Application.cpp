@@ -4,6 +4,24 @@
 
 #include <QFont>
 #include <QFontDatabase>
+#include <QLibraryInfo>
+#include <QTranslator>
+
+namespace {
+
+// Qt's own texts (standard buttons, dialogs) in the user's language; the
+// program's own texts are written in the language they are shown in.
+void installQtTranslations(QCoreApplication &app)
+{
+    auto *translator = new QTranslator(&app);
+    if (translator->load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator;
+}
+
+} // namespace
 
 Application::Application(int &argc, char **argv) : QApplication(argc, argv)
 {
@@ -11,6 +29,7 @@ Application::Application(int &argc, char **argv) : QApplication(argc, argv)
     // Every window is a top-level window of its own; only the main window
     // ends the program.
     setQuitOnLastWindowClosed(false);
+    installQtTranslations(*this);
     // Without an explicit Simplified Chinese face, Chinese text falls back
     // to a Japanese one under most locales.
     const QStringList families = QFontDatabase::families();
