@@ -19,12 +19,13 @@ struct Result
 };
 
 Result runTool(const QStringList &arguments, const QString &workingDirectory = {},
-               const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+               const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
+               const QString &tool = Tools + "/tessivox-db")
 {
     QProcess process;
     process.setWorkingDirectory(workingDirectory);
     process.setProcessEnvironment(environment);
-    process.start(Tools + "/tessivox-db", arguments);
+    process.start(tool, arguments);
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
         return {-1, process.errorString()};
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
@@ -65,6 +66,9 @@ private slots:
         QTest::newRow("create without path") << QStringList{"create"};
         QTest::newRow("demo without path") << QStringList{"demo"};
         QTest::newRow("extra argument") << QStringList{"create", "a.mdb", "b.mdb"};
+        QTest::newRow("sound folder without a name") << QStringList{"demo", "a.mdb", "--sound-dir"};
+        QTest::newRow("sound folder for create")
+            << QStringList{"create", "a.mdb", "--sound-dir", "s"};
     }
     void usageErrors()
     {
@@ -119,21 +123,35 @@ private slots:
     void demoAddsInstructionsAhead_data()
     {
         QTest::addColumn<bool>("withSpeech");
-        QTest::newRow("spoken where espeak-ng is found") << true;
-        QTest::newRow("tones without espeak-ng") << false;
+        QTest::addColumn<bool>("soundDirGiven");
+        QTest::newRow("spoken where espeak-ng is found") << true << true;
+        QTest::newRow("tones without espeak-ng") << false << true;
+        QTest::newRow("beside the program by default") << true << false;
     }
     void demoAddsInstructionsAhead()
     {
         QFETCH(bool, withSpeech);
+        QFETCH(bool, soundDirGiven);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         if (!withSpeech)
             environment.insert("PATH", m_dir->path());
         const QString path = m_dir->filePath("asdf.mdb");
         QCOMPARE(runTool({"create", path}).exitCode, 0);
+        // By default the sounds go where the run looks for them: "sound"
+        // beside the program, here a copy of it in the temporary folder.
+        QString tool = Tools + "/tessivox-db";
+        const QString soundDir = m_dir->filePath(soundDirGiven ? "given sounds" : "sound");
+        QStringList arguments{"demo", path};
+        if (soundDirGiven)
+            arguments << "--sound-dir" << soundDir;
+        else if (QFile::copy(tool, m_dir->filePath("tessivox-db")))
+            tool = m_dir->filePath("tessivox-db");
+        else
+            QFAIL("cannot copy the tool");
         // A second run replaces the instructions instead of adding a subject.
         for (int run = 0; run < 2; ++run) {
             const QTime before = QTime::currentTime();
-            const Result result = runTool({"demo", path}, {}, environment);
+            const Result result = runTool(arguments, {}, environment, tool);
             QVERIFY2(result.exitCode == 0, qPrintable(result.err));
 
             TDataModule1 module(path);
@@ -146,7 +164,7 @@ private slots:
                 const int ahead = (before.secsTo(query.time("playtime")) + 86400) % 86400;
                 QVERIFY2(qAbs(ahead - 60 * minute) <= 2, qPrintable(QString::number(ahead)));
                 SF_INFO info{};
-                const QString wav = Tools + "/sound/" + query.text("filename");
+                const QString wav = soundDir + "/" + query.text("filename");
                 SNDFILE *sound = sf_open(QFile::encodeName(wav).constData(), SFM_READ, &info);
                 QVERIFY2(sound && info.frames > 0, qPrintable(wav));
                 sf_close(sound);

@@ -61,14 +61,24 @@ void runStatement(Query &query, const Statement &statement)
 
 int DatabaseTool::run(const QStringList &arguments)
 {
-    if (arguments.size() != 2)
+    QStringList words = arguments;
+    // The folder the run plays from, unless told otherwise.
+    QString soundDir = QCoreApplication::applicationDirPath() + QStringLiteral("/sound");
+    const qsizetype option = words.indexOf(QStringLiteral("--sound-dir"));
+    if (option >= 0) {
+        if (option + 1 >= words.size() || words.first() != QLatin1String("demo"))
+            return usage();
+        soundDir = words.takeAt(option + 1);
+        words.removeAt(option);
+    }
+    if (words.size() != 2)
         return usage();
-    const QString &command = arguments.at(0);
+    const QString &command = words.at(0);
     try {
         if (command == QLatin1String("create"))
-            return create(arguments.at(1));
+            return create(words.at(1));
         if (command == QLatin1String("demo"))
-            return demo(arguments.at(1));
+            return demo(words.at(1), soundDir);
     } catch (const std::exception &error) {
         return fail(QString::fromStdString(error.what()));
     }
@@ -103,13 +113,13 @@ int DatabaseTool::create(const QString &path)
     return 0;
 }
 
-int DatabaseTool::demo(const QString &path)
+int DatabaseTool::demo(const QString &path, const QString &soundDir)
 {
     TDataModule1 module(path);
     // Refuse a missing or broken database before any sound is written.
     module.connection();
 
-    DemoSounds sounds(QCoreApplication::applicationDirPath() + QStringLiteral("/sound"));
+    DemoSounds sounds(soundDir);
     for (const DemoInstruction &instruction : demoInstructions())
         sounds.write(instruction.fileName, instruction.explain, instruction.toneHz);
 
@@ -146,9 +156,13 @@ int DatabaseTool::demo(const QString &path)
 int DatabaseTool::usage()
 {
     m_err << "Usage: tessivox-db create PATH   create a new exam database at PATH\n"
-             "       tessivox-db demo PATH     add a demo subject to the database at PATH,\n"
+             "       tessivox-db demo PATH [--sound-dir DIR]\n"
+             "                                 add a demo subject to the database at PATH,\n"
              "                                 its instructions one, two and three minutes "
-             "from now\n";
+             "from now;\n"
+             "                                 their WAV files go to DIR (default: the folder\n"
+             "                                 \"sound\" beside the program, where the run plays "
+             "from)\n";
     return 2;
 }
 

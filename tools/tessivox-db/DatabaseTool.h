@@ -16,7 +16,7 @@ public:
 
 private:
     int create(const QString &path);
-    int demo(const QString &path);
+    int demo(const QString &path, const QString &soundDir);
     int usage();
     int fail(const QString &text);
 
