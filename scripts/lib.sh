@@ -9,6 +9,8 @@ packages=(
   qt6-base-dev libqt6sql6-sqlite qt6-multimedia-dev libsndfile1-dev
   fonts-noto-cjk espeak-ng qt6-translations-l10n
 )
+# What the tests need beyond that: a sound server of their own.
+test_packages=(pulseaudio pulseaudio-utils)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
