@@ -8,6 +8,7 @@
 #include "platform/QtSoundOutputs.h"
 #include "platform/RegionalFormats.h"
 #include "platform/SystemClockSetter.h"
+#include "platform/SystemSleepInhibitor.h"
 #include "platform/widgets/QtFileDialog.h"
 #include "platform/widgets/QtMessageBoxes.h"
 #include "run/TMediaPlayer.h"
@@ -23,6 +24,7 @@ int runTessivox(int argc, char **argv)
     QtFileDialog fileDialog;
     QtSoundOutputs soundOutputs;
     const RegionalFormats formats;
+    SystemSleepInhibitor sleepInhibitor;
     Platform platform{clock,
                       clockSetter,
                       messageBoxes,
@@ -30,7 +32,8 @@ int runTessivox(int argc, char **argv)
                       soundOutputs,
                       formats,
                       [] { return std::make_unique<TMediaPlayer>(); },
-                      QCoreApplication::applicationDirPath()};
+                      QCoreApplication::applicationDirPath(),
+                      sleepInhibitor};
 
     TDataModule1 data;
     int code = 0;

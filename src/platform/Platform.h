@@ -10,6 +10,7 @@ class FileDialog;
 class MediaPlayer;
 class MessageBoxes;
 class RegionalFormats;
+class SleepInhibitor;
 class SoundOutputs;
 
 // Everything the windows take from the platform, handed in at start-up.
@@ -25,6 +26,7 @@ struct Platform
     // The folder of the program's executable; sound files lie in its
     // "sound" subfolder, whatever the working directory.
     QString programFolder;
+    SleepInhibitor &sleepInhibitor;
 
     QString soundPath(const QString &filename) const
     {

@@ -5,7 +5,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 
-ShellFixture::ShellFixture()
+ShellFixture::ShellFixture(SleepInhibitor *inhibitor)
     : platform{clock,
                clockSetter,
                boxes,
@@ -17,7 +17,8 @@ ShellFixture::ShellFixture()
                    players.append(player.get());
                    return player;
                },
-               programFolder.path()},
+               programFolder.path(),
+               inhibitor ? *inhibitor : sleepInhibitor},
       data(db.path()), shell(platform, data)
 {}
 

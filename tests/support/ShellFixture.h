@@ -5,6 +5,7 @@
 #include "FakeFileDialog.h"
 #include "FakeMediaPlayer.h"
 #include "FakeMessageBoxes.h"
+#include "FakeSleepInhibitor.h"
 #include "FakeSoundOutputs.h"
 #include "TestDatabase.h"
 
@@ -21,7 +22,8 @@
 // window creates are kept in players (they live as long as their window).
 struct ShellFixture
 {
-    ShellFixture();
+    // The fake sleep inhibitor stands in unless another one is given.
+    explicit ShellFixture(SleepInhibitor *inhibitor = nullptr);
     ~ShellFixture();
     Q_DISABLE_COPY_MOVE(ShellFixture)
 
@@ -39,6 +41,7 @@ struct ShellFixture
     RegionalFormats formats{QLocale(QLocale::Chinese, QLocale::China)};
     QList<FakeMediaPlayer *> players;
     QTemporaryDir programFolder;
+    FakeSleepInhibitor sleepInhibitor;
     Platform platform;
     TDataModule1 data;
     Shell shell;

@@ -78,6 +78,7 @@ void TFrm_Subject::FormCreate()
     // First, before any message: closing a message box reactivates the main
     // window, whose reload empties the subject box.
     m_subject = m_shell.Frm_main->ComboBox1->currentText();
+    sleepHold = platform.sleepInhibitor.keepAwake(QStringLiteral("考试正在进行：") + m_subject);
     MediaPlayer1->setTimeFormatMilliseconds();
     if (platform.soundOutputs.count() <= 0)
         platform.messageBoxes.inform(this,
@@ -161,6 +162,7 @@ void TFrm_Subject::endRun()
     main->setEnabled(true);
     Timer1->setInterval(0);
     Timer2->setInterval(0);
+    sleepHold.reset();
     main->setVisible(true);
     main->activateWindow();
     m_shell.release(this);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Form.h"
+#include "platform/SleepInhibitor.h"
 #include "run/RunDisplay.h"
 
 #include <memory>
@@ -50,6 +51,8 @@ public:
     Timer *Timer3;
     std::unique_ptr<MediaPlayer> MediaPlayer1;
     std::unique_ptr<Scheduler> scheduler;
+    // Keeps the PC awake while the window is open.
+    std::unique_ptr<SleepInhibitor::Hold> sleepHold;
 
 protected:
     void FormClose() override;
