@@ -9,8 +9,12 @@ packages=(
   qt6-base-dev libqt6sql6-sqlite qt6-multimedia-dev libsndfile1-dev
   fonts-noto-cjk espeak-ng qt6-translations-l10n
 )
-# What the tests need beyond that: a sound server and a D-Bus daemon of their own.
-test_packages=(pulseaudio pulseaudio-utils dbus-daemon)
+# What the tests need beyond that: a sound server and a D-Bus daemon of their
+# own, an X server to start the installed program in, and the package tools.
+test_packages=(
+  pulseaudio pulseaudio-utils dbus-daemon
+  xvfb xdotool desktop-file-utils dpkg-dev
+)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
