@@ -52,15 +52,27 @@ private:
     QStringList m_calls;
 };
 
-// A service answering as the login manager does: a block lasts while the
-// descriptor it returns is open somewhere.
-class LoginManager final : public QObject, protected QDBusContext
+// A service of the test's own: it tells what it heard, and may refuse. (Each
+// service names its D-Bus context itself, or D-Bus would not find it.)
+class TestService : public QObject
+{
+public:
+    TestService(Heard &heard, bool refuses) : m_heard(heard), m_refuses(refuses) {}
+
+protected:
+    Heard &m_heard;
+    bool m_refuses;
+};
+
+// Answers as the login manager does: a block lasts while the descriptor it
+// returns is open somewhere.
+class LoginManager final : public TestService, protected QDBusContext
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
 
 public:
-    LoginManager(Heard &heard, bool refuses) : m_heard(heard), m_refuses(refuses) {}
+    using TestService::TestService;
 
 public slots:
     QDBusUnixFileDescriptor Inhibit(const QString &what, const QString &who, const QString &,
@@ -77,19 +89,15 @@ public slots:
         close(ends[1]);
         return descriptor;
     }
-
-private:
-    Heard &m_heard;
-    bool m_refuses;
 };
 
-class ScreenSaver final : public QObject, protected QDBusContext
+class ScreenSaver final : public TestService, protected QDBusContext
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
 
 public:
-    ScreenSaver(Heard &heard, bool refuses) : m_heard(heard), m_refuses(refuses) {}
+    using TestService::TestService;
 
 public slots:
     uint Inhibit(const QString &application, const QString &)
@@ -101,10 +109,6 @@ public slots:
         return 42;
     }
     void UnInhibit(uint cookie) { m_heard.add(QStringLiteral("UnInhibit %1").arg(cookie)); }
-
-private:
-    Heard &m_heard;
-    bool m_refuses;
 };
 
 // A D-Bus daemon of the test's own with the two services on it, served from
