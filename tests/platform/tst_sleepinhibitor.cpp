@@ -18,7 +18,9 @@
 #include <QTest>
 #include <QThread>
 #include <atomic>
+#include <csignal>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace {
@@ -118,6 +120,8 @@ class PrivateBus
 public:
     PrivateBus(Service login, Service screenSaver)
     {
+        // Gone with the test, even when it crashes.
+        m_daemon.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
         m_daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1",
                                        "--address=unix:dir=" + m_dir.path()});
         if (!m_daemon.waitForReadyRead(10000))
