@@ -34,6 +34,7 @@ void PulseMediaPlayer::open()
     m_file = std::make_unique<SoundFile>(m_fileName);
     m_file->setSampleFormat(QAudioFormat::Float);
     std::lock_guard lock(m_connection);
+    m_openFile = m_fileName;
     m_playFailure.clear();
     // Connecting now spares the play the handshake; a failure here is
     // reported by play(), which tries again.
@@ -89,7 +90,7 @@ void PulseMediaPlayer::requireOpen() const
 
 QString PulseMediaPlayer::startStream()
 {
-    const QString file = QStringLiteral("\"%1\"").arg(m_fileName);
+    const QString file = QStringLiteral("\"%1\"").arg(m_openFile);
     const auto refused = [&] {
         return QStringLiteral("The sound server refused %1: %2")
             .arg(file, m_connection.lastError());
@@ -107,7 +108,7 @@ QString PulseMediaPlayer::startStream()
     pa_channel_map map;
     pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_DEFAULT);
     m_stream = pa_stream_new(m_connection.context(),
-                             QFileInfo(m_fileName).fileName().toUtf8().constData(), &spec, &map);
+                             QFileInfo(m_openFile).fileName().toUtf8().constData(), &spec, &map);
     if (!m_stream)
         return refused();
     pa_stream_set_state_callback(
@@ -180,7 +181,7 @@ void PulseMediaPlayer::streamChanged()
     m_connection.wake();
     if (pa_stream_get_state(m_stream) == PA_STREAM_FAILED && !m_played && m_playFailure.isEmpty()) {
         m_playFailure = QStringLiteral("The sound server stopped playing \"%1\": %2")
-                            .arg(m_fileName, m_connection.lastError());
+                            .arg(m_openFile, m_connection.lastError());
     }
 }
 

@@ -47,6 +47,9 @@ private:
     // Declared first so that it goes last, once no stream is left.
     PulseConnection m_connection;
     QString m_fileName;
+    // The open file's path, for the connection's thread: the file name may
+    // change for the next sound while this one plays.
+    QString m_openFile;
     std::unique_ptr<SoundFile> m_file;
     pa_stream *m_stream = nullptr;
     pa_operation *m_drain = nullptr;
