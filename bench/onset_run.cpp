@@ -7,7 +7,7 @@
 #include "platform/Timer.h"
 #include "run/RunDisplay.h"
 #include "run/Scheduler.h"
-#include "run/TMediaPlayer.h"
+#include "run/SoundDevice.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -76,7 +76,7 @@ public:
         qint64 tick;
         qint64 called;
         qint64 returned;
-        QAudio::Error error;
+        QString failure;
     };
 
     void setTimeFormatMilliseconds() override { m_device.setTimeFormatMilliseconds(); }
@@ -91,7 +91,7 @@ public:
         const qint64 called = Onset::wallMicros();
         m_device.play();
         plays.push_back(
-            {m_device.fileName(), lastTick, called, Onset::wallMicros(), m_device.playError()});
+            {m_device.fileName(), lastTick, called, Onset::wallMicros(), m_device.playFailure()});
     }
     qint64 length() const override { return m_device.length(); }
     QString playFailure() const override { return m_device.playFailure(); }
@@ -100,7 +100,7 @@ public:
     std::vector<Play> plays;
 
 private:
-    TMediaPlayer m_device;
+    SoundDevice m_device;
 };
 
 // Runs work from the event loop; a failure ends the run instead of
@@ -171,8 +171,8 @@ bool writeInstructions(const QString &folder, const std::vector<QDateTime> &targ
             if (candidate.file == path && count++ == 0)
                 play = candidate;
         }
-        if (play.error != QAudio::NoError) {
-            QTextStream(stderr) << "onset run: the output refused " << path << "\n";
+        if (!play.failure.isEmpty()) {
+            QTextStream(stderr) << "onset run: " << play.failure << "\n";
             refused = true;
         }
         lines << i + 1 << ' ' << targets[i].toMSecsSinceEpoch() * 1000 << ' ' << play.tick << ' '

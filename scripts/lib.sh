@@ -6,7 +6,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # Debian packages the program needs to build and run.
 packages=(
   cmake g++ pkg-config ninja-build
-  qt6-base-dev libqt6sql6-sqlite qt6-multimedia-dev libsndfile1-dev
+  qt6-base-dev libqt6sql6-sqlite qt6-multimedia-dev libsndfile1-dev libpulse-dev
   fonts-noto-cjk espeak-ng qt6-translations-l10n
 )
 # What the tests need beyond that: a sound server and a D-Bus daemon of their

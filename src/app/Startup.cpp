@@ -5,13 +5,12 @@
 #include "data/TDataModule1.h"
 #include "platform/Clock.h"
 #include "platform/Platform.h"
-#include "platform/QtSoundOutputs.h"
 #include "platform/RegionalFormats.h"
 #include "platform/SystemClockSetter.h"
 #include "platform/SystemSleepInhibitor.h"
 #include "platform/widgets/QtFileDialog.h"
 #include "platform/widgets/QtMessageBoxes.h"
-#include "run/TMediaPlayer.h"
+#include "run/SoundDevice.h"
 #include "ui/main/TFrm_main.h"
 
 int runTessivox(int argc, char **argv)
@@ -22,7 +21,7 @@ int runTessivox(int argc, char **argv)
     SystemClockSetter clockSetter;
     QtMessageBoxes messageBoxes;
     QtFileDialog fileDialog;
-    QtSoundOutputs soundOutputs;
+    SystemSoundOutputs soundOutputs;
     const RegionalFormats formats;
     SystemSleepInhibitor sleepInhibitor;
     Platform platform{clock,
@@ -31,7 +30,7 @@ int runTessivox(int argc, char **argv)
                       fileDialog,
                       soundOutputs,
                       formats,
-                      [] { return std::make_unique<TMediaPlayer>(); },
+                      [] { return std::make_unique<SoundDevice>(); },
                       QCoreApplication::applicationDirPath(),
                       sleepInhibitor};
 
@@ -49,6 +48,8 @@ int runTessivox(int argc, char **argv)
         code = app.exec();
         app.setErrorHandler(nullptr);
     }
+#if !TESSIVOX_SOUND_PULSEAUDIO
     TMediaPlayer::settleBeforeExit();
+#endif
     return code;
 }

@@ -32,7 +32,9 @@ public:
     // by the implementation, never thrown.
     virtual void play() = 0;
     // Why the last play() since open() did not start the sound (no sound
-    // server, no output, a format the output refuses); empty when it did.
+    // server, or the server gone since the last play; no output; a format the
+    // output refuses), or why the sound broke off after it started (the
+    // server went away); empty while the sound plays or once it played out.
     virtual QString playFailure() const = 0;
     virtual qint64 length() const = 0;
 };

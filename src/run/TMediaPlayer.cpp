@@ -125,7 +125,13 @@ void TMediaPlayer::feed()
 
 QString TMediaPlayer::playFailure() const
 {
-    switch (m_playError) {
+    // A sink that stops after it started (its server went away) tells only
+    // through its error; running out of data at the end is no failure.
+    QAudio::Error error = m_playError;
+    if (error == QAudio::NoError && m_sink &&
+        (m_sink->error() == QAudio::IOError || m_sink->error() == QAudio::FatalError))
+        error = m_sink->error();
+    switch (error) {
     case QAudio::NoError:
         return {};
     case QAudio::OpenError:

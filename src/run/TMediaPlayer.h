@@ -34,11 +34,6 @@ public:
     qint64 length() const override;
     QString playFailure() const override;
 
-    // The outcome of the last play() since open(): NoError when the output took
-    // the sound, otherwise why it did not (no sound server, no output device, a
-    // format the output refuses).
-    QAudio::Error playError() const { return m_playError; }
-
     // Sound outputs closed shortly before are still being torn down by the
     // audio system's own thread, and a process that exits at once may crash
     // inside it. Runs the event loop briefly when any output was used.
