@@ -1,10 +1,10 @@
 #include "support/ShellFixture.h"
 
-#include "ui/run/TFrm_Subject.h"
 #include "ui/admin/TFrm_config.h"
 #include "ui/admin/TFrm_sa.h"
 #include "ui/admin/TFrm_validate.h"
 #include "ui/main/TFrm_main.h"
+#include "ui/run/TFrm_Subject.h"
 
 #include "platform/Timer.h"
 
@@ -45,28 +45,16 @@ class TestWindowFlow : public QObject
         main->ComboBox1->setCurrentIndex(main->ComboBox1->findText(name));
     }
 
-    TFrm_validate *openGate()
-    {
-        QTest::mouseClick(main->FBtn_sa, Qt::LeftButton);
-        return f->shell.Frm_validate;
-    }
+    TFrm_validate *openGate() { return f->openGate(); }
 
-    TFrm_sa *openConsole()
-    {
-        TFrm_validate *gate = openGate();
-        gate->MaskEdit1->setText(QStringLiteral("50716283941"));
-        QTest::mouseClick(gate->Fbtn_ok, Qt::LeftButton);
-        ShellFixture::settle();
-        return f->shell.Frm_sa;
-    }
+    TFrm_sa *openConsole() { return f->openConsole(); }
 
     TFrm_config *openEditor(const QString &subject)
     {
         TFrm_sa *console = openConsole();
-        console->PageControl1->setCurrentWidget(console->TabSheet3);
-        QListWidgetItem *item = console->Listbox_subject->findItems(subject, Qt::MatchExactly)[0];
-        console->Listbox_subject->setCurrentItem(item);
-        emit console->Listbox_subject->itemClicked(item);
+        ShellFixture::chooseTab(console, 2);
+        QListWidget *list = console->Listbox_subject;
+        list->setCurrentItem(list->findItems(subject, Qt::MatchExactly)[0]);
         QTest::mouseClick(console->Fbtn_enter, Qt::LeftButton);
         return f->shell.Frm_config;
     }
