@@ -282,6 +282,39 @@ private slots:
         expectOnlyInput(console);
     }
 
+    void aDisabledWindowCannotBeClosed_data()
+    {
+        QTest::addColumn<bool>("underEditor");
+        QTest::newRow("main window under the gate") << false;
+        QTest::newRow("console under the editor") << true;
+    }
+
+    void aDisabledWindowCannotBeClosed()
+    {
+        QFETCH(bool, underEditor);
+        QSignalSpy terminated(&f->shell, &Shell::terminated);
+        QPointer<QWidget> above;
+        if (underEditor)
+            above = openEditor(QStringLiteral("语文"));
+        else
+            above = openGate();
+        QPointer<QWidget> beneath = underEditor ? static_cast<QWidget *>(f->shell.Frm_sa) : main;
+
+        QVERIFY(!beneath->close());
+        ShellFixture::settle();
+        QVERIFY(beneath);
+        QVERIFY(beneath->isVisible());
+        QCOMPARE(terminated.size(), 0);
+        expectOnlyInput(above);
+
+        // The window above still hands input back, and then closing works.
+        above->close();
+        ShellFixture::settle();
+        QVERIFY(!above);
+        expectOnlyInput(beneath);
+        QVERIFY(beneath->close());
+    }
+
     void mainEndsTheProgram_data()
     {
         QTest::addColumn<bool>("byClosing");
