@@ -1,9 +1,9 @@
 #include "app/Application.h"
 
 #include "app/ErrorHandler.h"
+#include "ui/common/Fonts.h"
 
 #include <QFont>
-#include <QFontDatabase>
 #include <QLibraryInfo>
 #include <QTranslator>
 
@@ -32,14 +32,13 @@ Application::Application(int &argc, char **argv) : QApplication(argc, argv)
     installQtTranslations(*this);
     // Without an explicit Simplified Chinese face, Chinese text falls back
     // to a Japanese one under most locales.
-    const QStringList families = QFontDatabase::families();
-    for (const char *family : {"Noto Sans CJK SC", "Microsoft YaHei", "SimSun"}) {
-        if (families.contains(QLatin1String(family))) {
-            QFont face = font();
-            face.setFamily(QString::fromLatin1(family));
-            setFont(face);
-            break;
-        }
+    const QString family =
+        Fonts::firstInstalled({QStringLiteral("Noto Sans CJK SC"),
+                               QStringLiteral("Microsoft YaHei"), QStringLiteral("SimSun")});
+    if (!family.isEmpty()) {
+        QFont face = font();
+        face.setFamily(family);
+        setFont(face);
     }
 }
 

@@ -34,6 +34,13 @@ void Form::growBy(int delta)
 
 void Form::closeEvent(QCloseEvent *event)
 {
+    // A disabled window waits for the window opened over it, which will hand
+    // its input back; closing it now would pull the ground from under that
+    // window (and closing the main window would end the program).
+    if (!isEnabled()) {
+        event->ignore();
+        return;
+    }
     m_shell.errors.guard([this] { FormClose(); });
     event->accept();
 }

@@ -46,7 +46,7 @@ protected:
     }
 
     // The close handler: runs when the user closes the window; the window
-    // then hides.
+    // then hides. A disabled window ignores close requests.
     virtual void FormClose() {}
     void closeEvent(QCloseEvent *event) override;
 

@@ -37,10 +37,10 @@ void Query::open()
     first();
 }
 
-void Query::execute()
+int Query::execute()
 {
     close();
-    run(m_module.connection(), m_statement);
+    return run(m_module.connection(), m_statement).numRowsAffected();
 }
 
 void Query::close()

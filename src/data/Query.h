@@ -30,8 +30,9 @@ public:
     void replace(const Statement &statement);
     // Run the statement and keep its rows. Throws DbError.
     void open();
-    // Run a statement that yields no rows. Throws DbError.
-    void execute();
+    // Run a statement that yields no rows; returns how many rows it changed.
+    // Throws DbError.
+    int execute();
     // Discard any open result.
     void close();
 

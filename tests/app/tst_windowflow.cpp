@@ -1,10 +1,10 @@
 #include "support/ShellFixture.h"
 
-#include "ui/run/TFrm_Subject.h"
 #include "ui/admin/TFrm_config.h"
 #include "ui/admin/TFrm_sa.h"
 #include "ui/admin/TFrm_validate.h"
 #include "ui/main/TFrm_main.h"
+#include "ui/run/TFrm_Subject.h"
 
 #include "platform/Timer.h"
 
@@ -45,28 +45,16 @@ class TestWindowFlow : public QObject
         main->ComboBox1->setCurrentIndex(main->ComboBox1->findText(name));
     }
 
-    TFrm_validate *openGate()
-    {
-        QTest::mouseClick(main->FBtn_sa, Qt::LeftButton);
-        return f->shell.Frm_validate;
-    }
+    TFrm_validate *openGate() { return f->openGate(); }
 
-    TFrm_sa *openConsole()
-    {
-        TFrm_validate *gate = openGate();
-        gate->MaskEdit1->setText(QStringLiteral("50716283941"));
-        QTest::mouseClick(gate->Fbtn_ok, Qt::LeftButton);
-        ShellFixture::settle();
-        return f->shell.Frm_sa;
-    }
+    TFrm_sa *openConsole() { return f->openConsole(); }
 
     TFrm_config *openEditor(const QString &subject)
     {
         TFrm_sa *console = openConsole();
-        console->PageControl1->setCurrentWidget(console->TabSheet3);
-        QListWidgetItem *item = console->Listbox_subject->findItems(subject, Qt::MatchExactly)[0];
-        console->Listbox_subject->setCurrentItem(item);
-        emit console->Listbox_subject->itemClicked(item);
+        ShellFixture::chooseTab(console, 2);
+        QListWidget *list = console->Listbox_subject;
+        list->setCurrentItem(list->findItems(subject, Qt::MatchExactly)[0]);
         QTest::mouseClick(console->Fbtn_enter, Qt::LeftButton);
         return f->shell.Frm_config;
     }
@@ -292,6 +280,39 @@ private slots:
         ShellFixture::settle();
         QVERIFY(!editor);
         expectOnlyInput(console);
+    }
+
+    void aDisabledWindowCannotBeClosed_data()
+    {
+        QTest::addColumn<bool>("underEditor");
+        QTest::newRow("main window under the gate") << false;
+        QTest::newRow("console under the editor") << true;
+    }
+
+    void aDisabledWindowCannotBeClosed()
+    {
+        QFETCH(bool, underEditor);
+        QSignalSpy terminated(&f->shell, &Shell::terminated);
+        QPointer<QWidget> above;
+        if (underEditor)
+            above = openEditor(QStringLiteral("语文"));
+        else
+            above = openGate();
+        QPointer<QWidget> beneath = underEditor ? static_cast<QWidget *>(f->shell.Frm_sa) : main;
+
+        QVERIFY(!beneath->close());
+        ShellFixture::settle();
+        QVERIFY(beneath);
+        QVERIFY(beneath->isVisible());
+        QCOMPARE(terminated.size(), 0);
+        expectOnlyInput(above);
+
+        // The window above still hands input back, and then closing works.
+        above->close();
+        ShellFixture::settle();
+        QVERIFY(!above);
+        expectOnlyInput(beneath);
+        QVERIFY(beneath->close());
     }
 
     void mainEndsTheProgram_data()

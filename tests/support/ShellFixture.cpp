@@ -1,9 +1,16 @@
 #include "ShellFixture.h"
 
+#include "controls/xpPages.h"
+#include "ui/admin/TFrm_sa.h"
+#include "ui/admin/TFrm_validate.h"
 #include "ui/main/TFrm_main.h"
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTest>
 
 ShellFixture::ShellFixture(SleepInhibitor *inhibitor)
     : platform{clock,
@@ -27,6 +34,27 @@ ShellFixture::~ShellFixture() = default;
 TFrm_main *ShellFixture::start()
 {
     return shell.create(shell.Frm_main);
+}
+
+TFrm_validate *ShellFixture::openGate()
+{
+    QTest::mouseClick(shell.Frm_main->FBtn_sa, Qt::LeftButton);
+    return shell.Frm_validate;
+}
+
+TFrm_sa *ShellFixture::openConsole()
+{
+    TFrm_validate *gate = openGate();
+    gate->MaskEdit1->setText(QStringLiteral("50716283941"));
+    QTest::mouseClick(gate->Fbtn_ok, Qt::LeftButton);
+    settle();
+    return shell.Frm_sa;
+}
+
+void ShellFixture::chooseTab(TFrm_sa *console, int index)
+{
+    QTabBar *tabs = console->PageControl1->tabBar();
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(index).center());
 }
 
 void ShellFixture::settle()

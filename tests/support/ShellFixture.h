@@ -29,6 +29,12 @@ struct ShellFixture
 
     // Creates the main window as start-up does.
     TFrm_main *start();
+    // From the started main window: "管理员" opens the password gate.
+    TFrm_validate *openGate();
+    // Through the gate with the right password, to the console.
+    TFrm_sa *openConsole();
+    // Changes the console's page as the user does: a click on its tab.
+    static void chooseTab(TFrm_sa *console, int index);
     // Runs the deferred destructions of released windows.
     static void settle();
 

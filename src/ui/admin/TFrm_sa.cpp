@@ -1,79 +1,239 @@
 #include "ui/admin/TFrm_sa.h"
 
+#include "controls/xpPages.h"
+#include "data/DbError.h"
 #include "data/Statements.h"
 #include "data/TDataModule1.h"
+#include "platform/Clock.h"
+#include "platform/MessageBoxes.h"
 #include "platform/Platform.h"
 #include "platform/RegionalFormats.h"
 #include "platform/Timer.h"
 #include "ui/admin/TFrm_config.h"
+#include "ui/common/ClockSetting.h"
+#include "ui/common/Controls.h"
+#include "ui/common/Fonts.h"
 #include "ui/common/InstructionList.h"
 #include "ui/main/TFrm_main.h"
 
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTabWidget>
+#include <QTimeEdit>
 #include <QTreeWidget>
 
 namespace {
 
-QWidget *page(QTabWidget *tabs, const QString &caption)
+using Controls::button;
+using Controls::datePicker;
+using Controls::label;
+using Controls::pickedDateTime;
+using Controls::timePicker;
+
+// Every page's exit button stands in its bottom right corner, on tab 3
+// straight on the sheet, elsewhere inside the sheet's group.
+constexpr QPoint GroupPos(8, 6);
+constexpr QPoint ExitPos(425, 216);
+
+QGroupBox *group(QWidget *sheet, const QString &caption)
 {
-    auto *sheet = new QWidget;
-    tabs->addTab(sheet, caption);
-    return sheet;
+    auto *box = new QGroupBox(caption, sheet);
+    box->setGeometry(QRect(GroupPos, QSize(500, 250)));
+    return box;
 }
 
-QPushButton *exitButton(QWidget *sheet)
+QPushButton *exitButton(QWidget *parent, QPoint at)
 {
-    auto *button = new QPushButton(QStringLiteral("退出"), sheet);
-    button->setGeometry(410, 230, 75, 25);
-    return button;
+    return button(parent, QStringLiteral("退出"), at.x(), at.y());
+}
+
+QLineEdit *edit(QWidget *parent, int x, int y, int width)
+{
+    auto *result = new QLineEdit(parent);
+    result->setGeometry(x, y, width, 25);
+    return result;
+}
+
+// The subject-editing page's Song face (12 pixels), or the program's own
+// face where no Simplified Chinese serif face is installed.
+QFont songFace(QFont face)
+{
+    const QString family =
+        Fonts::firstInstalled({QStringLiteral("SimSun"), QStringLiteral("Noto Serif CJK SC")});
+    if (!family.isEmpty())
+        face.setFamily(family);
+    face.setPixelSize(12);
+    return face;
+}
+
+// One guarded write: whether it changed any row. A statement the engine
+// accepts but that changes nothing stored nothing either; the caller says
+// so with its own fixed message, without the engine's text.
+bool changesRows(Query &query, const Statement &statement)
+{
+    try {
+        query.replace(statement);
+        return query.execute() > 0;
+    } catch (const DbError &) {
+        return false;
+    }
 }
 
 } // namespace
 
 TFrm_sa::TFrm_sa(Shell &shell)
     : Form(shell, QStringLiteral("管理员界面"), QSize(520, 297)),
-      PageControl1(new QTabWidget(this)),
-      TabSheet1(page(PageControl1, QStringLiteral("系统时间设定"))),
-      TabSheet2(page(PageControl1, QStringLiteral("系统名称设定"))),
-      TabSheet3(page(PageControl1, QStringLiteral("考试科目编辑"))),
-      TabSheet4(page(PageControl1, QStringLiteral("新增考试科目"))),
-      Listbox_subject(new QListWidget(TabSheet3)), ListView1(new QTreeWidget(TabSheet3)),
-      Fbtn_enter(new QPushButton(QStringLiteral("进入指令设置"), TabSheet3)),
-      Button2(exitButton(TabSheet1)), Button3(exitButton(TabSheet2)),
-      Button4(exitButton(TabSheet3)), Button5(exitButton(TabSheet4)), Timer1(new Timer(1000, this))
+      PageControl1(new TxpPageControl(this)),
+      TabSheet1(PageControl1->addSheet(QStringLiteral("系统时间设定"))),
+      TabSheet2(PageControl1->addSheet(QStringLiteral("系统名称设定"))),
+      TabSheet3(PageControl1->addSheet(QStringLiteral("考试科目编辑"))),
+      TabSheet4(PageControl1->addSheet(QStringLiteral("新增考试科目"))),
+
+      GroupBox1(group(TabSheet1, QStringLiteral("系统时间设定"))),
+      Label2(label(GroupBox1, QStringLiteral("现在系统时间："), 40, 50, 110)),
+      Label1(label(GroupBox1, QStringLiteral("time"), 150, 50, 217)),
+      DateTimePicker3(datePicker(GroupBox1, shell.platform.formats, 40, 100, 130)),
+      DateTimePicker4(timePicker(GroupBox1, shell.platform.formats, 180, 100, 120)),
+      FBtn_ok1(button(GroupBox1, QStringLiteral("设置"), 320, 100)),
+      Button2(exitButton(GroupBox1, ExitPos - GroupPos)),
+
+      GroupBox2(group(TabSheet2, QStringLiteral("系统名称设定"))),
+      Lbl_systemname(label(GroupBox2, QStringLiteral("请输入系统名称："), 40, 50, 150)),
+      Edt_name(edit(GroupBox2, 40, 76, 321)),
+      o(button(GroupBox2, QStringLiteral("修改"), 196, 120)),
+      Fbtn_repeat2(button(GroupBox2, QStringLiteral("重填"), 286, 120)),
+      Button3(exitButton(GroupBox2, ExitPos - GroupPos)),
+
+      Label8(label(TabSheet3, QStringLiteral("科目名称："), 8, 6, 113)),
+      Listbox_subject(new QListWidget(TabSheet3)),
+      Label9(label(TabSheet3, QStringLiteral("考试开始时间："), 130, 8, 88)),
+      DateTimePickerStartdate(datePicker(TabSheet3, shell.platform.formats, 218, 6, 105)),
+      DateTimePickerStarttime(timePicker(TabSheet3, shell.platform.formats, 327, 6, 84)),
+      Label4(label(TabSheet3, QStringLiteral("考试结束时间："), 130, 36, 88)),
+      DateTimePickerEnddate(datePicker(TabSheet3, shell.platform.formats, 218, 34, 105)),
+      DateTimePickerEndtime(timePicker(TabSheet3, shell.platform.formats, 327, 34, 84)),
+      FlatButton1(button(TabSheet3, QStringLiteral("修改考试时间"), 415, 20, 85)),
+      ListView1(new QTreeWidget(TabSheet3)),
+      Fbtn_enter(button(TabSheet3, QStringLiteral("进入指令设置"), 245, ExitPos.y(), 95)),
+      Button1(button(TabSheet3, QStringLiteral("删除"), 345, ExitPos.y())),
+      Button4(exitButton(TabSheet3, ExitPos)),
+
+      GroupBox3(group(TabSheet4, QStringLiteral("新增考试科目"))),
+      Label14(label(GroupBox3, QStringLiteral("科目名称："), 40, 42, 80)),
+      Edt_subjectname(edit(GroupBox3, 120, 40, 250)),
+      Label6(label(GroupBox3, QStringLiteral("开始时间："), 40, 87, 80)),
+      DateTimePicker1(datePicker(GroupBox3, shell.platform.formats, 120, 85, 130)),
+      DateTimePicker2(timePicker(GroupBox3, shell.platform.formats, 260, 85, 110)),
+      Label3(label(GroupBox3, QStringLiteral("结束时间："), 40, 127, 80)),
+      DateTimePicker5(datePicker(GroupBox3, shell.platform.formats, 120, 125, 130)),
+      DateTimePicker6(timePicker(GroupBox3, shell.platform.formats, 260, 125, 110)),
+      FBtn_ok(button(GroupBox3, QStringLiteral("增加"), 120, 170)),
+      FlatButton2(button(GroupBox3, QStringLiteral("重填"), 210, 170)),
+      Button5(exitButton(GroupBox3, ExitPos - GroupPos)),
+
+      Timer1(new Timer(1000, this))
 {
     PageControl1->setGeometry(0, 0, 520, 297);
-    Listbox_subject->setGeometry(8, 8, 130, 210);
-    ListView1->setGeometry(146, 8, 350, 210);
+
+    TabSheet3->setFont(songFace(font()));
+    Listbox_subject->setGeometry(8, 28, 113, 177);
+    Listbox_subject->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView1->setGeometry(130, 66, 370, 139);
     InstructionList::setUp(ListView1, {QStringLiteral("播放文件"), QStringLiteral("播放说明"),
                                        QStringLiteral("播放时间")});
-    Fbtn_enter->setGeometry(300, 230, 100, 25);
-    Fbtn_enter->setEnabled(false);
+    enableSubjectControls(false);
 
-    on(PageControl1, &QTabWidget::currentChanged, &TFrm_sa::PageControl1Change);
-    on(Listbox_subject, &QListWidget::itemClicked, &TFrm_sa::Listbox_subjectClick);
+    // The new-subject page starts from fixed values, not from today.
+    DateTimePicker1->setDate(QDate(2005, 5, 9));
+    DateTimePicker2->setTime(QTime(13, 44, 44));
+    DateTimePicker5->setDate(QDate(2005, 5, 10));
+    DateTimePicker6->setTime(QTime(13, 44, 19));
+
+    on(Timer1, &Timer::timeout, &TFrm_sa::Timer1Timer);
+    on(PageControl1, &TxpPageControl::Change, &TFrm_sa::PageControl1Change);
+    on(PageControl1, &QTabWidget::currentChanged, [this] {
+        if (PageControl1->currentWidget() == TabSheet2)
+            TabSheet2Show();
+    });
+    on(FBtn_ok1, &QPushButton::clicked, &TFrm_sa::FBtn_ok1Click);
+    on(o, &QPushButton::clicked, &TFrm_sa::oClick);
+    on(Fbtn_repeat2, &QPushButton::clicked, &TFrm_sa::Fbtn_repeat2Click);
+    // Emptying the list on a reload also ends the selection: that is no
+    // choice of the user's.
+    on(Listbox_subject, &QListWidget::itemSelectionChanged, [this] {
+        if (hasSubject())
+            Listbox_subjectClick();
+    });
+    on(FlatButton1, &QPushButton::clicked, &TFrm_sa::FlatButton1Click);
     on(Fbtn_enter, &QPushButton::clicked, &TFrm_sa::Fbtn_enterClick);
-    for (QPushButton *button : {Button2, Button3, Button4, Button5})
-        on(button, &QPushButton::clicked, &TFrm_sa::ButtonExitClick);
+    on(Button1, &QPushButton::clicked, &TFrm_sa::Button1Click);
+    on(FBtn_ok, &QPushButton::clicked, &TFrm_sa::FBtn_okClick);
+    on(FlatButton2, &QPushButton::clicked, &TFrm_sa::FlatButton2Click);
+    for (QPushButton *exit : {Button2, Button3, Button4, Button5})
+        on(exit, &QPushButton::clicked, &TFrm_sa::ButtonExitClick);
 }
 
 void TFrm_sa::FormCreate()
 {
-    loadSubjects();
+    const QDateTime now = m_shell.platform.clock.now();
+    DateTimePicker3->setDate(now.date());
+    DateTimePicker4->setTime(now.time());
+    // Chosen from code, so no tab change: the subject list stays empty until
+    // the user first changes tabs.
+    PageControl1->setCurrentWidget(TabSheet1);
+    showClock();
+}
+
+void TFrm_sa::Timer1Timer()
+{
+    showClock();
+}
+
+void TFrm_sa::showClock()
+{
+    Label1->setText(m_shell.platform.formats.dateTime(m_shell.platform.clock.now()));
+}
+
+void TFrm_sa::FBtn_ok1Click()
+{
+    ClockSetting::apply(m_shell, this, pickedDateTime(DateTimePicker3, DateTimePicker4));
+}
+
+void TFrm_sa::TabSheet2Show()
+{
+    Query &query = m_shell.data.ADOQuery1;
+    query.replace(Statements::selectTitle());
+    query.open();
+    query.first();
+    Edt_name->setText(query.text(QStringLiteral("systitle")));
+}
+
+void TFrm_sa::oClick()
+{
+    // Without a row with id 1 the update is accepted but stores nothing.
+    const bool stored =
+        changesRows(m_shell.data.ADOQuery2, Statements::updateTitle(Edt_name->text()));
+    m_shell.platform.messageBoxes.inform(this, stored ? QStringLiteral("修改成功")
+                                                      : QStringLiteral("修改错误"));
+}
+
+void TFrm_sa::Fbtn_repeat2Click()
+{
+    Edt_name->clear();
 }
 
 void TFrm_sa::PageControl1Change()
 {
-    loadSubjects();
+    reloadSubjects();
 }
 
-void TFrm_sa::loadSubjects()
+void TFrm_sa::reloadSubjects()
 {
     Listbox_subject->clear();
-    ListView1->clear();
-    Fbtn_enter->setEnabled(false);
+    enableSubjectControls(false);
     Query &query = m_shell.data.ADOQuery4;
     query.replace(Statements::selectSubjectNames());
     query.open();
@@ -84,24 +244,58 @@ void TFrm_sa::loadSubjects()
     }
 }
 
+void TFrm_sa::enableSubjectControls(bool enabled)
+{
+    for (QWidget *control : std::initializer_list<QWidget *>{
+             Fbtn_enter, FlatButton1, DateTimePickerStartdate, DateTimePickerStarttime,
+             DateTimePickerEnddate, DateTimePickerEndtime})
+        control->setEnabled(enabled);
+}
+
+bool TFrm_sa::hasSubject() const
+{
+    return !Listbox_subject->selectedItems().isEmpty();
+}
+
 QString TFrm_sa::selectedSubject() const
 {
-    const QListWidgetItem *item = Listbox_subject->currentItem();
-    return item && item->isSelected() ? item->text() : QString();
+    return hasSubject() ? Listbox_subject->selectedItems().constFirst()->text() : QString();
 }
 
 void TFrm_sa::Listbox_subjectClick()
 {
+    enableSubjectControls(true);
+    const QString subject = selectedSubject();
     Query &query = m_shell.data.ADOQuery6;
-    query.replace(Statements::selectSoundsByPlaytime(selectedSubject()));
+    query.replace(Statements::selectSubjectTimes(subject));
+    query.open();
+    const QDateTime start = query.dateTime(QStringLiteral("starttime"));
+    const QDateTime end = query.dateTime(QStringLiteral("endtime"));
+    DateTimePickerStartdate->setDate(start.date());
+    DateTimePickerStarttime->setTime(start.time());
+    DateTimePickerEnddate->setDate(end.date());
+    DateTimePickerEndtime->setTime(end.time());
+
+    query.replace(Statements::selectSoundsByPlaytime(subject));
     query.open();
     showInstructions(query);
-    Fbtn_enter->setEnabled(true);
 }
 
 void TFrm_sa::showInstructions(Query &rows)
 {
     InstructionList::fill(ListView1, rows, m_shell.platform.formats);
+}
+
+void TFrm_sa::FlatButton1Click()
+{
+    // A subject removed behind the console's back takes no new times.
+    const bool changed = changesRows(
+        m_shell.data.ADOQuery6,
+        Statements::updateSubjectTimes(
+            selectedSubject(), pickedDateTime(DateTimePickerStartdate, DateTimePickerStarttime),
+            pickedDateTime(DateTimePickerEnddate, DateTimePickerEndtime)));
+    m_shell.platform.messageBoxes.inform(this, changed ? QStringLiteral("修改成功！")
+                                                       : QStringLiteral("修改失败"));
 }
 
 void TFrm_sa::Fbtn_enterClick()
@@ -111,6 +305,59 @@ void TFrm_sa::Fbtn_enterClick()
     editor->centreOn(m_shell.Frm_main);
     editor->show();
     editor->activateWindow();
+}
+
+void TFrm_sa::Button1Click()
+{
+    const QString question = QStringLiteral("是否删除？");
+    if (m_shell.platform.messageBoxes.show(this, question, question,
+                                           MessageBoxes::Buttons::OkCancel,
+                                           MessageBoxes::Icon::None) != MessageBoxes::Answer::Ok)
+        return;
+    // A failed deletion shows nothing: the subject simply stays in the list.
+    if (!hasSubject())
+        return;
+    const QString subject = selectedSubject();
+    TDataModule1 &data = m_shell.data;
+    try {
+        // Both or neither: instructions left without their subject would
+        // pass to a subject added later under the same name.
+        data.transaction([&] {
+            data.ADOQuery14.replace(Statements::deleteSubject(subject));
+            data.ADOQuery14.execute();
+            data.ADOQuery14.replace(Statements::deleteSounds(subject));
+            data.ADOQuery14.execute();
+        });
+        reloadSubjects();
+        ListView1->clear();
+    } catch (const DbError &) {
+    }
+}
+
+void TFrm_sa::FBtn_okClick()
+{
+    MessageBoxes &boxes = m_shell.platform.messageBoxes;
+    const QString name = Edt_subjectname->text();
+    if (name.isEmpty()) {
+        boxes.inform(this, QStringLiteral("请填写科目名称"));
+        return;
+    }
+    Query &query = m_shell.data.ADOQuery5;
+    query.replace(Statements::selectSubject(name));
+    query.open();
+    if (query.recordCount() != 0) {
+        boxes.inform(this, QStringLiteral("此考试科目名已存在"));
+        return;
+    }
+    const bool added = changesRows(
+        query, Statements::insertSubject(name, pickedDateTime(DateTimePicker1, DateTimePicker2),
+                                         pickedDateTime(DateTimePicker5, DateTimePicker6)));
+    boxes.inform(this, added ? QStringLiteral("添加成功") : QStringLiteral("添加失败"));
+}
+
+void TFrm_sa::FlatButton2Click()
+{
+    Edt_subjectname->clear();
 }
 
 void TFrm_sa::ButtonExitClick()

@@ -5,10 +5,26 @@
 #include "ui/admin/TFrm_sa.h"
 #include "ui/main/TFrm_main.h"
 
+#include <QCryptographicHash>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+
+namespace {
+
+// Only a salted digest of the administrator password is kept, so that its
+// digits cannot be read out of the executable. The comparison stays exact:
+// whole text, case-sensitive, nothing trimmed.
+bool isPassword(const QString &typed)
+{
+    static const QByteArray salt = QByteArray::fromHex("a7e3ccf17cf96a5b03c5cc10801e37d0");
+    static const QByteArray digest =
+        QByteArray::fromHex("e2c233b6bf6265d97486de35ac37436fd30d1a558e0560a9d457fda26569e7c7");
+    return QCryptographicHash::hash(salt + typed.toUtf8(), QCryptographicHash::Sha256) == digest;
+}
+
+} // namespace
 
 TFrm_validate::TFrm_validate(Shell &shell)
     : Form(shell, QStringLiteral("管理员身份验证"), QSize(256, 146)),
@@ -21,6 +37,7 @@ TFrm_validate::TFrm_validate(Shell &shell)
     Label1->setGeometry(20, 24, 100, 20);
     MaskEdit1->setGeometry(20, 50, 200, 24);
     MaskEdit1->setEchoMode(QLineEdit::Password);
+    MaskEdit1->setStyleSheet(QStringLiteral("lineedit-password-character: 42")); // '*'
     Fbtn_ok->setGeometry(40, 92, 75, 25);
     Fbtn_quit->setGeometry(130, 92, 75, 25);
     setTabOrder(Fbtn_ok, Fbtn_quit);
@@ -33,7 +50,7 @@ TFrm_validate::TFrm_validate(Shell &shell)
 
 void TFrm_validate::Fbtn_okClick()
 {
-    if (MaskEdit1->text() != QLatin1String(Password)) {
+    if (!isPassword(MaskEdit1->text())) {
         m_shell.platform.messageBoxes.show(this, QStringLiteral("密码错误"),
                                            QStringLiteral("Warning"), MessageBoxes::Buttons::Ok,
                                            MessageBoxes::Icon::None);

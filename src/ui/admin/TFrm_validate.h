@@ -13,8 +13,6 @@ class TFrm_validate final : public Form
     Q_OBJECT
 
 public:
-    static constexpr auto Password = "50716283941";
-
     explicit TFrm_validate(Shell &shell);
 
     void Fbtn_okClick();

@@ -1,10 +1,20 @@
 #include "ui/common/Controls.h"
 
+#include "platform/RegionalFormats.h"
+
+#include <QDateEdit>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimeEdit>
 
 namespace Controls {
+
+namespace {
+
+constexpr int RowHeight = 25;
+
+} // namespace
 
 QLabel *label(QWidget *parent, const QString &text, int x, int y, int width)
 {
@@ -16,7 +26,7 @@ QLabel *label(QWidget *parent, const QString &text, int x, int y, int width)
 QPushButton *button(QWidget *parent, const QString &caption, int x, int y, int width)
 {
     auto *result = new QPushButton(caption, parent);
-    result->setGeometry(x, y, width, 25);
+    result->setGeometry(x, y, width, RowHeight);
     return result;
 }
 
@@ -27,6 +37,29 @@ QFrame *rule(QWidget *parent, int x, int y, int width)
     result->setFrameShadow(QFrame::Sunken);
     result->setGeometry(x, y, width, 2);
     return result;
+}
+
+QDateEdit *datePicker(QWidget *parent, const RegionalFormats &formats, int x, int y, int width)
+{
+    auto *result = new QDateEdit(parent);
+    result->setGeometry(x, y, width, RowHeight);
+    result->setDisplayFormat(formats.shortDateFormat());
+    result->setCalendarPopup(true);
+    return result;
+}
+
+QTimeEdit *timePicker(QWidget *parent, const RegionalFormats &formats, int x, int y, int width)
+{
+    auto *result = new QTimeEdit(parent);
+    result->setGeometry(x, y, width, RowHeight);
+    result->setDisplayFormat(formats.longTimeFormat());
+    return result;
+}
+
+QDateTime pickedDateTime(const QDateEdit *date, const QTimeEdit *time)
+{
+    const QTime t = time->time();
+    return QDateTime(date->date(), QTime(t.hour(), t.minute(), t.second()));
 }
 
 } // namespace Controls

@@ -41,8 +41,9 @@ TFrm_main::TFrm_main(Shell &shell)
       FlatButton2(button(this, QStringLiteral("设置时间"), 119, 170)),
       FBtn_sa(button(this, QStringLiteral("管理员"), 212, 170)),
       FBtn_quit(button(this, QStringLiteral("退出"), 305, 170)),
-      Bevel1(Controls::rule(this, 8, 208, 389)), DateTimePicker1(new QDateEdit(this)),
-      DateTimePicker2(new QTimeEdit(this)),
+      Bevel1(Controls::rule(this, 8, 208, 389)),
+      DateTimePicker1(Controls::datePicker(this, shell.platform.formats, 20, 224, 130)),
+      DateTimePicker2(Controls::timePicker(this, shell.platform.formats, 160, 224, 120)),
       FlatButton1(button(this, QStringLiteral("设置"), 300, 224)), Timer1(new Timer(1000, this))
 {
     GroupBox1->setGeometry(8, 4, 389, 156);
@@ -55,13 +56,7 @@ TFrm_main::TFrm_main(Shell &shell)
     ComboBox1->setGeometry(150, 70, 200, 25);
     ComboBox1->setStyle(TFlatComboBox::csDropDownList);
 
-    const RegionalFormats &formats = m_shell.platform.formats;
-    DateTimePicker1->setGeometry(20, 224, 130, 25);
-    DateTimePicker1->setDisplayFormat(formats.shortDateFormat());
-    DateTimePicker1->setCalendarPopup(true);
     DateTimePicker1->hide();
-    DateTimePicker2->setGeometry(160, 224, 120, 25);
-    DateTimePicker2->setDisplayFormat(formats.longTimeFormat());
     DateTimePicker2->hide();
 
     on(Timer1, &Timer::timeout, &TFrm_main::Timer1Timer);
@@ -174,6 +169,6 @@ void TFrm_main::setClockRowShown(bool shown)
 
 void TFrm_main::FlatButton1Click()
 {
-    const QDateTime value(DateTimePicker1->date(), DateTimePicker2->time());
-    ClockSetting::apply(m_shell, this, value, [this] { setClockRowShown(false); });
+    ClockSetting::apply(m_shell, this, Controls::pickedDateTime(DateTimePicker1, DateTimePicker2),
+                        [this] { setClockRowShown(false); });
 }
