@@ -4,6 +4,7 @@
 #include "platform/Timer.h"
 #include "ui/main/TFrm_main.h"
 
+#include <QApplication>
 #include <QDateEdit>
 #include <QLabel>
 #include <QPushButton>
@@ -76,22 +77,44 @@ private slots:
         QVERIFY(f->boxes.shown.isEmpty());
     }
 
-    void everyActivationReloads()
+    void onlyAReturnFromTheProgramReloads_data()
     {
+        QTest::addColumn<QString>("away");
+        QTest::addColumn<bool>("reloads");
+        QTest::newRow("a box of the program") << QStringLiteral("box") << true;
+        QTest::newRow("another application") << QStringLiteral("elsewhere") << false;
+        QTest::newRow("locked, input through no window") << QStringLiteral("locked") << true;
+    }
+
+    void onlyAReturnFromTheProgramReloads()
+    {
+        QFETCH(QString, away);
+        QFETCH(bool, reloads);
         f->db.addSubject(QStringLiteral("数学"), QStringLiteral("2026-06-07 15:00:00"),
                          QStringLiteral("2026-06-07 17:00:00"));
         TFrm_main *main = start();
+        QApplication::setActiveWindow(main);
         main->ComboBox1->setCurrentIndex(0);
         f->db.exec(QStringLiteral("update var set systitle = '新标题' where id = 1"));
         f->db.exec(QStringLiteral("delete from test"));
         f->db.addSubject(QStringLiteral("英语"), QStringLiteral("2026-06-08 09:00:00"),
                          QStringLiteral("2026-06-08 11:00:00"));
-        QApplication::setActiveWindow(nullptr);
+
+        QWidget box;
+        if (away == QLatin1String("box")) {
+            box.show();
+            QApplication::setActiveWindow(&box);
+        } else {
+            main->setEnabled(away != QLatin1String("locked"));
+            QApplication::setActiveWindow(nullptr);
+            main->setEnabled(true);
+        }
         QApplication::setActiveWindow(main);
-        QCOMPARE(main->Lbl_title->text(), QStringLiteral("新标题"));
+
+        QCOMPARE(main->Lbl_title->text(), reloads ? QStringLiteral("新标题") : "Tessivox");
         QCOMPARE(main->ComboBox1->count(), 1);
-        QCOMPARE(main->ComboBox1->itemText(0), QStringLiteral("英语"));
-        QCOMPARE(main->ComboBox1->currentIndex(), -1);
+        QCOMPARE(main->ComboBox1->itemText(0), reloads ? QStringLiteral("英语") : "数学");
+        QCOMPARE(main->ComboBox1->currentIndex(), reloads ? -1 : 0);
     }
 
     void theClockShowsDateTimeText()
