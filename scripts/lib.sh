@@ -7,7 +7,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 packages=(
   cmake g++ pkg-config ninja-build
   qt6-base-dev libqt6sql6-sqlite qt6-multimedia-dev libsndfile1-dev
-  fonts-noto-cjk espeak-ng
+  fonts-noto-cjk espeak-ng dbus-daemon
 )
 
 as_root() {

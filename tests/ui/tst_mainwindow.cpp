@@ -153,28 +153,47 @@ private slots:
     void settingTheClockTellsTheTruth_data()
     {
         QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<bool>("answerLater");
         QTest::addColumn<QString>("message");
-        QTest::newRow("set") << true << QStringLiteral("修改成功！");
-        QTest::newRow("refused") << false << QStringLiteral("修改失败");
+        QTest::newRow("set") << true << QString() << false << QStringLiteral("修改成功！");
+        QTest::newRow("refused") << false << QStringLiteral("自动时间同步已开启") << false
+                                 << QStringLiteral("修改失败\n自动时间同步已开启");
+        QTest::newRow("answered later")
+            << true << QString() << true << QStringLiteral("修改成功！");
     }
 
     void settingTheClockTellsTheTruth()
     {
         QFETCH(bool, accepted);
+        QFETCH(QString, reason);
+        QFETCH(bool, answerLater);
         QFETCH(QString, message);
-        f->clockSetter.outcome = {accepted, accepted ? QString() : QStringLiteral("not allowed")};
+        f->clockSetter.outcome = {accepted, reason};
+        f->clockSetter.answerLater = answerLater;
         TFrm_main *main = start();
         for (int round = 0; round < 2; ++round) {
             QTest::mouseClick(main->FlatButton2, Qt::LeftButton);
             main->DateTimePicker1->setDate(QDate(2026, 9, 1));
             main->DateTimePicker2->setTime(QTime(8, 30, 15));
+            const qsizetype boxes = f->boxes.shown.size();
             QTest::mouseClick(main->FlatButton1, Qt::LeftButton);
             QCOMPARE(f->clockSetter.requests.last(),
                      QDateTime(QDate(2026, 9, 1), QTime(8, 30, 15)));
+            if (answerLater) {
+                // Only the button waits; nothing is told before the answer.
+                QVERIFY(!main->FlatButton1->isEnabled());
+                QVERIFY(main->FlatButton1->isVisible());
+                QVERIFY(main->FBtn_ok->isEnabled());
+                QCOMPARE(f->boxes.shown.size(), boxes);
+                f->clockSetter.answer();
+            }
+            QCOMPARE(f->boxes.shown.size(), boxes + 1);
             QCOMPARE(f->boxes.shown.last().text, message);
             QCOMPARE(f->boxes.shown.last().caption, QStringLiteral("Tessivox"));
             QVERIFY(main->DateTimePicker1->isHidden());
             QVERIFY(main->FlatButton1->isHidden());
+            QVERIFY(main->FlatButton1->isEnabled());
             QCOMPARE(main->height(), 200);
         }
     }

@@ -187,5 +187,10 @@ void TFrm_main::setClockRowShown(bool shown)
 void TFrm_main::FlatButton1Click()
 {
     const QDateTime value(DateTimePicker1->date(), DateTimePicker2->time());
-    ClockSetting::apply(m_shell, this, value, [this] { setClockRowShown(false); });
+    // Only the button waits for the answer; the window stays live.
+    FlatButton1->setEnabled(false);
+    ClockSetting::apply(m_shell, this, value, [this] {
+        FlatButton1->setEnabled(true);
+        setClockRowShown(false);
+    });
 }
