@@ -60,8 +60,8 @@ bool noTimeService(const QDBusError &error)
     default:
         break;
     }
-    // A service file whose program cannot be started, as where no system
-    // manager runs.
+    // Nobody holds the name, or its service file names a program that
+    // cannot be started, as where no system manager runs.
     return error.name() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner") ||
            error.name().startsWith(QLatin1String("org.freedesktop.DBus.Error.Spawn."));
 }
