@@ -28,7 +28,7 @@ void Query::replace(const Statement &statement)
 void Query::open()
 {
     close();
-    QSqlQuery query = run(m_module.connection(), m_statement);
+    QSqlQuery query = run(m_module.connection(TDataModule1::Access::Read), m_statement);
     while (query.next())
         m_rows.append(query.record());
     if (query.lastError().isValid())
@@ -40,7 +40,8 @@ void Query::open()
 int Query::execute()
 {
     close();
-    return run(m_module.connection(), m_statement).numRowsAffected();
+    return run(m_module.connection(TDataModule1::Access::Write), m_statement)
+        .numRowsAffected();
 }
 
 void Query::close()

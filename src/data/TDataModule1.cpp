@@ -4,6 +4,7 @@
 #include "data/Transaction.h"
 
 #include <QFileInfo>
+#include <QScopedValueRollback>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QUrl>
@@ -41,7 +42,20 @@ bool TDataModule1::isConnected() const
     return QSqlDatabase::database(m_connectionName, false).isOpen();
 }
 
-QSqlDatabase TDataModule1::connection()
+QSqlDatabase TDataModule1::connection(Access access)
+{
+    QSqlDatabase db = open();
+    // A transaction holds the write lock until its commit, which waits for
+    // readers like any write.
+    const int wanted = access == Access::Write || m_inTransaction ? WriteWaitMs : ReadWaitMs;
+    if (wanted != m_waitMs) {
+        run(db, QStringLiteral("PRAGMA busy_timeout = %1").arg(wanted));
+        m_waitMs = wanted;
+    }
+    return db;
+}
+
+QSqlDatabase TDataModule1::open()
 {
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
     if (db.isOpen())
@@ -49,14 +63,15 @@ QSqlDatabase TDataModule1::connection()
 
     // mode=rw makes a missing file an error instead of a new empty database;
     // QUrl builds the URI because a '#' or '?' in a folder name would
-    // otherwise end the path. The busy timeout lets a statement wait for
-    // another writer instead of failing at once.
+    // otherwise end the path.
     const QString absolute = QFileInfo(m_path).absoluteFilePath();
     db.setDatabaseName(QUrl::fromLocalFile(absolute).toString(QUrl::FullyEncoded) +
                        QStringLiteral("?mode=rw"));
-    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+    db.setConnectOptions(
+        QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(ReadWaitMs));
     if (!db.open())
         throw DbError::fromSql(db.lastError(), m_path);
+    m_waitMs = ReadWaitMs;
 
     // Any file opens; only reading it shows whether it is a database.
     try {
@@ -70,5 +85,7 @@ QSqlDatabase TDataModule1::connection()
 
 void TDataModule1::transaction(const std::function<void()> &work)
 {
-    Transaction::run(connection(), work);
+    const QSqlDatabase db = connection(Access::Write);
+    const QScopedValueRollback inTransaction(m_inTransaction, true);
+    Transaction::run(db, work);
 }

@@ -20,12 +20,24 @@ public:
     ~TDataModule1();
     Q_DISABLE_COPY_MOVE(TDataModule1)
 
+    // What a statement does, which decides how long it may wait for a lock
+    // another program holds: a read blocks the windows and so gives up
+    // almost at once; a write may wait a moment for another writer.
+    enum class Access
+    {
+        Read,
+        Write
+    };
+    static constexpr int ReadWaitMs = 250;
+    static constexpr int WriteWaitMs = 1000;
+
     const QString &path() const { return m_path; }
     bool isConnected() const;
 
-    // Opens the connection if needed. A missing file or one that is not a
-    // database throws DbError with the engine's text; nothing is created.
-    QSqlDatabase connection();
+    // Opens the connection if needed and sets how long the next statement
+    // may wait. A missing file or one that is not a database throws DbError
+    // with the engine's text; nothing is created.
+    QSqlDatabase connection(Access access = Access::Read);
 
     // Runs work in one transaction: commits when it returns, rolls back and
     // rethrows when it throws, so no half-done change stays.
@@ -47,6 +59,10 @@ public:
     Query ADOQuery14{*this};
 
 private:
+    QSqlDatabase open();
+
     QString m_path;
     QString m_connectionName;
+    int m_waitMs = 0;
+    bool m_inTransaction = false;
 };

@@ -1,9 +1,15 @@
 #include "platform/SystemClockSetter.h"
 
+namespace {
+
+const QString NoRights = QStringLiteral("没有修改时间的权限");
+
+} // namespace
+
 #ifdef Q_OS_WIN
 #include <windows.h>
 
-ClockSetter::Outcome SystemClockSetter::setLocalTime(const QDateTime &value)
+void SystemClockSetter::setLocalTime(const QDateTime &value, Done done)
 {
     const QDate date = value.date();
     const QTime time = value.time();
@@ -16,15 +22,20 @@ ClockSetter::Outcome SystemClockSetter::setLocalTime(const QDateTime &value)
     st.wMinute = WORD(time.minute());
     st.wSecond = WORD(time.second());
     st.wMilliseconds = WORD(time.msec());
-    if (SetLocalTime(&st))
-        return {true, {}};
-    return {false, QStringLiteral("SetLocalTime failed (error %1)").arg(GetLastError())};
+    if (SetLocalTime(&st)) {
+        done({true, {}});
+        return;
+    }
+    const DWORD error = GetLastError();
+    done({false, error == ERROR_PRIVILEGE_NOT_HELD
+                     ? NoRights
+                     : QStringLiteral("SetLocalTime failed (error %1)").arg(error)});
 }
 
 #else
-#include <QDBusConnection>
-#include <QDBusInterface>
-#include <QDBusReply>
+#include <QDBusError>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 
 #include <cerrno>
 #include <cstring>
@@ -32,23 +43,48 @@ ClockSetter::Outcome SystemClockSetter::setLocalTime(const QDateTime &value)
 
 namespace {
 
-ClockSetter::Outcome setThroughService(const QDateTime &value)
+const QString TimeService = QStringLiteral("org.freedesktop.timedate1");
+// Long enough for a person to read a password prompt and answer it.
+constexpr int AnswerTimeoutMs = 120'000;
+
+// Answers meaning that no time service runs here at all, so setting the
+// clock directly is the only way left. A service that answers "no" must be
+// believed: it would put the clock back a moment later.
+bool noTimeService(const QDBusError &error)
 {
-    QDBusInterface timedate(
-        QStringLiteral("org.freedesktop.timedate1"), QStringLiteral("/org/freedesktop/timedate1"),
-        QStringLiteral("org.freedesktop.timedate1"), QDBusConnection::systemBus());
-    if (!timedate.isValid())
-        return {false, timedate.lastError().message()};
-    // Interactive, so that the service may ask an administrator for the
-    // rights instead of refusing outright.
-    const QDBusReply<void> reply = timedate.call(
-        QStringLiteral("SetTime"), qint64(value.toMSecsSinceEpoch()) * 1000, false, true);
-    if (reply.isValid())
-        return {true, {}};
-    return {false, reply.error().message()};
+    switch (error.type()) {
+    case QDBusError::ServiceUnknown:
+    case QDBusError::NoServer:
+    case QDBusError::Disconnected:
+        return true;
+    default:
+        break;
+    }
+    // Nobody holds the name, or its service file names a program that
+    // cannot be started, as where no system manager runs.
+    return error.name() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner") ||
+           error.name().startsWith(QLatin1String("org.freedesktop.DBus.Error.Spawn."));
 }
 
-ClockSetter::Outcome setDirectly(const QDateTime &value)
+QString reasonFor(const QDBusError &error)
+{
+    const QString name = error.name();
+    if (name == QLatin1String("org.freedesktop.timedate1.AutomaticTimeSyncEnabled"))
+        return QStringLiteral("自动时间同步已开启");
+    if (error.type() == QDBusError::AccessDenied ||
+        name == QLatin1String("org.freedesktop.DBus.Error.InteractiveAuthorizationRequired") ||
+        name.startsWith(QLatin1String("org.freedesktop.PolicyKit1.Error.")))
+        return NoRights;
+    return error.message().isEmpty() ? name : error.message();
+}
+
+} // namespace
+
+SystemClockSetter::SystemClockSetter(const QDBusConnection &bus, SetDirectly setDirectly)
+    : m_bus(bus), m_setDirectly(std::move(setDirectly))
+{}
+
+ClockSetter::Outcome SystemClockSetter::setClockDirectly(const QDateTime &value)
 {
     const qint64 ms = value.toMSecsSinceEpoch();
     timespec ts{};
@@ -56,19 +92,32 @@ ClockSetter::Outcome setDirectly(const QDateTime &value)
     ts.tv_nsec = long(ms % 1000) * 1000000L;
     if (clock_settime(CLOCK_REALTIME, &ts) == 0)
         return {true, {}};
-    return {false, QString::fromLocal8Bit(std::strerror(errno))};
+    return {false, errno == EPERM ? NoRights : QString::fromLocal8Bit(std::strerror(errno))};
 }
 
-} // namespace
-
-ClockSetter::Outcome SystemClockSetter::setLocalTime(const QDateTime &value)
+void SystemClockSetter::setLocalTime(const QDateTime &value, Done done)
 {
-    const Outcome service = setThroughService(value);
-    if (service.ok)
-        return service;
-    const Outcome direct = setDirectly(value);
-    if (direct.ok)
-        return direct;
-    return {false, service.error + QStringLiteral("; ") + direct.error};
+    if (!m_bus.isConnected()) {
+        done(m_setDirectly(value));
+        return;
+    }
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(TimeService, QStringLiteral("/org/freedesktop/timedate1"),
+                                       TimeService, QStringLiteral("SetTime"));
+    // Microseconds since the epoch, absolute, and the service may ask an
+    // administrator for the rights instead of refusing outright.
+    call << qint64(value.toMSecsSinceEpoch()) * 1000 << false << true;
+    call.setInteractiveAuthorizationAllowed(true);
+    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, AnswerTimeoutMs), &m_calls);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+                     [this, value, done = std::move(done)](QDBusPendingCallWatcher *answer) {
+                         answer->deleteLater();
+                         if (!answer->isError())
+                             done({true, {}});
+                         else if (noTimeService(answer->error()))
+                             done(m_setDirectly(value));
+                         else
+                             done({false, reasonFor(answer->error())});
+                     });
 }
 #endif

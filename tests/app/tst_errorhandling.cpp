@@ -3,14 +3,18 @@
 #include "app/Application.h"
 #include "data/DbError.h"
 #include "platform/Timer.h"
+#include "platform/widgets/QtMessageBoxes.h"
 #include "ui/main/TFrm_main.h"
 
 #include "controls/TFlatComboBox.h"
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -50,22 +54,69 @@ private slots:
         QVERIFY(!main->Label2->text().isEmpty());
     }
 
-    void anErrorBoxClosingDoesNotReloadIntoTheSameError()
+    void theMainWindowRecoversOnceTheDatabaseIsUsable_data()
     {
+        QTest::addColumn<bool>("locked");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("file missing") << false << QStringLiteral("unable to open database file");
+        QTest::newRow("file locked") << true << QStringLiteral("database is locked");
+    }
+
+    void theMainWindowRecoversOnceTheDatabaseIsUsable()
+    {
+        QFETCH(bool, locked);
+        QFETCH(QString, error);
         ShellFixture f;
-        QVERIFY(QFile::remove(f.db.path()));
+        f.db.addSubject(QStringLiteral("数学"), QStringLiteral("2026-06-07 15:00:00"),
+                        QStringLiteral("2026-06-07 17:00:00"));
+        const QString saved = f.db.dir() + QStringLiteral("/saved.mdb");
+        QVERIFY(QFile::copy(f.db.path(), saved));
+        if (locked)
+            f.db.exec(QStringLiteral("BEGIN EXCLUSIVE"));
+        else
+            QVERIFY(QFile::remove(f.db.path()));
+        // Every box is shown for real and answered once it has the input, so
+        // the input moves between the windows as the platform moves it.
+        QtMessageBoxes real;
+        QTimer answer;
+        answer.setInterval(10);
+        connect(&answer, &QTimer::timeout, [] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeWindow()))
+                box->done(QMessageBox::Ok);
+        });
+        answer.start();
+        f.boxes.whileOpen = [&](const FakeMessageBoxes::Shown &box) {
+            real.show(box.owner, box.text, box.caption, box.buttons, box.icon);
+        };
+
+        QElapsedTimer waited;
+        waited.start();
         TFrm_main *main = f.start();
+        QVERIFY2(waited.elapsed() < 3000, qPrintable(QString::number(waited.elapsed())));
         main->show();
-
-        // Closing the box re-activates the window: no second box for that.
-        QApplication::setActiveWindow(nullptr);
-        QApplication::setActiveWindow(main);
+        main->activateWindow();
+        QTRY_VERIFY(main->isActiveWindow());
         QCOMPARE(f.boxes.shown.size(), 1);
+        QVERIFY2(f.boxes.shown[0].text.contains(error), qPrintable(f.boxes.shown[0].text));
 
-        // A later return to the window tries again, and says so again.
-        QApplication::setActiveWindow(nullptr);
-        QApplication::setActiveWindow(main);
-        QCOMPARE(f.boxes.shown.size(), 2);
+        // A return through one of the program's boxes tries again and says so
+        // once; the error box's own closing does not start it again.
+        QTest::mouseClick(main->FBtn_ok, Qt::LeftButton);
+        QTRY_COMPARE(f.boxes.shown.size(), 3);
+        QTRY_VERIFY(main->isActiveWindow());
+        QTest::qWait(100);
+        QCOMPARE(f.boxes.texts().mid(1),
+                 (QStringList{QStringLiteral("请选择考试科目!"), f.boxes.shown[0].text}));
+        QCOMPARE(main->Lbl_title->text(), QStringLiteral("title"));
+
+        if (locked)
+            f.db.exec(QStringLiteral("ROLLBACK"));
+        else
+            QVERIFY(QFile::copy(saved, f.db.path()));
+        QTest::mouseClick(main->FBtn_ok, Qt::LeftButton);
+        QTRY_COMPARE(main->Lbl_title->text(), QStringLiteral("Tessivox"));
+        QCOMPARE(main->ComboBox1->count(), 1);
+        QCOMPARE(f.boxes.shown.size(), 4);
 
         // The button that ends the program still answers.
         QSignalSpy terminated(&f.shell, &Shell::terminated);

@@ -339,8 +339,11 @@ private slots:
         chooseSubject(QStringLiteral("语文"));
         f->db.addSubject(QStringLiteral("英语"), QStringLiteral("2026-06-08 09:00:00"),
                          QStringLiteral("2026-06-08 11:00:00"));
-        QApplication::setActiveWindow(nullptr);
-        QApplication::setActiveWindow(main);
+        TFrm_validate *gate = openGate();
+        QTRY_VERIFY(gate->isActiveWindow());
+        QTest::mouseClick(gate->Fbtn_quit, Qt::LeftButton);
+        ShellFixture::settle();
+        QTRY_VERIFY(main->isActiveWindow());
         QCOMPARE(main->ComboBox1->count(), 3);
         QCOMPARE(main->ComboBox1->currentIndex(), -1);
     }

@@ -4,6 +4,7 @@
 #include "platform/Timer.h"
 #include "ui/main/TFrm_main.h"
 
+#include <QApplication>
 #include <QDateEdit>
 #include <QLabel>
 #include <QPushButton>
@@ -76,22 +77,44 @@ private slots:
         QVERIFY(f->boxes.shown.isEmpty());
     }
 
-    void everyActivationReloads()
+    void onlyAReturnFromTheProgramReloads_data()
     {
+        QTest::addColumn<QString>("away");
+        QTest::addColumn<bool>("reloads");
+        QTest::newRow("a box of the program") << QStringLiteral("box") << true;
+        QTest::newRow("another application") << QStringLiteral("elsewhere") << false;
+        QTest::newRow("locked, input through no window") << QStringLiteral("locked") << true;
+    }
+
+    void onlyAReturnFromTheProgramReloads()
+    {
+        QFETCH(QString, away);
+        QFETCH(bool, reloads);
         f->db.addSubject(QStringLiteral("数学"), QStringLiteral("2026-06-07 15:00:00"),
                          QStringLiteral("2026-06-07 17:00:00"));
         TFrm_main *main = start();
+        QApplication::setActiveWindow(main);
         main->ComboBox1->setCurrentIndex(0);
         f->db.exec(QStringLiteral("update var set systitle = '新标题' where id = 1"));
         f->db.exec(QStringLiteral("delete from test"));
         f->db.addSubject(QStringLiteral("英语"), QStringLiteral("2026-06-08 09:00:00"),
                          QStringLiteral("2026-06-08 11:00:00"));
-        QApplication::setActiveWindow(nullptr);
+
+        QWidget box;
+        if (away == QLatin1String("box")) {
+            box.show();
+            QApplication::setActiveWindow(&box);
+        } else {
+            main->setEnabled(away != QLatin1String("locked"));
+            QApplication::setActiveWindow(nullptr);
+            main->setEnabled(true);
+        }
         QApplication::setActiveWindow(main);
-        QCOMPARE(main->Lbl_title->text(), QStringLiteral("新标题"));
+
+        QCOMPARE(main->Lbl_title->text(), reloads ? QStringLiteral("新标题") : "Tessivox");
         QCOMPARE(main->ComboBox1->count(), 1);
-        QCOMPARE(main->ComboBox1->itemText(0), QStringLiteral("英语"));
-        QCOMPARE(main->ComboBox1->currentIndex(), -1);
+        QCOMPARE(main->ComboBox1->itemText(0), reloads ? QStringLiteral("英语") : "数学");
+        QCOMPARE(main->ComboBox1->currentIndex(), reloads ? -1 : 0);
     }
 
     void theClockShowsDateTimeText()
@@ -130,28 +153,47 @@ private slots:
     void settingTheClockTellsTheTruth_data()
     {
         QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<bool>("answerLater");
         QTest::addColumn<QString>("message");
-        QTest::newRow("set") << true << QStringLiteral("修改成功！");
-        QTest::newRow("refused") << false << QStringLiteral("修改失败");
+        QTest::newRow("set") << true << QString() << false << QStringLiteral("修改成功！");
+        QTest::newRow("refused") << false << QStringLiteral("自动时间同步已开启") << false
+                                 << QStringLiteral("修改失败\n自动时间同步已开启");
+        QTest::newRow("answered later")
+            << true << QString() << true << QStringLiteral("修改成功！");
     }
 
     void settingTheClockTellsTheTruth()
     {
         QFETCH(bool, accepted);
+        QFETCH(QString, reason);
+        QFETCH(bool, answerLater);
         QFETCH(QString, message);
-        f->clockSetter.outcome = {accepted, accepted ? QString() : QStringLiteral("not allowed")};
+        f->clockSetter.outcome = {accepted, reason};
+        f->clockSetter.answerLater = answerLater;
         TFrm_main *main = start();
         for (int round = 0; round < 2; ++round) {
             QTest::mouseClick(main->FlatButton2, Qt::LeftButton);
             main->DateTimePicker1->setDate(QDate(2026, 9, 1));
             main->DateTimePicker2->setTime(QTime(8, 30, 15));
+            const qsizetype boxes = f->boxes.shown.size();
             QTest::mouseClick(main->FlatButton1, Qt::LeftButton);
             QCOMPARE(f->clockSetter.requests.last(),
                      QDateTime(QDate(2026, 9, 1), QTime(8, 30, 15)));
+            if (answerLater) {
+                // Only the button waits; nothing is told before the answer.
+                QVERIFY(!main->FlatButton1->isEnabled());
+                QVERIFY(main->FlatButton1->isVisible());
+                QVERIFY(main->FBtn_ok->isEnabled());
+                QCOMPARE(f->boxes.shown.size(), boxes);
+                f->clockSetter.answer();
+            }
+            QCOMPARE(f->boxes.shown.size(), boxes + 1);
             QCOMPARE(f->boxes.shown.last().text, message);
             QCOMPARE(f->boxes.shown.last().caption, QStringLiteral("Tessivox"));
             QVERIFY(main->DateTimePicker1->isHidden());
             QVERIFY(main->FlatButton1->isHidden());
+            QVERIFY(main->FlatButton1->isEnabled());
             QCOMPARE(main->height(), 200);
         }
     }

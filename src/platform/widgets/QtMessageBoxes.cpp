@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 
 namespace {
 
@@ -25,6 +26,7 @@ QMessageBox::Icon toQt(MessageBoxes::Icon icon)
 MessageBoxes::Answer QtMessageBoxes::show(QWidget *owner, const QString &text,
                                           const QString &caption, Buttons buttons, Icon icon)
 {
+    QPointer<QWidget> beneath = QApplication::activeWindow();
     // A window still being created is not on screen yet: the box would
     // stand in a corner instead of over the window the user sees.
     if (owner && !owner->isVisible())
@@ -36,5 +38,11 @@ MessageBoxes::Answer QtMessageBoxes::show(QWidget *owner, const QString &text,
     // Owned by a hidden or disabled window, a box would still have to be
     // seen and answered.
     box.setWindowModality(Qt::ApplicationModal);
-    return box.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
+    const Answer answer = box.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
+    // A desktop gives the input back to the window beneath a closed box;
+    // without a window manager nothing does, and that window would never
+    // learn that the input returned to it.
+    if (beneath && beneath->isVisible() && !QApplication::activeWindow())
+        beneath->activateWindow();
+    return answer;
 }

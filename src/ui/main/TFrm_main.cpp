@@ -13,6 +13,7 @@
 #include "ui/common/Controls.h"
 #include "ui/run/TFrm_Subject.h"
 
+#include <QApplication>
 #include <QDateEdit>
 #include <QEvent>
 #include <QFrame>
@@ -69,37 +70,48 @@ TFrm_main::TFrm_main(Shell &shell)
 
 void TFrm_main::FormCreate()
 {
+    m_reloadOnReturn = false;
     ComboBox1->clear();
     showClock();
     TDataModule1 &data = m_shell.data;
-    try {
-        data.ADOQuery1.replace(Statements::selectTitle());
-        data.ADOQuery1.open();
-        data.ADOQuery1.first();
-        Lbl_title->setText(data.ADOQuery1.text(QStringLiteral("systitle")));
+    data.ADOQuery1.replace(Statements::selectTitle());
+    data.ADOQuery1.open();
+    data.ADOQuery1.first();
+    Lbl_title->setText(data.ADOQuery1.text(QStringLiteral("systitle")));
 
-        data.ADOQuery9.replace(Statements::selectSubjectNames());
-        data.ADOQuery9.open();
-        const int count = data.ADOQuery9.recordCount();
-        for (int i = 0; i < count; ++i) {
-            ComboBox1->addItem(data.ADOQuery9.text(QStringLiteral("subjectname")));
-            data.ADOQuery9.next();
-        }
-        ComboBox1->setCurrentIndex(-1);
-    } catch (...) {
-        m_skipNextActivation = true;
-        throw;
+    data.ADOQuery9.replace(Statements::selectSubjectNames());
+    data.ADOQuery9.open();
+    const int count = data.ADOQuery9.recordCount();
+    for (int i = 0; i < count; ++i) {
+        ComboBox1->addItem(data.ADOQuery9.text(QStringLiteral("subjectname")));
+        data.ADOQuery9.next();
     }
+    ComboBox1->setCurrentIndex(-1);
 }
 
 void TFrm_main::changeEvent(QEvent *event)
 {
     Form::changeEvent(event);
-    if (event->type() != QEvent::ActivationChange || !isActiveWindow())
+    if (event->type() == QEvent::EnabledChange) {
+        // Locked while the gate, the console or a run has the input,
+        // whichever windows the input passes through meanwhile.
+        if (!isEnabled())
+            m_reloadOnReturn = true;
         return;
-    if (std::exchange(m_skipNextActivation, false))
+    }
+    if (event->type() != QEvent::ActivationChange)
         return;
+    if (!isActiveWindow()) {
+        // No active window left means another application took the input.
+        if (!m_reloading && QApplication::activeWindow())
+            m_reloadOnReturn = true;
+        return;
+    }
+    if (!m_reloadOnReturn)
+        return;
+    m_reloading = true;
     m_shell.errors.guard([this] { FormCreate(); });
+    m_reloading = false;
 }
 
 void TFrm_main::Timer1Timer()
@@ -169,6 +181,11 @@ void TFrm_main::setClockRowShown(bool shown)
 
 void TFrm_main::FlatButton1Click()
 {
-    ClockSetting::apply(m_shell, this, Controls::pickedDateTime(DateTimePicker1, DateTimePicker2),
-                        [this] { setClockRowShown(false); });
+    const QDateTime value = Controls::pickedDateTime(DateTimePicker1, DateTimePicker2);
+    // Only the button waits for the answer; the window stays live.
+    FlatButton1->setEnabled(false);
+    ClockSetting::apply(m_shell, this, value, [this] {
+        FlatButton1->setEnabled(true);
+        setClockRowShown(false);
+    });
 }

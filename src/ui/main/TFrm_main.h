@@ -21,8 +21,8 @@ class TFrm_main final : public Form
 public:
     explicit TFrm_main(Shell &shell);
 
-    // The load: runs at creation and each time the window becomes the
-    // active window again.
+    // The load: runs at creation and each time input returns to the window
+    // from one of the program's own windows or message boxes.
     void FormCreate() override;
     void Timer1Timer();
     void FBtn_okClick();
@@ -55,8 +55,12 @@ private:
     void showClock();
     void setClockRowShown(bool shown);
 
-    // Set when a load failed and its error box is up: closing that box
-    // activates this window again, and reloading then would only show the
-    // same error once more, for ever.
-    bool m_skipNextActivation = false;
+    // Whether input has gone to one of the program's own windows since the
+    // last load. Coming back from another application must not reload: the
+    // subject the user chose would be gone.
+    bool m_reloadOnReturn = false;
+    // Set while a reload runs: the box reporting its failure takes the
+    // input, but that box's closing is no new return, or a file that stays
+    // unusable would bring the same box back for ever.
+    bool m_reloading = false;
 };
