@@ -22,8 +22,9 @@ qint64 wallMicros();
 // Copies raw samples from standard input into the folder until it ends.
 int record(const QString &folder);
 // Plays a subject through the scheduler and the real device, its first
-// instruction about leadSeconds ahead.
-int run(const QString &folder, int leadSeconds);
+// instruction about leadSeconds ahead; withLog keeps a run log in the folder
+// as the run window does.
+int run(const QString &folder, int leadSeconds, bool withLog);
 // Prints each instruction's onset error and their spread; sinkBlockUs is
 // the sink's configured latency while it was recorded.
 int analyse(const QString &folder, qint64 sinkBlockUs);

@@ -19,10 +19,11 @@ int main(int argc, char *argv[])
     bool valid = false;
     if (step == QLatin1String("record") && arguments.size() == 2)
         return Onset::record(arguments.at(1));
-    if (step == QLatin1String("run") && arguments.size() == 3) {
+    const bool withLog = arguments.size() == 4 && arguments.at(3) == QLatin1String("log");
+    if (step == QLatin1String("run") && (arguments.size() == 3 || withLog)) {
         const int lead = arguments.at(2).toInt(&valid);
         if (valid && lead > 0)
-            return Onset::run(arguments.at(1), lead);
+            return Onset::run(arguments.at(1), lead, withLog);
     }
     if (step == QLatin1String("analyse") && arguments.size() == 3) {
         const qint64 block = arguments.at(2).toLongLong(&valid);
@@ -30,7 +31,7 @@ int main(int argc, char *argv[])
             return Onset::analyse(arguments.at(1), block);
     }
     QTextStream(stderr) << "usage: tessivox-bench-onset record FOLDER < s16le-mono-pcm\n"
-                           "       tessivox-bench-onset run FOLDER LEAD_SECONDS\n"
+                           "       tessivox-bench-onset run FOLDER LEAD_SECONDS [log]\n"
                            "       tessivox-bench-onset analyse FOLDER SINK_BLOCK_USEC\n";
     return 2;
 }

@@ -6,6 +6,7 @@
 #include "platform/Clock.h"
 #include "platform/Timer.h"
 #include "run/RunDisplay.h"
+#include "run/RunLog.h"
 #include "run/Scheduler.h"
 #include "run/SoundDevice.h"
 
@@ -17,6 +18,7 @@
 #include <QTimer>
 #include <cmath>
 #include <functional>
+#include <optional>
 #include <sndfile.h>
 #include <stdexcept>
 #include <vector>
@@ -183,7 +185,7 @@ bool writeInstructions(const QString &folder, const std::vector<QDateTime> &targ
 
 } // namespace
 
-int Onset::run(const QString &folder, int leadSeconds)
+int Onset::run(const QString &folder, int leadSeconds, bool withLog)
 {
     const std::vector<QDateTime> targets = schedule(leadSeconds);
     if (targets.empty()) {
@@ -215,6 +217,15 @@ int Onset::run(const QString &folder, int leadSeconds)
         });
         QObject::connect(&Timer3, &Timer::timeout, &scheduler,
                          [&] { guard([&] { scheduler.Timer3Timer(); }); });
+        std::optional<RunLog> log;
+        if (withLog) {
+            log.emplace(clock, folder + QStringLiteral("/run-log"));
+            log->follow(scheduler);
+            QObject::connect(&*log, &RunLog::unwritable, [](const QString &path) {
+                QTextStream(stderr) << "onset run: cannot write " << path << "\n";
+            });
+            log->started(Subject, data.ADOQuery10.recordCount());
+        }
         device.setTimeFormatMilliseconds();
         scheduler.start();
         // The device is closed a while before the end: Qt Multimedia (6.4) tears
@@ -227,6 +238,8 @@ int Onset::run(const QString &folder, int leadSeconds)
             });
         if (const int status = QCoreApplication::exec(); status != 0)
             return status;
+        if (log)
+            log->ended(RunLog::End::Closed);
 
         for (const QString &failure : display.failures)
             QTextStream(stderr) << "onset run: the run showed: " << failure << "\n";

@@ -4,8 +4,8 @@
 
 class QWidget;
 
-// Modal message boxes. Windows show every message through this, so tests can
-// answer them and read back what was shown.
+// Message boxes, modal unless said otherwise. Windows show every message
+// through this, so tests can answer them and read back what was shown.
 class MessageBoxes
 {
 public:
@@ -36,4 +36,9 @@ public:
     {
         show(owner, text, QStringLiteral("Tessivox"), Buttons::Ok, Icon::None);
     }
+
+    // A short information message that waits for nobody: it returns at once
+    // and the box stays until it is closed. An owner (not null) has one such
+    // box at a time; a notice while it is open replaces its text.
+    virtual void notice(QWidget *owner, const QString &text) = 0;
 };

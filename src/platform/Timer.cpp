@@ -16,6 +16,18 @@ qint64 leadFor(qint64 remaining)
     return std::min<qint64>(remaining, 5 + std::min<qint64>(remaining / 500, 150));
 }
 
+// A deadline may lie weeks away once the wall clock has been set back; a
+// QTimer takes an int, so a far deadline is reached in wake-ups this long.
+constexpr qint64 LongestWait = 3600 * 1000;
+
+// Nearer than this, the kernel's slack is below a millisecond.
+constexpr qint64 NearWait = 1000;
+
+int bounded(qint64 wait)
+{
+    return int(std::clamp<qint64>(wait, 0, LongestWait));
+}
+
 } // namespace
 
 Timer::Timer(int interval, QObject *parent) : QObject(parent)
@@ -58,8 +70,12 @@ void Timer::start()
         m_timer.start(m_interval);
         return;
     }
-    const qint64 remaining = m_clock->now().msecsTo(m_deadline);
-    m_timer.start(int(std::max<qint64>(remaining - leadFor(remaining), 0)));
+    aim(m_clock->now().msecsTo(m_deadline));
+}
+
+void Timer::aim(qint64 remaining)
+{
+    m_timer.start(bounded(remaining > NearWait ? remaining - leadFor(remaining) : remaining - 1));
 }
 
 void Timer::wakeUp()
@@ -67,7 +83,7 @@ void Timer::wakeUp()
     if (m_deadline.isValid()) {
         const qint64 remaining = m_clock->now().msecsTo(m_deadline);
         if (remaining > 1) {
-            m_timer.start(int(remaining - 1));
+            aim(remaining);
             return;
         }
         // The last millisecond: a timer cannot resolve it, a short spin can.

@@ -34,6 +34,8 @@ signals:
 
 private:
     void start();
+    // Wakes ahead of the deadline, or in its last millisecond when it is near.
+    void aim(qint64 remaining);
     void wakeUp();
     void tick();
 

@@ -3,13 +3,14 @@
 #include "data/Query.h"
 #include "platform/Clock.h"
 #include "platform/Timer.h"
+#include "run/DayMoment.h"
 #include "run/MediaPlayer.h"
 #include "run/RunDisplay.h"
 
-#include <QTimer>
-
+#include <algorithm>
 #include <cstdlib>
 #include <exception>
+#include <limits>
 
 namespace {
 
@@ -24,9 +25,15 @@ const QString PlayFailure = QStringLiteral("声音控制器不正确，程序可
 // that keeps that meaning; the tick itself is aimed at the wall clock.
 constexpr int ShortestWait = 2;
 
+// A play tick plays its instruction only within the instruction's own second:
+// a later one means the clock jumped over it.
+constexpr qint64 SecondMs = 1000;
+
 } // namespace
 
-Scheduler::Scheduler(Parts parts, QObject *parent) : QObject(parent), m_(std::move(parts)) {}
+Scheduler::Scheduler(Parts parts, QObject *parent)
+    : QObject(parent), m_(std::move(parts)), m_watch(m_.clock)
+{}
 
 QString Scheduler::unpaddedTime(const QTime &time)
 {
@@ -40,26 +47,39 @@ QTime Scheduler::rowTime() const
     return time.isValid() ? QTime(time.hour(), time.minute(), time.second()) : QTime(0, 0);
 }
 
-QDateTime Scheduler::targetOf(const QTime &time) const
+QString Scheduler::rowFile() const
 {
-    return QDateTime(m_.clock.now().date(), time);
+    return m_.soundPath(m_.queue.text(QStringLiteral("filename")));
 }
 
-bool Scheduler::isMissed(const QTime &time) const
+bool Scheduler::rowPassed(const QTime &time, const QDateTime &at) const
 {
-    // Missed as soon as its second has begun by one millisecond; no
+    // Passed as soon as its second has begun by one millisecond; no
     // instruction is ever played late.
-    return m_.clock.now().time() > time;
+    return m_.queue.row() <= m_doneRow || DayMoment::of(at, time).passedAt(at);
+}
+
+void Scheduler::noteMissed(int row, const QTime &time, const QString &file)
+{
+    if (row <= m_doneRow)
+        return;
+    m_doneRow = row;
+    emit missed(time, file);
 }
 
 void Scheduler::armRow(const QTime &time)
 {
+    m_armed = {m_.queue.row(), time, rowFile()};
+    aim();
+    m_.device.setFileName(m_armed.file);
+}
+
+void Scheduler::aim()
+{
     const QDateTime now = m_.clock.now();
-    m_armedTarget = QDateTime(now.date(), time);
-    const qint64 wait = std::llabs(now.msecsTo(m_armedTarget));
-    const int interval = int(std::max<qint64>(wait, ShortestWait));
-    m_.Timer1.armAt(interval, m_.clock, m_armedTarget);
-    m_.device.setFileName(m_.soundPath(m_.queue.text(QStringLiteral("filename"))));
+    const QDateTime second = DayMoment::of(now, m_armed.time).at;
+    const qint64 wait = std::llabs(now.msecsTo(second));
+    m_.Timer1.armAt(int(std::max<qint64>(wait, ShortestWait)), m_.clock, second);
 }
 
 void Scheduler::showRow(const QString &prefix, const QTime &time)
@@ -70,9 +90,11 @@ void Scheduler::showRow(const QString &prefix, const QTime &time)
 
 void Scheduler::start()
 {
+    m_watch.restart();
     m_.queue.first();
     const QTime time = rowTime();
-    if (isMissed(time)) {
+    if (rowPassed(time, m_.clock.now())) {
+        noteMissed(m_.queue.row(), time, rowFile());
         m_.queue.next();
         m_.Timer1.setInterval(1);
         return;
@@ -88,39 +110,59 @@ void Scheduler::start()
 
 void Scheduler::Timer1Timer()
 {
-    // A tick while an earlier one waits (for its failure message to be
-    // closed, or for its second to begin) would play the same instruction
-    // again; that earlier tick's evaluation re-arms the timer anyway.
-    if (m_tickInProgress)
+    const QDateTime now = m_.clock.now();
+    if (m_.Timer1.interval() == 1) {
+        evaluate(now);
         return;
-    if (m_.Timer1.interval() != 1) {
-        m_tickInProgress = true;
-        try {
-            play();
-        } catch (const std::exception &) {
-            m_.display.showPlayFailure(PlayFailure);
-        }
-        m_tickInProgress = false;
-        if (m_.clock.now() <= m_armedTarget) {
-            // The tick came on the very millisecond of the second: judged
-            // now, the instruction would count as still ahead and play twice.
-            evaluateOnceArmedSecondBegun();
-            return;
-        }
     }
-    evaluate();
+    const DayMoment second = DayMoment::of(now, m_armed.time);
+    if (now < second.at) {
+        // The clock was set back after the wait was aimed: never early.
+        aim();
+        return;
+    }
+    if (!second.exists || second.at.msecsTo(now) >= SecondMs) {
+        // The clock jumped over the instruction: set forward, or a time the
+        // daylight-saving change skips.
+        noteMissed(m_armed.row, m_armed.time, m_armed.file);
+        evaluate(now);
+        return;
+    }
+    const bool started = play(second.at);
+    // Judged as if the second had begun even on its very millisecond: the
+    // instruction just played, and any other of that second, count as passed.
+    evaluate(std::max(m_.clock.now(), second.at.addMSecs(1)));
+    // Reported once the next instruction is armed, so that a box still open
+    // silences nothing.
+    if (!started)
+        m_.display.showPlayFailure(PlayFailure);
 }
 
-void Scheduler::play()
+bool Scheduler::play(const QDateTime &second)
 {
     MediaPlayer &device = m_.device;
-    if (device.isOpen())
-        device.close();
-    device.open();
-    device.stop();
-    device.play();
-    m_.Timer3.setInterval(int(device.length()));
-    peek();
+    m_doneRow = std::max(m_doneRow, m_armed.row);
+    try {
+        if (device.isOpen())
+            device.close();
+        device.open();
+        device.stop();
+        const QDateTime called = m_.clock.now();
+        device.play();
+        if (const QString failure = device.playFailure(); !failure.isEmpty()) {
+            emit failed(m_armed.time, device.fileName(), failure, Failure::Output);
+            return false;
+        }
+        emit played(m_armed.time, second.msecsTo(called), device.fileName());
+        m_.Timer3.setInterval(
+            int(std::min<qint64>(device.length(), std::numeric_limits<int>::max())));
+        peek();
+    } catch (const std::exception &error) {
+        emit failed(m_armed.time, device.fileName(), QString::fromUtf8(error.what()),
+                    Failure::File);
+        return false;
+    }
+    return true;
 }
 
 void Scheduler::peek()
@@ -128,31 +170,21 @@ void Scheduler::peek()
     // The row after the cursor, which after an arming by the evaluation is
     // two after the one playing; on the last row it is that row itself.
     m_.queue.next();
-    const qint64 wait = std::llabs(m_.clock.now().msecsTo(targetOf(rowTime())));
+    const QDateTime now = m_.clock.now();
+    const qint64 wait = std::llabs(now.msecsTo(DayMoment::of(now, rowTime()).at));
     if (wait < m_.Timer3.interval())
         m_.Timer3.setInterval(int(wait));
     m_.queue.prior();
 }
 
-void Scheduler::evaluateOnceArmedSecondBegun()
-{
-    m_tickInProgress = true;
-    const qint64 remaining = m_.clock.now().msecsTo(m_armedTarget) + 1;
-    QTimer::singleShot(int(std::max<qint64>(remaining, 1)), Qt::PreciseTimer, this, [this] {
-        m_tickInProgress = false;
-        if (m_.clock.now() <= m_armedTarget)
-            evaluateOnceArmedSecondBegun();
-        else
-            evaluate();
-    });
-}
-
-void Scheduler::evaluate()
+void Scheduler::evaluate(const QDateTime &at)
 {
     const QTime time = rowTime();
-    const bool missed = isMissed(time);
+    const bool passed = rowPassed(time, at);
+    if (passed)
+        noteMissed(m_.queue.row(), time, rowFile());
     if (!m_.queue.eof()) {
-        if (missed) {
+        if (passed) {
             m_.queue.next();
             m_.Timer1.setInterval(1);
             return;
@@ -165,7 +197,7 @@ void Scheduler::evaluate()
         m_label6 = unpaddedTime(time);
         return;
     }
-    if (missed) {
+    if (passed) {
         m_.Timer1.setInterval(0);
         m_.display.setPlayTime(EndOfQueue);
         m_.Timer3.setInterval(0);
@@ -185,4 +217,27 @@ void Scheduler::Timer3Timer()
     m_.display.setPlayTime(PlayTimePrefix + m_label6);
     m_.display.setMemoLine(ExplainPrefix + m_label4);
     m_.Timer3.setInterval(0);
+}
+
+void Scheduler::checkClock()
+{
+    if (const std::optional<ClockWatch::Step> step = m_watch.check()) {
+        emit clockStepSeen(step->from, step->to);
+        clockStepped();
+    }
+}
+
+void Scheduler::clockStepped()
+{
+    // Stopped or finished, nothing is armed; a pending re-evaluation judges
+    // the new time anyway.
+    if (m_.Timer1.interval() <= 1)
+        return;
+    const QDateTime now = m_.clock.now();
+    if (!DayMoment::of(now, m_armed.time).passedAt(now)) {
+        aim();
+        return;
+    }
+    noteMissed(m_armed.row, m_armed.time, m_armed.file);
+    m_.Timer1.setInterval(1);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ClockWatch.h"
+
 #include <QDateTime>
 #include <QObject>
 #include <QString>
@@ -20,6 +22,10 @@ class Timer;
 // 0 stopped, 1 a pending re-evaluation that plays nothing, anything else
 // the wait until the armed instruction, whose tick plays it. Timer3 switches
 // the display to the instruction armed last.
+//
+// Whoever drives it calls start() once, the two timer handlers when their
+// timers fire, and checkClock() regularly (the run window: every second), so
+// that a wall clock set during a wait re-aims the wait.
 class Scheduler final : public QObject
 {
     Q_OBJECT
@@ -37,6 +43,15 @@ public:
         std::function<QString(const QString &)> soundPath;
     };
 
+    enum class Failure
+    {
+        // The sound file could not be opened or read.
+        File,
+        // The file opened but the sound output started nothing.
+        Output
+    };
+    Q_ENUM(Failure)
+
     explicit Scheduler(Parts parts, QObject *parent = nullptr);
 
     static QString unpaddedTime(const QTime &time);
@@ -46,27 +61,57 @@ public:
     void Timer1Timer();
     void Timer3Timer();
 
+    // Compares the wall clock with a monotonic one; when the wall clock was
+    // set since the last check, reports the step and calls clockStepped().
+    void checkClock();
+    // The wall clock was set: the armed instruction is judged again against
+    // the new time of day. Passed, it is skipped as missed; still ahead, its
+    // wait is aimed at its second on the new clock. Played instructions never
+    // come round again.
+    void clockStepped();
+
     // The texts of the instruction armed last, and the end marker.
     const QString &label6() const { return m_label6; }
     const QString &Label4() const { return m_label4; }
     const QString &Label5() const { return m_label5; }
 
+signals:
+    // Right after the play call: delayMs is how long after its second the
+    // call was made.
+    void played(const QTime &second, qint64 delayMs, const QString &file);
+    void missed(const QTime &second, const QString &file);
+    void failed(const QTime &second, const QString &file, const QString &reason,
+                Scheduler::Failure failure);
+    // from is what the clock would read without the step, to what it reads.
+    void clockStepSeen(const QDateTime &from, const QDateTime &to);
+
 private:
+    struct Armed
+    {
+        int row = -1;
+        QTime time;
+        QString file;
+    };
+
     QTime rowTime() const;
-    QDateTime targetOf(const QTime &time) const;
-    bool isMissed(const QTime &time) const;
+    QString rowFile() const;
+    // Played, failed or missed rows stay passed whatever the clock says.
+    bool rowPassed(const QTime &time, const QDateTime &at) const;
+    void noteMissed(int row, const QTime &time, const QString &file);
     // Sets Timer1 to the wait until the row's second and stores its file as
     // the device's next sound.
     void armRow(const QTime &time);
-    void play();
+    void aim();
+    // Whether a sound started; a failure is reported through failed().
+    bool play(const QDateTime &second);
     void peek();
-    void evaluate();
-    void evaluateOnceArmedSecondBegun();
+    void evaluate(const QDateTime &at);
     void showRow(const QString &prefix, const QTime &time);
 
     Parts m_;
-    QDateTime m_armedTarget;
-    bool m_tickInProgress = false;
+    ClockWatch m_watch;
+    Armed m_armed;
+    int m_doneRow = -1;
     QString m_label6;
     QString m_label4;
     QString m_label5;

@@ -2,6 +2,7 @@
 #include "platform/Timer.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -98,6 +99,27 @@ private slots:
         QCOMPARE(timer.interval(), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(firedAt.isValid(), 3000);
         QVERIFY(firedAt >= deadline);
+    }
+
+    void aDeadlineWeeksAwayIsWaitedFor_data()
+    {
+        QTest::addColumn<int>("days");
+        // As far as a wall clock set back by that much puts the deadline.
+        QTest::newRow("25 days") << 25;
+        QTest::newRow("40 days") << 40;
+    }
+
+    void aDeadlineWeeksAwayIsWaitedFor()
+    {
+        QFETCH(int, days);
+        SystemClock clock;
+        Timer timer;
+        QSignalSpy ticks(&timer, &Timer::timeout);
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+        timer.armAt(1000, clock, clock.now().addDays(days));
+        QTest::qWait(50);
+        QCOMPARE(ticks.size(), 0);
+        QCOMPARE(timer.interval(), 1000);
     }
 };
 

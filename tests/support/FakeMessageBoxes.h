@@ -6,7 +6,7 @@
 #include <functional>
 
 // Records every box shown and answers from a script (OK when the script is
-// empty). A hook lets a test act while a box is "open".
+// empty). A hook lets a test act while a modal box is "open".
 class FakeMessageBoxes final : public MessageBoxes
 {
 public:
@@ -28,6 +28,10 @@ public:
         return answers.isEmpty() ? Answer::Ok : answers.takeFirst();
     }
 
+    // Waits for nobody, like the real one; the last text is the box that
+    // stays open.
+    void notice(QWidget *, const QString &text) override { notices.append(text); }
+
     QStringList texts() const
     {
         QStringList result;
@@ -38,5 +42,6 @@ public:
 
     QList<Shown> shown;
     QList<Answer> answers;
+    QStringList notices;
     std::function<void(const Shown &)> whileOpen;
 };

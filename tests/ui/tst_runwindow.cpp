@@ -2,9 +2,10 @@
 
 #include "controls/TFlatComboBox.h"
 #include "platform/Timer.h"
-#include "ui/run/TFrm_Subject.h"
 #include "ui/main/TFrm_main.h"
+#include "ui/run/TFrm_Subject.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -170,6 +171,85 @@ private slots:
         run->close();
         ShellFixture::settle();
         QVERIFY(!run);
+    }
+
+    void anUnansweredBoxDoesNotSilenceLaterInstructions()
+    {
+        const QStringList files{"1.wav", "2.wav", "missing.wav", "4.wav", "5.wav", "6.wav"};
+        for (int i = 0; i < files.size(); ++i)
+            f->db.addSound(QStringLiteral("语文"), files[i], files[i], QTime(8, 0, 10 * i));
+        TFrm_Subject *run = startRun(QStringLiteral("语文"));
+        FakeMediaPlayer *device = f->players.last();
+        device->openFailsFor.insert(f->programFolder.path() + QStringLiteral("/sound/missing.wav"));
+
+        // Each instruction's tick 2 ms into its second, then the re-evaluations.
+        QStringList heard;
+        qsizetype next = 0;
+        const auto playRest = [&] {
+            for (; next < files.size(); ++next) {
+                f->clock.set(QDateTime(QDate(2026, 6, 7), QTime(8, 0, 10 * int(next), 2)));
+                run->Timer1->timeout();
+                heard << device->playing().section(QLatin1Char('/'), -1);
+                for (int guard = 0; run->Timer1->interval() == 1 && guard < 10; ++guard) {
+                    f->clock.advance(1);
+                    run->Timer1->timeout();
+                }
+            }
+        };
+        // Nobody answers: a box that waited would hold the rest of the exam.
+        f->boxes.whileOpen = [&](const FakeMessageBoxes::Shown &) { playRest(); };
+        playRest();
+        QCOMPARE(heard, (QStringList{"1.wav", "2.wav", "", "4.wav", "5.wav", "6.wav"}));
+        QCOMPARE(f->boxes.notices,
+                 QStringList{QStringLiteral("声音控制器不正确，程序可能无法正常运行 !")});
+    }
+
+    void aRunKeepsALogBesideTheDatabase_data()
+    {
+        QTest::addColumn<bool>("folderBlocked");
+        QTest::addColumn<QStringList>("events");
+        QTest::newRow("writable") << false
+                                  << QStringList{"run started", "clock step", "played",
+                                                 "run ended"};
+        QTest::newRow("a file where its folder belongs") << true << QStringList{};
+    }
+
+    void aRunKeepsALogBesideTheDatabase()
+    {
+        QFETCH(bool, folderBlocked);
+        QFETCH(QStringList, events);
+        const QString folder = f->db.dir() + QStringLiteral("/data/run-log");
+        if (folderBlocked)
+            QVERIFY(QFile(folder).open(QIODevice::WriteOnly));
+        f->db.addSound(QStringLiteral("语文"), QStringLiteral("a.wav"), QStringLiteral("A"),
+                       QStringLiteral("08:00:00"));
+        f->db.addSound(QStringLiteral("语文"), QStringLiteral("b.wav"), QStringLiteral("B"),
+                       QStringLiteral("08:05:00"));
+        TFrm_Subject *run = startRun(QStringLiteral("语文"));
+        f->players.last()->lengths.insert(f->programFolder.path() + QStringLiteral("/sound/a.wav"),
+                                          1000);
+
+        // The clock is set forward a minute before A, which then plays.
+        f->clock.set(QDateTime(QDate(2026, 6, 7), QTime(7, 59)));
+        run->Timer2Timer();
+        f->clock.set(QDateTime(QDate(2026, 6, 7), QTime(8, 0, 0, 2)));
+        run->Timer1->timeout();
+        run->Timer1->timeout();
+        run->Timer3->timeout();
+        // Said once, below whatever the run shows.
+        const QStringList memo = run->Memo_content->toPlainText().split(QLatin1Char('\n'));
+        QCOMPARE(memo.first(), QStringLiteral("播放说明：B"));
+        QCOMPARE(memo.size(), folderBlocked ? 2 : 1);
+        QVERIFY(memo.last().startsWith(folderBlocked ? "运行记录无法写入" : "播放说明"));
+        QTest::mouseClick(run->Fbtn_quit, Qt::LeftButton);
+
+        QFile log(folder + QStringLiteral("/2026-06-07.log"));
+        QStringList written;
+        if (log.open(QIODevice::ReadOnly | QIODevice::Text)) {
+            while (!log.atEnd())
+                written << QString::fromUtf8(log.readLine()).section(QLatin1Char('\t'), 1, 1);
+        }
+        QCOMPARE(written, events);
     }
 };
 

@@ -46,3 +46,24 @@ MessageBoxes::Answer QtMessageBoxes::show(QWidget *owner, const QString &text,
         beneath->activateWindow();
     return answer;
 }
+
+void QtMessageBoxes::notice(QWidget *owner, const QString &text)
+{
+    static const QString Name = QStringLiteral("notice");
+    QMessageBox *box = nullptr;
+    // A box closed a moment ago is still a child until its deletion runs.
+    for (QMessageBox *open : owner->findChildren<QMessageBox *>(Name, Qt::FindDirectChildrenOnly)) {
+        if (open->isVisible())
+            box = open;
+    }
+    if (!box) {
+        box = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Tessivox"), text,
+                              QMessageBox::Ok, owner);
+        box->setObjectName(Name);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setWindowModality(Qt::NonModal);
+    }
+    box->setText(text);
+    box->show();
+    box->raise();
+}

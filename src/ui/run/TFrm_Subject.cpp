@@ -15,6 +15,7 @@
 #include "ui/main/TFrm_main.h"
 
 #include "controls/TFlatComboBox.h"
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -51,7 +52,8 @@ TFrm_Subject::TFrm_Subject(Shell &shell)
       Timer3(new Timer(0, this)), MediaPlayer1(shell.platform.makeMediaPlayer()),
       scheduler(std::make_unique<Scheduler>(Scheduler::Parts{
           shell.data.ADOQuery10, *MediaPlayer1, *Timer1, *Timer3, shell.platform.clock, *this,
-          [&platform = shell.platform](const QString &file) { return platform.soundPath(file); }}))
+          [&platform = shell.platform](const QString &file) { return platform.soundPath(file); }})),
+      m_log(std::make_unique<RunLog>(shell.platform.clock, RunLog::folderBeside(shell.data.path())))
 {
     GroupBox1->setGeometry(8, 4, 415, 302);
     edittime->setGeometry(16, 164, 383, 24);
@@ -68,6 +70,8 @@ TFrm_Subject::TFrm_Subject(Shell &shell)
     on(Timer2, &Timer::timeout, &TFrm_Subject::Timer2Timer);
     on(FlatButton1, &QPushButton::clicked, &TFrm_Subject::FlatButton1Click);
     on(Fbtn_quit, &QPushButton::clicked, &TFrm_Subject::Fbtn_quitClick);
+    m_log->follow(*scheduler);
+    connect(m_log.get(), &RunLog::unwritable, this, &TFrm_Subject::showLogUnwritable);
 }
 
 TFrm_Subject::~TFrm_Subject() = default;
@@ -98,6 +102,7 @@ void TFrm_Subject::FormCreate()
 
     data.ADOQuery10.replace(Statements::selectSoundsByPlaytime(m_subject));
     data.ADOQuery10.open();
+    m_log->started(m_subject, data.ADOQuery10.recordCount());
     if (data.ADOQuery10.recordCount() == 0) {
         platform.messageBoxes.inform(this, QStringLiteral("没有要播放的文件"));
         return;
@@ -112,22 +117,33 @@ void TFrm_Subject::setPlayTime(const QString &text)
 
 bool TFrm_Subject::memoIsEmpty() const
 {
-    return Memo_content->document()->isEmpty();
+    return Memo_content->document()->isEmpty() || Memo_content->toPlainText() == m_logWarning;
 }
 
 void TFrm_Subject::setMemoLine(const QString &line)
 {
     Memo_content->setPlainText(line);
+    if (!m_logWarning.isEmpty())
+        Memo_content->appendPlainText(m_logWarning);
 }
 
 void TFrm_Subject::showPlayFailure(const QString &message)
 {
-    m_shell.platform.messageBoxes.inform(this, message);
+    // Nobody may be at the PC to close it: the run must not wait for that.
+    m_shell.platform.messageBoxes.notice(this, message);
+}
+
+void TFrm_Subject::showLogUnwritable(const QString &path)
+{
+    m_logWarning =
+        QStringLiteral("运行记录无法写入（%1），播放照常进行").arg(QDir::toNativeSeparators(path));
+    Memo_content->appendPlainText(m_logWarning);
 }
 
 void TFrm_Subject::Timer2Timer()
 {
     showClock();
+    scheduler->checkClock();
 }
 
 void TFrm_Subject::showClock()
@@ -148,16 +164,17 @@ void TFrm_Subject::Fbtn_quitClick()
         this, QStringLiteral("确定停止运行吗？"), QStringLiteral("提示"),
         MessageBoxes::Buttons::OkCancel, MessageBoxes::Icon::None);
     if (answer == MessageBoxes::Answer::Ok)
-        endRun();
+        endRun(RunLog::End::Stopped);
 }
 
 void TFrm_Subject::FormClose()
 {
-    endRun();
+    endRun(RunLog::End::Closed);
 }
 
-void TFrm_Subject::endRun()
+void TFrm_Subject::endRun(RunLog::End how)
 {
+    m_log->ended(how);
     TFrm_main *main = m_shell.Frm_main;
     main->setEnabled(true);
     Timer1->setInterval(0);

@@ -3,6 +3,7 @@
 #include "app/Form.h"
 #include "platform/SleepInhibitor.h"
 #include "run/RunDisplay.h"
+#include "run/RunLog.h"
 
 #include <memory>
 
@@ -64,7 +65,11 @@ private:
     void showPlayFailure(const QString &message) override;
 
     void showClock();
-    void endRun();
+    void showLogUnwritable(const QString &path);
+    void endRun(RunLog::End how);
 
     QString m_subject;
+    std::unique_ptr<RunLog> m_log;
+    // Kept below the explanation for the rest of the run once the log fails.
+    QString m_logWarning;
 };

@@ -1,0 +1,118 @@
+#include "run/RunLog.h"
+
+#include "platform/Clock.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace {
+
+QString stamp(const QDateTime &time)
+{
+    // With its offset, so that the repeated hour of a daylight-saving day
+    // still reads unambiguously.
+    return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODateWithMs);
+}
+
+QString second(const QTime &time)
+{
+    return time.toString(QStringLiteral("HH:mm:ss"));
+}
+
+} // namespace
+
+RunLog::RunLog(const Clock &clock, const QString &folder, QObject *parent)
+    : QObject(parent), m_clock(clock), m_folder(folder),
+      m_file(folder + QLatin1Char('/') + clock.now().date().toString(QStringLiteral("yyyy-MM-dd")) +
+             QStringLiteral(".log"))
+{}
+
+QString RunLog::folderBeside(const QString &databaseFile)
+{
+    return QFileInfo(databaseFile).absolutePath() + QStringLiteral("/run-log");
+}
+
+void RunLog::follow(const Scheduler &scheduler)
+{
+    connect(&scheduler, &Scheduler::played, this, &RunLog::played);
+    connect(&scheduler, &Scheduler::missed, this, &RunLog::missed);
+    connect(&scheduler, &Scheduler::failed, this, &RunLog::failed);
+    connect(&scheduler, &Scheduler::clockStepSeen, this, &RunLog::clockStepped);
+}
+
+void RunLog::started(const QString &subject, int instructions)
+{
+    write({QStringLiteral("run started"), subject,
+           QStringLiteral("%1 instructions").arg(instructions)});
+}
+
+void RunLog::played(const QTime &time, qint64 delayMs, const QString &file)
+{
+    write(
+        {QStringLiteral("played"), second(time),
+         QStringLiteral("%1%2 ms").arg(delayMs < 0 ? QString() : QStringLiteral("+")).arg(delayMs),
+         file});
+    noteOutput(Output::Working);
+}
+
+void RunLog::missed(const QTime &time, const QString &file)
+{
+    write({QStringLiteral("missed"), second(time), file});
+}
+
+void RunLog::failed(const QTime &time, const QString &file, const QString &reason,
+                    Scheduler::Failure failure)
+{
+    write({QStringLiteral("failed"), second(time), file, reason});
+    if (failure == Scheduler::Failure::Output)
+        noteOutput(Output::Lost, reason);
+}
+
+void RunLog::clockStepped(const QDateTime &from, const QDateTime &to)
+{
+    write({QStringLiteral("clock step"), stamp(from), stamp(to)});
+}
+
+void RunLog::ended(End how)
+{
+    write({QStringLiteral("run ended"),
+           how == End::Stopped ? QStringLiteral("stopped") : QStringLiteral("closed")});
+}
+
+void RunLog::noteOutput(Output state, const QString &reason)
+{
+    if (m_output == Output::Working && state == Output::Lost)
+        write({QStringLiteral("sound output lost"), reason});
+    else if (m_output == Output::Lost && state == Output::Working)
+        write({QStringLiteral("sound output back")});
+    m_output = state;
+}
+
+void RunLog::write(QStringList fields)
+{
+    if (m_broken)
+        return;
+    if (!m_file.isOpen()) {
+        if (!QDir().mkpath(m_folder))
+            return fail(QStringLiteral("cannot create the folder"));
+        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+            return fail(m_file.errorString());
+    }
+    // A tab or line break inside a subject or a file name must not split
+    // its line.
+    static const QRegularExpression breaks(QStringLiteral("[\t\r\n]"));
+    for (QString &field : fields)
+        field.replace(breaks, QStringLiteral(" "));
+    fields.prepend(stamp(m_clock.now()));
+    const QByteArray line = (fields.join(QLatin1Char('\t')) + QLatin1Char('\n')).toUtf8();
+    if (m_file.write(line) != line.size() || !m_file.flush())
+        fail(m_file.errorString());
+}
+
+void RunLog::fail(const QString &reason)
+{
+    m_broken = true;
+    m_file.close();
+    emit unwritable(path(), reason);
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "run/Scheduler.h"
+
+#include <QFile>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class Clock;
+
+// A plain-text record of one run for whoever has to account for it later,
+// appended to <folder>/<day the run started>.log: UTF-8, one line per event,
+// fields separated by tabs, the first the local time to the millisecond with
+// its offset from UTC. Each line is written and flushed when its event has
+// happened, after the play call it reports, never before one.
+class RunLog final : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class End
+    {
+        Stopped,
+        Closed
+    };
+
+    RunLog(const Clock &clock, const QString &folder, QObject *parent = nullptr);
+
+    // The log folder beside a database file: "run-log" in the file's folder.
+    static QString folderBeside(const QString &databaseFile);
+
+    QString path() const { return m_file.fileName(); }
+
+    // Writes the scheduler's events as they come.
+    void follow(const Scheduler &scheduler);
+
+    void started(const QString &subject, int instructions);
+    void played(const QTime &second, qint64 delayMs, const QString &file);
+    void missed(const QTime &second, const QString &file);
+    void failed(const QTime &second, const QString &file, const QString &reason,
+                Scheduler::Failure failure);
+    void clockStepped(const QDateTime &from, const QDateTime &to);
+    void ended(End how);
+
+signals:
+    // Said once; the run goes on without its log.
+    void unwritable(const QString &path, const QString &reason);
+
+private:
+    enum class Output
+    {
+        Unknown,
+        Working,
+        Lost
+    };
+
+    void write(QStringList fields);
+    void fail(const QString &reason);
+    // A play that fails after one succeeded, or the other way round, is
+    // the sound output going and coming back.
+    void noteOutput(Output state, const QString &reason = {});
+
+    const Clock &m_clock;
+    QString m_folder;
+    QFile m_file;
+    Output m_output = Output::Unknown;
+    bool m_broken = false;
+};
