@@ -32,6 +32,11 @@ public:
     void open();
     // Run a statement that yields no rows. Throws DbError.
     void execute();
+    // Replace and execute each statement in turn; a text that repeats is
+    // prepared only once, which is what makes a list of a thousand rows
+    // quick to store. Throws DbError at the first failing statement; the
+    // ones before it stay done.
+    void executeAll(const QList<Statement> &statements);
     // Discard any open result.
     void close();
 
