@@ -6,16 +6,30 @@
 
 #include <QSqlQuery>
 
+namespace {
+
+void prepare(QSqlQuery &query, const QString &sql)
+{
+    if (!query.prepare(sql))
+        throw DbError::fromSql(query.lastError());
+}
+
+void bindAndExec(QSqlQuery &query, const QVariantList &values)
+{
+    for (int i = 0; i < values.size(); ++i)
+        query.bindValue(i, values[i]);
+    if (!query.exec())
+        throw DbError::fromSql(query.lastError());
+}
+
+} // namespace
+
 QSqlQuery Query::run(const QSqlDatabase &db, const Statement &statement)
 {
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    if (!query.prepare(statement.sql))
-        throw DbError::fromSql(query.lastError());
-    for (const QVariant &value : statement.values)
-        query.addBindValue(value);
-    if (!query.exec())
-        throw DbError::fromSql(query.lastError());
+    prepare(query, statement.sql);
+    bindAndExec(query, statement.values);
     return query;
 }
 
@@ -42,6 +56,19 @@ int Query::execute()
     close();
     return run(m_module.connection(TDataModule1::Access::Write), m_statement)
         .numRowsAffected();
+}
+
+void Query::executeAll(const QList<Statement> &statements)
+{
+    close();
+    QSqlQuery query(m_module.connection(TDataModule1::Access::Write));
+    query.setForwardOnly(true);
+    for (const Statement &statement : statements) {
+        m_statement = statement;
+        if (statement.sql != query.lastQuery())
+            prepare(query, statement.sql);
+        bindAndExec(query, statement.values);
+    }
 }
 
 void Query::close()

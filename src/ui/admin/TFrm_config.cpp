@@ -2,25 +2,79 @@
 
 #include "data/Statements.h"
 #include "data/TDataModule1.h"
+#include "platform/FileDialog.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Platform.h"
+#include "platform/RegionalFormats.h"
 #include "ui/admin/TFrm_sa.h"
+#include "ui/common/Controls.h"
 #include "ui/common/InstructionList.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimeEdit>
 #include <QTreeWidget>
+#include <algorithm>
+
+namespace {
+
+// The text after the last path separator or drive colon, whichever
+// platform the path was written on.
+QString fileNamePart(const QString &path)
+{
+    const qsizetype cut =
+        std::max({path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')),
+                  path.lastIndexOf(QLatin1Char(':'))});
+    return path.mid(cut + 1);
+}
+
+// The memo holds lines; the stored explanation separates them by CR LF.
+QString memoText(const QString &explanation)
+{
+    return QString(explanation).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+} // namespace
+
+using Controls::button;
+using Controls::label;
 
 TFrm_config::TFrm_config(Shell &shell)
     : Form(shell, QStringLiteral("语音指令设置"), QSize(409, 353), TitleButtons::CloseOnly),
-      ListView1(new QTreeWidget(this)), FBtn_ok(new QPushButton(QStringLiteral("完成"), this)),
-      Fbtn_quit(new QPushButton(QStringLiteral("返回"), this))
+      ListView1(new QTreeWidget(this)),
+      Label2(label(this, QStringLiteral("请输入或选择相对应的指令语音文件："), 8, 164, 300)),
+      Edt_path(new QLineEdit(this)), FBtn_browse(button(this, QStringLiteral("浏览"), 326, 185)),
+      Lbl_exp(label(this, QStringLiteral("说明："), 8, 216, 40)), Memo1(new QPlainTextEdit(this)),
+      FlatButton1(button(this, QStringLiteral("修改"), 326, 216)),
+      FlatButton2(button(this, QStringLiteral("删除"), 326, 248)),
+      Label1(label(this, QStringLiteral("播放时间："), 8, 285, 70)),
+      DateTimePicker1(new QTimeEdit(QTime(16, 13, 10), this)),
+      FBtn_add(button(this, QStringLiteral("添加"), 326, 282)),
+      FBtn_ok(button(this, QStringLiteral("完成"), 238, 320)),
+      Fbtn_quit(button(this, QStringLiteral("返回"), 326, 320))
 {
     ListView1->setGeometry(8, 8, 393, 150);
     InstructionList::setUp(ListView1, {QStringLiteral("语音文件"), QStringLiteral("说明"),
                                        QStringLiteral("播放时间")});
-    FBtn_ok->setGeometry(230, 318, 75, 25);
-    Fbtn_quit->setGeometry(318, 318, 75, 25);
+    ListView1->viewport()->installEventFilter(this);
+    Edt_path->setGeometry(8, 186, 310, 23);
+    Edt_path->setEnabled(false);
+    Memo1->setGeometry(48, 216, 270, 58);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    DateTimePicker1->setGeometry(80, 283, 120, 23);
+    DateTimePicker1->setDisplayFormat(m_shell.platform.formats.longTimeFormat());
+    enableRowButtons(false);
+    Controls::rule(this, 8, 312, 393);
 
+    on(FBtn_browse, &QPushButton::clicked, &TFrm_config::FBtn_browseClick);
+    on(FBtn_add, &QPushButton::clicked, &TFrm_config::FBtn_addClick);
+    on(FlatButton1, &QPushButton::clicked, &TFrm_config::FlatButton1Click);
+    on(FlatButton2, &QPushButton::clicked, &TFrm_config::FlatButton2Click);
     on(FBtn_ok, &QPushButton::clicked, &TFrm_config::FBtn_okClick);
     on(Fbtn_quit, &QPushButton::clicked, &TFrm_config::Fbtn_quitClick);
 }
@@ -28,6 +82,11 @@ TFrm_config::TFrm_config(Shell &shell)
 QString TFrm_config::subject() const
 {
     return m_shell.Frm_sa->selectedSubject();
+}
+
+QString TFrm_config::soundFolder() const
+{
+    return QDir::toNativeSeparators(m_shell.platform.programFolder + QStringLiteral("/sound"));
 }
 
 void TFrm_config::FormCreate()
@@ -42,23 +101,111 @@ void TFrm_config::FormCreate()
     InstructionList::fill(ListView1, query, m_shell.platform.formats);
 }
 
+void TFrm_config::FBtn_browseClick()
+{
+    // The dialog starts where the run looks for sound files, not in the
+    // working directory, which need not be the program's folder.
+    const QString chosen = m_shell.platform.fileDialog.openFileName(
+        this, QStringLiteral("打开"), soundFolder(), QStringLiteral("*.wav"));
+    if (!chosen.isEmpty())
+        m_dialogFile = QDir::toNativeSeparators(chosen);
+    Edt_path->setText(m_dialogFile);
+    if (chosen.isEmpty() || QDir(QFileInfo(chosen).absolutePath()) == QDir(soundFolder()))
+        return;
+    m_shell.platform.messageBoxes.inform(
+        this, QStringLiteral("所选文件不在播放文件夹中，考试前请将它复制到：") + soundFolder());
+}
+
+void TFrm_config::FBtn_addClick()
+{
+    if (Edt_path->text().isEmpty()) {
+        m_shell.platform.messageBoxes.inform(this, QStringLiteral("请选择要播放的文件"));
+        return;
+    }
+    const RegionalFormats &formats = m_shell.platform.formats;
+    const QTime playtime = DateTimePicker1->time();
+    const QString text = formats.longTime(playtime);
+    for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
+        if (ListView1->topLevelItem(i)->text(2) == text) {
+            m_shell.platform.messageBoxes.inform(this,
+                                                 QStringLiteral("不能添加播放时间相同的文件"));
+            return;
+        }
+    }
+    InstructionList::append(ListView1, fileName(), explanation(), playtime, formats);
+    InstructionList::fitColumns(ListView1);
+}
+
+bool TFrm_config::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != ListView1->viewport() || event->type() != QEvent::MouseButtonRelease)
+        return Form::eventFilter(watched, event);
+    const auto *click = static_cast<QMouseEvent *>(event);
+    if (click->button() == Qt::LeftButton) {
+        // As on the platform's list views, a click beside the rows leaves
+        // no row selected.
+        if (!ListView1->itemAt(click->position().toPoint()))
+            ListView1->clearSelection();
+        m_shell.errors.guard([this] { ListView1Click(); });
+    }
+    return Form::eventFilter(watched, event);
+}
+
+QTreeWidgetItem *TFrm_config::selectedRow() const
+{
+    const QList<QTreeWidgetItem *> selected = ListView1->selectedItems();
+    return selected.isEmpty() ? nullptr : selected.first();
+}
+
+void TFrm_config::ListView1Click()
+{
+    const QTreeWidgetItem *row = selectedRow();
+    if (!row)
+        return;
+    enableRowButtons(true);
+    Edt_path->setText(QDir::toNativeSeparators(m_shell.platform.soundPath(row->text(0))));
+    Memo1->setPlainText(memoText(row->text(1)));
+    DateTimePicker1->setTime(InstructionList::playtime(row));
+}
+
+void TFrm_config::FlatButton1Click()
+{
+    // After a click beside the rows the buttons are still enabled, but no
+    // row is chosen that the fields could belong to.
+    QTreeWidgetItem *row = selectedRow();
+    if (!row)
+        return;
+    InstructionList::set(row, fileName(), explanation(), DateTimePicker1->time(),
+                         m_shell.platform.formats);
+    InstructionList::fitColumns(ListView1);
+    enableRowButtons(false);
+}
+
+void TFrm_config::FlatButton2Click()
+{
+    QTreeWidgetItem *row = selectedRow();
+    if (!row)
+        return;
+    delete row;
+    InstructionList::fitColumns(ListView1);
+    enableRowButtons(false);
+}
+
 void TFrm_config::FBtn_okClick()
 {
     const QString name = subject();
     TDataModule1 &data = m_shell.data;
     const int count = ListView1->topLevelItemCount();
+    QList<Statement> statements{Statements::deleteSounds(name)};
+    statements.reserve(count + 1);
+    for (int i = 0; i < count; ++i) {
+        const QTreeWidgetItem *row = ListView1->topLevelItem(i);
+        statements.append(Statements::insertSound(name, row->text(0), row->text(1),
+                                                  InstructionList::playtime(row)));
+    }
     // All or nothing: a failure half-way must not leave the subject with
     // part of its instructions deleted.
-    data.transaction([&] {
-        data.ADOQuery11.replace(Statements::deleteSounds(name));
-        data.ADOQuery11.execute();
-        for (int i = 0; i < count; ++i) {
-            const QTreeWidgetItem *row = ListView1->topLevelItem(i);
-            data.ADOQuery11.replace(Statements::insertSound(name, row->text(0), row->text(1),
-                                                            InstructionList::playtime(row)));
-            data.ADOQuery11.execute();
-        }
-    });
+    data.transaction([&] { data.ADOQuery11.executeAll(statements); });
     m_shell.Frm_sa->setEnabled(true);
     m_shell.Frm_sa->activateWindow();
     refreshlistview_subject();
@@ -84,4 +231,20 @@ void TFrm_config::Fbtn_quitClick()
 void TFrm_config::FormClose()
 {
     Fbtn_quitClick();
+}
+
+QString TFrm_config::fileName() const
+{
+    return fileNamePart(Edt_path->text());
+}
+
+QString TFrm_config::explanation() const
+{
+    return Memo1->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+}
+
+void TFrm_config::enableRowButtons(bool enabled)
+{
+    FlatButton1->setEnabled(enabled);
+    FlatButton2->setEnabled(enabled);
 }

@@ -2,10 +2,17 @@
 
 #include "app/Form.h"
 
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
+class QTimeEdit;
 class QTreeWidget;
+class QTreeWidgetItem;
 
-// The editor of one subject's instruction list.
+// The editor of one subject's instruction list. Adding, changing and
+// deleting touch only the list on screen; "完成" replaces the subject's
+// stored rows with it as a whole.
 class TFrm_config final : public Form
 {
     Q_OBJECT
@@ -14,17 +21,43 @@ public:
     explicit TFrm_config(Shell &shell);
 
     void FormCreate() override;
+    void FBtn_browseClick();
+    void FBtn_addClick();
+    void ListView1Click();
+    void FlatButton1Click();
+    void FlatButton2Click();
     void FBtn_okClick();
     void Fbtn_quitClick();
 
     QTreeWidget *ListView1;
+    QLabel *Label2;
+    QLineEdit *Edt_path;
+    QPushButton *FBtn_browse;
+    QLabel *Lbl_exp;
+    QPlainTextEdit *Memo1;
+    QPushButton *FlatButton1;
+    QPushButton *FlatButton2;
+    QLabel *Label1;
+    QTimeEdit *DateTimePicker1;
+    QPushButton *FBtn_add;
     QPushButton *FBtn_ok;
     QPushButton *Fbtn_quit;
 
 protected:
     void FormClose() override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QString subject() const;
+    // The folder the run plays sound files from.
+    QString soundFolder() const;
+    QTreeWidgetItem *selectedRow() const;
+    // The file-name part of Edt_path and the memo's lines joined by CR LF.
+    QString fileName() const;
+    QString explanation() const;
+    void enableRowButtons(bool enabled);
     void refreshlistview_subject();
+
+    // The file the open dialog last gave, which it offers again after Cancel.
+    QString m_dialogFile;
 };

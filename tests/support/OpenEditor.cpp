@@ -1,0 +1,26 @@
+#include "OpenEditor.h"
+
+#include "app/Shell.h"
+#include "ui/admin/TFrm_config.h"
+#include "ui/admin/TFrm_sa.h"
+#include "ui/main/TFrm_main.h"
+
+#include <QListWidget>
+#include <QTabWidget>
+
+TFrm_config *openEditor(Shell &shell, const QString &subject)
+{
+    if (!shell.Frm_main)
+        shell.create(shell.Frm_main)->show();
+    TFrm_sa *console = shell.create(shell.Frm_sa);
+    console->show();
+    console->PageControl1->setCurrentWidget(console->TabSheet3);
+    const QList<QListWidgetItem *> found =
+        console->Listbox_subject->findItems(subject, Qt::MatchExactly);
+    if (found.isEmpty())
+        qFatal("openEditor: no subject %s", qPrintable(subject));
+    console->Listbox_subject->setCurrentItem(found.first());
+    console->Listbox_subjectClick();
+    console->Fbtn_enterClick();
+    return shell.Frm_config;
+}
