@@ -5,8 +5,9 @@
 #include "ui/admin/TFrm_sa.h"
 #include "ui/main/TFrm_main.h"
 
+#include "controls/xpPages.h"
+
 #include <QListWidget>
-#include <QTabWidget>
 
 TFrm_config *openEditor(Shell &shell, const QString &subject)
 {
@@ -14,7 +15,9 @@ TFrm_config *openEditor(Shell &shell, const QString &subject)
         shell.create(shell.Frm_main)->show();
     TFrm_sa *console = shell.create(shell.Frm_sa);
     console->show();
+    // As the user's change of page: that is what loads the subject list.
     console->PageControl1->setCurrentWidget(console->TabSheet3);
+    console->PageControl1Change();
     const QList<QListWidgetItem *> found =
         console->Listbox_subject->findItems(subject, Qt::MatchExactly);
     if (found.isEmpty())

@@ -11,6 +11,7 @@
 #include "support/FakeFileDialog.h"
 #include "support/FakeMediaPlayer.h"
 #include "support/FakeMessageBoxes.h"
+#include "support/FakeSleepInhibitor.h"
 #include "support/FakeSoundOutputs.h"
 #include "support/OpenEditor.h"
 
@@ -38,6 +39,7 @@ int main(int argc, char **argv)
     FakeMessageBoxes boxes;
     FakeFileDialog fileDialog;
     FakeSoundOutputs soundOutputs;
+    FakeSleepInhibitor sleepInhibitor;
     const RegionalFormats formats{QLocale(QLocale::Chinese, QLocale::China)};
     Platform platform{clock,
                       clockSetter,
@@ -46,7 +48,8 @@ int main(int argc, char **argv)
                       soundOutputs,
                       formats,
                       [] { return std::make_unique<FakeMediaPlayer>(); },
-                      QCoreApplication::applicationDirPath()};
+                      QCoreApplication::applicationDirPath(),
+                      sleepInhibitor};
     TDataModule1 data(arguments[1]);
     Shell shell(platform, data);
 
