@@ -40,6 +40,7 @@ public:
     const QImage &image() const { return m_image; }
 
     QColor resolve(ColorValue color) const { return toQColor(color, m_palette); }
+    ColorValue rgb(ColorValue color) const { return colorToRGB(color, m_palette); }
 
     const QFont &font() const { return m_state.font; }
     void setFont(const QFont &font) { m_state.font = font; }
