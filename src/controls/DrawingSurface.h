@@ -68,6 +68,11 @@ public:
 
     // flags: Qt::Alignment and Qt::TextFlag values, as for QPainter::drawText.
     void drawText(const QRect &rect, const QString &text, int flags);
+    // One line with its top left corner at the point.
+    void textOut(QPoint topLeft, const QString &text);
+    // Every other pixel of the rectangle's inside outline, in the font colour: the mark of
+    // keyboard focus.
+    void focusRect(const QRect &rect);
 
     void drawImage(QPoint topLeft, const QImage &image);
     // Stretched over the target.
