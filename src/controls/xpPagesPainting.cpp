@@ -13,7 +13,7 @@ void TxpPageControl::paintEvent(QPaintEvent *event)
     const TabStripLayout tabs = strip();
     m_DrawCanvas.begin(size(), palette());
     // What the tabs leave of the strip shows the control's own background.
-    m_DrawCanvas.fillRect(rect(), fromQColor(palette().color(backgroundRole())));
+    m_DrawCanvas.fillRect(rect(), fromQColor(palette().color(QPalette::Active, backgroundRole())));
     if (m_Style == pcsXP)
         paintXP(tabs);
     else
@@ -36,8 +36,10 @@ void TxpPageControl::paintXP(const TabStripLayout &tabs)
             DrawXPTab(rect, tab, i);
         ++tab;
     }
-    if (m_HotTrack && m_HotTabIndex >= 0 && m_HotTabIndex != selectedTabItem())
-        XpTabs::drawHotEdge(m_DrawCanvas, tabs.tabs.value(m_HotTabIndex), m_TabPosition);
+    // A tab hidden since it became hot has no edge to show.
+    if (m_HotTrack && m_HotTabIndex >= 0 && m_HotTabIndex < tabs.tabs.size() &&
+        m_HotTabIndex != selectedTabItem())
+        XpTabs::drawHotEdge(m_DrawCanvas, tabs.tabs.at(m_HotTabIndex), m_TabPosition);
 }
 
 void TxpPageControl::DrawXPTab(const QRect &rect, int tab, int pageIndex)
@@ -115,7 +117,7 @@ void TxpPageControl::paintPlain(const TabStripLayout &tabs)
         surface.setFont(font());
         surface.setFontColor(clBtnText);
         if (m_OwnerDraw) {
-            surface.setBrushColor(fromQColor(palette().color(backgroundRole())));
+            surface.setBrushColor(fromQColor(palette().color(QPalette::Active, backgroundRole())));
             DrawOwnerTab(tab, content,
                          isSelected ? TOwnerDrawState(odSelected) : TOwnerDrawState());
         } else {
