@@ -2,20 +2,41 @@
 
 #include <QPalette>
 
+namespace {
+
+// Only the index in the low byte names the colour.
+QPalette::ColorRole systemColorRole(ColorValue color)
+{
+    switch (0x80000000u | (color & 0xFF)) {
+    case clWindow:
+        return QPalette::Base;
+    case clHighlight:
+        return QPalette::Highlight;
+    case clBtnFace:
+        return QPalette::Button;
+    case clBtnShadow:
+        return QPalette::Dark;
+    case clBtnText:
+        return QPalette::ButtonText;
+    case clBtnHighlight:
+        return QPalette::Light;
+    case cl3DDkShadow:
+        return QPalette::Shadow;
+    default:
+        return QPalette::NoRole;
+    }
+}
+
+} // namespace
+
 ColorValue colorToRGB(ColorValue color, const QPalette &palette)
 {
     if (!isSystemColor(color))
         return color;
-    switch (color & 0xFF) {
-    case clWindow & 0xFF:
-        return fromQColor(palette.color(QPalette::Active, QPalette::Base));
-    case clHighlight & 0xFF:
-        return fromQColor(palette.color(QPalette::Active, QPalette::Highlight));
-    case clBtnFace & 0xFF:
-        return fromQColor(palette.color(QPalette::Active, QPalette::Button));
-    default:
+    const QPalette::ColorRole role = systemColorRole(color);
+    if (role == QPalette::NoRole)
         return clBlack;
-    }
+    return fromQColor(palette.color(QPalette::Active, role));
 }
 
 QColor toQColor(ColorValue color, const QPalette &palette)

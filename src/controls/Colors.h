@@ -17,6 +17,10 @@ inline constexpr ColorValue clSkyBlue = 0x00F0CAA6;
 inline constexpr ColorValue clWindow = 0x80000005;
 inline constexpr ColorValue clHighlight = 0x8000000D;
 inline constexpr ColorValue clBtnFace = 0x8000000F;
+inline constexpr ColorValue clBtnShadow = 0x80000010;
+inline constexpr ColorValue clBtnText = 0x80000012;
+inline constexpr ColorValue clBtnHighlight = 0x80000014;
+inline constexpr ColorValue cl3DDkShadow = 0x80000015;
 
 constexpr bool isSystemColor(ColorValue color)
 {
@@ -44,8 +48,8 @@ constexpr int blueOf(ColorValue color)
 }
 
 // System colours come from the palette's active group (window background: Base, highlight:
-// Highlight, button face: Button); any other index resolves to black. An RGB value comes back
-// unchanged.
+// Highlight, button face: Button, and the button's text and bevel: ButtonText, Light, Dark,
+// Shadow); any other index resolves to black. An RGB value comes back unchanged.
 ColorValue colorToRGB(ColorValue color, const QPalette &palette);
 
 QColor toQColor(ColorValue color, const QPalette &palette);

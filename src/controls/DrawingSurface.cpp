@@ -1,5 +1,6 @@
 #include "controls/DrawingSurface.h"
 
+#include <QFontMetrics>
 #include <QPen>
 #include <QRegion>
 
@@ -83,6 +84,32 @@ void DrawingSurface::drawText(const QRect &rect, const QString &text, int flags)
     m_painter.setFont(m_state.font);
     m_painter.setPen(resolve(m_state.fontColor));
     m_painter.drawText(rect, flags, text);
+}
+
+void DrawingSurface::textOut(QPoint topLeft, const QString &text)
+{
+    const QFontMetrics metrics(m_state.font);
+    drawText(QRect(topLeft, QSize(metrics.horizontalAdvance(text), metrics.height())), text,
+             Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip);
+}
+
+void DrawingSurface::focusRect(const QRect &rect)
+{
+    if (rect.isEmpty())
+        return;
+    const QColor color = resolve(m_state.fontColor);
+    // Walking the outline clockwise keeps the dots alternating around the corners.
+    QList<QPoint> outline;
+    for (int x = rect.left(); x < rect.right(); ++x)
+        outline << QPoint(x, rect.top());
+    for (int y = rect.top(); y < rect.bottom(); ++y)
+        outline << QPoint(rect.right(), y);
+    for (int x = rect.right(); x > rect.left(); --x)
+        outline << QPoint(x, rect.bottom());
+    for (int y = rect.bottom(); y > rect.top(); --y)
+        outline << QPoint(rect.left(), y);
+    for (qsizetype i = 0; i < outline.size(); i += 2)
+        m_painter.fillRect(QRect(outline[i], QSize(1, 1)), color);
 }
 
 void DrawingSurface::drawImage(QPoint topLeft, const QImage &image)

@@ -40,6 +40,7 @@ public:
     const QImage &image() const { return m_image; }
 
     QColor resolve(ColorValue color) const { return toQColor(color, m_palette); }
+    ColorValue rgb(ColorValue color) const { return colorToRGB(color, m_palette); }
 
     const QFont &font() const { return m_state.font; }
     void setFont(const QFont &font) { m_state.font = font; }
@@ -67,6 +68,11 @@ public:
 
     // flags: Qt::Alignment and Qt::TextFlag values, as for QPainter::drawText.
     void drawText(const QRect &rect, const QString &text, int flags);
+    // One line with its top left corner at the point.
+    void textOut(QPoint topLeft, const QString &text);
+    // Every other pixel of the rectangle's inside outline, in the font colour: the mark of
+    // keyboard focus.
+    void focusRect(const QRect &rect);
 
     void drawImage(QPoint topLeft, const QImage &image);
     // Stretched over the target.

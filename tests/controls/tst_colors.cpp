@@ -30,6 +30,7 @@ void TestColors::colorToRGB_data()
     QTest::newRow("window is Base") << clWindow << ColorValue(0x00030201);
     QTest::newRow("highlight is Highlight") << clHighlight << ColorValue(0x00060504);
     QTest::newRow("button face is Button") << clBtnFace << ColorValue(0x00090807);
+    QTest::newRow("button shadow is Dark") << clBtnShadow << ColorValue(0x000F0E0D);
     QTest::newRow("unknown index is black") << ColorValue(0x80000063) << clBlack;
 }
 
@@ -43,6 +44,7 @@ void TestColors::colorToRGB()
     palette.setColor(QPalette::Highlight, QColor(4, 5, 6));
     palette.setColor(QPalette::Button, QColor(7, 8, 9));
     palette.setColor(QPalette::Window, QColor(10, 11, 12));
+    palette.setColor(QPalette::Dark, QColor(13, 14, 15));
 
     QCOMPARE(::colorToRGB(color, palette), expected);
 }

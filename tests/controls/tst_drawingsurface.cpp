@@ -87,6 +87,8 @@ void TestDrawingSurface::shapes_data()
         << "........|..##....|........|........|........";
     QTest::newRow("restore lifts the clip") << Paint([=](DrawingSurface &s) { s.save(); s.excludeClip(rectLTRB(0, 0, 8, 5)); s.restore(); s.fillRect(rectLTRB(1, 1, 3, 3), black); })
         << "........|.##.....|.##.....|........|........";
+    QTest::newRow("focus mark: every other pixel") << Paint([](DrawingSurface &s) { s.focusRect(rectLTRB(1, 1, 6, 4)); })
+        << "........|.#.#.#..|........|.#.#.#..|........";
     QTest::newRow("image at a point") << Paint([](DrawingSurface &s) { s.drawImage(QPoint(3, 2), redSquare()); })
         << "........|........|...oo...|...oo...|........";
     QTest::newRow("image stretched") << Paint([](DrawingSurface &s) { s.drawImage(rectLTRB(1, 1, 5, 4), redSquare()); })
