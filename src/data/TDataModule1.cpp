@@ -24,8 +24,8 @@ void run(const QSqlDatabase &db, const QString &sql)
 
 } // namespace
 
-TDataModule1::TDataModule1(QString path)
-    : m_path(std::move(path)), m_connectionName(uniqueConnectionName())
+TDataModule1::TDataModule1(QString path, Access access)
+    : m_path(std::move(path)), m_access(access), m_connectionName(uniqueConnectionName())
 {
     QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
 }
@@ -52,8 +52,9 @@ QSqlDatabase TDataModule1::connection()
     // otherwise end the path. The busy timeout lets a statement wait for
     // another writer instead of failing at once.
     const QString absolute = QFileInfo(m_path).absoluteFilePath();
-    db.setDatabaseName(QUrl::fromLocalFile(absolute).toString(QUrl::FullyEncoded) +
-                       QStringLiteral("?mode=rw"));
+    db.setDatabaseName(
+        QUrl::fromLocalFile(absolute).toString(QUrl::FullyEncoded) +
+        (m_access == Access::ReadOnly ? QStringLiteral("?mode=ro") : QStringLiteral("?mode=rw")));
     db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
     if (!db.open())
         throw DbError::fromSql(db.lastError(), m_path);

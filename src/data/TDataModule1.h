@@ -16,7 +16,14 @@ public:
     // The default data source, relative to the working directory.
     static constexpr auto DefaultPath = "./data/asdf.mdb";
 
-    explicit TDataModule1(QString path = DefaultPath);
+    enum class Access
+    {
+        ReadWrite,
+        // Nothing can be written, and no journal or file is ever created.
+        ReadOnly
+    };
+
+    explicit TDataModule1(QString path = DefaultPath, Access access = Access::ReadWrite);
     ~TDataModule1();
     Q_DISABLE_COPY_MOVE(TDataModule1)
 
@@ -48,5 +55,6 @@ public:
 
 private:
     QString m_path;
+    Access m_access;
     QString m_connectionName;
 };
