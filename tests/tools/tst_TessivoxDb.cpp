@@ -65,6 +65,10 @@ private slots:
         QTest::newRow("create without path") << QStringList{"create"};
         QTest::newRow("demo without path") << QStringList{"demo"};
         QTest::newRow("extra argument") << QStringList{"create", "a.mdb", "b.mdb"};
+        QTest::newRow("rehearse without subject") << QStringList{"rehearse", "a.mdb"};
+        QTest::newRow("unknown option") << QStringList{"check", "a.mdb", "--sound"};
+        QTest::newRow("option without value") << QStringList{"check", "a.mdb", "--sound-dir"};
+        QTest::newRow("option given twice") << QStringList{"check", "a.mdb", "--json", "--json"};
     }
     void usageErrors()
     {

@@ -26,26 +26,26 @@ private:
     QDateTime m_now;
 };
 
-// The moment a timer fires next (invalid: stopped), followed from the
-// interval it has after each call into the scheduler.
+// When one of the scheduler's timers fires next (invalid: stopped), followed
+// from the interval it has after each call into the scheduler, as the real
+// timer takes a change.
 struct Due
 {
     int interval = 0;
     QDateTime next;
 };
 
-// Each timer is read after every call into the scheduler, and a change is
-// taken as the real timer takes it. The play timer's waits are armed at an
-// instruction's second, which its tick hits to the millisecond (a wait of 0
-// or 1 ms, stretched to an interval of 2, still ends on that second).
+// The play timer's waits are armed at an instruction's second, which its tick
+// hits to the millisecond (a wait of 0 or 1 ms, stretched to an interval of
+// 2, still ends on that second).
 void followPlayTimer(Due &due, int interval, const QDateTime &now)
 {
     due.interval = interval;
-    if (interval == 0)
+    if (interval == 0) {
         due.next = {};
-    else if (interval == 1)
+    } else if (interval == 1) {
         due.next = now.addMSecs(1);
-    else {
+    } else {
         const QDateTime end = now.addMSecs(interval);
         due.next = end.addMSecs(-end.time().msec());
     }
@@ -58,6 +58,11 @@ void followSwitchTimer(Due &due, int interval, const QDateTime &now, bool fired)
     if (interval != due.interval || fired)
         due.next = interval == 0 ? QDateTime() : now.addMSecs(interval);
     due.interval = interval;
+}
+
+bool before(const QDateTime &a, const QDateTime &b)
+{
+    return a.isValid() && (!b.isValid() || a <= b);
 }
 
 constexpr int EvaluationWaitLimitMs = 2000;
@@ -81,45 +86,59 @@ Timeline Rehearsal::run()
 
     Due play;
     Due displaySwitch;
+    // A play tick on its very second leaves the evaluation to the scheduler's
+    // own single-shot timer, which fires once the second has begun; until
+    // then the play timer waits (a tick of it would be ignored).
+    QDateTime evaluation;
+    int intervalAtPlay = 0;
+    int storedAtPlay = 0;
+    const auto evaluated = [&] {
+        return Timer1.interval() != intervalAtPlay || device.fileNamesStored() != storedAtPlay;
+    };
+
     scheduler.start();
     followPlayTimer(play, Timer1.interval(), clock.now());
     followSwitchTimer(displaySwitch, Timer3.interval(), clock.now(), false);
-
     // Every instruction takes a handful of events; more means a loop.
     const int limit = 16 * (m_.queue.recordCount() + 4);
-    for (int events = 0; play.next.isValid() || displaySwitch.next.isValid(); ++events) {
+    for (int events = 0;
+         play.next.isValid() || displaySwitch.next.isValid() || evaluation.isValid(); ++events) {
         if (events > limit)
             throw std::runtime_error("the rehearsal did not come to an end");
-        // On the same millisecond the play timer comes first: it is aimed at
-        // the second, while the switch was started after a play's work.
-        if (play.next.isValid() &&
-            (!displaySwitch.next.isValid() || play.next <= displaySwitch.next)) {
+        // On the same millisecond the play timer comes first, as it is aimed
+        // at the second, and the switch comes before a deferred evaluation,
+        // as both were started in a play's work.
+        if (before(play.next, displaySwitch.next) && before(play.next, evaluation)) {
             clock.set(play.next);
             const bool plays = Timer1.interval() != 1;
-            const int interval = Timer1.interval();
-            const int stored = device.fileNamesStored();
+            intervalAtPlay = Timer1.interval();
+            storedAtPlay = device.fileNamesStored();
             scheduler.Timer1Timer();
             followSwitchTimer(displaySwitch, Timer3.interval(), clock.now(), false);
-            // A play tick on its very second leaves the evaluation to the
-            // scheduler's own single-shot timer, which fires once the second
-            // has begun: the simulated clock moves on by a millisecond and
-            // the real event loop runs until that evaluation has been made.
-            if (plays && Timer1.interval() == interval && device.fileNamesStored() == stored) {
-                clock.set(clock.now().addMSecs(1));
-                QElapsedTimer waited;
-                waited.start();
-                while (Timer1.interval() == interval && device.fileNamesStored() == stored) {
-                    if (waited.elapsed() > EvaluationWaitLimitMs)
-                        throw std::runtime_error("the scheduler did not evaluate after a play");
-                    QCoreApplication::processEvents(QEventLoop::AllEvents);
-                }
-                followSwitchTimer(displaySwitch, Timer3.interval(), clock.now(), false);
+            if (plays && !evaluated()) {
+                evaluation = clock.now().addMSecs(1);
+                play.next = {};
+            } else {
+                followPlayTimer(play, Timer1.interval(), clock.now());
             }
-            followPlayTimer(play, Timer1.interval(), clock.now());
-        } else {
+        } else if (before(displaySwitch.next, evaluation)) {
             clock.set(displaySwitch.next);
             scheduler.Timer3Timer();
             followSwitchTimer(displaySwitch, Timer3.interval(), clock.now(), true);
+        } else {
+            // The simulated clock stands on the new millisecond while the
+            // real event loop runs until the scheduler's timer has fired.
+            clock.set(evaluation);
+            evaluation = {};
+            QElapsedTimer waited;
+            waited.start();
+            while (!evaluated()) {
+                if (waited.elapsed() > EvaluationWaitLimitMs)
+                    throw std::runtime_error("the scheduler did not evaluate after a play");
+                QCoreApplication::processEvents(QEventLoop::AllEvents);
+            }
+            followPlayTimer(play, Timer1.interval(), clock.now());
+            followSwitchTimer(displaySwitch, Timer3.interval(), clock.now(), false);
         }
     }
     return timeline;
