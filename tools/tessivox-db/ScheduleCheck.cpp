@@ -97,12 +97,16 @@ public:
         const Subject &subject = m_result.subject;
         if (!subject.start.isValid() || !subject.end.isValid())
             return;
-        const QDateTime at(subject.start.date(), instruction.playSecond());
-        if (at < subject.start)
+        // On the exam's first day; compared as date and time, as a local
+        // date-time costs a look at the time zone each.
+        const QTime second = instruction.playSecond();
+        const QDate day = subject.start.date();
+        if (second < subject.start.time())
             add(Severity::Warning, instruction.number,
                 QStringLiteral("plays before the exam starts (%1)")
                     .arg(Format::second(subject.start.time())));
-        else if (at > subject.end)
+        else if (day > subject.end.date() ||
+                 (day == subject.end.date() && second > subject.end.time()))
             add(Severity::Warning, instruction.number,
                 QStringLiteral("plays after the exam ends (%1)")
                     .arg(Format::second(subject.end.time())));
