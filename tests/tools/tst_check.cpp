@@ -2,6 +2,8 @@
 #include "support/TestSounds.h"
 
 #include "tessivox-db/DatabaseTool.h"
+#include "tessivox-db/Format.h"
+#include "tessivox-db/TextTable.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -122,6 +124,8 @@ private slots:
                                      << QStringList{"error #0 without a test row"};
         QTest::newRow("no instructions")
             << start << QStringList{} << QStringList{"warning #0 no instructions"};
+        QTest::newRow("a test row without a name")
+            << "NULL" << QStringList{} << QStringList{"error #0 a test row without a name"};
     }
     void findingsOfOneSubject()
     {
@@ -129,7 +133,9 @@ private slots:
         QFETCH(QStringList, rows);
         QFETCH(QStringList, expected);
         const QString subject = QStringLiteral("语文");
-        if (!start.isEmpty())
+        if (start == QLatin1String("NULL"))
+            m_db->exec("INSERT INTO test (subjectname) VALUES (NULL)");
+        else if (!start.isEmpty())
             m_db->addSubject(subject, start, start.left(11) + "10:00:00");
         for (const QString &row : rows)
             m_db->addSound(subject, row.section('|', 1), "说明", row.section('|', 0, 0));
@@ -146,6 +152,33 @@ private slots:
                      qPrintable(found[i]));
         }
         QCOMPARE(result.exitCode, found.filter(QRegularExpression("^error")).isEmpty() ? 0 : 1);
+    }
+
+    void tablesLineUpByDisplayWidth_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("width");
+        QTest::newRow("ascii") << "a.wav" << 5;
+        QTest::newRow("Chinese") << "入场.wav" << 8;
+        QTest::newRow("full-width punctuation") << "说明：（一）" << 12;
+        QTest::newRow("combining mark") << "e\u0301" << 1;
+        QTest::newRow("outside the basic plane") << "\U00020000x" << 3;
+    }
+    void tablesLineUpByDisplayWidth()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, width);
+        QCOMPARE(Format::displayWidth(text), width);
+        QString printed;
+        QTextStream out(&printed);
+        TextTable table({"file", "next"});
+        table.addRow({text, "x"});
+        table.print(out, {});
+        out.flush();
+        const QStringList lines = printed.split('\n');
+        // The second column starts at the same terminal column in both lines.
+        QCOMPARE(Format::displayWidth(lines[1].chopped(1)),
+                 Format::displayWidth(lines[0].chopped(4)));
     }
 
     // The check of every subject reads through indexed copies of the tables;

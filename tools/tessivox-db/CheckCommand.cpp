@@ -18,7 +18,8 @@ int CheckCommand::run(const Arguments &arguments)
     try {
         ScheduleReader reader(path);
         QStringList names;
-        if (arguments.has(QStringLiteral("subject"))) {
+        const bool one = arguments.has(QStringLiteral("subject"));
+        if (one) {
             names.append(arguments.value(QStringLiteral("subject")));
         } else {
             names = reader.subjectNames();
@@ -27,7 +28,7 @@ int CheckCommand::run(const Arguments &arguments)
         const QDate today = QDate::currentDate();
         for (const QString &name : std::as_const(names)) {
             const Subject subject = reader.subject(name);
-            if (!subject.hasTestRow && subject.instructions.isEmpty())
+            if (one && !subject.hasTestRow && subject.instructions.isEmpty())
                 return CommandInput::refuse(
                     m_err, QStringLiteral("%1 has no subject \"%2\"").arg(path, name));
             checks.append(ScheduleCheck::check(subject, sounds, today));

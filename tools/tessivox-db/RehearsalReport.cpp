@@ -163,6 +163,8 @@ QString RehearsalReport::missedReason(const Instruction &instruction) const
     if (!instruction.time.isValid())
         return QStringLiteral("its time \"%1\" cannot be read; the run takes it for 00:00:00")
             .arg(instruction.storedTime);
+    if (m_from.time() > instruction.playSecond())
+        return QStringLiteral("its second had begun when the run started");
     for (const Instruction &earlier : m_subject.instructions) {
         if (earlier.number == instruction.number)
             break;
@@ -170,8 +172,6 @@ QString RehearsalReport::missedReason(const Instruction &instruction) const
             return QStringLiteral("it has the same second as #%1, which the run reaches first")
                 .arg(earlier.number);
     }
-    if (m_from.time() > instruction.playSecond())
-        return QStringLiteral("its second had begun when the run started");
     return QStringLiteral("its second had begun when the scheduler reached it");
 }
 

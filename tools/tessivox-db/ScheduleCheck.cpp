@@ -25,6 +25,14 @@ public:
     void checkSubject(const QDate &today)
     {
         const Subject &subject = m_result.subject;
+        if (!subject.hasTestRow && subject.instructions.isEmpty()) {
+            // A test row with a NULL name: listed as an empty line, found by
+            // no statement.
+            add(Severity::Error, 0,
+                QStringLiteral("a test row without a name: the run finds neither its times nor "
+                               "its instructions"));
+            return;
+        }
         if (!subject.hasTestRow) {
             add(Severity::Error, 0,
                 QStringLiteral("instructions without a test row: the main window does not offer "
