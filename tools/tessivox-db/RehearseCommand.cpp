@@ -17,7 +17,7 @@ const QString FromOption = QStringLiteral("from");
 
 std::optional<QTime> timeOfDay(const QString &text)
 {
-    for (const QString format : {QStringLiteral("HH:mm:ss"), QStringLiteral("HH:mm:ss.zzz")}) {
+    for (const QString &format : {QStringLiteral("HH:mm:ss"), QStringLiteral("HH:mm:ss.zzz")}) {
         const QTime time = QTime::fromString(text, format);
         if (time.isValid())
             return time;
