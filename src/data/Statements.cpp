@@ -21,6 +21,14 @@ Statement selectSubjectNames()
     return {QStringLiteral("SELECT subjectname FROM test ORDER BY rowid"), {}};
 }
 
+Statement selectSoundSubjectNames()
+{
+    // NULL names no subject: no condition on a name ever matches it.
+    return {QStringLiteral("SELECT subjectname FROM sound WHERE subjectname IS NOT NULL "
+                           "GROUP BY subjectname ORDER BY min(rowid)"),
+            {}};
+}
+
 Statement selectSubject(const QString &subject)
 {
     return {QStringLiteral("SELECT * FROM test WHERE subjectname = ?"), {subject}};

@@ -16,6 +16,9 @@ Statement selectTitle();
 Statement updateTitle(const QString &title);
 // All subject names, in the order the table returns them.
 Statement selectSubjectNames();
+// The subjects that have instruction rows, in the order of their first row;
+// with a test row or without one.
+Statement selectSoundSubjectNames();
 // The test row of one subject (existence check, run window header).
 Statement selectSubject(const QString &subject);
 Statement insertSubject(const QString &subject, const QDateTime &start, const QDateTime &end);

@@ -25,8 +25,8 @@ void run(const QSqlDatabase &db, const QString &sql)
 
 } // namespace
 
-TDataModule1::TDataModule1(QString path)
-    : m_path(std::move(path)), m_connectionName(uniqueConnectionName())
+TDataModule1::TDataModule1(QString path, Mode mode)
+    : m_path(std::move(path)), m_mode(mode), m_connectionName(uniqueConnectionName())
 {
     QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
 }
@@ -65,8 +65,9 @@ QSqlDatabase TDataModule1::open()
     // QUrl builds the URI because a '#' or '?' in a folder name would
     // otherwise end the path.
     const QString absolute = QFileInfo(m_path).absoluteFilePath();
-    db.setDatabaseName(QUrl::fromLocalFile(absolute).toString(QUrl::FullyEncoded) +
-                       QStringLiteral("?mode=rw"));
+    db.setDatabaseName(
+        QUrl::fromLocalFile(absolute).toString(QUrl::FullyEncoded) +
+        (m_mode == Mode::ReadOnly ? QStringLiteral("?mode=ro") : QStringLiteral("?mode=rw")));
     db.setConnectOptions(
         QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(ReadWaitMs));
     if (!db.open())

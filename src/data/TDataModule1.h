@@ -16,7 +16,14 @@ public:
     // The default data source, relative to the working directory.
     static constexpr auto DefaultPath = "./data/asdf.mdb";
 
-    explicit TDataModule1(QString path = DefaultPath);
+    enum class Mode
+    {
+        ReadWrite,
+        // Nothing can be written, and no journal or file is ever created.
+        ReadOnly
+    };
+
+    explicit TDataModule1(QString path = DefaultPath, Mode mode = Mode::ReadWrite);
     ~TDataModule1();
     Q_DISABLE_COPY_MOVE(TDataModule1)
 
@@ -62,6 +69,7 @@ private:
     QSqlDatabase open();
 
     QString m_path;
+    Mode m_mode;
     QString m_connectionName;
     int m_waitMs = 0;
     bool m_inTransaction = false;

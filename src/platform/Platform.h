@@ -30,6 +30,16 @@ struct Platform
 
     QString soundPath(const QString &filename) const
     {
-        return programFolder + QStringLiteral("/sound/") + filename;
+        return soundPathIn(soundFolderOf(programFolder), filename);
+    }
+
+    // The same rule for tools that look at a run's sounds from outside it.
+    static QString soundFolderOf(const QString &programFolder)
+    {
+        return programFolder + QStringLiteral("/sound");
+    }
+    static QString soundPathIn(const QString &soundFolder, const QString &filename)
+    {
+        return soundFolder + QLatin1Char('/') + filename;
     }
 };

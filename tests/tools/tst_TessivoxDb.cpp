@@ -69,6 +69,10 @@ private slots:
         QTest::newRow("sound folder without a name") << QStringList{"demo", "a.mdb", "--sound-dir"};
         QTest::newRow("sound folder for create")
             << QStringList{"create", "a.mdb", "--sound-dir", "s"};
+        QTest::newRow("rehearse without subject") << QStringList{"rehearse", "a.mdb"};
+        QTest::newRow("unknown option") << QStringList{"check", "a.mdb", "--sound"};
+        QTest::newRow("option without value") << QStringList{"check", "a.mdb", "--sound-dir"};
+        QTest::newRow("option given twice") << QStringList{"check", "a.mdb", "--json", "--json"};
     }
     void usageErrors()
     {

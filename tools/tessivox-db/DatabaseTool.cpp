@@ -1,6 +1,9 @@
 #include "DatabaseTool.h"
 
+#include "Arguments.h"
+#include "CheckCommand.h"
 #include "DemoSounds.h"
+#include "RehearseCommand.h"
 #include "data/DbError.h"
 #include "data/Schema.h"
 #include "data/Statements.h"
@@ -13,6 +16,8 @@
 #include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QTemporaryFile>
+#include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -61,28 +66,43 @@ void runStatement(Query &query, const Statement &statement)
 
 int DatabaseTool::run(const QStringList &arguments)
 {
-    QStringList words = arguments;
-    // The folder the run plays from, unless told otherwise.
-    QString soundDir = QCoreApplication::applicationDirPath() + QStringLiteral("/sound");
-    const qsizetype option = words.indexOf(QStringLiteral("--sound-dir"));
-    if (option >= 0) {
-        if (option + 1 >= words.size() || words.first() != QLatin1String("demo"))
-            return usage();
-        soundDir = words.takeAt(option + 1);
-        words.removeAt(option);
-    }
-    if (words.size() != 2)
-        return usage();
-    const QString &command = words.at(0);
+    struct Command
+    {
+        QString name;
+        Arguments::Spec spec;
+        std::function<int(const Arguments &)> run;
+    };
+    const QList<Command> commands{
+        {QStringLiteral("create"),
+         {1, {}, {}},
+         [this](const Arguments &a) { return create(a.positional().at(0)); }},
+        {QStringLiteral("demo"),
+         {1, {QStringLiteral("sound-dir")}, {}},
+         [this](const Arguments &a) {
+             return demo(a.positional().at(0), CommandInput::soundFolder(a));
+         }},
+        {QStringLiteral("check"),
+         {1, {QStringLiteral("subject"), QStringLiteral("sound-dir")}, {QStringLiteral("json")}},
+         [this](const Arguments &a) { return CheckCommand(m_out, m_err).run(a); }},
+        {QStringLiteral("rehearse"),
+         {2, {QStringLiteral("from"), QStringLiteral("sound-dir")}, {QStringLiteral("json")}},
+         [this](const Arguments &a) { return RehearseCommand(m_out, m_err).run(a); }},
+    };
+    const QString name = arguments.value(0);
+    const auto command = std::find_if(commands.cbegin(), commands.cend(),
+                                      [&](const Command &c) { return c.name == name; });
+    if (command == commands.cend())
+        return usage(name.isEmpty() ? QString() : QStringLiteral("no command %1").arg(name));
+    QString error;
+    const std::optional<Arguments> parsed =
+        Arguments::parse(arguments.mid(1), command->spec, error);
+    if (!parsed)
+        return usage(error);
     try {
-        if (command == QLatin1String("create"))
-            return create(words.at(1));
-        if (command == QLatin1String("demo"))
-            return demo(words.at(1), soundDir);
-    } catch (const std::exception &error) {
-        return fail(QString::fromStdString(error.what()));
+        return command->run(*parsed);
+    } catch (const std::exception &failure) {
+        return fail(QString::fromStdString(failure.what()));
     }
-    return usage();
 }
 
 int DatabaseTool::create(const QString &path)
@@ -153,16 +173,25 @@ int DatabaseTool::demo(const QString &path, const QString &soundDir)
     return 0;
 }
 
-int DatabaseTool::usage()
+int DatabaseTool::usage(const QString &error)
 {
     m_err << "Usage: tessivox-db create PATH   create a new exam database at PATH\n"
              "       tessivox-db demo PATH [--sound-dir DIR]\n"
              "                                 add a demo subject to the database at PATH,\n"
              "                                 its instructions one, two and three minutes "
              "from now;\n"
-             "                                 their WAV files go to DIR (default: the folder\n"
-             "                                 \"sound\" beside the program, where the run plays "
-             "from)\n";
+             "                                 their WAV files go to DIR\n"
+             "       tessivox-db check PATH [--subject NAME] [--sound-dir DIR] [--json]\n"
+             "                                 what the run will make of every subject: each\n"
+             "                                 instruction's sound, errors and warnings\n"
+             "       tessivox-db rehearse PATH SUBJECT [--from HH:MM:SS] [--sound-dir DIR] "
+             "[--json]\n"
+             "                                 the run of SUBJECT through the program's own\n"
+             "                                 scheduler in simulated time, silently\n"
+             "The sound folder is \"sound\" beside the program, where the run plays from,\n"
+             "unless --sound-dir names one.\n";
+    if (!error.isEmpty())
+        m_err << "tessivox-db: " << error << "\n";
     return 2;
 }
 

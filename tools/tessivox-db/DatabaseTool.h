@@ -4,7 +4,8 @@
 #include <QTextStream>
 
 // The commands of tessivox-db. run() returns the process exit code: 0 done,
-// 1 refused or failed (the reason on the error stream), 2 bad arguments.
+// 1 refused or failed (the reason on the error stream), 2 bad arguments;
+// check and rehearse have their own meanings for 1 and 2.
 class DatabaseTool final
 {
 public:
@@ -17,7 +18,8 @@ public:
 private:
     int create(const QString &path);
     int demo(const QString &path, const QString &soundDir);
-    int usage();
+    // The usage text, then the reason it is shown, if any.
+    int usage(const QString &error = {});
     int fail(const QString &text);
 
     QTextStream &m_out;

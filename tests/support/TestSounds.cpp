@@ -1,0 +1,44 @@
+#include "TestSounds.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <sndfile.h>
+#include <vector>
+
+namespace {
+
+constexpr int Rate = 8000;
+
+void makeFolder(const QString &path)
+{
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        qFatal("TestSounds: cannot make the folder of %s", qPrintable(path));
+}
+
+} // namespace
+
+namespace TestSounds {
+
+void writeSilence(const QString &path, qint64 ms)
+{
+    makeFolder(path);
+    SF_INFO info{0, Rate, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0, 0};
+    SNDFILE *file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    if (!file)
+        qFatal("TestSounds: %s: %s", qPrintable(path), sf_strerror(nullptr));
+    const std::vector<short> samples(size_t(ms * Rate / 1000));
+    const sf_count_t written = sf_write_short(file, samples.data(), sf_count_t(samples.size()));
+    if (sf_close(file) != 0 || written != sf_count_t(samples.size()))
+        qFatal("TestSounds: cannot write %s", qPrintable(path));
+}
+
+void writeGarbage(const QString &path)
+{
+    makeFolder(path);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray(4096, 'x')) != 4096)
+        qFatal("TestSounds: cannot write %s", qPrintable(path));
+}
+
+} // namespace TestSounds

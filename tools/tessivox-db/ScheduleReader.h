@@ -1,0 +1,36 @@
+#pragma once
+
+#include "Schedule.h"
+
+#include "data/TDataModule1.h"
+
+#include <QStringList>
+
+class Query;
+
+// Reads subjects and instructions with the run's own statements, through a
+// connection that can write nothing. Every failure throws DbError with a
+// one-line text that names the database file.
+class ScheduleReader final
+{
+public:
+    explicit ScheduleReader(const QString &path);
+    Q_DISABLE_COPY_MOVE(ScheduleReader)
+
+    // Subjects with a test row, then those that have only instruction rows.
+    QStringList subjectNames();
+    // Makes reading many subjects fast; what they read stays the same.
+    void prepareForEverySubject();
+    // Without a test row and without instructions when there is no such
+    // subject. Leaves queue() open on the subject's instructions.
+    Subject subject(const QString &name);
+    // The run's queue: the instruction rows in play order, as the run window
+    // hands them to the scheduler.
+    Query &queue() { return m_module.ADOQuery10; }
+
+private:
+    template <typename Work> auto reading(Work work);
+    [[noreturn]] void fail(const QString &engineText) const;
+
+    TDataModule1 m_module;
+};
