@@ -2,6 +2,7 @@
 
 #include "Arguments.h"
 #include "CheckCommand.h"
+#include "CommandInput.h"
 #include "DemoSounds.h"
 #include "RehearseCommand.h"
 #include "data/DbError.h"
