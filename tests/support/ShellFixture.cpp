@@ -9,7 +9,6 @@
 #include <QEvent>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTabBar>
 #include <QTest>
 
 ShellFixture::ShellFixture(SleepInhibitor *inhibitor)
@@ -53,8 +52,8 @@ TFrm_sa *ShellFixture::openConsole()
 
 void ShellFixture::chooseTab(TFrm_sa *console, int index)
 {
-    QTabBar *tabs = console->PageControl1->tabBar();
-    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(index).center());
+    TxpPageControl *tabs = console->PageControl1;
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabItemRect(index).center());
 }
 
 void ShellFixture::settle()

@@ -137,6 +137,16 @@ TFrm_sa::TFrm_sa(Shell &shell)
       Timer1(new Timer(1000, this))
 {
     PageControl1->setGeometry(0, 0, 520, 297);
+    PageControl1->setStyle(pcsFlatButtons);
+    PageControl1->setTabPosition(tpTop);
+    PageControl1->setTabWidth(120);
+    PageControl1->setBorderColor(clSkyBlue);
+    PageControl1->setTabTextAlignment(taCenter);
+    PageControl1->setShowHint(true);
+    for (TxpTabSheet *sheet : {TabSheet1, TabSheet2, TabSheet3, TabSheet4}) {
+        sheet->setColor(clBtnFace);
+        sheet->setBGStyle(bgsNone);
+    }
 
     TabSheet3->setFont(songFace(font()));
     Listbox_subject->setGeometry(8, 28, 113, 177);
