@@ -24,6 +24,10 @@ void bindAndExec(QSqlQuery &query, const QVariantList &values)
 
 } // namespace
 
+Query::Query(TDataModule1 &module) : m_module(module) {}
+
+Query::~Query() = default;
+
 QSqlQuery Query::run(const QSqlDatabase &db, const Statement &statement)
 {
     QSqlQuery query(db);
@@ -39,14 +43,38 @@ void Query::replace(const Statement &statement)
     m_statement = statement;
 }
 
+QSqlQuery &Query::executed(const QSqlDatabase &db)
+{
+    if (!m_prepared) {
+        m_prepared = std::make_unique<QSqlQuery>(db);
+        m_prepared->setForwardOnly(true);
+    }
+    QSqlQuery &query = *m_prepared;
+    try {
+        if (m_statement.sql != m_preparedSql) {
+            m_preparedSql.clear();
+            prepare(query, m_statement.sql);
+            m_preparedSql = m_statement.sql;
+        }
+        bindAndExec(query, m_statement.values);
+    } catch (const DbError &) {
+        query.finish();
+        throw;
+    }
+    return query;
+}
+
 void Query::open()
 {
     close();
-    QSqlQuery query = run(m_module.connection(TDataModule1::Access::Read), m_statement);
+    QSqlQuery &query = executed(m_module.connection(TDataModule1::Access::Read));
     while (query.next())
         m_rows.append(query.record());
-    if (query.lastError().isValid())
-        throw DbError::fromSql(query.lastError());
+    const QSqlError error = query.lastError();
+    // A kept statement left unfinished would hold the file's read lock.
+    query.finish();
+    if (error.isValid())
+        throw DbError::fromSql(error);
     m_open = true;
     first();
 }
@@ -54,20 +82,19 @@ void Query::open()
 int Query::execute()
 {
     close();
-    return run(m_module.connection(TDataModule1::Access::Write), m_statement)
-        .numRowsAffected();
+    QSqlQuery &query = executed(m_module.connection(TDataModule1::Access::Write));
+    const int changed = query.numRowsAffected();
+    query.finish();
+    return changed;
 }
 
 void Query::executeAll(const QList<Statement> &statements)
 {
     close();
-    QSqlQuery query(m_module.connection(TDataModule1::Access::Write));
-    query.setForwardOnly(true);
+    const QSqlDatabase db = m_module.connection(TDataModule1::Access::Write);
     for (const Statement &statement : statements) {
         m_statement = statement;
-        if (statement.sql != query.lastQuery())
-            prepare(query, statement.sql);
-        bindAndExec(query, statement.values);
+        executed(db).finish();
     }
 }
 

@@ -7,6 +7,7 @@
 #include <QSqlRecord>
 #include <QString>
 #include <QTime>
+#include <memory>
 
 class QSqlDatabase;
 class QSqlQuery;
@@ -20,10 +21,15 @@ class TDataModule1;
 // next() on the last row sets eof() and stays there; next() with eof() set
 // does nothing. prior() moves back one row and clears eof(); on the first
 // row it stays and clears eof().
+//
+// The statement prepared last is kept: running the same text again, with
+// other values, prepares nothing, which is what makes reading or storing
+// thousands of rows quick.
 class Query final
 {
 public:
-    explicit Query(TDataModule1 &module) : m_module(module) {}
+    explicit Query(TDataModule1 &module);
+    ~Query();
     Q_DISABLE_COPY_MOVE(Query)
 
     // Close, clear the old statement and take this one as the only one.
@@ -33,10 +39,8 @@ public:
     // Run a statement that yields no rows; returns how many rows it changed.
     // Throws DbError.
     int execute();
-    // Replace and execute each statement in turn; a text that repeats is
-    // prepared only once, which is what makes a list of a thousand rows
-    // quick to store. Throws DbError at the first failing statement; the
-    // ones before it stay done.
+    // Replace and execute each statement in turn. Throws DbError at the first
+    // failing statement; the ones before it stay done.
     void executeAll(const QList<Statement> &statements);
     // Discard any open result.
     void close();
@@ -61,8 +65,15 @@ public:
     QTime time(const QString &column) const;
 
 private:
+    // Runs the statement on the prepared query, preparing it when its text
+    // differs from the last; the caller reads the result, then finishes it.
+    QSqlQuery &executed(const QSqlDatabase &db);
+
     TDataModule1 &m_module;
     Statement m_statement;
+    std::unique_ptr<QSqlQuery> m_prepared;
+    // Empty until a text was prepared successfully.
+    QString m_preparedSql;
     QList<QSqlRecord> m_rows;
     int m_row = 0;
     bool m_eof = true;

@@ -110,17 +110,20 @@ Subject ScheduleReader::subject(const QString &name)
     return reading([&] {
         Subject subject;
         subject.name = name;
-        // The run window's order: its test row, then its queue, both on ADOQuery10.
-        Query &query = m_module.ADOQuery10;
-        query.replace(Statements::selectSubject(name));
-        query.open();
-        subject.hasTestRow = query.recordCount() > 0;
+        // The run window's statements: its test row, then its queue. Each on
+        // a query object of its own, so that both stay prepared from one
+        // subject to the next.
+        Query &test = m_module.ADOQuery9;
+        test.replace(Statements::selectSubject(name));
+        test.open();
+        subject.hasTestRow = test.recordCount() > 0;
         if (subject.hasTestRow) {
-            subject.startText = query.text(QStringLiteral("starttime"));
-            subject.endText = query.text(QStringLiteral("endtime"));
-            subject.start = query.dateTime(QStringLiteral("starttime"));
-            subject.end = query.dateTime(QStringLiteral("endtime"));
+            subject.startText = test.text(QStringLiteral("starttime"));
+            subject.endText = test.text(QStringLiteral("endtime"));
+            subject.start = test.dateTime(QStringLiteral("starttime"));
+            subject.end = test.dateTime(QStringLiteral("endtime"));
         }
+        Query &query = m_module.ADOQuery10;
         query.replace(Statements::selectSoundsByPlaytime(name));
         query.open();
         for (; !query.eof(); query.next()) {
