@@ -63,6 +63,7 @@ void Timer::armAt(int ms, const Clock &clock, const QDateTime &deadline)
 
 void Timer::start()
 {
+    ++m_starts;
     m_timer.stop();
     if (m_interval == 0)
         return;

@@ -29,6 +29,10 @@ public:
     // it already has, this only re-aims the next tick at the deadline.
     void armAt(int ms, const Clock &clock, const QDateTime &deadline);
 
+    // How often the timer was started, restarted or stopped: lets a
+    // simulation that calls the handlers itself follow the real timer.
+    int starts() const { return m_starts; }
+
 signals:
     void timeout();
 
@@ -41,6 +45,7 @@ private:
 
     QTimer m_timer;
     int m_interval = 0;
+    int m_starts = 0;
     const Clock *m_clock = nullptr;
     QDateTime m_deadline;
 };
