@@ -4,7 +4,7 @@
 
 void RecordingDisplay::record(TimelineEvent::Kind kind, const QString &text)
 {
-    m_timeline.append({m_clock.now(), kind, {}, text, 0});
+    m_timeline.append({m_clock.now(), kind, {}, text, 0, {}});
 }
 
 void RecordingDisplay::setPlayTime(const QString &text)

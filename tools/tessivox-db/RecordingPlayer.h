@@ -8,9 +8,8 @@
 
 class Clock;
 
-// Passes every call on to a device and writes what is heard into a timeline:
-// each sound that starts, each one silenced before its end, each file that
-// cannot be opened.
+// Passes every call on to a device and writes into a timeline each sound
+// silenced before its end: the scheduler itself reports what starts.
 class RecordingPlayer final : public MediaPlayer
 {
 public:
@@ -20,7 +19,7 @@ public:
     Q_DISABLE_COPY_MOVE(RecordingPlayer)
 
     void setTimeFormatMilliseconds() override { m_device.setTimeFormatMilliseconds(); }
-    void setFileName(const QString &path) override;
+    void setFileName(const QString &path) override { m_device.setFileName(path); }
     QString fileName() const override { return m_device.fileName(); }
     bool isOpen() const override { return m_device.isOpen(); }
     void open() override;
@@ -30,18 +29,12 @@ public:
     QString playFailure() const override { return m_device.playFailure(); }
     qint64 length() const override { return m_device.length(); }
 
-    // How often a file name was stored: the scheduler does so whenever it
-    // arms an instruction.
-    int fileNamesStored() const { return m_fileNamesStored; }
-
 private:
     void silence();
-    void record(TimelineEvent::Kind kind, const QString &file, const QString &text, qint64 ms);
 
     MediaPlayer &m_device;
     const Clock &m_clock;
     Timeline &m_timeline;
-    int m_fileNamesStored = 0;
     // The sound playing, if any: its file, start and end.
     QString m_playing;
     QDateTime m_started;

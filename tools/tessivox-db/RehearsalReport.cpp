@@ -5,16 +5,11 @@
 
 #include <QJsonArray>
 #include <QTextStream>
+#include <utility>
 
 namespace {
 
 using Kind = TimelineEvent::Kind;
-
-QTime secondOf(const QDateTime &moment)
-{
-    const QTime time = moment.time();
-    return QTime(time.hour(), time.minute(), time.second());
-}
 
 QString oneLine(QString text)
 {
@@ -45,8 +40,11 @@ QString eventName(Kind kind, bool ended)
         return ended ? QStringLiteral("end") : QStringLiteral("play");
     case Kind::CutOff:
         return QStringLiteral("cutOff");
-    case Kind::OpenFailed:
+    case Kind::Failed:
+        // The silent device can fail only to open a file.
         return QStringLiteral("openFailed");
+    case Kind::Missed:
+        return QStringLiteral("missed");
     case Kind::PlayTime:
         return QStringLiteral("playTime");
     case Kind::Memo:
@@ -55,6 +53,11 @@ QString eventName(Kind kind, bool ended)
         break;
     }
     return QStringLiteral("message");
+}
+
+bool isOutcome(Kind kind)
+{
+    return kind == Kind::Play || kind == Kind::Failed || kind == Kind::Missed;
 }
 
 QJsonValue orNull(bool present, const QJsonValue &value)
@@ -78,52 +81,49 @@ RehearsalReport::RehearsalReport(Subject subject, const Timeline &timeline,
     addEnds();
 }
 
-// The instruction a sound event belongs to: the first with its file whose
-// second it happened in. A failed open before that second is the start
-// step's, for the first instruction ahead with that file.
-int RehearsalReport::instructionOf(const TimelineEvent &event, bool unresolvedOnly) const
+// The scheduler reports each instruction once, in play order: an outcome
+// belongs to the first instruction after the one reported before it with its
+// second and file.
+int RehearsalReport::instructionOf(const TimelineEvent &event, int after) const
 {
-    const QTime second = secondOf(event.at);
-    int ahead = -1;
-    for (int i = 0; i < m_subject.instructions.size(); ++i) {
+    for (int i = after + 1; i < m_subject.instructions.size(); ++i) {
         const Instruction &instruction = m_subject.instructions[i];
-        if (m_soundPath(instruction.filename) != event.file)
-            continue;
-        if (instruction.playSecond() == second &&
-            (!unresolvedOnly || m_outcomes[i].kind == Outcome::Kind::Missed))
+        if (instruction.playSecond() == event.second &&
+            m_soundPath(instruction.filename) == event.file)
             return i;
-        if (ahead < 0 && instruction.playSecond() > second)
-            ahead = i;
     }
-    return event.kind == Kind::OpenFailed ? ahead : -1;
+    return -1;
 }
 
 void RehearsalReport::resolve(const Timeline &timeline)
 {
+    int reported = -1;
     int playing = -1;
     int cutOff = -1;
     for (const TimelineEvent &event : timeline) {
         int instruction = -1;
-        if (event.kind == Kind::Play || event.kind == Kind::OpenFailed) {
-            instruction = instructionOf(event, true);
-            if (instruction < 0)
-                instruction = instructionOf(event, false);
-            if (instruction >= 0 && cutOff >= 0)
-                m_outcomes[cutOff].cutOffBy = instruction + 1;
-            cutOff = -1;
+        if (event.kind == Kind::CutOff) {
+            instruction = std::exchange(playing, -1);
+            if (instruction >= 0) {
+                m_outcomes[instruction].kind = Outcome::Kind::CutOff;
+                m_outcomes[instruction].heardMs = event.ms;
+                cutOff = instruction;
+            }
+        } else if (isOutcome(event.kind)) {
+            instruction = instructionOf(event, reported);
         }
-        if (event.kind == Kind::Play && instruction >= 0) {
-            m_outcomes[instruction] = {Outcome::Kind::Played, event.at, event.ms, event.ms, 0, {}};
-            playing = instruction;
-        } else if (event.kind == Kind::OpenFailed && instruction >= 0 &&
-                   secondOf(event.at) == m_subject.instructions[instruction].playSecond() &&
-                   m_outcomes[instruction].kind == Outcome::Kind::Missed) {
-            m_outcomes[instruction] = {Outcome::Kind::Failed, event.at, 0, 0, 0, event.text};
-        } else if (event.kind == Kind::CutOff && playing >= 0) {
-            m_outcomes[playing].kind = Outcome::Kind::CutOff;
-            m_outcomes[playing].heardMs = event.ms;
-            instruction = cutOff = playing;
-            playing = -1;
+        if (instruction >= 0 && event.kind != Kind::CutOff) {
+            reported = instruction;
+            if (event.kind == Kind::Play) {
+                m_outcomes[instruction] = {
+                    Outcome::Kind::Played, event.at, event.ms, event.ms, 0, {}};
+                playing = instruction;
+            } else if (event.kind == Kind::Failed) {
+                m_outcomes[instruction] = {Outcome::Kind::Failed, event.at, 0, 0, 0, event.text};
+            }
+            // What silenced a sound is the attempt to play that follows it.
+            if (event.kind != Kind::Missed && cutOff >= 0)
+                m_outcomes[std::exchange(cutOff, -1)].cutOffBy = instruction + 1;
         }
         m_lines.append({event, instruction + 1, false});
     }
@@ -139,7 +139,8 @@ void RehearsalReport::addEnds()
                           Kind::Play,
                           m_soundPath(m_subject.instructions[i].filename),
                           {},
-                          outcome.lengthMs},
+                          outcome.lengthMs,
+                          m_subject.instructions[i].playSecond()},
                          i + 1,
                          true});
         }
@@ -205,8 +206,10 @@ QString RehearsalReport::describe(const Line &line) const
             .arg(who, Format::duration(event.ms),
                  by > 0 ? QStringLiteral(" by #%1").arg(by) : QString());
     }
-    case Kind::OpenFailed:
+    case Kind::Failed:
         return QStringLiteral("%1 cannot be opened: %2").arg(who, event.text);
+    case Kind::Missed:
+        return QStringLiteral("%1 is missed").arg(who);
     case Kind::PlayTime:
         return QStringLiteral("play time  ") + event.text;
     case Kind::Memo:
@@ -265,8 +268,7 @@ QJsonObject RehearsalReport::toJson(const QString &soundFolder) const
     QJsonArray timeline;
     for (const Line &line : m_lines) {
         const TimelineEvent &event = line.event;
-        const bool sound = event.kind == Kind::Play || event.kind == Kind::CutOff ||
-                           event.kind == Kind::OpenFailed;
+        const bool sound = event.kind == Kind::CutOff || isOutcome(event.kind);
         QJsonObject entry{{QStringLiteral("time"), Format::moment(event.at)},
                           {QStringLiteral("event"), eventName(event.kind, line.ended)}};
         if (sound) {
@@ -281,7 +283,7 @@ QJsonObject RehearsalReport::toJson(const QString &soundFolder) const
             const int by = line.instruction > 0 ? m_outcomes[line.instruction - 1].cutOffBy : 0;
             entry.insert(QStringLiteral("by"), orNull(by > 0, by));
         }
-        if (event.kind == Kind::OpenFailed)
+        if (event.kind == Kind::Failed)
             entry.insert(QStringLiteral("reason"), event.text);
         if (!sound)
             entry.insert(QStringLiteral("text"), event.text);

@@ -55,7 +55,7 @@ private:
         bool ended = false;
     };
 
-    int instructionOf(const TimelineEvent &event, bool unresolvedOnly) const;
+    int instructionOf(const TimelineEvent &event, int after) const;
     void resolve(const Timeline &timeline);
     void addEnds();
     QString missedReason(const Instruction &instruction) const;
