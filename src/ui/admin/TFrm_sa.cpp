@@ -339,7 +339,10 @@ void TFrm_sa::Button1Click()
             data.ADOQuery14.execute();
         });
         reloadSubjects();
+        // Without the deleted subject's rows the columns fit the headers
+        // again, not its longest explanation.
         ListView1->clear();
+        InstructionList::fitColumns(ListView1);
     } catch (const DbError &) {
     }
 }

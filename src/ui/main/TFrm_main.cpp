@@ -16,11 +16,13 @@
 #include <QApplication>
 #include <QDateEdit>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimeEdit>
+#include <algorithm>
 
 namespace {
 
@@ -50,10 +52,7 @@ TFrm_main::TFrm_main(Shell &shell)
     GroupBox1->setGeometry(8, 4, 389, 156);
     Lbl_title->setGeometry(18, 20, 353, 36);
     Lbl_title->setAlignment(Qt::AlignCenter);
-    QFont titleFont = Lbl_title->font();
-    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.6);
-    titleFont.setBold(true);
-    Lbl_title->setFont(titleFont);
+    showTitle(Lbl_title->text());
     ComboBox1->setGeometry(150, 70, 200, 25);
     ComboBox1->setStyle(TFlatComboBox::csDropDownList);
 
@@ -77,7 +76,7 @@ void TFrm_main::FormCreate()
     data.ADOQuery1.replace(Statements::selectTitle());
     data.ADOQuery1.open();
     data.ADOQuery1.first();
-    Lbl_title->setText(data.ADOQuery1.text(QStringLiteral("systitle")));
+    showTitle(data.ADOQuery1.text(QStringLiteral("systitle")));
 
     data.ADOQuery9.replace(Statements::selectSubjectNames());
     data.ADOQuery9.open();
@@ -112,6 +111,25 @@ void TFrm_main::changeEvent(QEvent *event)
     m_reloading = true;
     m_shell.errors.guard([this] { FormCreate(); });
     m_reloading = false;
+}
+
+void TFrm_main::showTitle(const QString &title)
+{
+    // A school's full name easily outgrows the label: rather than cut it
+    // at both ends, the title shrinks down to the window's own text size
+    // and only then breaks onto a second line.
+    QFont face = font();
+    const qreal smallest = face.pointSizeF();
+    face.setBold(true);
+    face.setPointSizeF(smallest * 1.6);
+    const auto tooWide = [&] {
+        return QFontMetrics(face).horizontalAdvance(title) > Lbl_title->width();
+    };
+    while (face.pointSizeF() > smallest && tooWide())
+        face.setPointSizeF(std::max(smallest, face.pointSizeF() - 0.5));
+    Lbl_title->setFont(face);
+    Lbl_title->setWordWrap(tooWide());
+    Lbl_title->setText(title);
 }
 
 void TFrm_main::Timer1Timer()

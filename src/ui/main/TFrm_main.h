@@ -52,6 +52,7 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    void showTitle(const QString &title);
     void showClock();
     void setClockRowShown(bool shown);
 
