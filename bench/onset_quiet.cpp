@@ -20,7 +20,7 @@ qint64 field(const QByteArray &status, const QByteArray &name)
     const qsizetype at = status.indexOf(name);
     if (at < 0)
         return 0;
-    const qsizetype end = status.indexOf('\n', at);
+    const qsizetype end = status.indexOf('\n', at + name.size());
     return status.mid(at + name.size(), end - at - name.size()).trimmed().toLongLong();
 }
 
