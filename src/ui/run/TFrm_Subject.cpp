@@ -64,6 +64,9 @@ TFrm_Subject::TFrm_Subject(Shell &shell)
     InstructionList::setUp(ListView1, {QStringLiteral("播放文件"), QStringLiteral("播放说明"),
                                        QStringLiteral("播放时间")});
     ListView1->hide();
+    // A text field with the focus blinks its cursor, which wakes the PC twice
+    // a second for the whole exam; the play list button is harmless to press.
+    FlatButton1->setFocus();
 
     on(Timer1, &Timer::timeout, [this] { scheduler->Timer1Timer(); });
     on(Timer3, &Timer::timeout, [this] { scheduler->Timer3Timer(); });
