@@ -20,11 +20,11 @@
 #include "support/FakeMessageBoxes.h"
 #include "ui/main/TFrm_main.h"
 #include "ui/run/TFrm_Subject.h"
-#include <QPushButton>
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QPushButton>
 #include <QSqlDatabase>
 #include <QTextStream>
 #include <QTimer>
