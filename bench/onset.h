@@ -21,10 +21,20 @@ qint64 wallMicros();
 
 // Copies raw samples from standard input into the folder until it ends.
 int record(const QString &folder);
-// Plays a subject through the scheduler and the real device, its first
-// instruction about leadSeconds ahead; withLog keeps a run log in the folder
-// as the run window does.
-int run(const QString &folder, int leadSeconds, bool withLog);
+enum class Mode
+{
+    // The scheduler and the real device alone.
+    Scheduler,
+    // The same, keeping a run log in the folder as the run window does.
+    Logged,
+    // The main and run windows of the program.
+    Window
+};
+
+// Plays a subject of count instructions two seconds apart, its first about
+// leadSeconds ahead, through the real device; prints what the process did
+// between them.
+int run(const QString &folder, int leadSeconds, int count, Mode mode);
 // Prints each instruction's onset error and their spread; sinkBlockUs is
 // the sink's configured latency while it was recorded.
 int analyse(const QString &folder, qint64 sinkBlockUs);

@@ -1,7 +1,11 @@
 #include "onset.h"
 
+#include "app/Application.h"
+
 #include <QCoreApplication>
 #include <QTextStream>
+#include <cstring>
+#include <memory>
 #include <time.h>
 
 qint64 Onset::wallMicros()
@@ -13,25 +17,35 @@ qint64 Onset::wallMicros()
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    const QStringList arguments = app.arguments().mid(1);
+    const bool window = argc == 6 && std::strcmp(argv[5], "window") == 0;
+    // The windows need the widgets' application; the rest must not need a display.
+    const std::unique_ptr<QCoreApplication> app =
+        window ? std::make_unique<Application>(argc, argv)
+               : std::make_unique<QCoreApplication>(argc, argv);
+    const QStringList arguments = app->arguments().mid(1);
     const QString step = arguments.value(0);
     bool valid = false;
     if (step == QLatin1String("record") && arguments.size() == 2)
         return Onset::record(arguments.at(1));
-    const bool withLog = arguments.size() == 4 && arguments.at(3) == QLatin1String("log");
-    if (step == QLatin1String("run") && (arguments.size() == 3 || withLog)) {
+    const bool withLog = arguments.size() == 5 && arguments.at(4) == QLatin1String("log");
+    if (step == QLatin1String("run") && (arguments.size() == 4 || withLog || window)) {
         const int lead = arguments.at(2).toInt(&valid);
-        if (valid && lead > 0)
-            return Onset::run(arguments.at(1), lead, withLog);
+        bool countValid = false;
+        const int count = arguments.at(3).toInt(&countValid);
+        const Onset::Mode mode = window    ? Onset::Mode::Window
+                                 : withLog ? Onset::Mode::Logged
+                                           : Onset::Mode::Scheduler;
+        if (valid && lead > 0 && countValid && count > 0)
+            return Onset::run(arguments.at(1), lead, count, mode);
     }
     if (step == QLatin1String("analyse") && arguments.size() == 3) {
         const qint64 block = arguments.at(2).toLongLong(&valid);
         if (valid && block >= 0)
             return Onset::analyse(arguments.at(1), block);
     }
-    QTextStream(stderr) << "usage: tessivox-bench-onset record FOLDER < s16le-mono-pcm\n"
-                           "       tessivox-bench-onset run FOLDER LEAD_SECONDS [log]\n"
-                           "       tessivox-bench-onset analyse FOLDER SINK_BLOCK_USEC\n";
+    QTextStream(stderr)
+        << "usage: tessivox-bench-onset record FOLDER < s16le-mono-pcm\n"
+           "       tessivox-bench-onset run FOLDER LEAD_SECONDS COUNT [log|window]\n"
+           "       tessivox-bench-onset analyse FOLDER SINK_BLOCK_USEC\n";
     return 2;
 }

@@ -1,18 +1,30 @@
 #include "onset.h"
 
+#include "app/Shell.h"
+#include "controls/TFlatComboBox.h"
 #include "data/Schema.h"
 #include "data/Statements.h"
 #include "data/TDataModule1.h"
+#include "onset_quiet.h"
 #include "platform/Clock.h"
+#include "platform/Platform.h"
+#include "platform/RegionalFormats.h"
+#include "platform/SystemSleepInhibitor.h"
 #include "platform/Timer.h"
 #include "run/RunDisplay.h"
 #include "run/RunLog.h"
 #include "run/Scheduler.h"
 #include "run/SoundDevice.h"
+#include "support/FakeClockSetter.h"
+#include "support/FakeFileDialog.h"
+#include "support/FakeMessageBoxes.h"
+#include "ui/main/TFrm_main.h"
+#include "ui/run/TFrm_Subject.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QPushButton>
 #include <QSqlDatabase>
 #include <QTextStream>
 #include <QTimer>
@@ -26,8 +38,11 @@
 namespace {
 
 const QString Subject = QStringLiteral("Onset benchmark");
-constexpr int FollowingCount = 10;
-constexpr int FollowingGapSeconds = 2;
+constexpr int GapSeconds = 2;
+// Between instructions the sound has ended and the wait for the next one has
+// not yet begun its last approach.
+constexpr qint64 QuietFromUs = 800'000;
+constexpr qint64 QuietUntilUs = 100'000;
 
 // A 300 ms 1 kHz burst that starts at its crest: its onset is its first
 // sample rather than the slope of a rising sine.
@@ -88,20 +103,23 @@ public:
     void open() override { m_device.open(); }
     void close() override { m_device.close(); }
     void stop() override { m_device.stop(); }
+    explicit TimedPlayer(std::vector<Play> &plays) : m_plays(plays) {}
+
     void play() override
     {
         const qint64 called = Onset::wallMicros();
         m_device.play();
-        plays.push_back(
-            {m_device.fileName(), lastTick, called, Onset::wallMicros(), m_device.playFailure()});
+        // The run window's tick is not seen from outside: the call stands for it.
+        m_plays.push_back({m_device.fileName(), lastTick != 0 ? lastTick : called, called,
+                           Onset::wallMicros(), m_device.playFailure()});
     }
     qint64 length() const override { return m_device.length(); }
     QString playFailure() const override { return m_device.playFailure(); }
 
     qint64 lastTick = 0;
-    std::vector<Play> plays;
 
 private:
+    std::vector<Play> &m_plays;
     SoundDevice m_device;
 };
 
@@ -124,13 +142,13 @@ QString fileOf(int number)
 
 // The seconds of the instructions, or none when the run would cross midnight:
 // play times are times of day, which midnight would put out of order.
-std::vector<QDateTime> schedule(int leadSeconds)
+std::vector<QDateTime> schedule(int leadSeconds, int count)
 {
     QDateTime now = QDateTime::currentDateTime();
     now.setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
     std::vector<QDateTime> targets;
-    for (int i = 0; i <= FollowingCount; ++i)
-        targets.push_back(now.addSecs(leadSeconds + 1 + i * FollowingGapSeconds));
+    for (int i = 0; i < count; ++i)
+        targets.push_back(now.addSecs(leadSeconds + 1 + i * GapSeconds));
     if (targets.back().addSecs(5).date() != now.date())
         targets.clear();
     return targets;
@@ -156,7 +174,7 @@ void createSubject(TDataModule1 &data, const QString &folder, const std::vector<
 // (tick, play() called, play() returned, all microseconds since the epoch)
 // with the number of plays.
 bool writeInstructions(const QString &folder, const std::vector<QDateTime> &targets,
-                       const TimedPlayer &device)
+                       const std::vector<TimedPlayer::Play> &plays)
 {
     QFile out(folder + '/' + Onset::InstructionsFile);
     if (!out.open(QIODevice::WriteOnly)) {
@@ -169,7 +187,7 @@ bool writeInstructions(const QString &folder, const std::vector<QDateTime> &targ
         const QString path = folder + QStringLiteral("/sound/") + fileOf(int(i) + 1);
         int count = 0;
         TimedPlayer::Play play{};
-        for (const TimedPlayer::Play &candidate : device.plays) {
+        for (const TimedPlayer::Play &candidate : plays) {
             if (candidate.file == path && count++ == 0)
                 play = candidate;
         }
@@ -183,11 +201,102 @@ bool writeInstructions(const QString &folder, const std::vector<QDateTime> &targ
     return !refused;
 }
 
+std::vector<QuietMeter::Stretch> quietStretches(const std::vector<QDateTime> &targets)
+{
+    std::vector<QuietMeter::Stretch> stretches;
+    for (size_t i = 0; i + 1 < targets.size(); ++i)
+        stretches.push_back({targets[i].toMSecsSinceEpoch() * 1000 + QuietFromUs,
+                             targets[i + 1].toMSecsSinceEpoch() * 1000 - QuietUntilUs});
+    return stretches;
+}
+
+// Ends the event loop a while after the last instruction, once finish has run.
+void endAfter(const QDateTime &last, QObject *context, const std::function<void()> &finish)
+{
+    QTimer::singleShot(QDateTime::currentDateTime().msecsTo(last) + 1500, context, [finish] {
+        finish();
+        QTimer::singleShot(500, QCoreApplication::instance(), &QCoreApplication::quit);
+    });
+}
+
+// The scheduler alone, wired as the run window wires it.
+QStringList runScheduler(TDataModule1 &data, const QString &folder, const QDateTime &last,
+                         std::vector<TimedPlayer::Play> &plays, bool withLog)
+{
+    TimedPlayer device(plays);
+    BenchDisplay display;
+    SystemClock clock;
+    Timer Timer1;
+    Timer Timer3;
+    data.ADOQuery10.replace(Statements::selectSoundsByPlaytime(Subject));
+    data.ADOQuery10.open();
+    Scheduler scheduler(
+        {data.ADOQuery10, device, Timer1, Timer3, clock, display,
+         [&folder](const QString &file) { return folder + QStringLiteral("/sound/") + file; }});
+    QObject::connect(&Timer1, &Timer::timeout, &scheduler, [&] {
+        device.lastTick = Onset::wallMicros();
+        guard([&] { scheduler.Timer1Timer(); });
+    });
+    QObject::connect(&Timer3, &Timer::timeout, &scheduler,
+                     [&] { guard([&] { scheduler.Timer3Timer(); }); });
+    std::optional<RunLog> log;
+    if (withLog) {
+        log.emplace(clock, folder + QStringLiteral("/run-log"));
+        log->follow(scheduler);
+        QObject::connect(&*log, &RunLog::unwritable, [](const QString &path) {
+            QTextStream(stderr) << "onset run: cannot write " << path << "\n";
+        });
+        log->started(Subject, data.ADOQuery10.recordCount());
+    }
+    device.setTimeFormatMilliseconds();
+    scheduler.start();
+    endAfter(last, &scheduler, [&device] { device.close(); });
+    if (QCoreApplication::exec() != 0)
+        throw std::runtime_error("the run ended early");
+    if (log)
+        log->ended(RunLog::End::Closed);
+    return display.failures;
+}
+
+// The program as a user meets it: the main window, its subject chosen, opens
+// the run window, which plays through the real device until it is closed.
+QStringList runWindow(TDataModule1 &data, const QString &folder, const QDateTime &last,
+                      std::vector<TimedPlayer::Play> &plays)
+{
+    SystemClock clock;
+    FakeClockSetter clockSetter;
+    FakeMessageBoxes boxes;
+    FakeFileDialog fileDialog;
+    SystemSoundOutputs soundOutputs;
+    const RegionalFormats formats;
+    SystemSleepInhibitor sleepInhibitor;
+    Platform platform{clock,
+                      clockSetter,
+                      boxes,
+                      fileDialog,
+                      soundOutputs,
+                      formats,
+                      [&plays] { return std::make_unique<TimedPlayer>(plays); },
+                      folder,
+                      sleepInhibitor};
+    Shell shell(platform, data);
+    TFrm_main *main = shell.create(shell.Frm_main);
+    main->show();
+    main->ComboBox1->setCurrentIndex(main->ComboBox1->findText(Subject));
+    main->FBtn_ok->click();
+    if (!shell.Frm_Subject)
+        throw std::runtime_error("the run window did not open");
+    endAfter(last, &shell, [&shell] { shell.Frm_Subject->close(); });
+    if (QCoreApplication::exec() != 0)
+        throw std::runtime_error("the run ended early");
+    return boxes.texts() + boxes.notices;
+}
+
 } // namespace
 
-int Onset::run(const QString &folder, int leadSeconds, bool withLog)
+int Onset::run(const QString &folder, int leadSeconds, int count, Mode mode)
 {
-    const std::vector<QDateTime> targets = schedule(leadSeconds);
+    const std::vector<QDateTime> targets = schedule(leadSeconds, count);
     if (targets.empty()) {
         QTextStream(stderr) << "onset run: too close to midnight, try again after it\n";
         return 1;
@@ -200,50 +309,16 @@ int Onset::run(const QString &folder, int leadSeconds, bool withLog)
         TDataModule1 data(dbPath);
         createSubject(data, folder, targets);
 
-        // Wired as the run window wires it.
-        TimedPlayer device;
-        BenchDisplay display;
-        SystemClock clock;
-        Timer Timer1;
-        Timer Timer3;
-        data.ADOQuery10.replace(Statements::selectSoundsByPlaytime(Subject));
-        data.ADOQuery10.open();
-        Scheduler scheduler(
-            {data.ADOQuery10, device, Timer1, Timer3, clock, display,
-             [&folder](const QString &file) { return folder + QStringLiteral("/sound/") + file; }});
-        QObject::connect(&Timer1, &Timer::timeout, &scheduler, [&] {
-            device.lastTick = wallMicros();
-            guard([&] { scheduler.Timer1Timer(); });
-        });
-        QObject::connect(&Timer3, &Timer::timeout, &scheduler,
-                         [&] { guard([&] { scheduler.Timer3Timer(); }); });
-        std::optional<RunLog> log;
-        if (withLog) {
-            log.emplace(clock, folder + QStringLiteral("/run-log"));
-            log->follow(scheduler);
-            QObject::connect(&*log, &RunLog::unwritable, [](const QString &path) {
-                QTextStream(stderr) << "onset run: cannot write " << path << "\n";
-            });
-            log->started(Subject, data.ADOQuery10.recordCount());
-        }
-        device.setTimeFormatMilliseconds();
-        scheduler.start();
-        // The device is closed a while before the end: Qt Multimedia (6.4) tears
-        // its sound server connection down at exit while its own thread may
-        // still be handling the news of a stream just closed, and aborts.
-        QTimer::singleShot(
-            QDateTime::currentDateTime().msecsTo(targets.back()) + 1500, &scheduler, [&device] {
-                device.close();
-                QTimer::singleShot(500, QCoreApplication::instance(), &QCoreApplication::quit);
-            });
-        if (const int status = QCoreApplication::exec(); status != 0)
-            return status;
-        if (log)
-            log->ended(RunLog::End::Closed);
-
-        for (const QString &failure : display.failures)
+        std::vector<TimedPlayer::Play> plays;
+        QuietMeter quiet(quietStretches(targets));
+        const QStringList failures =
+            mode == Mode::Window
+                ? runWindow(data, folder, targets.back(), plays)
+                : runScheduler(data, folder, targets.back(), plays, mode == Mode::Logged);
+        quiet.print();
+        for (const QString &failure : failures)
             QTextStream(stderr) << "onset run: the run showed: " << failure << "\n";
-        return writeInstructions(folder, targets, device) && display.failures.isEmpty() ? 0 : 1;
+        return writeInstructions(folder, targets, plays) && failures.isEmpty() ? 0 : 1;
     } catch (const std::exception &error) {
         QTextStream(stderr) << "onset run failed: " << error.what() << "\n";
         return 1;

@@ -1,8 +1,11 @@
 #include "platform/PulseConnection.h"
 
+#include "platform/ThreadPriority.h"
+
 #include <QCoreApplication>
 #include <pulse/context.h>
 #include <pulse/error.h>
+#include <pulse/mainloop-api.h>
 #include <pulse/operation.h>
 #include <pulse/rtclock.h>
 #include <pulse/thread-mainloop.h>
@@ -26,6 +29,12 @@ PulseConnection::PulseConnection() : m_mainloop(pa_threaded_mainloop_new())
 {
     pa_threaded_mainloop_set_name(m_mainloop, "sound server");
     pa_threaded_mainloop_start(m_mainloop);
+    // The thread writes a sound's first data; refused, it goes on as it is.
+    lock();
+    pa_mainloop_api_once(
+        pa_threaded_mainloop_get_api(m_mainloop),
+        [](pa_mainloop_api *, void *) { ThreadPriority::raiseCurrent(); }, nullptr);
+    unlock();
 }
 
 PulseConnection::~PulseConnection()

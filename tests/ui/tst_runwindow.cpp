@@ -5,6 +5,7 @@
 #include "ui/main/TFrm_main.h"
 #include "ui/run/TFrm_Subject.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -158,6 +159,12 @@ private slots:
         QCOMPARE(run->height(), 362);
         QVERIFY(run->ListView1->isHidden());
         QCOMPARE(run->FlatButton1->text(), QStringLiteral("查看播放列表"));
+    }
+
+    void theRunOpensWithTheFocusOffTheTextFields()
+    {
+        TFrm_Subject *run = startRun(QStringLiteral("语文"));
+        QTRY_COMPARE(QApplication::focusWidget(), run->FlatButton1);
     }
 
     void endingTheRunSilencesIt()

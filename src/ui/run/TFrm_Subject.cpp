@@ -7,6 +7,7 @@
 #include "platform/Platform.h"
 #include "platform/RegionalFormats.h"
 #include "platform/SoundOutputs.h"
+#include "platform/ThreadPriority.h"
 #include "platform/Timer.h"
 #include "run/MediaPlayer.h"
 #include "run/Scheduler.h"
@@ -64,6 +65,9 @@ TFrm_Subject::TFrm_Subject(Shell &shell)
     InstructionList::setUp(ListView1, {QStringLiteral("播放文件"), QStringLiteral("播放说明"),
                                        QStringLiteral("播放时间")});
     ListView1->hide();
+    // A text field with the focus blinks its cursor, which wakes the PC twice
+    // a second for the whole exam; the play list button is harmless to press.
+    FlatButton1->setFocus();
 
     on(Timer1, &Timer::timeout, [this] { scheduler->Timer1Timer(); });
     on(Timer3, &Timer::timeout, [this] { scheduler->Timer3Timer(); });
@@ -83,6 +87,9 @@ void TFrm_Subject::FormCreate()
     // window, whose reload empties the subject box.
     m_subject = m_shell.Frm_main->ComboBox1->currentText();
     sleepHold = platform.sleepInhibitor.keepAwake(QStringLiteral("考试正在进行：") + m_subject);
+    // This thread plays each instruction on its second.
+    if (const QString refusal = ThreadPriority::raiseCurrent(); !refusal.isEmpty())
+        qWarning("Tessivox: the run goes on at normal priority: %s", qUtf8Printable(refusal));
     MediaPlayer1->setTimeFormatMilliseconds();
     if (platform.soundOutputs.count() <= 0)
         platform.messageBoxes.inform(this,
@@ -180,6 +187,7 @@ void TFrm_Subject::endRun(RunLog::End how)
     Timer1->setInterval(0);
     Timer2->setInterval(0);
     sleepHold.reset();
+    ThreadPriority::lowerCurrent();
     main->setVisible(true);
     main->activateWindow();
     m_shell.release(this);

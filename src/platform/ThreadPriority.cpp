@@ -1,0 +1,66 @@
+#include "platform/ThreadPriority.h"
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+
+QString ThreadPriority::raiseCurrent()
+{
+    if (SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST))
+        return {};
+    return QStringLiteral("SetThreadPriority failed (error %1)").arg(GetLastError());
+}
+
+void ThreadPriority::lowerCurrent()
+{
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL);
+}
+
+#else
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <cerrno>
+#include <cstring>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+// What sound servers take for themselves: well ahead of ordinary work, and
+// within what the desktop's realtime service grants (down to -15).
+constexpr int HighNice = -11;
+constexpr int NormalNice = 0;
+// The service answers at once; a hung one must not hold up a run.
+constexpr int Timeout = 500;
+
+pid_t currentThread()
+{
+    return pid_t(syscall(SYS_gettid));
+}
+
+} // namespace
+
+// A thread's nice value is its own on Linux, so only the caller is raised.
+QString ThreadPriority::raiseCurrent()
+{
+    const pid_t thread = currentThread();
+    if (setpriority(PRIO_PROCESS, id_t(thread), HighNice) == 0)
+        return {};
+    const QString denied = QString::fromUtf8(std::strerror(errno));
+    // Unprivileged, as a desktop user is: the realtime service may grant it.
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.RealtimeKit1"),
+        QStringLiteral("/org/freedesktop/RealtimeKit1"),
+        QStringLiteral("org.freedesktop.RealtimeKit1"), QStringLiteral("MakeThreadHighPriority"));
+    call << quint64(thread) << qint32(HighNice);
+    const QDBusMessage reply = QDBusConnection::systemBus().call(call, QDBus::Block, Timeout);
+    if (reply.type() == QDBusMessage::ReplyMessage)
+        return {};
+    return QStringLiteral("%1; the realtime service: %2").arg(denied, reply.errorMessage());
+}
+
+void ThreadPriority::lowerCurrent()
+{
+    setpriority(PRIO_PROCESS, id_t(currentThread()), NormalNice);
+}
+#endif
