@@ -97,18 +97,19 @@ QString PulseMediaPlayer::startStream()
     };
     if (const QString failure = m_connection.connect(); !failure.isEmpty())
         return failure + QStringLiteral(" for ") + file;
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, uint32_t(m_file->sampleRate()),
-                              uint8_t(m_file->channelCount())};
-    if (!pa_sample_spec_valid(&spec) || m_file->channelCount() > int(PA_CHANNELS_MAX)) {
+    const pa_sample_spec sampleFormat{PA_SAMPLE_FLOAT32NE, uint32_t(m_file->sampleRate()),
+                                      uint8_t(m_file->channelCount())};
+    if (!pa_sample_spec_valid(&sampleFormat) || m_file->channelCount() > int(PA_CHANNELS_MAX)) {
         return QStringLiteral("The sound server cannot play %1 channels at %2 Hz: %3")
             .arg(m_file->channelCount())
             .arg(m_file->sampleRate())
             .arg(file);
     }
     pa_channel_map map;
-    pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_DEFAULT);
-    m_stream = pa_stream_new(m_connection.context(),
-                             QFileInfo(m_openFile).fileName().toUtf8().constData(), &spec, &map);
+    pa_channel_map_init_extend(&map, sampleFormat.channels, PA_CHANNEL_MAP_DEFAULT);
+    m_stream =
+        pa_stream_new(m_connection.context(), QFileInfo(m_openFile).fileName().toUtf8().constData(),
+                      &sampleFormat, &map);
     if (!m_stream)
         return refused();
     pa_stream_set_state_callback(
@@ -124,7 +125,7 @@ QString PulseMediaPlayer::startStream()
         },
         this);
     const uint32_t serverDefault = uint32_t(-1);
-    const pa_buffer_attr buffer{serverDefault, uint32_t(pa_usec_to_bytes(BufferUs, &spec)),
+    const pa_buffer_attr buffer{serverDefault, uint32_t(pa_usec_to_bytes(BufferUs, &sampleFormat)),
                                 serverDefault, serverDefault, serverDefault};
     if (pa_stream_connect_playback(m_stream, nullptr, &buffer, PA_STREAM_NOFLAGS, nullptr,
                                    nullptr) < 0)

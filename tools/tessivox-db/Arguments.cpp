@@ -1,6 +1,6 @@
 #include "Arguments.h"
 
-std::optional<Arguments> Arguments::parse(const QStringList &words, const Spec &spec,
+std::optional<Arguments> Arguments::parse(const QStringList &words, const Grammar &grammar,
                                           QString &error)
 {
     Arguments parsed;
@@ -21,9 +21,9 @@ std::optional<Arguments> Arguments::parse(const QStringList &words, const Spec &
             error = QStringLiteral("--%1 is given twice").arg(name);
             return std::nullopt;
         }
-        if (spec.flags.contains(name) && equals < 0) {
+        if (grammar.flags.contains(name) && equals < 0) {
             parsed.m_options.insert(name, QString());
-        } else if (spec.valued.contains(name)) {
+        } else if (grammar.valued.contains(name)) {
             if (equals < 0 && i + 1 == words.size()) {
                 error = QStringLiteral("--%1 needs a value").arg(name);
                 return std::nullopt;
@@ -34,10 +34,10 @@ std::optional<Arguments> Arguments::parse(const QStringList &words, const Spec &
             return std::nullopt;
         }
     }
-    if (parsed.m_positional.size() != spec.positional) {
+    if (parsed.m_positional.size() != grammar.positional) {
         error = QStringLiteral("%1 argument%2 expected, %3 given")
-                    .arg(spec.positional)
-                    .arg(spec.positional == 1 ? "" : "s")
+                    .arg(grammar.positional)
+                    .arg(grammar.positional == 1 ? "" : "s")
                     .arg(parsed.m_positional.size());
         return std::nullopt;
     }

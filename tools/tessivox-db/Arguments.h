@@ -11,7 +11,7 @@ class Arguments final
 {
 public:
     // What one command takes. Option names are given without "--".
-    struct Spec
+    struct Grammar
     {
         int positional = 0;
         QStringList valued;
@@ -19,8 +19,8 @@ public:
     };
 
     // nullopt, with the reason in error, for an unknown or repeated option, a
-    // missing value, or a count of positional arguments other than the spec's.
-    static std::optional<Arguments> parse(const QStringList &words, const Spec &spec,
+    // missing value, or a count of positional arguments other than the grammar's.
+    static std::optional<Arguments> parse(const QStringList &words, const Grammar &grammar,
                                           QString &error);
 
     const QStringList &positional() const { return m_positional; }

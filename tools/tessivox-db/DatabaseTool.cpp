@@ -70,7 +70,7 @@ int DatabaseTool::run(const QStringList &arguments)
     struct Command
     {
         QString name;
-        Arguments::Spec spec;
+        Arguments::Grammar grammar;
         std::function<int(const Arguments &)> run;
     };
     const QList<Command> commands{
@@ -96,7 +96,7 @@ int DatabaseTool::run(const QStringList &arguments)
         return usage(name.isEmpty() ? QString() : QStringLiteral("no command %1").arg(name));
     QString error;
     const std::optional<Arguments> parsed =
-        Arguments::parse(arguments.mid(1), command->spec, error);
+        Arguments::parse(arguments.mid(1), command->grammar, error);
     if (!parsed)
         return usage(error);
     try {
