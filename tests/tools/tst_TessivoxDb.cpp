@@ -157,6 +157,9 @@ private slots:
             const QTime before = QTime::currentTime();
             const Result result = runTool(arguments, {}, environment, tool);
             QVERIFY2(result.exitCode == 0, qPrintable(result.err));
+            // The tool reads the clock somewhere within its run, which a busy
+            // machine may stretch over seconds.
+            const int took = (before.secsTo(QTime::currentTime()) + 86400) % 86400;
 
             TDataModule1 module(path);
             QCOMPARE(open(module, Statements::selectSubjectNames()).recordCount(), 1);
@@ -166,7 +169,8 @@ private slots:
             for (int minute = 1; !query.eof(); ++minute, query.next()) {
                 // On the clock face, so that a demo made just before midnight counts.
                 const int ahead = (before.secsTo(query.time("playtime")) + 86400) % 86400;
-                QVERIFY2(qAbs(ahead - 60 * minute) <= 2, qPrintable(QString::number(ahead)));
+                QVERIFY2(ahead >= 60 * minute - 1 && ahead <= 60 * minute + took + 1,
+                         qPrintable(QString::number(ahead)));
                 SF_INFO info{};
                 const QString wav = soundDir + "/" + query.text("filename");
                 SNDFILE *sound = sf_open(QFile::encodeName(wav).constData(), SFM_READ, &info);
