@@ -1,11 +1,13 @@
 #pragma once
 
+#include "run/RunEvent.h"
 #include "run/Scheduler.h"
 
 #include <QFile>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class Clock;
 
@@ -34,6 +36,11 @@ public:
 
     // Writes the scheduler's events as they come.
     void follow(const Scheduler &scheduler);
+    // Also hands each event to observer, after its line is written.
+    void observe(std::function<void(const RunEvent &)> observer)
+    {
+        m_observer = std::move(observer);
+    }
 
     void started(const QString &subject, int instructions);
     void played(const QTime &second, qint64 delayMs, const QString &file);
@@ -60,10 +67,12 @@ private:
     // A play that fails after one succeeded, or the other way round, is
     // the sound output going and coming back.
     void noteOutput(Output state, const QString &reason = {});
+    void tell(RunEvent event);
 
     const Clock &m_clock;
     QString m_folder;
     QFile m_file;
     Output m_output = Output::Unknown;
     bool m_broken = false;
+    std::function<void(const RunEvent &)> m_observer;
 };
