@@ -2,6 +2,7 @@
 
 #include "data/Statements.h"
 #include "data/TDataModule1.h"
+#include "office/RoomReporter.h"
 #include "platform/Clock.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Platform.h"
@@ -76,6 +77,11 @@ TFrm_Subject::TFrm_Subject(Shell &shell)
     on(Fbtn_quit, &QPushButton::clicked, &TFrm_Subject::Fbtn_quitClick);
     m_log->follow(*scheduler);
     connect(m_log.get(), &RunLog::unwritable, this, &TFrm_Subject::showLogUnwritable);
+    if (RoomReporter *reporter = shell.reporter) {
+        m_log->observe([reporter](const RunEvent &event) { reporter->record(event); });
+        connect(reporter, &RoomReporter::clockOffsetMeasured, this,
+                &TFrm_Subject::warnOfClockOffset);
+    }
 }
 
 TFrm_Subject::~TFrm_Subject() = default;
@@ -110,6 +116,9 @@ void TFrm_Subject::FormCreate()
     data.ADOQuery10.replace(Statements::selectSoundsByPlaytime(m_subject));
     data.ADOQuery10.open();
     m_log->started(m_subject, data.ADOQuery10.recordCount());
+    if (m_shell.reporter)
+        if (const std::optional<qint64> offset = m_shell.reporter->clockOffsetMs())
+            warnOfClockOffset(*offset);
     if (data.ADOQuery10.recordCount() == 0) {
         platform.messageBoxes.inform(this, QStringLiteral("没有要播放的文件"));
         return;
@@ -145,6 +154,19 @@ void TFrm_Subject::showLogUnwritable(const QString &path)
     m_logWarning =
         QStringLiteral("运行记录无法写入（%1），播放照常进行").arg(QDir::toNativeSeparators(path));
     Memo_content->appendPlainText(m_logWarning);
+}
+
+void TFrm_Subject::warnOfClockOffset(qint64 offsetMs)
+{
+    if (m_clockWarned || qAbs(offsetMs) <= m_shell.reporter->room().clockLimitMs)
+        return;
+    m_clockWarned = true;
+    // The run keeps its own clock: setting the clock is the administrator's
+    // decision, not something to do in the middle of an exam unasked.
+    m_shell.platform.messageBoxes.notice(
+        this, QStringLiteral("本机时钟比服务器%1 %2 秒，本场考试仍按本机时钟播放。")
+                  .arg(offsetMs > 0 ? QStringLiteral("快") : QStringLiteral("慢"))
+                  .arg(QString::number(qAbs(offsetMs) / 1000.0, 'f', 1)));
 }
 
 void TFrm_Subject::Timer2Timer()

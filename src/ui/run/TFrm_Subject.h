@@ -67,9 +67,11 @@ private:
     void showClock();
     void showLogUnwritable(const QString &path);
     void endRun(RunLog::End how);
+    void warnOfClockOffset(qint64 offsetMs);
 
     QString m_subject;
     std::unique_ptr<RunLog> m_log;
     // Kept below the explanation for the rest of the run once the log fails.
     QString m_logWarning;
+    bool m_clockWarned = false;
 };
