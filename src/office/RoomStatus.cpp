@@ -106,13 +106,17 @@ QList<QStringList> RoomStatus::runEvents(const QSqlDatabase &db, const QString &
         db, {QStringLiteral("SELECT at, kind, second, delay_ms, file, reason FROM room_event "
                             "WHERE room = ? AND run_id = ? ORDER BY seq"),
              {room, runId}});
+    const auto text = [&query](int column) {
+        return query.isNull(column) ? QString() : query.value(column).toString();
+    };
     QList<QStringList> events;
     while (query.next())
         events.append({query.value(0).toDateTime().toLocalTime().toString(
                            QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")),
-                       query.value(1).toString(),
-                       query.value(2).toTime().toString(QStringLiteral("HH:mm:ss")),
-                       query.value(3).toString(), query.value(4).toString(),
-                       query.value(5).toString()});
+                       text(1),
+                       query.isNull(2)
+                           ? QString()
+                           : query.value(2).toTime().toString(QStringLiteral("HH:mm:ss")),
+                       text(3), text(4), text(5)});
     return events;
 }
