@@ -59,13 +59,19 @@ QString RoomJournal::error() const
 
 QList<RoomJournal::Entry> RoomJournal::pending(int max)
 {
-    QMutexLocker lock(&m_mutex);
     QList<Entry> entries;
-    if (!openLocked())
-        return entries;
+    qint64 size = 0;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (!openLocked())
+            return entries;
+        size = m_file.size();
+    }
+    // Only this thread moves the mark or empties the journal; appends only
+    // add beyond size. So the reading needs no lock, and the run's thread
+    // never waits for it.
     if (m_accepted < 0)
         m_accepted = readAccepted();
-    const qint64 size = m_file.size();
     // An offset beyond the end is from before a truncation that a crash
     // interrupted: everything left is unsent.
     if (m_accepted > size)
@@ -88,27 +94,41 @@ QList<RoomJournal::Entry> RoomJournal::pending(int max)
 
 void RoomJournal::sync()
 {
-    QMutexLocker lock(&m_mutex);
-    if (!m_file.isOpen())
+    int handle = -1;
+    {
+        QMutexLocker lock(&m_mutex);
+        handle = m_file.isOpen() ? m_file.handle() : -1;
+    }
+    // Outside the lock: a flush to disk may take a while, and an append
+    // from the run's thread must not wait for it. The file stays open.
+    if (handle < 0)
         return;
 #ifdef Q_OS_WIN
-    _commit(m_file.handle());
+    _commit(handle);
 #else
-    fdatasync(m_file.handle());
+    fdatasync(handle);
 #endif
+}
+
+bool RoomJournal::isWhole(qint64 end)
+{
+    QMutexLocker lock(&m_mutex);
+    return end == m_file.size();
 }
 
 void RoomJournal::accepted(qint64 end)
 {
-    QMutexLocker lock(&m_mutex);
-    if (end == m_file.size()) {
+    if (isWhole(end)) {
         // The mark goes back to the start before the journal is emptied: a
         // crash in between sends everything again, which the server ignores,
         // rather than skipping events appended after the truncation.
         writeAccepted(0);
-        m_file.resize(0);
-        m_accepted = 0;
-        return;
+        QMutexLocker lock(&m_mutex);
+        if (end == m_file.size()) {
+            m_file.resize(0);
+            m_accepted = 0;
+            return;
+        }
     }
     writeAccepted(end);
     m_accepted = end;

@@ -41,6 +41,8 @@ public:
 
 private:
     bool openLocked();
+    // Whether end is the journal's end: everything in it accepted.
+    bool isWhole(qint64 end);
     qint64 readAccepted() const;
     void writeAccepted(qint64 end);
 
@@ -48,5 +50,6 @@ private:
     mutable QMutex m_mutex;
     QFile m_file;
     QString m_error;
+    // The sending thread's own.
     qint64 m_accepted = -1;
 };
