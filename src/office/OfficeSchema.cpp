@@ -48,6 +48,11 @@ void createEach(const QSqlDatabase &db, const QStringList &names)
     for (const Table &table : tables())
         if (names.contains(table.name))
             ServerConnection::execute(db, table.definition);
+    // The office's status looks for each room's last run among all events.
+    if (names.contains(QStringLiteral("room_event")))
+        ServerConnection::execute(db, QStringLiteral("CREATE INDEX room_event_run_started ON "
+                                                     "room_event (room, at DESC) WHERE kind = "
+                                                     "'run started'"));
 }
 
 } // namespace

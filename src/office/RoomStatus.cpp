@@ -82,13 +82,14 @@ QList<RoomStatus> RoomStatus::readAll(const QSqlDatabase &db, int clockLimitMs,
         room.missed = query.value(9).toInt();
         room.failed = query.value(10).toInt();
         room.worstDelayMs = number(query.value(11));
-        if (room.running)
-            room.nextDue = nextAfter(schedules.value(room.subject),
-                                     now.addMSecs(room.clockOffsetMs.value_or(0)).time());
         room.problems =
             (room.unseenMs > UnseenAfterMs ? Unseen : 0) | (room.missed > 0 ? Missed : 0) |
             (room.failed > 0 ? Failed : 0) |
             (room.clockOffsetMs && qAbs(*room.clockOffsetMs) > clockLimitMs ? ClockOff : 0);
+        // An unseen room's row tells what it did once, not what it does now.
+        if (room.running && !(room.problems & Unseen))
+            room.nextDue = nextAfter(schedules.value(room.subject),
+                                     now.addMSecs(room.clockOffsetMs.value_or(0)).time());
         rooms.append(room);
     }
     std::stable_sort(rooms.begin(), rooms.end(), [](const RoomStatus &a, const RoomStatus &b) {

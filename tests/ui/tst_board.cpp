@@ -57,7 +57,7 @@ private slots:
         const QRect cell = board.rooms->visualItemRect(board.rooms->item(0, 0));
         QTest::mouseClick(board.rooms->viewport(), Qt::LeftButton, {}, cell.center());
         QCOMPARE(board.events->rowCount(), 3);
-        QCOMPARE(row(board.events, 2).mid(1), (QStringList{"missed", "08:05:00", "", "b.wav", ""}));
+        QCOMPARE(row(board.events, 2).mid(1), (QStringList{"错过", "08:05:00", "", "b.wav", ""}));
     }
 };
 

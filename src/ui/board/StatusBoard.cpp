@@ -3,6 +3,7 @@
 #include "data/ServerAddress.h"
 #include "office/ServerConnection.h"
 
+#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QTableWidget>
@@ -47,6 +48,21 @@ QString milliseconds(const std::optional<qint64> &ms)
     return ms ? QStringLiteral("%1%2 ms").arg(*ms < 0 ? "" : "+").arg(*ms) : QStringLiteral("-");
 }
 
+// The run log's words, as the office reads them.
+QString kindText(const QString &kind)
+{
+    static const QHash<QString, QString> words{
+        {QStringLiteral("run started"), QStringLiteral("开始运行")},
+        {QStringLiteral("played"), QStringLiteral("已播放")},
+        {QStringLiteral("missed"), QStringLiteral("错过")},
+        {QStringLiteral("failed"), QStringLiteral("播放失败")},
+        {QStringLiteral("clock step"), QStringLiteral("时钟跳变")},
+        {QStringLiteral("sound output lost"), QStringLiteral("声音输出中断")},
+        {QStringLiteral("sound output back"), QStringLiteral("声音输出恢复")},
+        {QStringLiteral("run ended"), QStringLiteral("运行结束")}};
+    return words.value(kind, kind);
+}
+
 QTableWidget *table(QWidget *parent, const QStringList &header)
 {
     auto *widget = new QTableWidget(0, int(header.size()), parent);
@@ -57,6 +73,13 @@ QTableWidget *table(QWidget *parent, const QStringList &header)
     widget->verticalHeader()->hide();
     widget->horizontalHeader()->setStretchLastSection(true);
     return widget;
+}
+
+// Each column as wide as its cells, the last one taking the rest.
+void fit(QTableWidget *widget)
+{
+    for (int column = 0; column + 1 < widget->columnCount(); ++column)
+        widget->resizeColumnToContents(column);
 }
 
 void fillRow(QTableWidget *widget, int row, const QStringList &cells, const QColor &colour = {})
@@ -139,7 +162,7 @@ void StatusBoard::refresh()
         if (room.name == m_chosen)
             showRoom(row);
     }
-    rooms->resizeColumnsToContents();
+    fit(rooms);
 }
 
 void StatusBoard::showRoom(int row)
@@ -161,7 +184,9 @@ void StatusBoard::showRoom(int row)
             : QStringLiteral("%1 本场记录（%2）")
                   .arg(room.name, room.subject.isEmpty() ? room.runId : room.subject));
     events->setRowCount(int(rows.size()));
-    for (int i = 0; i < rows.size(); ++i)
+    for (int i = 0; i < rows.size(); ++i) {
+        rows[i][1] = kindText(rows[i][1]);
         fillRow(events, i, rows[i]);
-    events->resizeColumnsToContents();
+    }
+    fit(events);
 }
