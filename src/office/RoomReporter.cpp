@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSqlQuery>
 
 #ifdef Q_OS_LINUX
@@ -124,8 +125,10 @@ RoomReporter::Moment RoomReporter::talk(ServerConnection &server)
         note({QStringLiteral("office journal unwritable"), m_journal.error()});
     }
     const Moment now = steady_clock::now();
+    bool connected = false;
     try {
         const QSqlDatabase db = server.open();
+        connected = true;
         if (!m_tablesSeen) {
             const QStringList missing = OfficeSchema::missing(db);
             if (!missing.isEmpty()) {
@@ -153,8 +156,17 @@ RoomReporter::Moment RoomReporter::talk(ServerConnection &server)
         }
         sendJournal(db);
         return std::min(m_rowDue, m_clockDue);
-    } catch (const DbError &) {
-        // The server or the network is away; the journal keeps everything.
+    } catch (const DbError &error) {
+        // A server that answers and refuses (no right to the tables, say)
+        // will not change its mind by itself: whoever reads the log should
+        // know. Away or refusing, the journal keeps everything.
+        // The driver ends the server's text with its SQLSTATE; class 42 is
+        // a refusal (rights, rules), unlike a connection lost on the way.
+        static const QRegularExpression refusal(QStringLiteral("\\(42[0-9A-Z]{3}\\)"));
+        if (connected && !m_refusalSaid && error.text().contains(refusal)) {
+            m_refusalSaid = true;
+            note({QStringLiteral("office cannot see this room"), error.text()});
+        }
         server.close();
         m_tablesSeen = false;
         return now + milliseconds(m_room.retryMs);

@@ -88,6 +88,7 @@ private:
     Moment m_rowDue{};
     bool m_tablesSeen = false;
     bool m_blindSaid = false;
+    bool m_refusalSaid = false;
     bool m_journalFailSaid = false;
 
     std::thread m_thread;

@@ -194,6 +194,51 @@ private slots:
         ShellFixture::settle();
     }
 
+    // The roles tessivox-db grants prints: a room writes its own events and
+    // row, and another room's name is refused, its events kept.
+    void aRoomWritesOnlyAsItself()
+    {
+        ServerDatabase db(*m_shared);
+        QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
+        const Tool grants = tessivoxDb({QStringLiteral("grants")});
+        QCOMPARE(grants.code, 0);
+        // Roles belong to the whole server; each test database has its own.
+        const QString roles = QStringLiteral("tvx_%1_").arg(QDateTime::currentMSecsSinceEpoch());
+        QString sql = grants.out;
+        sql.replace(QStringLiteral("tessivox_"), roles);
+        for (const QString &statement : sql.split(QLatin1Char(';'))) {
+            QString lines;
+            for (const QString &line : statement.split(QLatin1Char('\n')))
+                if (!line.trimmed().startsWith(QStringLiteral("--")))
+                    lines += line + QLatin1Char('\n');
+            if (!lines.trimmed().isEmpty())
+                db.exec(lines);
+        }
+        const QString user = roles + QStringLiteral("r7");
+        db.exec(QStringLiteral("CREATE USER %1 IN ROLE %2room").arg(user, roles));
+        const QString asRoom = QString(db.uri()).replace(QStringLiteral("user=postgres"),
+                                                         QStringLiteral("user=") + user);
+        QTemporaryDir dir;
+        SystemClock clock;
+        auto own = reporter(asRoom, user, dir.filePath("own"), clock);
+        auto other = reporter(asRoom, QStringLiteral("Room 8"), dir.filePath("other"), clock);
+        recordRun(*own, clock, {QStringLiteral("played")});
+        recordRun(*other, clock, {QStringLiteral("played")});
+        QTRY_COMPARE_WITH_TIMEOUT(
+            countOf(db, "SELECT room, count(*) FROM room_event GROUP BY room"),
+            user + QStringLiteral(" 2"), ArrivalMs);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            readAll(dir.filePath("other") + QDate::currentDate().toString("/yyyy-MM-dd.log"))
+                .contains("office cannot see this room"),
+            ArrivalMs);
+        QCOMPARE(countOf(db, "SELECT string_agg(name, ',') FROM room"), user);
+        QVERIFY(QFileInfo(dir.filePath("other") + "/office.journal").size() > 0);
+        own.reset();
+        other.reset();
+        for (const QString &role : {user, roles + "room", roles + "admin"})
+            db.exec(QStringLiteral("DROP OWNED BY %1; DROP ROLE %1").arg(role));
+    }
+
     void everyEventArrivesOnce_data()
     {
         QTest::addColumn<Step>("holdUp");
