@@ -150,6 +150,41 @@ private slots:
         QCOMPARE(rooms[1]["worstDelayMs"].toInt(), 1);
     }
 
+    void statusExitsByTheRooms_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // after the URI
+        QTest::addColumn<QString>("rooms");         // room rows inserted
+        QTest::addColumn<int>("code");
+
+        QTest::newRow("every room well")
+            << QStringList{} << "('Room 1', '0.1', now(), 'idle', NULL, 200)" << 0;
+        QTest::newRow("a room not seen for 3 minutes")
+            << QStringList{} << "('Room 1', '0.1', now() - interval '3 minutes', 'idle', NULL, 0)"
+            << 1;
+        QTest::newRow("a clock 1.2 s off")
+            << QStringList{"--json"} << "('Room 1', '0.1', now(), 'idle', NULL, -1200)" << 1;
+        QTest::newRow("no number of seconds to watch")
+            << QStringList{"--watch", "0"} << QString() << 2;
+        QTest::newRow("a database file") << QStringList{"data/asdf.mdb"} << QString() << 2;
+    }
+
+    void statusExitsByTheRooms()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, rooms);
+        QFETCH(int, code);
+
+        ServerDatabase db(*m_shared);
+        QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
+        if (!rooms.isEmpty())
+            db.exec(QStringLiteral("INSERT INTO room VALUES ") + rooms);
+        const bool file = arguments.value(0).endsWith(QLatin1String(".mdb"));
+        QCOMPARE(tessivoxDb(QStringList{QStringLiteral("status")} +
+                            (file ? arguments : QStringList{db.uri()} + arguments))
+                     .code,
+                 code);
+    }
+
     void aRunOnAClockOffTheServersWarnsOnce_data()
     {
         QTest::addColumn<qint64>("offsetMs");
