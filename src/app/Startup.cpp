@@ -18,7 +18,7 @@ int runTessivox(int argc, char **argv)
     Application app(argc, argv);
 
     SystemClock clock;
-    SystemClockSetter clockSetter;
+    SystemClockSetter clockSetter(clock);
     QtMessageBoxes messageBoxes;
     QtFileDialog fileDialog;
     SystemSoundOutputs soundOutputs;

@@ -185,6 +185,20 @@ private slots:
         QCOMPARE(f->boxes.shown.last().caption, QStringLiteral("Tessivox"));
     }
 
+    void settingTheClockIsOneRequestUntilTheSystemAnswers()
+    {
+        f->clockSetter.answerLater = true;
+        TFrm_sa *console = open();
+        QTest::mouseClick(console->FBtn_ok1, Qt::LeftButton);
+        QTest::mouseClick(console->FBtn_ok1, Qt::LeftButton);
+        QCOMPARE(f->clockSetter.requests.size(), 1);
+        QVERIFY(!console->FBtn_ok1->isEnabled());
+        QVERIFY(console->Button2->isEnabled());
+        f->clockSetter.answer();
+        QCOMPARE(lastMessage(), QStringLiteral("修改成功！"));
+        QVERIFY(console->FBtn_ok1->isEnabled());
+    }
+
     void showingTheTitlePageReloadsTheTitle()
     {
         TFrm_sa *console = open();

@@ -209,7 +209,11 @@ void TFrm_sa::showClock()
 
 void TFrm_sa::FBtn_ok1Click()
 {
-    ClockSetting::apply(m_shell, this, pickedDateTime(DateTimePicker3, DateTimePicker4));
+    // One request at a time: each one answered late would step the clock
+    // again.
+    FBtn_ok1->setEnabled(false);
+    ClockSetting::apply(m_shell, this, pickedDateTime(DateTimePicker3, DateTimePicker4),
+                        [this] { FBtn_ok1->setEnabled(true); });
 }
 
 void TFrm_sa::TabSheet2Show()
