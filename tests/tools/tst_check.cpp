@@ -111,6 +111,12 @@ private slots:
         QTest::newRow("before the start, after the end")
             << start << QStringList{"07:59:59|a.wav", "10:00:01|a.wav"}
             << QStringList{"warning #1 before the exam starts", "warning #2 after the exam ends"};
+        QTest::newRow("an exam across midnight")
+            << "2099-06-07 22:00:00 to 2099-06-08 01:00:00"
+            << QStringList{"21:59:59|a.wav", "23:00:00|a.wav", "00:30:00|a.wav", "01:00:01|a.wav"}
+            << QStringList{"warning #1 after midnight, on 2099-06-08: the run compares times",
+                           "warning #2 after the exam ends (01:00:00)",
+                           "warning #3 before the exam starts (22:00:00)"};
         QTest::newRow("in the past") << "2001-06-07 08:00:00" << QStringList{"08:00:00|a.wav"}
                                      << QStringList{"warning #0 2001-06-07 is in the past"};
         QTest::newRow("times that cannot be read")
@@ -135,6 +141,8 @@ private slots:
         const QString subject = QStringLiteral("语文");
         if (start == QLatin1String("NULL"))
             m_db->exec("INSERT INTO test (subjectname) VALUES (NULL)");
+        else if (start.contains(" to "))
+            m_db->addSubject(subject, start.section(" to ", 0, 0), start.section(" to ", 1));
         else if (!start.isEmpty())
             m_db->addSubject(subject, start, start.left(11) + "10:00:00");
         for (const QString &row : rows)
