@@ -1,5 +1,8 @@
 #include "support/TestDatabase.h"
 #include "support/TestSounds.h"
+#include "support/TimeServiceBus.h"
+
+#include "platform/SystemClockHealth.h"
 
 #include "tessivox-db/DatabaseTool.h"
 #include "tessivox-db/Format.h"
@@ -22,12 +25,12 @@ struct Result
     QString err;
 };
 
-Result runTool(const QStringList &arguments)
+Result runTool(const QStringList &arguments, const ClockHealth *clockHealth = nullptr)
 {
     Result result{0, {}, {}};
     QTextStream out(&result.out);
     QTextStream err(&result.err);
-    result.exitCode = DatabaseTool(out, err).run(arguments);
+    result.exitCode = DatabaseTool(out, err, clockHealth).run(arguments);
     out.flush();
     err.flush();
     return result;
@@ -160,6 +163,47 @@ private slots:
                      qPrintable(found[i]));
         }
         QCOMPARE(result.exitCode, found.filter(QRegularExpression("^error")).isEmpty() ? 0 : 1);
+    }
+
+    void theComputersClockIsReported_data()
+    {
+        QTest::addColumn<QString>("service");
+        QTest::addColumn<QJsonValue>("synchronised");
+        QTest::addColumn<int>("warnings");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("synchronised")
+            << "synchronised" << QJsonValue(true) << 0 << "Computer clock: synchronised";
+        QTest::newRow("not synchronised")
+            << "not synchronised" << QJsonValue(false) << 1
+            << "warning  Computer clock: not synchronised (automatic synchronisation is off)";
+        QTest::newRow("no time service")
+            << "absent" << QJsonValue() << 0 << "Computer clock: unknown: ";
+    }
+
+    void theComputersClockIsReported()
+    {
+        QFETCH(QString, service);
+        QFETCH(QJsonValue, synchronised);
+        QFETCH(int, warnings);
+        QFETCH(QString, line);
+        TimeServiceBus bus;
+        QVERIFY(!bus.address().isEmpty());
+        bus.setRunning(service != QLatin1String("absent"));
+        bus.service.ntp = false;
+        bus.service.ntpSynchronized = service == QLatin1String("synchronised");
+        const SystemClockHealth health(QDBusConnection(QStringLiteral("client")));
+        m_db->addSubject("语文", "2099-06-07 08:00:00", "2099-06-07 10:00:00");
+        m_db->addSound("语文", "a.wav", "说明", "08:00:00");
+
+        const Result json =
+            runTool({"check", m_db->path(), "--sound-dir", soundFolder(), "--json"}, &health);
+        const QJsonObject report = QJsonDocument::fromJson(json.out).object();
+        QCOMPARE(report["clock"].toObject()["synchronised"], synchronised);
+        QCOMPARE(report["warnings"].toInt(), warnings);
+        QCOMPARE(json.exitCode, 0);
+        const Result text = runTool({"check", m_db->path(), "--sound-dir", soundFolder()}, &health);
+        QVERIFY2(QString::fromUtf8(text.out).split('\n').value(1).startsWith(line),
+                 text.out.constData());
     }
 
     void tablesLineUpByDisplayWidth_data()
