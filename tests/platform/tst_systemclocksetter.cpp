@@ -1,3 +1,4 @@
+#include "platform/SystemClockHealth.h"
 #include "platform/SystemClockSetter.h"
 
 #include "support/FakeClock.h"
@@ -8,6 +9,8 @@
 #include <QTimer>
 #include <optional>
 
+// The program's two clients of the system's time service: setting the clock
+// and asking whether it is synchronised.
 class TestSystemClockSetter : public QObject
 {
     Q_OBJECT
@@ -101,6 +104,39 @@ private slots:
             QVERIFY(standIn.interactive);
             QVERIFY(standIn.mayAskForRights);
         }
+    }
+
+    void theClockHealthIsWhatTheTimeServiceSays_data()
+    {
+        QTest::addColumn<QString>("service");
+        QTest::addColumn<bool>("ntp");
+        QTest::addColumn<bool>("synchronised");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("synchronised") << "running" << true << true << "synchronised";
+        QTest::newRow("synchronisation on, not yet synchronised")
+            << "running" << true << false << "not synchronised (automatic synchronisation is on)";
+        QTest::newRow("synchronisation off")
+            << "running" << false << false << "not synchronised (automatic synchronisation is off)";
+        QTest::newRow("no time service") << "absent" << false << false << "unknown: ";
+        QTest::newRow("no bus") << "no bus" << false << false << "unknown: no system bus";
+    }
+
+    void theClockHealthIsWhatTheTimeServiceSays()
+    {
+        QFETCH(QString, service);
+        QFETCH(bool, ntp);
+        QFETCH(bool, synchronised);
+        QFETCH(QString, text);
+        m_bus->setRunning(service == QLatin1String("running"));
+        m_bus->service.ntp = ntp;
+        m_bus->service.ntpSynchronized = synchronised;
+        const SystemClockHealth health(QDBusConnection(service == QLatin1String("no bus")
+                                                           ? QStringLiteral("never connected")
+                                                           : QStringLiteral("client")));
+        std::optional<ClockHealth::Reading> reading;
+        health.read([&](const ClockHealth::Reading &answer) { reading = answer; });
+        QTRY_VERIFY(reading);
+        QVERIFY2(reading->text().startsWith(text), qPrintable(reading->text()));
     }
 };
 

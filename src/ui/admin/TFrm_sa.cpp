@@ -323,14 +323,15 @@ void TFrm_sa::Listbox_subjectClick()
         unread << QStringLiteral("考试开始时间") + storedText(start);
     if (!endRead)
         unread << QStringLiteral("考试结束时间") + storedText(end);
-    if (!unread.isEmpty())
-        m_shell.platform.messageBoxes.inform(
-            this, QStringLiteral("%1的%2无法读取，请设定后按“修改考试时间”。")
-                      .arg(subject, unread.join(QStringLiteral("和"))));
 
     query.replace(Statements::selectSoundsByPlaytime(subject));
     query.open();
     showInstructions(query);
+    // Said over the chosen subject's page, not over the previous one's list.
+    if (!unread.isEmpty())
+        m_shell.platform.messageBoxes.inform(
+            this, QStringLiteral("%1的%2无法读取，请设定后按“修改考试时间”。")
+                      .arg(subject, unread.join(QStringLiteral("和"))));
 }
 
 void TFrm_sa::showInstructions(Query &rows)
