@@ -343,8 +343,8 @@ private slots:
         for (const QStringList &row : shown(editor->ListView1))
             shownTimes << row[2];
         shownTimes.sort();
-        QCOMPARE(shownTimes, (QStringList{"09:30:00", "10:00:00", "无法读取",
-                                          "无法读取：25:99:00", "无法读取：9:05:00"}));
+        QCOMPARE(shownTimes, (QStringList{"09:30:00", "10:00:00", "无法读取", "无法读取：25:99:00",
+                                          "无法读取：9:05:00"}));
         QCOMPARE(f->boxes.shown.size(), 1);
         QTest::mouseClick(editor->FBtn_ok, Qt::LeftButton);
         QCOMPARE(
