@@ -9,6 +9,7 @@
 #include "platform/Platform.h"
 #include "platform/RegionalFormats.h"
 #include "platform/Settings.h"
+#include "platform/SystemClockHealth.h"
 #include "platform/SystemClockSetter.h"
 #include "platform/SystemSleepInhibitor.h"
 #include "platform/widgets/QtFileDialog.h"
@@ -22,12 +23,13 @@ int runTessivox(int argc, char **argv)
     Application app(argc, argv);
 
     SystemClock clock;
-    SystemClockSetter clockSetter;
+    SystemClockSetter clockSetter(clock);
     QtMessageBoxes messageBoxes;
     QtFileDialog fileDialog;
     SystemSoundOutputs soundOutputs;
     const RegionalFormats formats;
     SystemSleepInhibitor sleepInhibitor;
+    const SystemClockHealth clockHealth;
     Platform platform{clock,
                       clockSetter,
                       messageBoxes,
@@ -36,7 +38,8 @@ int runTessivox(int argc, char **argv)
                       formats,
                       [] { return std::make_unique<SoundDevice>(); },
                       QCoreApplication::applicationDirPath(),
-                      sleepInhibitor};
+                      sleepInhibitor,
+                      clockHealth};
 
     TDataModule1 data;
     const Settings settings = Settings::read();

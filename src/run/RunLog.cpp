@@ -48,6 +48,12 @@ void RunLog::started(const QString &subject, int instructions)
     tell({.kind = QStringLiteral("run started"), .subject = subject});
 }
 
+void RunLog::clockHealth(const ClockHealth::Reading &reading)
+{
+    write({QStringLiteral("clock"), reading.text()});
+    tell({.kind = QStringLiteral("clock"), .reason = reading.text()});
+}
+
 void RunLog::played(const QTime &time, qint64 delayMs, const QString &file)
 {
     write(

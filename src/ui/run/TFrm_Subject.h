@@ -66,6 +66,7 @@ private:
 
     void showClock();
     void showLogUnwritable(const QString &path);
+    void showClockHealth(const ClockHealth::Reading &reading);
     void endRun(RunLog::End how);
     void warnOfClockOffset(qint64 offsetMs);
 
