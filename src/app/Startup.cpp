@@ -6,6 +6,7 @@
 #include "platform/Clock.h"
 #include "platform/Platform.h"
 #include "platform/RegionalFormats.h"
+#include "platform/Settings.h"
 #include "platform/SystemClockSetter.h"
 #include "platform/SystemSleepInhibitor.h"
 #include "platform/widgets/QtFileDialog.h"
@@ -32,7 +33,8 @@ int runTessivox(int argc, char **argv)
                       formats,
                       [] { return std::make_unique<SoundDevice>(); },
                       QCoreApplication::applicationDirPath(),
-                      sleepInhibitor};
+                      sleepInhibitor,
+                      Settings::read().screen};
 
     TDataModule1 data;
     int code = 0;

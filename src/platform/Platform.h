@@ -27,6 +27,9 @@ struct Platform
     // "sound" subfolder, whatever the working directory.
     QString programFolder;
     SleepInhibitor &sleepInhibitor;
+    // Where the run shows the candidates' screen: "auto", "none", a screen's
+    // number from 1 or its name (the settings file's [display] screen=).
+    QString screen = QStringLiteral("auto");
 
     QString soundPath(const QString &filename) const
     {
