@@ -10,10 +10,13 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <qpa/qplatformnativeinterface.h>
 
 // Run once on the offscreen platform's single screen and once on two
 // screens (tests/ui/two-screens.json): each run takes the rows of its own.
@@ -40,6 +43,24 @@ class TestCandidateScreen : public QObject
     static QString heard(QWidget *widget)
     {
         return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+    }
+
+    // Plugs screens in and out as the offscreen platform allows: its screens
+    // are named, and a screen whose name has gone is removed.
+    static void plugScreens(const QStringList &names)
+    {
+        QJsonArray screens;
+        for (qsizetype i = 0; i < names.size(); ++i)
+            screens.append(QJsonObject{{"name", names[i]},
+                                       {"x", 1024 * int(i)},
+                                       {"y", 0},
+                                       {"width", 1024},
+                                       {"height", 768}});
+        QPlatformNativeInterface *native = QGuiApplication::platformNativeInterface();
+        using Set = void (*)(const QJsonObject &, QPlatformNativeInterface *);
+        const auto set =
+            reinterpret_cast<Set>(native->nativeResourceForIntegration("setConfiguration"));
+        set(QJsonObject{{"screens", screens}}, native);
     }
 
     static void addRow(int screens, const char *name, const QString &setting, int expected)
@@ -96,6 +117,26 @@ private slots:
         QCOMPARE(QApplication::activeWindow(), run);
         run->close();
         QVERIFY(!screen);
+    }
+
+    void screensPluggedInOrRemovedAreFollowed()
+    {
+        const QStringList before = [] {
+            QStringList names;
+            for (const QScreen *screen : QGuiApplication::screens())
+                names << screen->name();
+            return names;
+        }();
+        plugScreens({"invigilator"});
+        CandidateScreen *screen = startRun(QStringLiteral("auto"))->candidateScreen.get();
+        QVERIFY(!screen->isVisible());
+        plugScreens({"invigilator", "projector"});
+        QVERIFY(screen->isVisible());
+        QCOMPARE(screen->screen()->name(), QStringLiteral("projector"));
+        QCOMPARE(screen->geometry(), QRect(1024, 0, 1024, 768));
+        plugScreens({"invigilator"});
+        QVERIFY(!screen->isVisible());
+        plugScreens(before);
     }
 
     void theCountdownGoesFromStartToEnd_data()
