@@ -1,8 +1,10 @@
 // The candidates' screen at each screen the platform offers (bench/screen
 // offers a projector's 1024x768, 1920x1080 and a 4K panel): what one second's
 // change of the clock and the countdown costs to paint, and with --save
-// FOLDER its pictures, with the clock and with a spoken explanation.
+// FOLDER its pictures, with the clock and with a spoken explanation. Then ten
+// seconds on the real clock: how long after each second the clock turned.
 #include "app/Application.h"
+#include "platform/Clock.h"
 #include "platform/RegionalFormats.h"
 #include "platform/Timer.h"
 #include "support/FakeClock.h"
@@ -11,6 +13,8 @@
 #include <QDir>
 #include <QScreen>
 #include <QTextStream>
+#include <QTimer>
+#include <algorithm>
 #include <ctime>
 
 namespace {
@@ -38,6 +42,32 @@ double costPerSecond(CandidateScreen &screen, FakeClock &clock)
     return (threadCpuMs() - start) / Seconds;
 }
 
+void showExam(CandidateScreen &screen)
+{
+    screen.showExam(QStringLiteral("第一中学 2026年高三第二次模拟考试"), QStringLiteral("语文"),
+                    QDateTime(QDate(2026, 6, 7), QTime(8, 30)),
+                    QDateTime(QDate(2026, 6, 7), QTime(11, 0)));
+}
+
+// Milliseconds from each second to the clock's turning, over ten seconds of
+// the wall clock; negative when it turned early.
+QList<int> turnings(const RegionalFormats &formats)
+{
+    const SystemClock clock;
+    CandidateScreen screen(clock, formats, QStringLiteral("1"));
+    showExam(screen);
+    QList<int> after;
+    // Connected after the screen's own handler: the text has just changed.
+    QObject::connect(screen.secondTimer, &Timer::timeout, [&after] {
+        const int ms = QTime::currentTime().msec();
+        after.append(ms < 500 ? ms : ms - 1000);
+    });
+    QTimer::singleShot(10'500, QCoreApplication::instance(), &QCoreApplication::quit);
+    QCoreApplication::exec();
+    std::sort(after.begin(), after.end());
+    return after;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -55,9 +85,7 @@ int main(int argc, char **argv)
     for (qsizetype i = 0; i < screens.size(); ++i) {
         const QSize size = screens.at(i)->size();
         CandidateScreen screen(clock, formats, QString::number(i + 1));
-        screen.showExam(QStringLiteral("第一中学 2026年高三第二次模拟考试"), QStringLiteral("语文"),
-                        QDateTime(QDate(2026, 6, 7), QTime(8, 30)),
-                        QDateTime(QDate(2026, 6, 7), QTime(11, 0)));
+        showExam(screen);
         const QString name = QStringLiteral("%1/candidate-screen-%2x%3")
                                  .arg(folder)
                                  .arg(size.width())
@@ -82,5 +110,14 @@ int main(int argc, char **argv)
                    .arg(clockCost, 0, 'f', 3)
                    .arg(explanationCost, 0, 'f', 3);
     }
+    const QList<int> after = turnings(formats);
+    if (after.isEmpty())
+        return 1;
+    out << QStringLiteral("clock: turned %1 times, %2 ms after the second at the median, %3 "
+                          "to %4 ms\n")
+               .arg(after.size())
+               .arg(after.at(after.size() / 2))
+               .arg(after.first())
+               .arg(after.last());
     return 0;
 }

@@ -146,6 +146,9 @@ void CandidateScreen::tick()
 
 void CandidateScreen::speak(const QString &explanation, qint64 lengthMs)
 {
+    // Shown to nobody, it would only wake the PC once more.
+    if (!isVisible())
+        return;
     QString lines = explanation;
     lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), '\n');
     lines = lines.trimmed();
