@@ -89,11 +89,10 @@ void CandidateScreen::showExam(const QString &title, const QString &subject, con
     m_end = end;
     Lbl_title->setText(title);
     Lbl_subject->setText(subject);
-    const QString from = m_formats.dateTime(start);
-    Lbl_times->setText(
-        start.date() == end.date()
-            ? QStringLiteral("考试时间  %1 — %2").arg(from, m_formats.longTime(end.time()))
-            : QStringLiteral("考试时间  %1 — %2").arg(from, m_formats.dateTime(end)));
+    // An exam within one day names its date once.
+    const QString to =
+        start.date() == end.date() ? m_formats.longTime(end.time()) : m_formats.dateTime(end);
+    Lbl_times->setText(QStringLiteral("考试时间  %1 — %2").arg(m_formats.dateTime(start), to));
     auto *app = qGuiApp;
     connect(app, &QGuiApplication::screenAdded, this, &CandidateScreen::follow);
     connect(app, &QGuiApplication::screenRemoved, this, &CandidateScreen::follow);

@@ -2,6 +2,7 @@
 
 #include "ui/screen/TypeFit.h"
 
+#include <QEvent>
 #include <QFontMetricsF>
 #include <QPaintEvent>
 #include <QPainter>
@@ -10,6 +11,8 @@ TickingText::TickingText(QWidget *parent, QFont::Weight weight)
     : QWidget(parent), m_colour(palette().color(QPalette::WindowText)), m_face(font())
 {
     m_face.setWeight(weight);
+    // Every pixel is painted here: nothing beneath needs painting first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void TickingText::setText(const QString &text)
@@ -26,7 +29,7 @@ void TickingText::setText(const QString &text)
     }
     for (qsizetype i = 0; i < text.size(); ++i)
         if (text.at(i) != old.at(i))
-            update(place(i));
+            update(cell(i));
 }
 
 void TickingText::setColour(const QColor &colour)
@@ -34,6 +37,19 @@ void TickingText::setColour(const QColor &colour)
     if (colour == m_colour)
         return;
     m_colour = colour;
+    redrawAll();
+}
+
+void TickingText::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    // The background is part of every character's image.
+    if (event->type() == QEvent::PaletteChange)
+        redrawAll();
+}
+
+void TickingText::redrawAll()
+{
     m_glyphs.clear();
     update();
 }
@@ -51,35 +67,26 @@ void TickingText::layOut()
     m_face.setPixelSize(
         TypeFit::pixelSize(m_face, space, Qt::AlignCenter, m_shape, space.height()));
     const QFontMetricsF metrics(m_face);
-    const QRectF ink = metrics.tightBoundingRect(m_shape);
     m_baseline =
         int(space.height() / 2.0 - (metrics.ascent() + metrics.descent()) / 2.0 + metrics.ascent());
-    m_inkTop = std::max(0, m_baseline + int(ink.top()) - margin());
-    m_inkBottom = std::min(space.height(), m_baseline + int(ink.bottom()) + margin());
-    m_left.clear();
-    m_width.clear();
+    // Antialiasing, and digits other than the 8 measured, reach a little
+    // beyond the measured ink.
+    const QRectF ink = metrics.tightBoundingRect(m_shape);
+    const int margin = 2 + m_face.pixelSize() / 20;
+    m_inkTop = std::max(0, m_baseline + int(ink.top()) - margin);
+    m_inkBottom = std::min(space.height(), m_baseline + int(ink.bottom()) + margin);
+    m_edges.clear();
     qreal x = (space.width() - metrics.horizontalAdvance(m_shape)) / 2.0;
+    m_edges.append(qRound(x));
     for (QChar c : std::as_const(m_shape)) {
-        const qreal advance = metrics.horizontalAdvance(c);
-        m_left.append(x);
-        m_width.append(advance);
-        x += advance;
+        x += metrics.horizontalAdvance(c);
+        m_edges.append(qRound(x));
     }
 }
 
-int TickingText::margin() const
+QRect TickingText::cell(qsizetype i) const
 {
-    // Antialiasing, and digits other than the 8 measured, reach a little
-    // beyond the measured ink.
-    return 2 + m_face.pixelSize() / 20;
-}
-
-QRect TickingText::place(qsizetype i) const
-{
-    const int margin = this->margin();
-    const int left = int(m_left.at(i)) - margin;
-    const int right = int(m_left.at(i) + m_width.at(i)) + 1 + margin;
-    return QRect(QPoint(left, m_inkTop), QPoint(right, m_inkBottom));
+    return QRect(QPoint(m_edges.at(i), m_inkTop), QPoint(m_edges.at(i + 1) - 1, m_inkBottom));
 }
 
 const QImage &TickingText::glyph(QChar c)
@@ -91,16 +98,14 @@ const QImage &TickingText::glyph(QChar c)
     const qreal advance = metrics.horizontalAdvance(c);
     // A digit narrower than the 8 its cell was measured for sits in the
     // middle of the cell.
-    const qreal inset =
-        c.isDigit() ? (metrics.horizontalAdvance(QLatin1Char('8')) - advance) / 2 : 0;
-    const int margin = this->margin();
-    QImage image(int(advance + 2 * inset) + 1 + 2 * margin, m_inkBottom - m_inkTop,
-                 QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
+    const qreal cellWidth = c.isDigit() ? metrics.horizontalAdvance(QLatin1Char('8')) : advance;
+    // A pixel wider than the cell, which rounding may widen by one.
+    QImage image(int(cellWidth) + 2, m_inkBottom - m_inkTop + 1, QImage::Format_RGB32);
+    image.fill(palette().color(QPalette::Window));
     QPainter painter(&image);
     painter.setFont(m_face);
     painter.setPen(m_colour);
-    painter.drawText(QPointF(margin + inset, m_baseline - m_inkTop), QString(c));
+    painter.drawText(QPointF((cellWidth - advance) / 2, m_baseline - m_inkTop), QString(c));
     painter.end();
     return *m_glyphs.insert(c, image);
 }
@@ -108,9 +113,18 @@ const QImage &TickingText::glyph(QChar c)
 void TickingText::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
+    QRegion rest = event->region();
     for (qsizetype i = 0; i < m_text.size(); ++i) {
-        const QRect where = place(i);
-        if (event->region().intersects(where))
-            painter.drawImage(where.topLeft(), glyph(m_text.at(i)));
+        const QRect where = cell(i);
+        if (!rest.intersects(where))
+            continue;
+        // The whole image, though it reaches a pixel past the cell, where the
+        // painting is clipped anyway: a part of an image is painted in
+        // Qt's general way, which hands a tall area to a pool of threads and
+        // so wakes them every second.
+        painter.drawImage(where.topLeft(), glyph(m_text.at(i)));
+        rest -= where;
     }
+    for (const QRect &part : rest)
+        painter.fillRect(part, palette().color(QPalette::Window));
 }

@@ -10,8 +10,9 @@
 // a countdown. Its size fills the widget (digits measured as the widest, so
 // it stays put while it ticks). Type this large is outlined anew at every
 // painting, which on a 4K panel takes milliseconds; so each character is
-// drawn once into an image, and a change repaints only the characters that
-// changed. Its text is its accessible name, which assistive technology reads.
+// drawn once, on the background, into an image of its cell, and a change
+// copies only the cells whose character changed. Its text is its accessible
+// name, which assistive technology reads.
 class TickingText final : public QWidget
 {
     Q_OBJECT
@@ -27,23 +28,24 @@ public:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     // Lays the line out again when its shape or the widget's size changed.
     void layOut();
-    int margin() const;
-    // Where the character at index i is drawn.
-    QRect place(qsizetype i) const;
+    // The cell of the character at index i: its advance, and the band the
+    // line's ink takes.
+    QRect cell(qsizetype i) const;
     const QImage &glyph(QChar c);
+    void redrawAll();
 
     QString m_text;
     QColor m_colour;
     QFont m_face;
     // The text with its digits alike, for which the layout holds.
     QString m_shape;
-    // Each character's cell: left edge and width; the band its ink takes.
-    QList<qreal> m_left;
-    QList<qreal> m_width;
+    // The left edge of each cell, and the right edge of the last.
+    QList<int> m_edges;
     int m_baseline = 0;
     int m_inkTop = 0;
     int m_inkBottom = 0;
