@@ -15,6 +15,7 @@
 #include "run/RunLog.h"
 #include "run/Scheduler.h"
 #include "run/SoundDevice.h"
+#include "support/FakeClockHealth.h"
 #include "support/FakeClockSetter.h"
 #include "support/FakeFileDialog.h"
 #include "support/FakeMessageBoxes.h"
@@ -270,6 +271,7 @@ QStringList runWindow(TDataModule1 &data, const QString &folder, const QDateTime
     SystemSoundOutputs soundOutputs;
     const RegionalFormats formats;
     SystemSleepInhibitor sleepInhibitor;
+    const FakeClockHealth clockHealth;
     Platform platform{clock,
                       clockSetter,
                       boxes,
@@ -278,7 +280,8 @@ QStringList runWindow(TDataModule1 &data, const QString &folder, const QDateTime
                       formats,
                       [&plays] { return std::make_unique<TimedPlayer>(plays); },
                       folder,
-                      sleepInhibitor};
+                      sleepInhibitor,
+                      clockHealth};
     // The candidates' screen, on the one offscreen screen.
     platform.screen = QStringLiteral("1");
     Shell shell(platform, data);

@@ -7,6 +7,7 @@
 #include "platform/Platform.h"
 #include "platform/RegionalFormats.h"
 #include "platform/Settings.h"
+#include "platform/SystemClockHealth.h"
 #include "platform/SystemClockSetter.h"
 #include "platform/SystemSleepInhibitor.h"
 #include "platform/widgets/QtFileDialog.h"
@@ -19,12 +20,13 @@ int runTessivox(int argc, char **argv)
     Application app(argc, argv);
 
     SystemClock clock;
-    SystemClockSetter clockSetter;
+    SystemClockSetter clockSetter(clock);
     QtMessageBoxes messageBoxes;
     QtFileDialog fileDialog;
     SystemSoundOutputs soundOutputs;
     const RegionalFormats formats;
     SystemSleepInhibitor sleepInhibitor;
+    const SystemClockHealth clockHealth;
     Platform platform{clock,
                       clockSetter,
                       messageBoxes,
@@ -34,6 +36,7 @@ int runTessivox(int argc, char **argv)
                       [] { return std::make_unique<SoundDevice>(); },
                       QCoreApplication::applicationDirPath(),
                       sleepInhibitor,
+                      clockHealth,
                       Settings::read().screen};
 
     TDataModule1 data;

@@ -5,6 +5,7 @@
 #include <memory>
 
 class Clock;
+class ClockHealth;
 class ClockSetter;
 class FileDialog;
 class MediaPlayer;
@@ -27,6 +28,7 @@ struct Platform
     // "sound" subfolder, whatever the working directory.
     QString programFolder;
     SleepInhibitor &sleepInhibitor;
+    const ClockHealth &clockHealth;
     // Where the run shows the candidates' screen: "auto", "none", a screen's
     // number from 1 or its name (the settings file's [display] screen=).
     QString screen = QStringLiteral("auto");

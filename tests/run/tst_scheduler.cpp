@@ -480,6 +480,44 @@ private slots:
         QCOMPARE(seconds(missedSpy), missed);
     }
 
+    void theDisplayMovesOnOnceTheClockJumpsPastItsInstruction_data()
+    {
+        QTest::addColumn<QString>("opened");
+        QTest::addColumn<QString>("jumpedTo");
+        QTest::addColumn<QStringList>("times");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("clock set forward")
+            << "2026-06-07T07:50:00+02:00"
+            << "2026-06-07T08:05:00+02:00" << QStringList{"08:00:00", "08:10:00"} << "8:10:0";
+        QTest::newRow("New York, skipped hour")
+            << "2026-03-08T01:50:00-05:00"
+            << "2026-03-08T03:00:00-04:00" << QStringList{"02:30:00", "03:10:00"} << "3:10:0";
+    }
+
+    void theDisplayMovesOnOnceTheClockJumpsPastItsInstruction()
+    {
+        QFETCH(QString, opened);
+        QFETCH(QString, jumpedTo);
+        QFETCH(QStringList, times);
+        QFETCH(QString, shown);
+        const QTimeZone zone(opened.startsWith("2026-03") ? "America/New_York" : "Europe/Berlin");
+        Run run;
+        run.addAll(times);
+        run.start(QDateTime::fromString(opened, Qt::ISODate).toTimeZone(zone));
+        QCOMPARE(run.display.playTime,
+                 "播放时间：" + Scheduler::unpaddedTime(QTime::fromString(times[0])));
+        run.scheduler.checkClock();
+        run.clock.set(QDateTime::fromString(jumpedTo, Qt::ISODate).toTimeZone(zone));
+        // A step the run's clock check sees, or the play tick at the moment
+        // the daylight-saving change jumps over the instruction.
+        if (zone.id() == "Europe/Berlin")
+            run.scheduler.checkClock();
+        run.scheduler.Timer1Timer();
+        run.settle();
+        QCOMPARE(run.display.playTime, "播放时间：" + shown);
+        QCOMPARE(run.display.memo, QStringList{"播放说明：1"});
+    }
+
     void daylightSavingDays_data()
     {
         QTest::addColumn<QString>("zone");
