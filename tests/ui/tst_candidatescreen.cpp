@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
@@ -128,14 +129,18 @@ private slots:
             return names;
         }();
         plugScreens({"invigilator"});
-        CandidateScreen *screen = startRun(QStringLiteral("auto"))->candidateScreen.get();
+        TFrm_Subject *run = startRun(QStringLiteral("auto"));
+        CandidateScreen *screen = run->candidateScreen.get();
         QVERIFY(!screen->isVisible());
         plugScreens({"invigilator", "projector"});
         QVERIFY(screen->isVisible());
         QCOMPARE(screen->screen()->name(), QStringLiteral("projector"));
         QCOMPARE(screen->geometry(), QRect(1024, 0, 1024, 768));
+        QCOMPARE(run->Timer2->interval(), 0);
         plugScreens({"invigilator"});
         QVERIFY(!screen->isVisible());
+        // The run window's clock goes on by itself.
+        QCOMPARE(run->Timer2->interval(), 1000);
         plugScreens(before);
     }
 
@@ -204,11 +209,15 @@ private slots:
     {
         QFETCH(int, afterMs);
         QFETCH(QString, shown);
-        CandidateScreen *screen = startRun(QStringLiteral("1"))->candidateScreen.get();
+        TFrm_Subject *run = startRun(QStringLiteral("1"));
+        CandidateScreen *screen = run->candidateScreen.get();
         QCOMPARE(heard(screen->Lbl_clock), QStringLiteral("07:50:00"));
         f->clock.advance(afterMs);
         screen->secondTimer->timeout();
         QCOMPARE(heard(screen->Lbl_clock), shown);
+        // The run window's clock turns with it, on the same wake-up.
+        QCOMPARE(run->Timer2->interval(), 0);
+        QCOMPARE(run->Label1->text(), f->formats.dateTime(f->clock.now()));
         // The next tick is aimed just past the next second, never a poll.
         const int wait = screen->secondTimer->interval();
         QVERIFY2(wait <= 1005 && (f->clock.now().time().msec() + wait) % 1000 <= 5,

@@ -80,6 +80,11 @@ TFrm_Subject::TFrm_Subject(Shell &shell)
     on(FlatButton1, &QPushButton::clicked, &TFrm_Subject::FlatButton1Click);
     on(Fbtn_quit, &QPushButton::clicked, &TFrm_Subject::Fbtn_quitClick);
     connect(scheduler.get(), &Scheduler::speaking, candidateScreen.get(), &CandidateScreen::speak);
+    // While the candidates' screen turns on each second, this clock turns
+    // with it: one wake-up a second for both windows.
+    on(candidateScreen.get(), &CandidateScreen::secondBegan, &TFrm_Subject::Timer2Timer);
+    connect(candidateScreen.get(), &CandidateScreen::turning, this,
+            [this](bool on) { Timer2->setInterval(on ? 0 : 1000); });
     m_log->follow(*scheduler);
     connect(m_log.get(), &RunLog::unwritable, this, &TFrm_Subject::showLogUnwritable);
 }

@@ -113,6 +113,7 @@ void CandidateScreen::onScreen(QScreen *target)
         hide();
         // Nobody sees it: no wake-ups either.
         secondTimer->setInterval(0);
+        emit turning(false);
         return;
     }
     if (isVisible() && screen() == target)
@@ -127,6 +128,7 @@ void CandidateScreen::onScreen(QScreen *target)
     // Not showFullScreen(), which also activates the window.
     setWindowState(Qt::WindowFullScreen);
     show();
+    emit turning(true);
     tick();
 }
 
@@ -141,6 +143,7 @@ void CandidateScreen::tick()
     Lbl_countdown->setColour(colourOf(countdown.phase));
     Lbl_countdown->setText(countdown.text);
     secondTimer->setInterval(int(now.msecsTo(second.addSecs(1))) + SlackMs);
+    emit secondBegan();
 }
 
 void CandidateScreen::speak(const QString &explanation, qint64 lengthMs)

@@ -42,6 +42,12 @@ public:
     // Ends the explanation.
     Timer *explanationTimer;
 
+signals:
+    // Shown, it turns on each second; hidden, it stops.
+    void turning(bool on);
+    // A second of the clock has begun (while shown).
+    void secondBegan();
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
 
