@@ -39,7 +39,8 @@ int runTessivox(int argc, char **argv)
                       [] { return std::make_unique<SoundDevice>(); },
                       QCoreApplication::applicationDirPath(),
                       sleepInhibitor,
-                      clockHealth};
+                      clockHealth,
+                      Settings::read().screen};
 
     TDataModule1 data;
     const Settings settings = Settings::read();

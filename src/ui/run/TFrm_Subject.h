@@ -13,6 +13,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QTreeWidget;
+class CandidateScreen;
 class MediaPlayer;
 class Scheduler;
 class Timer;
@@ -54,6 +55,8 @@ public:
     std::unique_ptr<Scheduler> scheduler;
     // Keeps the PC awake while the window is open.
     std::unique_ptr<SleepInhibitor::Hold> sleepHold;
+    // The room's projector, open as long as the run.
+    std::unique_ptr<CandidateScreen> candidateScreen;
 
 protected:
     void FormClose() override;
