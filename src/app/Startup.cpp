@@ -6,6 +6,7 @@
 #include "platform/Clock.h"
 #include "platform/Platform.h"
 #include "platform/RegionalFormats.h"
+#include "platform/Settings.h"
 #include "platform/SystemClockSetter.h"
 #include "platform/SystemSleepInhibitor.h"
 #include "platform/widgets/QtFileDialog.h"
@@ -16,6 +17,9 @@
 int runTessivox(int argc, char **argv)
 {
     Application app(argc, argv);
+    const Settings settings = Settings::read();
+    for (const QString &problem : settings.problems)
+        qWarning("Tessivox: %s", qUtf8Printable(problem));
 
     SystemClock clock;
     SystemClockSetter clockSetter;
@@ -34,7 +38,7 @@ int runTessivox(int argc, char **argv)
                       QCoreApplication::applicationDirPath(),
                       sleepInhibitor};
 
-    TDataModule1 data;
+    TDataModule1 data(settings.database);
     int code = 0;
     {
         Shell shell(platform, data);

@@ -6,7 +6,9 @@
 #include "DemoSounds.h"
 #include "RehearseCommand.h"
 #include "data/DbError.h"
+#include "data/Dialect.h"
 #include "data/Schema.h"
+#include "data/ServerAddress.h"
 #include "data/Statements.h"
 #include "data/StoredTime.h"
 #include "data/TDataModule1.h"
@@ -45,16 +47,32 @@ const QList<DemoInstruction> &demoInstructions()
     return instructions;
 }
 
-void buildDatabase(const QString &file)
+// Builds the tables in the database at location, a new file or a server's
+// database. Returns the tables of the program it found there already, when
+// it found any, and then changes nothing.
+QStringList buildDatabase(const QString &location)
 {
     const QString name = QStringLiteral("tessivox-db-create");
     const auto remove = qScopeGuard([&] { QSqlDatabase::removeDatabase(name); });
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-    db.setDatabaseName(file);
+    const Dialect::Engine engine = Dialect::of(location);
+    QSqlDatabase db = QSqlDatabase::addDatabase(Dialect::driverName(engine), name);
+    const QString shown =
+        engine == Dialect::Engine::PostgreSQL ? ServerAddress::shown(location) : location;
+    if (engine == Dialect::Engine::PostgreSQL)
+        ServerAddress::configure(db, location);
+    else
+        db.setDatabaseName(location);
     if (!db.open())
-        throw DbError::fromSql(db.lastError(), file);
-    Schema::createSchema(db, DefaultTitle);
+        throw Dialect::error(engine, db.lastError()).concerning(shown);
+    QStringList present;
+    for (const QString &table : Schema::tables(db)) {
+        if (QStringList{"var", "test", "sound"}.contains(table, Qt::CaseInsensitive))
+            present.append(table);
+    }
+    if (present.isEmpty())
+        Schema::createSchema(db, DefaultTitle);
     db.close();
+    return present;
 }
 
 void runStatement(Query &query, const Statement &statement)
@@ -99,15 +117,26 @@ int DatabaseTool::run(const QStringList &arguments)
         Arguments::parse(arguments.mid(1), command->grammar, error);
     if (!parsed)
         return usage(error);
+    if (const QString location = parsed->positional().at(0);
+        !CommandInput::unusableLocation(location).isEmpty())
+        return usage(CommandInput::unusableLocation(location));
     try {
         return command->run(*parsed);
     } catch (const std::exception &failure) {
-        return fail(QString::fromStdString(failure.what()));
+        return fail(CommandInput::reason(failure));
     }
 }
 
 int DatabaseTool::create(const QString &path)
 {
+    if (ServerAddress::isServer(path)) {
+        const QStringList present = buildDatabase(path);
+        if (!present.isEmpty())
+            return fail(QStringLiteral("%1 already has the tables %2; it was left untouched.")
+                            .arg(ServerAddress::shown(path), present.join(QStringLiteral(", "))));
+        m_out << "Created the tables in " << ServerAddress::shown(path) << "\n";
+        return 0;
+    }
     const QFileInfo target(path);
     if (target.exists() || target.isSymLink())
         return fail(path + QStringLiteral(" already exists; it was left untouched."));
@@ -177,6 +206,7 @@ int DatabaseTool::demo(const QString &path, const QString &soundDir)
 int DatabaseTool::usage(const QString &error)
 {
     m_err << "Usage: tessivox-db create PATH   create a new exam database at PATH\n"
+             "                                 (a new file, or an empty PostgreSQL database)\n"
              "       tessivox-db demo PATH [--sound-dir DIR]\n"
              "                                 add a demo subject to the database at PATH,\n"
              "                                 its instructions one, two and three minutes "
@@ -190,7 +220,9 @@ int DatabaseTool::usage(const QString &error)
              "                                 the run of SUBJECT through the program's own\n"
              "                                 scheduler in simulated time, silently\n"
              "The sound folder is \"sound\" beside the program, where the run plays from,\n"
-             "unless --sound-dir names one.\n";
+             "unless --sound-dir names one.\n"
+             "PATH is a file, or a PostgreSQL database as a libpq URI:\n"
+             "postgresql://USER@HOST:PORT/DATABASE?OPTION=VALUE...\n";
     if (!error.isEmpty())
         m_err << "tessivox-db: " << error << "\n";
     return 2;

@@ -54,7 +54,7 @@ TFrm_Subject::TFrm_Subject(Shell &shell)
       scheduler(std::make_unique<Scheduler>(Scheduler::Parts{
           shell.data.ADOQuery10, *MediaPlayer1, *Timer1, *Timer3, shell.platform.clock, *this,
           [&platform = shell.platform](const QString &file) { return platform.soundPath(file); }})),
-      m_log(std::make_unique<RunLog>(shell.platform.clock, RunLog::folderBeside(shell.data.path())))
+      m_log(std::make_unique<RunLog>(shell.platform.clock, RunLog::folderIn(shell.data.dataFolder())))
 {
     GroupBox1->setGeometry(8, 4, 415, 302);
     edittime->setGeometry(16, 164, 383, 24);
@@ -98,6 +98,7 @@ void TFrm_Subject::FormCreate()
     Lbl_Name->setText(m_subject);
 
     TDataModule1 &data = m_shell.data;
+    TDataModule1::Load load(data);
     data.ADOQuery10.replace(Statements::selectSubject(m_subject));
     data.ADOQuery10.open();
     Lbl_Starttime->setText(platform.formats.dateTime(data.ADOQuery10.dateTime("starttime")));
@@ -109,6 +110,11 @@ void TFrm_Subject::FormCreate()
 
     data.ADOQuery10.replace(Statements::selectSoundsByPlaytime(m_subject));
     data.ADOQuery10.open();
+    load.finished();
+    // The run plays from the rows it holds now, whatever becomes of the
+    // server: no statement is sent until the run ends.
+    if (const QString notice = data.takeNotice(); !notice.isEmpty())
+        platform.messageBoxes.notice(this, notice);
     m_log->started(m_subject, data.ADOQuery10.recordCount());
     if (data.ADOQuery10.recordCount() == 0) {
         platform.messageBoxes.inform(this, QStringLiteral("没有要播放的文件"));
