@@ -41,6 +41,13 @@ QSqlQuery Query::run(const QSqlDatabase &db, const Statement &statement)
 {
     QSqlQuery query(db);
     query.setForwardOnly(true);
+    // A server prepares only statements that take values: BEGIN, LOCK or
+    // SET cannot be prepared there.
+    if (statement.values.isEmpty()) {
+        if (!query.exec(Dialect::statement(engineOf(query), statement.sql)))
+            throw Dialect::error(engineOf(query), query.lastError());
+        return query;
+    }
     prepare(query, statement.sql);
     bindAndExec(query, statement.values);
     return query;

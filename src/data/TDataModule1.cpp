@@ -49,12 +49,12 @@ QString withNetworkLimits(const QString &uri)
 
 } // namespace
 
-TDataModule1::TDataModule1(QString location, Mode mode)
+TDataModule1::TDataModule1(QString location, Mode mode, const QString &dataFolder)
     : m_path(std::move(location)), m_mode(mode), m_engine(Dialect::of(m_path)),
       m_connectionName(uniqueConnectionName())
 {
     if (m_engine == Dialect::Engine::PostgreSQL) {
-        m_dataFolder = QDir(QStringLiteral("./data")).absolutePath();
+        m_dataFolder = QDir(dataFolder).absolutePath();
         m_copy = std::make_unique<LocalCopy>(withNetworkLimits(m_path),
                                              m_dataFolder + QStringLiteral("/local-copy.mdb"));
     } else {

@@ -31,7 +31,10 @@ public:
         ReadOnly
     };
 
-    explicit TDataModule1(QString location = DefaultPath, Mode mode = Mode::ReadWrite);
+    // dataFolder: where a server's local copy and the run log are kept
+    // (default ./data); a file's are beside it.
+    explicit TDataModule1(QString location = DefaultPath, Mode mode = Mode::ReadWrite,
+                          const QString &dataFolder = QStringLiteral("./data"));
     ~TDataModule1();
     Q_DISABLE_COPY_MOVE(TDataModule1)
 

@@ -25,7 +25,7 @@ ShellFixture::ShellFixture(SleepInhibitor *inhibitor)
                },
                programFolder.path(),
                inhibitor ? *inhibitor : sleepInhibitor},
-      data(db.path()), shell(platform, data)
+      data(db.path(), TDataModule1::Mode::ReadWrite, db.dataFolder()), shell(platform, data)
 {}
 
 ShellFixture::~ShellFixture() = default;
