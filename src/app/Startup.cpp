@@ -21,6 +21,9 @@
 int runTessivox(int argc, char **argv)
 {
     Application app(argc, argv);
+    const Settings settings = Settings::read();
+    for (const QString &problem : settings.problems)
+        qWarning("Tessivox: %s", qUtf8Printable(problem));
 
     SystemClock clock;
     SystemClockSetter clockSetter(clock);
@@ -40,16 +43,14 @@ int runTessivox(int argc, char **argv)
                       QCoreApplication::applicationDirPath(),
                       sleepInhibitor,
                       clockHealth,
-                      Settings::read().screen};
+                      settings.screen};
 
-    TDataModule1 data;
-    const Settings settings = Settings::read();
+    TDataModule1 data(settings.database);
     std::unique_ptr<RoomReporter> reporter;
     if (ServerAddress::isServer(settings.database))
         reporter = std::make_unique<RoomReporter>(
             RoomReporter::Room{settings.database, settings.room, QStringLiteral(TESSIVOX_VERSION),
-                               RunLog::folderBeside(QString::fromLatin1(Settings::DefaultDatabase)),
-                               settings.clockLimitMs},
+                               RunLog::folderIn(data.dataFolder()), settings.clockLimitMs},
             clock);
     int code = 0;
     {

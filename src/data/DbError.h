@@ -4,19 +4,55 @@
 #include <QString>
 #include <stdexcept>
 
-// A failed statement or connection. Carries the engine's own text, which the
-// general error handler shows to the user unchanged.
+// A failed statement or connection. what() is what the user reads: what
+// happened, in the program's language, then the engine's own text on a
+// second line for whoever mends it; text() is the engine's text alone.
 class DbError : public std::runtime_error
 {
 public:
-    explicit DbError(const QString &text) : std::runtime_error(text.toStdString()) {}
-    QString text() const { return QString::fromStdString(what()); }
-
-    // The engine's message without the driver's generic addition ("Unable to
-    // execute statement"), prefixed with what it concerns, e.g. the file.
-    static DbError fromSql(const QSqlError &error, const QString &concerning = {})
+    // What happened, as far as the user can act on it.
+    enum class Kind
     {
-        const QString engine = error.databaseText().isEmpty() ? error.text() : error.databaseText();
-        return DbError(concerning.isEmpty() ? engine : concerning + QStringLiteral(": ") + engine);
+        Other,
+        // Another program holds the database, or the server is too busy to
+        // answer within the wait allowed.
+        Busy,
+        // No database file where the settings say.
+        Missing,
+        // A file or server database without the program's tables.
+        NotTessivox,
+        // The server cannot be reached (down, no network, wrong address), or
+        // the connection to it broke.
+        Unreachable,
+        // The server answered but refused this user or password, or has no
+        // such database.
+        Refused,
+        // Another administrator's change of the same rows came first.
+        Conflict
+    };
+
+    explicit DbError(const QString &text, Kind kind = Kind::Other)
+        : std::runtime_error(shown(kind, text).toStdString()), m_text(text), m_kind(kind)
+    {}
+    QString text() const { return m_text; }
+    Kind kind() const { return m_kind; }
+
+    // The same failure, its engine text prefixed with what it concerns, e.g.
+    // the file or the server.
+    DbError concerning(const QString &what) const
+    {
+        return DbError(what + QStringLiteral(": ") + m_text, m_kind);
     }
+
+    // The user's line for a kind of failure.
+    static QString explanation(Kind kind);
+
+private:
+    static QString shown(Kind kind, const QString &text)
+    {
+        return explanation(kind) + QLatin1Char('\n') + text;
+    }
+
+    QString m_text;
+    Kind m_kind;
 };

@@ -1,17 +1,26 @@
 #include "data/Query.h"
 
 #include "data/DbError.h"
+#include "data/Dialect.h"
 #include "data/StoredTime.h"
 #include "data/TDataModule1.h"
 
+#include <QSqlDriver>
 #include <QSqlQuery>
 
 namespace {
 
+Dialect::Engine engineOf(const QSqlQuery &query)
+{
+    return query.driver()->dbmsType() == QSqlDriver::PostgreSQL ? Dialect::Engine::PostgreSQL
+                                                                 : Dialect::Engine::SQLite;
+}
+
 void prepare(QSqlQuery &query, const QString &sql)
 {
-    if (!query.prepare(sql))
-        throw DbError::fromSql(query.lastError());
+    const Dialect::Engine engine = engineOf(query);
+    if (!query.prepare(Dialect::statement(engine, sql)))
+        throw Dialect::error(engine, query.lastError());
 }
 
 void bindAndExec(QSqlQuery &query, const QVariantList &values)
@@ -19,7 +28,7 @@ void bindAndExec(QSqlQuery &query, const QVariantList &values)
     for (int i = 0; i < values.size(); ++i)
         query.bindValue(i, values[i]);
     if (!query.exec())
-        throw DbError::fromSql(query.lastError());
+        throw Dialect::error(engineOf(query), query.lastError());
 }
 
 } // namespace
@@ -32,6 +41,13 @@ QSqlQuery Query::run(const QSqlDatabase &db, const Statement &statement)
 {
     QSqlQuery query(db);
     query.setForwardOnly(true);
+    // A server prepares only statements that take values: BEGIN, LOCK or
+    // SET cannot be prepared there.
+    if (statement.values.isEmpty()) {
+        if (!query.exec(Dialect::statement(engineOf(query), statement.sql)))
+            throw Dialect::error(engineOf(query), query.lastError());
+        return query;
+    }
     prepare(query, statement.sql);
     bindAndExec(query, statement.values);
     return query;
@@ -67,25 +83,56 @@ QSqlQuery &Query::executed(const QSqlDatabase &db)
 void Query::open()
 {
     close();
-    QSqlQuery &query = executed(m_module.connection(TDataModule1::Access::Read));
+    const QSqlDatabase db = m_module.connection(TDataModule1::Access::Read);
+    try {
+        read(db);
+    } catch (const DbError &error) {
+        // A server restarted since the last statement: the first statement
+        // on the old connection fails, one on a new connection may not.
+        if (error.kind() != DbError::Kind::Unreachable || m_module.inTransaction())
+            throw;
+        m_module.disconnect();
+        read(m_module.connection(TDataModule1::Access::Read));
+    }
+    m_open = true;
+    first();
+}
+
+void Query::read(const QSqlDatabase &db)
+{
+    QSqlQuery &query = executed(db);
     while (query.next())
         m_rows.append(query.record());
     const QSqlError error = query.lastError();
     // A kept statement left unfinished would hold the file's read lock.
     query.finish();
-    if (error.isValid())
-        throw DbError::fromSql(error);
-    m_open = true;
-    first();
+    if (error.isValid()) {
+        m_rows.clear();
+        throw Dialect::error(engineOf(query), error);
+    }
 }
 
 int Query::execute()
 {
     close();
-    QSqlQuery &query = executed(m_module.connection(TDataModule1::Access::Write));
-    const int changed = query.numRowsAffected();
-    query.finish();
-    return changed;
+    try {
+        QSqlQuery &query = executed(m_module.connection(TDataModule1::Access::Write));
+        const int changed = query.numRowsAffected();
+        query.finish();
+        return changed;
+    } catch (const DbError &error) {
+        // Not tried again, since a write may have been done; the next
+        // statement opens a new connection instead of failing on this one.
+        if (error.kind() == DbError::Kind::Unreachable)
+            m_module.disconnect();
+        throw;
+    }
+}
+
+void Query::forgetPrepared()
+{
+    m_prepared.reset();
+    m_preparedSql.clear();
 }
 
 void Query::executeAll(const QList<Statement> &statements)

@@ -44,6 +44,8 @@ public:
     void executeAll(const QList<Statement> &statements);
     // Discard any open result.
     void close();
+    // Drops the prepared statement of a connection that is going away.
+    void forgetPrepared();
 
     // Runs one statement on db, outside any query object. Throws DbError.
     static QSqlQuery run(const QSqlDatabase &db, const Statement &statement);
@@ -68,6 +70,8 @@ private:
     // Runs the statement on the prepared query, preparing it when its text
     // differs from the last; the caller reads the result, then finishes it.
     QSqlQuery &executed(const QSqlDatabase &db);
+    // Runs the statement and keeps its rows. Throws DbError.
+    void read(const QSqlDatabase &db);
 
     TDataModule1 &m_module;
     Statement m_statement;

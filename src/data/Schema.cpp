@@ -1,5 +1,6 @@
 #include "data/Schema.h"
 
+#include "data/Dialect.h"
 #include "data/Query.h"
 #include "data/Transaction.h"
 
@@ -10,17 +11,21 @@ namespace Schema {
 
 void createSchema(QSqlDatabase &db, const QString &title)
 {
-    Transaction::run(db, [&] {
-        Query::run(
-            db, {QStringLiteral("CREATE TABLE var (id INTEGER PRIMARY KEY, systitle TEXT)"), {}});
-        Query::run(db, {QStringLiteral("CREATE TABLE test (subjectname TEXT, starttime TEXT, "
-                                       "endtime TEXT)"),
-                        {}});
-        Query::run(db, {QStringLiteral("CREATE TABLE sound (subjectname TEXT, filename TEXT, "
-                                       "explain TEXT, playtime TEXT)"),
-                        {}});
+    const Dialect::Engine engine = Dialect::of(db);
+    Transaction::run(db, {Dialect::beginCreating(engine)}, [&] {
+        for (const QString &statement : Dialect::createTables(engine))
+            Query::run(db, {statement, {}});
         Query::run(db, {QStringLiteral("INSERT INTO var (id, systitle) VALUES (1, ?)"), {title}});
     });
+}
+
+QStringList tables(const QSqlDatabase &db)
+{
+    QSqlQuery query = Query::run(db, {Dialect::listTables(Dialect::of(db)), {}});
+    QStringList names;
+    while (query.next())
+        names.append(query.value(0).toString());
+    return names;
 }
 
 } // namespace Schema

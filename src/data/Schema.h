@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QSqlDatabase;
 
@@ -9,5 +10,8 @@ namespace Schema {
 // Creates the tables var, test and sound in an empty database and the title
 // row (id 1) in var, all or nothing. Throws DbError.
 void createSchema(QSqlDatabase &db, const QString &title);
+
+// The tables and views a statement reaches. Throws DbError.
+QStringList tables(const QSqlDatabase &db);
 
 } // namespace Schema

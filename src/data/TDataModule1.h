@@ -1,15 +1,23 @@
 #pragma once
 
+#include "data/Dialect.h"
 #include "data/Query.h"
 
 #include <QString>
 #include <functional>
+#include <memory>
 
+class LocalCopy;
 class QSqlDatabase;
 
 // The one database connection and the fourteen query objects every window
 // goes through. The connection is configured here but opened only by the
 // first statement, and stays open until the module is destroyed.
+//
+// The database is a file or a server (a libpq URI). A server's schedule is
+// also kept in a local copy beside the run log, which the main window's and
+// the run's loads read when the server cannot be reached; everything else
+// needs the server.
 class TDataModule1 final
 {
 public:
@@ -23,7 +31,10 @@ public:
         ReadOnly
     };
 
-    explicit TDataModule1(QString path = DefaultPath, Mode mode = Mode::ReadWrite);
+    // dataFolder: where a server's local copy and the run log are kept
+    // (default ./data); a file's are beside it.
+    explicit TDataModule1(QString location = DefaultPath, Mode mode = Mode::ReadWrite,
+                          const QString &dataFolder = QStringLiteral("./data"));
     ~TDataModule1();
     Q_DISABLE_COPY_MOVE(TDataModule1)
 
@@ -37,18 +48,49 @@ public:
     };
     static constexpr int ReadWaitMs = 250;
     static constexpr int WriteWaitMs = 1000;
+    // libpq counts its wait for a connection in whole seconds, two at least.
+    static constexpr int ConnectWaitS = 2;
 
+    // The file path or the server's URI, as given.
     const QString &path() const { return m_path; }
+    // The folder of this PC's own files: the database file's, or ./data for
+    // a server (absolute, as at creation).
+    const QString &dataFolder() const { return m_dataFolder; }
     bool isConnected() const;
 
     // Opens the connection if needed and sets how long the next statement
     // may wait. A missing file or one that is not a database throws DbError
     // with the engine's text; nothing is created.
     QSqlDatabase connection(Access access = Access::Read);
+    // Forgets a connection that broke; the next statement opens a new one.
+    void disconnect();
 
     // Runs work in one transaction: commits when it returns, rolls back and
     // rethrows when it throws, so no half-done change stays.
     void transaction(const std::function<void()> &work);
+    bool inTransaction() const { return m_inTransaction; }
+
+    // The main window's or a run's load, for as long as it lives: a server
+    // that could not be reached is tried again, and while the load lasts an
+    // unreachable server is replaced by the local copy.
+    class Load final
+    {
+    public:
+        explicit Load(TDataModule1 &module);
+        ~Load();
+        Q_DISABLE_COPY_MOVE(Load)
+        // The load read everything: the local copy is brought up to date.
+        void finished();
+
+    private:
+        TDataModule1 &m_module;
+    };
+    // Once after the loads turned to the local copy: what the user is told.
+    QString takeNotice();
+    // Waits until the local copy being written, if any, is in place.
+    void waitForLocalCopy();
+    // Where the local copy of a server's schedule is kept; empty for a file.
+    QString localCopyPath() const;
 
     Query ADOQuery1{*this};
     Query ADOQuery2{*this};
@@ -67,10 +109,21 @@ public:
 
 private:
     QSqlDatabase open();
+    void openServer(QSqlDatabase &db);
+    void openFile(QSqlDatabase &db, const QString &file, Mode mode);
+    // Closes the connection and makes the next open one of the engine given.
+    void reset(Dialect::Engine engine);
 
     QString m_path;
     Mode m_mode;
+    Dialect::Engine m_engine;
+    QString m_dataFolder;
     QString m_connectionName;
     int m_waitMs = 0;
     bool m_inTransaction = false;
+    bool m_loading = false;
+    bool m_onCopy = false;
+    bool m_copyNoticeGiven = false;
+    QString m_notice;
+    std::unique_ptr<LocalCopy> m_copy;
 };

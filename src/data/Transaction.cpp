@@ -1,5 +1,6 @@
 #include "data/Transaction.h"
 
+#include "data/Dialect.h"
 #include "data/Query.h"
 
 #include <QSqlDatabase>
@@ -9,8 +10,14 @@ namespace Transaction {
 
 void run(const QSqlDatabase &db, const std::function<void()> &work)
 {
-    Query::run(db, {QStringLiteral("BEGIN IMMEDIATE"), {}});
+    run(db, Dialect::beginWriting(Dialect::of(db)), work);
+}
+
+void run(const QSqlDatabase &db, const QStringList &begin, const std::function<void()> &work)
+{
     try {
+        for (const QString &statement : begin)
+            Query::run(db, {statement, {}});
         work();
         Query::run(db, {QStringLiteral("COMMIT"), {}});
     } catch (...) {

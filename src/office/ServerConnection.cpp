@@ -1,6 +1,7 @@
 #include "office/ServerConnection.h"
 
 #include "data/DbError.h"
+#include "data/Dialect.h"
 #include "data/ServerAddress.h"
 
 #include <QSqlError>
@@ -41,7 +42,8 @@ QSqlDatabase ServerConnection::open()
     if (!db.isOpen() && !db.open()) {
         const QSqlError error = db.lastError();
         db.close();
-        throw DbError::fromSql(error, ServerAddress::shown(m_uri));
+        throw Dialect::error(Dialect::Engine::PostgreSQL, error)
+            .concerning(ServerAddress::shown(m_uri));
     }
     return db;
 }
@@ -55,13 +57,13 @@ void ServerConnection::execute(const QSqlDatabase &db, const QString &sql)
 {
     QSqlQuery query(db);
     if (!query.exec(sql))
-        throw DbError::fromSql(query.lastError());
+        throw Dialect::error(Dialect::Engine::PostgreSQL, query.lastError());
 }
 
 void ServerConnection::transaction(QSqlDatabase db, const std::function<void()> &work)
 {
     if (!db.transaction())
-        throw DbError::fromSql(db.lastError());
+        throw Dialect::error(Dialect::Engine::PostgreSQL, db.lastError());
     try {
         work();
     } catch (...) {
@@ -69,5 +71,5 @@ void ServerConnection::transaction(QSqlDatabase db, const std::function<void()> 
         throw;
     }
     if (!db.commit())
-        throw DbError::fromSql(db.lastError());
+        throw Dialect::error(Dialect::Engine::PostgreSQL, db.lastError());
 }

@@ -28,9 +28,9 @@ RunLog::RunLog(const Clock &clock, const QString &folder, QObject *parent)
              QStringLiteral(".log"))
 {}
 
-QString RunLog::folderBeside(const QString &databaseFile)
+QString RunLog::folderIn(const QString &dataFolder)
 {
-    return QFileInfo(databaseFile).absolutePath() + QStringLiteral("/run-log");
+    return dataFolder + QStringLiteral("/run-log");
 }
 
 void RunLog::follow(const Scheduler &scheduler)

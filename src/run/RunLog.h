@@ -30,8 +30,8 @@ public:
 
     RunLog(const Clock &clock, const QString &folder, QObject *parent = nullptr);
 
-    // The log folder beside a database file: "run-log" in the file's folder.
-    static QString folderBeside(const QString &databaseFile);
+    // The log folder in the PC's data folder (the database file's).
+    static QString folderIn(const QString &dataFolder);
 
     QString path() const { return m_file.fileName(); }
 

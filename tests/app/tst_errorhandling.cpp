@@ -157,8 +157,10 @@ private slots:
         QTRY_VERIFY(ticks >= 3);
         app->setErrorHandler(nullptr);
 
-        QCOMPARE(boxes.texts(), (QStringList{QStringLiteral("no such table: sound"),
-                                             QStringLiteral("database is locked")}));
+        // The user's line first, the engine's own text on the second.
+        QCOMPARE(boxes.texts(),
+                 (QStringList{QStringLiteral("数据库操作失败。\nno such table: sound"),
+                              QStringLiteral("数据库操作失败。\ndatabase is locked")}));
         for (const FakeMessageBoxes::Shown &box : boxes.shown) {
             QCOMPARE(box.caption, QStringLiteral("Tessivox"));
             QCOMPARE(box.icon, MessageBoxes::Icon::Error);

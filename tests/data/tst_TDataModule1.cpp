@@ -1,6 +1,7 @@
 #include "data/DbError.h"
 #include "data/Statements.h"
 #include "data/TDataModule1.h"
+#include "support/Engines.h"
 #include "support/TestDatabase.h"
 
 #include <QDir>
@@ -35,6 +36,27 @@ QString failureOf(const std::function<void()> &work)
     return {};
 }
 
+DbError::Kind kindOf(const std::function<void()> &work)
+{
+    try {
+        work();
+    } catch (const DbError &error) {
+        return error.kind();
+    }
+    return DbError::Kind::Other;
+}
+
+// Replaces subject s's instructions with files, as the editor's save does.
+void replaceSounds(TDataModule1 &module, const QStringList &files)
+{
+    module.transaction([&] {
+        module.ADOQuery11.replace(Statements::deleteSounds("s"));
+        module.ADOQuery11.execute();
+        for (const QString &file : files)
+            insertSound(module, file);
+    });
+}
+
 } // namespace
 
 class tst_TDataModule1 : public QObject
@@ -44,6 +66,7 @@ class tst_TDataModule1 : public QObject
 private slots:
     void opensOnFirstStatementEvenThroughOddPaths()
     {
+        SKIP_UNLESS_FILE();
         TestDatabase db("标题");
         const QString folder = db.dir() + "/exam #1?mode=ro 100% 考场";
         QVERIFY(QDir().mkpath(folder));
@@ -57,6 +80,7 @@ private slots:
 
     void defaultPathIsRelativeToWorkingDirectory()
     {
+        SKIP_UNLESS_FILE();
         TestDatabase db("here");
         const QString previous = QDir::currentPath();
         QVERIFY(QDir::setCurrent(db.dir()));
@@ -75,6 +99,7 @@ private slots:
     }
     void unusableFiles()
     {
+        SKIP_UNLESS_FILE();
         QFETCH(QByteArray, contents);
         QFETCH(QString, error);
         TestDatabase db("later");
@@ -104,7 +129,8 @@ private slots:
     {
         TestDatabase db({}, TestDatabase::Content::Nothing);
         TDataModule1 module(db.path());
-        QCOMPARE(failureOf([&] { readTitle(module); }), QStringLiteral("no such table: var"));
+        const QString failure = failureOf([&] { readTitle(module); });
+        QVERIFY2(failure.contains(QStringLiteral("var")), qPrintable(failure));
     }
 
     void transactionRollsBack_data()
@@ -137,38 +163,113 @@ private slots:
         QCOMPARE(db.rows("SELECT filename FROM sound"), QList<QStringList>({{"old"}, {"next"}}));
     }
 
-    void writerWaitsForAnotherWriter()
+    // Two administrators save the same subject's list at once, each on a
+    // connection of its own: the first holds its transaction for a while.
+    // The second waits for it; when the first is done within the write wait
+    // the second replaces its list whole, otherwise the second is refused and
+    // changes nothing. Never a mixture of both lists.
+    void twoSavesOfOneSubjectNeverMix_data()
     {
+        QTest::addColumn<int>("holdMs");
+        QTest::addColumn<QStringList>("stored");
+        QTest::newRow("the first is done in time") << 300 << QStringList{"b1", "b2"};
+        QTest::newRow("the first takes too long") << 1600 << QStringList{"a1", "a2", "a3"};
+    }
+    void twoSavesOfOneSubjectNeverMix()
+    {
+        QFETCH(int, holdMs);
+        QFETCH(QStringList, stored);
         TestDatabase db;
-        std::promise<void> locked;
+        db.addSound("s", "old", {}, QTime(8, 0));
+        std::promise<void> started;
         std::string holderError;
         std::thread holder([&] {
             try {
                 TDataModule1 module(db.path());
                 module.transaction([&] {
-                    insertSound(module, "first");
-                    locked.set_value();
-                    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+                    module.ADOQuery11.replace(Statements::deleteSounds("s"));
+                    module.ADOQuery11.execute();
+                    for (const char *file : {"a1", "a2", "a3"})
+                        insertSound(module, file);
+                    started.set_value();
+                    std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
                 });
             } catch (const std::exception &error) {
                 holderError = error.what();
-                locked.set_value();
+                started.set_value();
             }
         });
-        locked.get_future().wait();
+        started.get_future().wait();
 
         TDataModule1 module(db.path());
-        QElapsedTimer waited;
-        waited.start();
-        const QString failure = failureOf([&] { insertSound(module, "second"); });
-        const qint64 elapsed = waited.elapsed();
+        const QString failure = failureOf([&] { replaceSounds(module, {"b1", "b2"}); });
         holder.join();
 
         QCOMPARE(holderError, std::string());
-        QCOMPARE(failure, QString());
-        QVERIFY2(elapsed >= 300, qPrintable(QString::number(elapsed)));
-        QCOMPARE(db.rows("SELECT filename FROM sound"),
-                 QList<QStringList>({{"first"}, {"second"}}));
+        QCOMPARE(failure.isEmpty(), stored.first() == "b1");
+        QStringList files;
+        for (const QStringList &row : db.rows("SELECT filename FROM sound ORDER BY rowid"))
+            files.append(row.first());
+        QCOMPARE(files, stored);
+    }
+
+    // What the user reads first says what happened; the engine's own text
+    // follows on the second line.
+    void failuresSayWhatHappened_data()
+    {
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<QString>("statement");
+        QTest::addColumn<int>("kind");
+        const auto kind = [](DbError::Kind k) { return int(k); };
+        if (Engines::current() == Dialect::Engine::SQLite) {
+            QTest::newRow("file missing") << "missing.mdb" << "" << kind(DbError::Kind::Missing);
+            QTest::newRow("not a database") << "garbage.mdb" << ""
+                                            << kind(DbError::Kind::NotTessivox);
+        } else {
+            QTest::newRow("no server at that socket")
+                << "postgresql:///x?host=/nonexistent&port=5432&user=postgres" << ""
+                << kind(DbError::Kind::Unreachable);
+            QTest::newRow("no such database on the server")
+                << Engines::serverUri("no_such_database") << ""
+                << kind(DbError::Kind::Refused);
+            QTest::newRow("no such user on the server")
+                << Engines::serverUri("postgres").replace("user=postgres", "user=nobody") << ""
+                << kind(DbError::Kind::Refused);
+        }
+        QTest::newRow("no such table") << "" << "drop table var"
+                                       << kind(DbError::Kind::NotTessivox);
+        QTest::newRow("held by another program") << "" << "lock"
+                                                 << kind(DbError::Kind::Busy);
+    }
+    void failuresSayWhatHappened()
+    {
+        QFETCH(QString, location);
+        QFETCH(QString, statement);
+        QFETCH(int, kind);
+        TestDatabase db("标题");
+        QFile garbage(db.dir() + "/garbage.mdb");
+        QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(3000, 'x')));
+        garbage.close();
+        if (statement == "lock")
+            db.lockExclusively();
+        else if (!statement.isEmpty())
+            db.exec(statement);
+        TDataModule1 module(location.isEmpty()                 ? db.path()
+                            : location.startsWith("postgres") ? location
+                                                              : db.dir() + "/" + location,
+                            TDataModule1::Mode::ReadWrite, db.dataFolder());
+        try {
+            readTitle(module);
+            QFAIL("the title was read");
+        } catch (const DbError &error) {
+            const QStringList lines = QString::fromUtf8(error.what()).split('\n');
+            QCOMPARE(lines.size(), 2);
+            QCOMPARE(lines[0], DbError::explanation(DbError::Kind(kind)));
+            QCOMPARE(lines[1], error.text());
+            QVERIFY(!error.text().isEmpty());
+        }
+        if (statement == "lock")
+            db.unlock();
     }
 
     void anotherProgramsLockFailsSoon_data()
@@ -176,13 +277,13 @@ private slots:
         QTest::addColumn<QString>("held");
         QTest::addColumn<QString>("action");
         QTest::addColumn<bool>("fails");
-        QTest::newRow("read, file locked exclusively") << "BEGIN EXCLUSIVE"
-                                                       << "read" << true;
-        QTest::newRow("read while another writes") << "BEGIN IMMEDIATE"
+        QTest::newRow("read, locked exclusively") << "exclusive"
+                                                  << "read" << true;
+        QTest::newRow("read while another writes") << "writing"
                                                    << "read" << false;
-        QTest::newRow("write while another writes") << "BEGIN IMMEDIATE"
+        QTest::newRow("write while another writes") << "writing"
                                                     << "write" << true;
-        QTest::newRow("transaction while another writes") << "BEGIN IMMEDIATE"
+        QTest::newRow("transaction while another writes") << "writing"
                                                           << "transaction" << true;
     }
     void anotherProgramsLockFailsSoon()
@@ -202,19 +303,22 @@ private slots:
                 module.transaction([&] { insertSound(module, "mine"); });
         };
 
-        db.exec(held);
+        if (held == "exclusive")
+            db.lockExclusively();
+        else
+            db.lockForWriting();
         QElapsedTimer waited;
         waited.start();
-        const QString failure = failureOf(act);
+        const DbError::Kind failure = kindOf(act);
         // Far below the seconds a window would otherwise stand frozen.
         QVERIFY2(waited.elapsed() < 3000, qPrintable(QString::number(waited.elapsed())));
-        QCOMPARE(failure, fails ? QStringLiteral("database is locked") : QString());
-        db.exec("ROLLBACK");
+        QCOMPARE(failure == DbError::Kind::Busy, fails);
+        db.unlock();
 
         // Once the other program lets go, the same statement goes through.
         QCOMPARE(failureOf(act), QString());
     }
 };
 
-QTEST_GUILESS_MAIN(tst_TDataModule1)
+TESSIVOX_TEST_EACH_ENGINE(tst_TDataModule1, QCoreApplication)
 #include "tst_TDataModule1.moc"

@@ -26,7 +26,7 @@ ShellFixture::ShellFixture(SleepInhibitor *inhibitor)
                programFolder.path(),
                inhibitor ? *inhibitor : sleepInhibitor,
                clockHealth},
-      data(db.path()), shell(platform, data)
+      data(db.path(), TDataModule1::Mode::ReadWrite, db.dataFolder()), shell(platform, data)
 {}
 
 ShellFixture::~ShellFixture() = default;

@@ -1,10 +1,15 @@
 #include "TestDatabase.h"
 
+#include "Engines.h"
+
 #include "data/DbError.h"
 #include "data/Query.h"
 #include "data/Schema.h"
+#include "data/ServerAddress.h"
 #include "data/StoredTime.h"
 
+#include <QCoreApplication>
+#include <QSqlError>
 #include <QDir>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -19,16 +24,48 @@ QString uniqueConnectionName()
     return QStringLiteral("TestDatabase-%1").arg(++count);
 }
 
+// Runs one statement on the server's own database, for creating and dropping
+// the tests' databases.
+void onServer(const QString &sql)
+{
+    const QString name = uniqueConnectionName();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        ServerAddress::configure(db, Engines::serverUri(QStringLiteral("postgres")));
+        if (!db.open())
+            qFatal("TestDatabase: %s", qPrintable(db.lastError().text()));
+        QSqlQuery query(db);
+        if (!query.exec(sql))
+            qFatal("TestDatabase: %s: %s", qPrintable(sql), qPrintable(query.lastError().text()));
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
 } // namespace
 
 TestDatabase::TestDatabase(const QString &title, Content content)
-    : m_path(m_dir.filePath(QStringLiteral("data/asdf.mdb"))),
+    : TestDatabase(Engines::current(), title, content)
+{}
+
+TestDatabase::TestDatabase(Dialect::Engine engine, const QString &title, Content content)
+    : m_engine(engine), m_path(m_dir.filePath(QStringLiteral("data/asdf.mdb"))),
       m_connectionName(uniqueConnectionName())
 {
     if (!m_dir.isValid() || !QDir(m_dir.path()).mkpath(QStringLiteral("data")))
         qFatal("TestDatabase: cannot make a temporary folder");
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
-    db.setDatabaseName(m_path);
+    QSqlDatabase db =
+        QSqlDatabase::addDatabase(Dialect::driverName(engine), m_connectionName);
+    if (isServer()) {
+        static std::atomic<int> count = 0;
+        m_database = QStringLiteral("tessivox_test_%1_%2")
+                         .arg(QCoreApplication::applicationPid())
+                         .arg(++count);
+        onServer(QStringLiteral("CREATE DATABASE %1").arg(m_database));
+        m_path = Engines::serverUri(m_database);
+        ServerAddress::configure(db, m_path);
+    } else {
+        db.setDatabaseName(m_path);
+    }
     if (!db.open())
         qFatal("TestDatabase: %s", qPrintable(db.lastError().text()));
     if (content == Content::Tables) {
@@ -37,7 +74,7 @@ TestDatabase::TestDatabase(const QString &title, Content content)
         } catch (const DbError &error) {
             qFatal("TestDatabase: %s", error.what());
         }
-    } else {
+    } else if (!isServer()) {
         // An empty file is no database yet; a statement makes it one.
         exec(QStringLiteral("PRAGMA user_version = 1"));
     }
@@ -47,6 +84,35 @@ TestDatabase::~TestDatabase()
 {
     QSqlDatabase::database(m_connectionName, false).close();
     QSqlDatabase::removeDatabase(m_connectionName);
+    // Connections the test left open (a window's, a tool's) are cut.
+    if (isServer())
+        onServer(QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(m_database));
+}
+
+QString TestDatabase::dataFolder() const
+{
+    return m_dir.filePath(QStringLiteral("data"));
+}
+
+void TestDatabase::lockExclusively()
+{
+    if (isServer()) {
+        exec(QStringLiteral("BEGIN"));
+        exec(QStringLiteral("LOCK TABLE var, test, sound IN ACCESS EXCLUSIVE MODE"));
+    } else {
+        exec(QStringLiteral("BEGIN EXCLUSIVE"));
+    }
+}
+
+void TestDatabase::lockForWriting()
+{
+    for (const QString &statement : Dialect::beginWriting(m_engine))
+        exec(statement);
+}
+
+void TestDatabase::unlock()
+{
+    exec(QStringLiteral("ROLLBACK"));
 }
 
 QList<QStringList> TestDatabase::rows(const QString &sql, const QVariantList &values)

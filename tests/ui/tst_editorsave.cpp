@@ -144,12 +144,14 @@ private slots:
     {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("text");
+        // What happened in the user's language, then the engine's own text.
         QTest::newRow("an insertion refused") << "refused"
-                                              << "refused: b.wav";
-        QTest::newRow("locked by another writer") << "locked"
-                                                  << "database is locked";
+                                              << "数据库操作失败。\nrefused: b.wav";
+        QTest::newRow("locked by another writer")
+            << "locked"
+            << "数据库正被其他程序占用或服务器繁忙，请稍后再试。\ndatabase is locked";
         QTest::newRow("read-only file") << "read-only"
-                                        << "attempt to write a readonly database";
+                                        << "数据库操作失败。\nattempt to write a readonly database";
     }
 
     void aFailedSaveChangesNothing()

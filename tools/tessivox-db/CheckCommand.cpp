@@ -66,7 +66,7 @@ int CheckCommand::run(const Arguments &arguments)
             checks.append(ScheduleCheck::check(subject, sounds, today));
         }
     } catch (const std::exception &error) {
-        return CommandInput::refuse(m_err, QString::fromStdString(error.what()));
+        return CommandInput::refuse(m_err, CommandInput::reason(error));
     }
 
     const std::optional<ClockHealth::Reading> clock = readClock();

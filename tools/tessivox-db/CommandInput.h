@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <exception>
 
 class Arguments;
 class QTextStream;
@@ -13,6 +14,12 @@ namespace CommandInput {
 QString soundFolder(const Arguments &arguments);
 // Writes the one-line reason and returns the exit code for input that cannot
 // be read: 2.
+// Why the tool cannot use a database location; empty when it can.
+QString unusableLocation(const QString &location);
+// A failure's text for the tool's error stream: a database's own text, in
+// the tool's language.
+QString reason(const std::exception &failure);
+
 int refuse(QTextStream &err, const QString &reason);
 
 } // namespace CommandInput

@@ -8,11 +8,13 @@
 #include "RehearseCommand.h"
 #include "StatusCommand.h"
 #include "data/DbError.h"
+#include "data/Dialect.h"
 #include "data/Schema.h"
 #include "data/ServerAddress.h"
 #include "data/Statements.h"
 #include "data/StoredTime.h"
 #include "data/TDataModule1.h"
+#include "office/OfficeSchema.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -48,16 +50,40 @@ const QList<DemoInstruction> &demoInstructions()
     return instructions;
 }
 
-void buildDatabase(const QString &file)
+// Builds the tables in the database at location, a new file or a server's
+// database. Returns the tables of the program it found there already, when
+// it found any, and then changes nothing.
+QStringList buildDatabase(const QString &location)
 {
     const QString name = QStringLiteral("tessivox-db-create");
     const auto remove = qScopeGuard([&] { QSqlDatabase::removeDatabase(name); });
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-    db.setDatabaseName(file);
+    const Dialect::Engine engine = Dialect::of(location);
+    QSqlDatabase db = QSqlDatabase::addDatabase(Dialect::driverName(engine), name);
+    const QString shown =
+        engine == Dialect::Engine::PostgreSQL ? ServerAddress::shown(location) : location;
+    if (engine == Dialect::Engine::PostgreSQL)
+        ServerAddress::configure(db, location);
+    else
+        db.setDatabaseName(location);
     if (!db.open())
-        throw DbError::fromSql(db.lastError(), file);
-    Schema::createSchema(db, DefaultTitle);
+        throw Dialect::error(engine, db.lastError()).concerning(shown);
+    // A server also gets the exam office's tables, which only a server has.
+    const bool server = engine == Dialect::Engine::PostgreSQL;
+    QStringList ours{"var", "test", "sound"};
+    if (server)
+        ours << QStringLiteral("room") << QStringLiteral("room_event");
+    QStringList present;
+    for (const QString &table : Schema::tables(db)) {
+        if (ours.contains(table, Qt::CaseInsensitive))
+            present.append(table);
+    }
+    if (present.isEmpty()) {
+        Schema::createSchema(db, DefaultTitle);
+        if (server)
+            OfficeSchema::create(db);
+    }
     db.close();
+    return present;
 }
 
 void runStatement(Query &query, const Statement &statement)
@@ -113,17 +139,29 @@ int DatabaseTool::run(const QStringList &arguments)
         Arguments::parse(arguments.mid(1), command->grammar, error);
     if (!parsed)
         return usage(error);
+    // Every command's first word names a database, where it takes one.
+    if (const QString unusable = parsed->positional().isEmpty()
+                                     ? QString()
+                                     : CommandInput::unusableLocation(parsed->positional().at(0));
+        !unusable.isEmpty())
+        return usage(unusable);
     try {
         return command->run(*parsed);
     } catch (const std::exception &failure) {
-        return fail(QString::fromStdString(failure.what()));
+        return fail(CommandInput::reason(failure));
     }
 }
 
 int DatabaseTool::create(const QString &path)
 {
-    if (ServerAddress::isServer(path))
-        return OfficeCommands(m_out, m_err).create(path);
+    if (ServerAddress::isServer(path)) {
+        const QStringList present = buildDatabase(path);
+        if (!present.isEmpty())
+            return fail(QStringLiteral("%1 already has the tables %2; it was left untouched.")
+                            .arg(ServerAddress::shown(path), present.join(QStringLiteral(", "))));
+        m_out << "Created the tables in " << ServerAddress::shown(path) << "\n";
+        return 0;
+    }
     const QFileInfo target(path);
     if (target.exists() || target.isSymLink())
         return fail(path + QStringLiteral(" already exists; it was left untouched."));
@@ -193,6 +231,7 @@ int DatabaseTool::demo(const QString &path, const QString &soundDir)
 int DatabaseTool::usage(const QString &error)
 {
     m_err << "Usage: tessivox-db create PATH   create a new exam database at PATH\n"
+             "                                 (a new file, or an empty PostgreSQL database)\n"
              "       tessivox-db demo PATH [--sound-dir DIR]\n"
              "                                 add a demo subject to the database at PATH,\n"
              "                                 its instructions one, two and three minutes "
@@ -212,7 +251,9 @@ int DatabaseTool::usage(const QString &error)
              "                                 centre database\n"
              "       tessivox-db grants        the SQL for the rooms' and the office's roles\n"
              "The sound folder is \"sound\" beside the program, where the run plays from,\n"
-             "unless --sound-dir names one.\n";
+             "unless --sound-dir names one.\n"
+             "PATH is a file, or a PostgreSQL database as a libpq URI:\n"
+             "postgresql://USER@HOST:PORT/DATABASE?OPTION=VALUE...\n";
     if (!error.isEmpty())
         m_err << "tessivox-db: " << error << "\n";
     return 2;

@@ -26,29 +26,6 @@ QStringList present(const QSqlDatabase &db, const QStringList &tables)
 
 } // namespace
 
-int OfficeCommands::create(const QString &uri)
-{
-    ServerConnection server(uri);
-    const QSqlDatabase db = server.open();
-    const QStringList existing = present(
-        db, ScheduleTables + QStringList{QStringLiteral("room"), QStringLiteral("room_event")});
-    if (!existing.isEmpty())
-        return fail(QStringLiteral("%1 already has the tables %2; it was left untouched.")
-                        .arg(ServerAddress::shown(uri), existing.join(QStringLiteral(", "))));
-    ServerConnection::transaction(db, [&] {
-        for (const char *table : {"var (id INTEGER PRIMARY KEY, systitle TEXT)",
-                                  "test (subjectname TEXT, starttime TEXT, endtime TEXT)",
-                                  "sound (subjectname TEXT, filename TEXT, explain TEXT, "
-                                  "playtime TEXT)"})
-            ServerConnection::execute(db, QStringLiteral("CREATE TABLE ") + QLatin1String(table));
-        Query::run(db, {QStringLiteral("INSERT INTO var (id, systitle) VALUES (1, ?)"),
-                        {QStringLiteral("Tessivox 考场语音指令系统")}});
-        OfficeSchema::create(db);
-    });
-    m_out << "Created " << ServerAddress::shown(uri) << "\n";
-    return 0;
-}
-
 int OfficeCommands::upgrade(const QString &uri)
 {
     if (!ServerAddress::isServer(uri))

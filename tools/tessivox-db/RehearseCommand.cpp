@@ -77,6 +77,6 @@ int RehearseCommand::run(const Arguments &arguments)
             report.print(m_out, folder);
         return report.everyInstructionAheadPlays() ? 0 : 1;
     } catch (const std::exception &error) {
-        return CommandInput::refuse(m_err, QString::fromStdString(error.what()));
+        return CommandInput::refuse(m_err, CommandInput::reason(error));
     }
 }

@@ -1,22 +1,16 @@
 #include "ScheduleReader.h"
 
 #include "data/DbError.h"
+#include "data/Dialect.h"
 #include "data/Query.h"
+#include "data/Schema.h"
+#include "data/ServerAddress.h"
 #include "data/Statements.h"
 
 #include <QFileInfo>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-
-namespace {
-
-void run(const QSqlDatabase &db, const QString &sql)
-{
-    Query::run(db, {sql, {}});
-}
-
-} // namespace
 
 template <typename Work> auto ScheduleReader::reading(Work work)
 {
@@ -29,38 +23,46 @@ template <typename Work> auto ScheduleReader::reading(Work work)
 
 ScheduleReader::ScheduleReader(const QString &path) : m_module(path, TDataModule1::Mode::ReadOnly)
 {
-    const QFileInfo file(path);
-    if (!file.exists())
-        throw DbError(path + QStringLiteral(": no such file"));
-    if (file.isDir())
-        throw DbError(path + QStringLiteral(" is a folder, not a database file"));
-    const QStringList tables = reading([&] {
-        QSqlQuery query = Query::run(
-            m_module.connection(),
-            {QStringLiteral("SELECT name FROM sqlite_master WHERE type IN ('table', 'view')"), {}});
-        QStringList names;
-        while (query.next())
-            names.append(query.value(0).toString());
-        return names;
-    });
+    if (!ServerAddress::isServer(path)) {
+        const QFileInfo file(path);
+        if (!file.exists())
+            throw DbError(path + QStringLiteral(": no such file"), DbError::Kind::Missing);
+        if (file.isDir())
+            throw DbError(path + QStringLiteral(" is a folder, not a database file"),
+                          DbError::Kind::Missing);
+    }
+    const QStringList tables = reading([&] { return Schema::tables(m_module.connection()); });
     for (const QString &table : {QStringLiteral("test"), QStringLiteral("sound")}) {
         if (!tables.contains(table, Qt::CaseInsensitive)) {
             throw DbError(
-                QStringLiteral("%1 is not a Tessivox SQLite database (it has no table %2)")
-                    .arg(path, table));
+                QStringLiteral("%1 is not a Tessivox %2database (it has no table %3)")
+                    .arg(shownPath(),
+                         ServerAddress::isServer(path) ? QString() : QStringLiteral("SQLite "),
+                         table),
+                DbError::Kind::NotTessivox);
         }
     }
 }
 
-void ScheduleReader::fail(const QString &engineText) const
+QString ScheduleReader::shownPath() const
 {
     const QString &path = m_module.path();
-    const QString prefix = path + QStringLiteral(": ");
-    const QString text = engineText.startsWith(prefix) ? engineText.mid(prefix.size()) : engineText;
+    return ServerAddress::isServer(path) ? ServerAddress::shown(path) : path;
+}
+
+void ScheduleReader::fail(const QString &engineText) const
+{
+    const QString path = shownPath();
+    const QString text = engineText.startsWith(path + QStringLiteral(": "))
+                             ? engineText.mid(path.size() + 2)
+                         : engineText.startsWith(m_module.path() + QStringLiteral(": "))
+                             ? engineText.mid(m_module.path().size() + 2)
+                             : engineText;
     // An old Access file, or anything else that is not SQLite, ends here.
     if (text.contains(QLatin1String("file is not a database")))
-        throw DbError(QStringLiteral("%1 is not a Tessivox SQLite database (%2)").arg(path, text));
-    throw DbError(prefix + text);
+        throw DbError(QStringLiteral("%1 is not a Tessivox SQLite database (%2)").arg(path, text),
+                      DbError::Kind::NotTessivox);
+    throw DbError(path + QStringLiteral(": ") + text);
 }
 
 QStringList ScheduleReader::subjectNames()
@@ -87,21 +89,12 @@ QStringList ScheduleReader::subjectNames()
 
 void ScheduleReader::prepareForEverySubject()
 {
-    // The file's tables have no index on subjectname, so each subject's
-    // statements scan them whole: hours for ten thousand subjects. Copies in
-    // the connection's private temporary schema, in memory, carry an index;
-    // for a table name without a schema SQLite looks there first, so the very
-    // same statements answer from the copies, row for row and in the same
-    // order (copied in rowid order). Nothing reaches the file.
+    // Without an index on subjectname each subject's statements would scan
+    // the tables whole: hours for ten thousand subjects.
     reading([&] {
         const QSqlDatabase db = m_module.connection();
-        run(db, QStringLiteral("PRAGMA temp_store = MEMORY"));
-        for (const QString &table : {QStringLiteral("test"), QStringLiteral("sound")}) {
-            run(db, QStringLiteral("CREATE TEMP TABLE %1 AS SELECT * FROM main.%1 ORDER BY rowid")
-                        .arg(table));
-            run(db,
-                QStringLiteral("CREATE INDEX temp.%1_subjectname ON %1 (subjectname)").arg(table));
-        }
+        for (const QString &statement : Dialect::indexForReadingAll(Dialect::of(db)))
+            Query::run(db, {statement, {}});
     });
 }
 

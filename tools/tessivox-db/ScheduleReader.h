@@ -31,6 +31,8 @@ public:
 private:
     template <typename Work> auto reading(Work work);
     [[noreturn]] void fail(const QString &engineText) const;
+    // The file, or the server without its password.
+    QString shownPath() const;
 
     TDataModule1 m_module;
 };

@@ -79,6 +79,7 @@ void TFrm_main::FormCreate()
     ComboBox1->clear();
     showClock();
     TDataModule1 &data = m_shell.data;
+    TDataModule1::Load load(data);
     data.ADOQuery1.replace(Statements::selectTitle());
     data.ADOQuery1.open();
     data.ADOQuery1.first();
@@ -93,6 +94,9 @@ void TFrm_main::FormCreate()
     }
     ComboBox1->setCurrentIndex(-1);
     m_loadFailed = false;
+    load.finished();
+    if (const QString notice = data.takeNotice(); !notice.isEmpty())
+        m_shell.platform.messageBoxes.inform(this, notice);
 }
 
 void TFrm_main::changeEvent(QEvent *event)

@@ -60,7 +60,8 @@ TFrm_Subject::TFrm_Subject(Shell &shell)
           [&platform = shell.platform](const QString &file) { return platform.soundPath(file); }})),
       candidateScreen(std::make_unique<CandidateScreen>(
           shell.platform.clock, shell.platform.formats, shell.platform.screen)),
-      m_log(std::make_unique<RunLog>(shell.platform.clock, RunLog::folderBeside(shell.data.path())))
+      m_log(
+          std::make_unique<RunLog>(shell.platform.clock, RunLog::folderIn(shell.data.dataFolder())))
 {
     GroupBox1->setGeometry(8, 4, 415, 302);
     edittime->setGeometry(16, 164, 383, 24);
@@ -111,6 +112,7 @@ void TFrm_Subject::FormCreate()
     Lbl_Name->setText(m_subject);
 
     TDataModule1 &data = m_shell.data;
+    TDataModule1::Load load(data);
     data.ADOQuery10.replace(Statements::selectSubject(m_subject));
     data.ADOQuery10.open();
     const QDateTime start = data.ADOQuery10.dateTime("starttime");
@@ -126,6 +128,11 @@ void TFrm_Subject::FormCreate()
 
     data.ADOQuery10.replace(Statements::selectSoundsByPlaytime(m_subject));
     data.ADOQuery10.open();
+    load.finished();
+    // The run plays from the rows it holds now, whatever becomes of the
+    // server: no statement is sent until the run ends.
+    if (const QString notice = data.takeNotice(); !notice.isEmpty())
+        platform.messageBoxes.notice(this, notice);
     // Only a run that could read its queue holds the PC awake and raises
     // this thread, which plays each instruction on its second.
     sleepHold = platform.sleepInhibitor.keepAwake(QStringLiteral("考试正在进行：") + m_subject);
