@@ -5,9 +5,18 @@
 #include <mutex>
 #include <pulse/introspect.h>
 
+namespace {
+
+// The count is asked on the user-interface thread as a run starts: the
+// connection and the list together stay under a quarter of a second, and a
+// server that answers neither in time (a stalled one) has no output to give.
+constexpr int AnswerWithinMs = 120;
+
+} // namespace
+
 int PulseSoundOutputs::count() const
 {
-    PulseConnection connection;
+    PulseConnection connection(AnswerWithinMs);
     std::lock_guard lock(connection);
     if (!connection.connect().isEmpty())
         return 0;
