@@ -243,20 +243,26 @@ private slots:
         run->Timer1->timeout();
         run->Timer1->timeout();
         run->Timer3->timeout();
-        // Said once, below whatever the run shows.
-        const QStringList memo = run->Memo_content->toPlainText().split(QLatin1Char('\n'));
-        QCOMPARE(memo.first(), QStringLiteral("播放说明：B"));
-        QCOMPARE(memo.size(), folderBlocked ? 2 : 1);
-        QVERIFY(memo.last().startsWith(folderBlocked ? "运行记录无法写入" : "播放说明"));
+        // Said once, below whatever the run shows, as soon as the log's
+        // writer has found out.
+        const auto memo = [run] {
+            return run->Memo_content->toPlainText().split(QLatin1Char('\n'));
+        };
+        QTRY_COMPARE(memo().size(), folderBlocked ? 2 : 1);
+        QCOMPARE(memo().first(), QStringLiteral("播放说明：B"));
+        QVERIFY(memo().last().startsWith(folderBlocked ? "运行记录无法写入" : "播放说明"));
         QTest::mouseClick(run->Fbtn_quit, Qt::LeftButton);
 
-        QFile log(folder + QStringLiteral("/2026-06-07.log"));
-        QStringList written;
-        if (log.open(QIODevice::ReadOnly | QIODevice::Text)) {
-            while (!log.atEnd())
-                written << QString::fromUtf8(log.readLine()).section(QLatin1Char('\t'), 1, 1);
-        }
-        QCOMPARE(written, events);
+        const auto written = [&folder] {
+            QFile log(folder + QStringLiteral("/2026-06-07.log"));
+            QStringList events;
+            if (log.open(QIODevice::ReadOnly | QIODevice::Text)) {
+                while (!log.atEnd())
+                    events << QString::fromUtf8(log.readLine()).section(QLatin1Char('\t'), 1, 1);
+            }
+            return events;
+        };
+        QTRY_COMPARE(written(), events);
     }
 };
 
