@@ -30,8 +30,9 @@ namespace {
 // within what the desktop's realtime service grants (down to -15).
 constexpr int HighNice = -11;
 constexpr int NormalNice = 0;
-// The service answers at once; a hung one must not hold up a run.
-constexpr int Timeout = 500;
+// The service answers at once; a hung one must not hold up the start of a
+// run on the user-interface thread for more than a moment.
+constexpr int Timeout = 200;
 
 pid_t currentThread()
 {
