@@ -240,6 +240,10 @@ QStringList runScheduler(TDataModule1 &data, const QString &folder, const QDateT
     });
     QObject::connect(&Timer3, &Timer::timeout, &scheduler,
                      [&] { guard([&] { scheduler.Timer3Timer(); }); });
+    // The run window's clock, which also has each sound got ready ahead.
+    Timer clockTick(1000);
+    QObject::connect(&clockTick, &Timer::timeout, &scheduler,
+                     [&] { guard([&] { scheduler.checkClock(); }); });
     std::optional<RunLog> log;
     if (withLog) {
         log.emplace(clock, folder + QStringLiteral("/run-log"));

@@ -7,10 +7,11 @@
 
 namespace {
 
-// How long open() and play() wait for a sound that is not ready yet (one not
-// prepared ahead, or whose preparation is late): a local server readies a
-// stream within milliseconds, and the user-interface thread that calls them
-// must not hang on one that does not answer.
+// How long open() and play() wait for a sound prepared ahead that is not
+// ready yet (its preparation is late): a local server readies a stream within
+// milliseconds, and the user-interface thread that calls them must not hang
+// on one that does not answer. A sound opened without preparation is waited
+// for as long as the connection waits for any answer.
 constexpr int WaitAtStartMs = 200;
 
 } // namespace
@@ -30,9 +31,8 @@ PulseMediaPlayer::~PulseMediaPlayer()
     m_workers.waitForDone();
 }
 
-std::shared_ptr<PulseSound> PulseMediaPlayer::begin(const QString &path)
+std::shared_ptr<PulseSound> PulseMediaPlayer::begin(std::shared_ptr<PulseSound> sound)
 {
-    auto sound = std::make_shared<PulseSound>(m_connection, path);
     m_workers.start([sound] { sound->prepare(); });
     return sound;
 }
@@ -47,18 +47,28 @@ void PulseMediaPlayer::prepare()
         return;
     if (m_prepared)
         m_prepared->release();
-    m_prepared = begin(m_fileName);
+    m_prepared = begin(std::make_shared<PulseSound>(m_connection, m_fileName));
 }
 
 void PulseMediaPlayer::open()
 {
     close();
+    std::shared_ptr<PulseSound> sound;
+    {
+        std::lock_guard lock(m_connection);
+        m_closedFailure.clear();
+        m_playAsked = false;
+        m_preparedAhead = m_prepared && m_prepared->path() == m_fileName;
+        if (m_preparedAhead)
+            sound = std::exchange(m_prepared, {});
+    }
+    if (!sound) {
+        sound = std::make_shared<PulseSound>(m_connection, m_fileName);
+        sound->readFile();
+        if (sound->fileFailure().isEmpty())
+            begin(sound);
+    }
     std::lock_guard lock(m_connection);
-    m_closedFailure.clear();
-    m_playAsked = false;
-    std::shared_ptr<PulseSound> sound = m_prepared && m_prepared->path() == m_fileName
-                                            ? std::exchange(m_prepared, {})
-                                            : begin(m_fileName);
     m_connection.waitFor([&sound] { return sound->fileSettled(); }, WaitAtStartMs);
     if (!sound->fileSettled() || !sound->fileFailure().isEmpty()) {
         const QString failure =
@@ -101,7 +111,8 @@ void PulseMediaPlayer::play()
         return;
     m_playAsked = true;
     const std::shared_ptr<PulseSound> &sound = m_current;
-    m_connection.waitFor([&sound] { return sound->settled(); }, WaitAtStartMs);
+    m_connection.waitFor([&sound] { return sound->settled(); },
+                         m_preparedAhead ? WaitAtStartMs : -1);
     if (sound->ready())
         sound->start();
     else

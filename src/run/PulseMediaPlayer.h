@@ -41,8 +41,8 @@ public:
 
 private:
     void requireOpen() const;
-    // With the connection's lock held.
-    std::shared_ptr<PulseSound> begin(const QString &path);
+    // Hands the sound to a worker to prepare.
+    std::shared_ptr<PulseSound> begin(std::shared_ptr<PulseSound> sound);
 
     // Declared first so that it goes last, once no stream is left.
     PulseConnection m_connection;
@@ -52,6 +52,8 @@ private:
     std::shared_ptr<PulseSound> m_prepared;
     // The open sound.
     std::shared_ptr<PulseSound> m_current;
+    // Whether the open sound was prepared ahead, rather than by open().
+    bool m_preparedAhead = false;
     bool m_playAsked = false;
     // The failure of the sound closed last, until the next open().
     QString m_closedFailure;

@@ -41,26 +41,32 @@ PulseSound::PulseSound(PulseConnection &connection, QString path)
 
 PulseSound::~PulseSound() = default;
 
-void PulseSound::prepare()
+void PulseSound::readFile()
 {
     std::unique_ptr<SoundFile> file;
     QString fileFailure;
-    if (!m_released) {
-        try {
-            file = std::make_unique<SoundFile>(m_path);
-            file->setSampleFormat(QAudioFormat::Float);
-        } catch (const SoundError &error) {
-            fileFailure = error.text();
-        }
+    try {
+        file = std::make_unique<SoundFile>(m_path);
+        file->setSampleFormat(QAudioFormat::Float);
+    } catch (const SoundError &error) {
+        fileFailure = error.text();
     }
     std::lock_guard lock(m_connection);
     m_file = std::move(file);
     m_fileFailure = fileFailure;
     m_fileSettled = true;
     m_connection.wake();
+}
+
+void PulseSound::prepare()
+{
+    // Read by whoever started this preparation, or here.
+    if (!m_fileSettled && !m_released)
+        readFile();
+    std::lock_guard lock(m_connection);
     if (m_released)
         return;
-    const QString failure = fileFailure.isEmpty() ? makeStream() : fileFailure;
+    const QString failure = m_fileFailure.isEmpty() ? makeStream() : m_fileFailure;
     if (m_released)
         return;
     m_prepared = true;

@@ -27,9 +27,11 @@ public:
 
     const QString &path() const { return m_path; }
 
-    // On a worker thread, without the lock. Reads the file, then connects
-    // (anew if the server went away) and makes the stream; gives up as soon
-    // as the sound is released.
+    // Without the lock: opens the file.
+    void readFile();
+    // On a worker thread, without the lock: reads the file unless that was
+    // done, then connects (anew if the server went away) and makes the
+    // stream; gives up as soon as the sound is released.
     void prepare();
 
     // The file is open, or could not be: fileFailure() says why.
