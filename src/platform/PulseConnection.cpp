@@ -130,7 +130,7 @@ bool PulseConnection::waitFor(const std::function<bool()> &done, int withinMs)
     return result;
 }
 
-bool PulseConnection::await(pa_operation *operation)
+bool PulseConnection::await(pa_operation *operation, int withinMs)
 {
     if (!operation)
         return false;
@@ -141,7 +141,8 @@ bool PulseConnection::await(pa_operation *operation)
         },
         m_mainloop);
     const bool done =
-        waitFor([operation] { return pa_operation_get_state(operation) != PA_OPERATION_RUNNING; });
+        waitFor([operation] { return pa_operation_get_state(operation) != PA_OPERATION_RUNNING; },
+                withinMs);
     // Its callback must not run once the caller's data is gone.
     if (!done)
         pa_operation_cancel(operation);

@@ -43,8 +43,9 @@ public:
     // not within withinMs (default: the connection's bound).
     bool waitFor(const std::function<bool()> &done, int withinMs = -1);
     // With the lock held: waits for a request to the server to complete and
-    // releases it; false when it did not (it is cancelled then).
-    bool await(pa_operation *operation);
+    // releases it; false when it did not within withinMs (default: the
+    // connection's bound), and it is cancelled then.
+    bool await(pa_operation *operation, int withinMs = -1);
     // From a callback: wakes waitFor() to look again.
     void wake() const;
 
