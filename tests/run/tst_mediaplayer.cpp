@@ -365,6 +365,10 @@ private slots:
         }
     }
 
+#if TESSIVOX_SOUND_PULSEAUDIO
+    // (Only the build that speaks to the server itself: Qt Multimedia's own
+    // backend, on Linux, reports plays into a stopped server as started.)
+    //
     // A server that stops answering while a run waits for its next
     // instructions: each of them fails at its second with the message (no
     // sound can come out), none is lost as missed because a play waited for
@@ -434,6 +438,7 @@ private slots:
         QCOMPARE(secondsOf(played), QStringList{first.addSecs(8).time().toString(Qt::ISODate)});
         QVERIFY(QTest::qWaitFor([&] { return server.heardSound(); }));
     }
+#endif
 
     void playsIntoTheSink_data()
     {
