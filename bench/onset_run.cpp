@@ -15,6 +15,7 @@
 #include "run/RunLog.h"
 #include "run/Scheduler.h"
 #include "run/SoundDevice.h"
+#include "support/FakeClockHealth.h"
 #include "support/FakeClockSetter.h"
 #include "support/FakeFileDialog.h"
 #include "support/FakeMessageBoxes.h"
@@ -275,6 +276,7 @@ QStringList runWindow(TDataModule1 &data, const QString &folder, const QDateTime
     SystemSoundOutputs soundOutputs;
     const RegionalFormats formats;
     SystemSleepInhibitor sleepInhibitor;
+    const FakeClockHealth clockHealth;
     Platform platform{clock,
                       clockSetter,
                       boxes,
@@ -283,7 +285,8 @@ QStringList runWindow(TDataModule1 &data, const QString &folder, const QDateTime
                       formats,
                       [&plays] { return std::make_unique<TimedPlayer>(plays); },
                       folder,
-                      sleepInhibitor};
+                      sleepInhibitor,
+                      clockHealth};
     Shell shell(platform, data);
     TFrm_main *main = shell.create(shell.Frm_main);
     main->show();

@@ -6,13 +6,14 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # Debian packages the program needs to build and run.
 packages=(
   cmake g++ pkg-config ninja-build
-  qt6-base-dev libqt6sql6-sqlite qt6-multimedia-dev libsndfile1-dev libpulse-dev
+  qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql qt6-multimedia-dev libsndfile1-dev libpulse-dev
   fonts-noto-cjk espeak-ng qt6-translations-l10n
 )
-# What the tests need beyond that: a sound server and a D-Bus daemon of their
-# own, an X server to start the installed program in, and the package tools.
+# What the tests need beyond that: a sound server, a database server and a
+# D-Bus daemon of their own, an X server to start the installed program in,
+# and the package tools.
 test_packages=(
-  pulseaudio pulseaudio-utils dbus-daemon
+  pulseaudio pulseaudio-utils postgresql dbus-daemon
   xvfb xdotool desktop-file-utils dpkg-dev
 )
 

@@ -47,6 +47,19 @@ public:
         return window;
     }
 
+    // As create(), for a window that must not open on less than the whole of
+    // what it shows: when its creation handler fails, the failure is reported,
+    // the window is released and the result is null.
+    template <typename Window> Window *createWhole(QPointer<Window> &reference)
+    {
+        auto *window = new Window(*this);
+        reference = window;
+        if (errors.guard([window] { window->FormCreate(); }))
+            return window;
+        release(window);
+        return nullptr;
+    }
+
     // Destroys the window once the current event has been handled, so the
     // handler that asks may go on using it.
     void release(QWidget *window);

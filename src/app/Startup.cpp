@@ -6,6 +6,7 @@
 #include "platform/Clock.h"
 #include "platform/Platform.h"
 #include "platform/RegionalFormats.h"
+#include "platform/SystemClockHealth.h"
 #include "platform/SystemClockSetter.h"
 #include "platform/SystemSleepInhibitor.h"
 #include "platform/widgets/QtFileDialog.h"
@@ -18,12 +19,13 @@ int runTessivox(int argc, char **argv)
     Application app(argc, argv);
 
     SystemClock clock;
-    SystemClockSetter clockSetter;
+    SystemClockSetter clockSetter(clock);
     QtMessageBoxes messageBoxes;
     QtFileDialog fileDialog;
     SystemSoundOutputs soundOutputs;
     const RegionalFormats formats;
     SystemSleepInhibitor sleepInhibitor;
+    const SystemClockHealth clockHealth;
     Platform platform{clock,
                       clockSetter,
                       messageBoxes,
@@ -32,7 +34,8 @@ int runTessivox(int argc, char **argv)
                       formats,
                       [] { return std::make_unique<SoundDevice>(); },
                       QCoreApplication::applicationDirPath(),
-                      sleepInhibitor};
+                      sleepInhibitor,
+                      clockHealth};
 
     TDataModule1 data;
     int code = 0;

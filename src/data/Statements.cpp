@@ -79,9 +79,15 @@ Statement deleteSounds(const QString &subject)
 Statement insertSound(const QString &subject, const QString &filename, const QString &explain,
                       const QTime &playtime)
 {
+    return insertSound(subject, filename, explain, StoredTime::fromTime(playtime));
+}
+
+Statement insertSound(const QString &subject, const QString &filename, const QString &explain,
+                      const QString &storedPlaytime)
+{
     return {QStringLiteral(
                 "INSERT INTO sound (subjectname, filename, explain, playtime) VALUES (?, ?, ?, ?)"),
-            {subject, filename, explain, StoredTime::fromTime(playtime)}};
+            {subject, filename, explain, storedPlaytime}};
 }
 
 } // namespace Statements

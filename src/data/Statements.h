@@ -32,5 +32,8 @@ Statement selectSoundsByPlaytime(const QString &subject);
 Statement deleteSounds(const QString &subject);
 Statement insertSound(const QString &subject, const QString &filename, const QString &explain,
                       const QTime &playtime);
+// With the play time as it was stored, a null text storing NULL.
+Statement insertSound(const QString &subject, const QString &filename, const QString &explain,
+                      const QString &storedPlaytime);
 
 } // namespace Statements

@@ -15,6 +15,18 @@ const QRegularExpression &storedForm()
     return form;
 }
 
+// Exam start and end times as other programs and people also write them: a
+// date with slashes, one-digit months, days and hours. They are shown, never
+// scheduled, so no ordering depends on them; a play time is read only in the
+// stored forms, so that what the run plays by is also what it sorts by.
+const QRegularExpression &dateTimeForm()
+{
+    static const QRegularExpression form(
+        QStringLiteral(R"(^(?:(\d{4})[-/](\d{1,2})[-/](\d{1,2})(?:[ T]|$))?)"
+                       R"((?:(\d{1,2}):(\d{2})(?::(\d{2})(?:\.(\d+))?)?)?\s*$)"));
+    return form;
+}
+
 int number(const QRegularExpressionMatch &match, int group)
 {
     return match.captured(group).toInt();
@@ -49,7 +61,7 @@ QString fromTime(const QTime &value)
 
 QDateTime toDateTime(const QString &text)
 {
-    const QRegularExpressionMatch match = storedForm().match(text);
+    const QRegularExpressionMatch match = dateTimeForm().match(text);
     if (!match.hasMatch() || !match.hasCaptured(1))
         return {};
     const QDate date(number(match, 1), number(match, 2), number(match, 3));

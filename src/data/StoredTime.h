@@ -12,7 +12,8 @@ namespace StoredTime {
 
 QString fromDateTime(const QDateTime &value);
 QString fromTime(const QTime &value);
-// An invalid QDateTime when the text is empty or not understood.
+// An invalid QDateTime when the text is empty or not understood. Also reads
+// a date with slashes and one-digit months, days and hours.
 QDateTime toDateTime(const QString &text);
 // An invalid QTime when the text is empty or not understood.
 QTime toTime(const QString &text);

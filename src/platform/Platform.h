@@ -5,6 +5,7 @@
 #include <memory>
 
 class Clock;
+class ClockHealth;
 class ClockSetter;
 class FileDialog;
 class MediaPlayer;
@@ -27,6 +28,7 @@ struct Platform
     // "sound" subfolder, whatever the working directory.
     QString programFolder;
     SleepInhibitor &sleepInhibitor;
+    const ClockHealth &clockHealth;
 
     QString soundPath(const QString &filename) const
     {

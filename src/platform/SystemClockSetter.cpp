@@ -33,6 +33,8 @@ void SystemClockSetter::setLocalTime(const QDateTime &value, Done done)
 }
 
 #else
+#include "platform/Clock.h"
+
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -80,14 +82,16 @@ QString reasonFor(const QDBusError &error)
 
 } // namespace
 
-SystemClockSetter::SystemClockSetter(const QDBusConnection &bus, SetDirectly setDirectly)
-    : m_bus(bus), m_setDirectly(std::move(setDirectly))
+SystemClockSetter::SystemClockSetter(const Clock &clock, const QDBusConnection &bus,
+                                     SetDirectly setDirectly)
+    : m_clock(clock), m_bus(bus), m_setDirectly(std::move(setDirectly))
 {}
 
-ClockSetter::Outcome SystemClockSetter::setClockDirectly(const QDateTime &value)
+ClockSetter::Outcome SystemClockSetter::stepClockDirectly(qint64 stepMs)
 {
-    const qint64 ms = value.toMSecsSinceEpoch();
     timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    const qint64 ms = qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000L + stepMs;
     ts.tv_sec = time_t(ms / 1000);
     ts.tv_nsec = long(ms % 1000) * 1000000L;
     if (clock_settime(CLOCK_REALTIME, &ts) == 0)
@@ -97,25 +101,27 @@ ClockSetter::Outcome SystemClockSetter::setClockDirectly(const QDateTime &value)
 
 void SystemClockSetter::setLocalTime(const QDateTime &value, Done done)
 {
+    const qint64 stepMs = m_clock.now().msecsTo(value);
     if (!m_bus.isConnected()) {
-        done(m_setDirectly(value));
+        done(m_setDirectly(stepMs));
         return;
     }
     QDBusMessage call =
         QDBusMessage::createMethodCall(TimeService, QStringLiteral("/org/freedesktop/timedate1"),
                                        TimeService, QStringLiteral("SetTime"));
-    // Microseconds since the epoch, absolute, and the service may ask an
-    // administrator for the rights instead of refusing outright.
-    call << qint64(value.toMSecsSinceEpoch()) * 1000 << false << true;
+    // A step in microseconds, relative to the clock when the service applies
+    // it, and the service may ask an administrator for the rights instead of
+    // refusing outright.
+    call << stepMs * 1000 << true << true;
     call.setInteractiveAuthorizationAllowed(true);
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, AnswerTimeoutMs), &m_calls);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
-                     [this, value, done = std::move(done)](QDBusPendingCallWatcher *answer) {
+                     [this, stepMs, done = std::move(done)](QDBusPendingCallWatcher *answer) {
                          answer->deleteLater();
                          if (!answer->isError())
                              done({true, {}});
                          else if (noTimeService(answer->error()))
-                             done(m_setDirectly(value));
+                             done(m_setDirectly(stepMs));
                          else
                              done({false, reasonFor(answer->error())});
                      });

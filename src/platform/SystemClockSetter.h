@@ -2,6 +2,8 @@
 
 #include "platform/ClockSetter.h"
 
+class Clock;
+
 #ifndef Q_OS_WIN
 #include <QDBusConnection>
 #include <QObject>
@@ -10,20 +12,24 @@
 // Sets the computer's clock the way the platform wants it set: on Windows
 // through the local-time call; on Linux through the system's time service,
 // which may ask an administrator for the rights, and directly only where no
-// time service runs at all.
+// time service runs at all. On Linux the clock is stepped by the difference
+// between the value and the moment of the request: the answer may come after
+// a password prompt, and the time spent on it must not be lost.
 class SystemClockSetter final : public ClockSetter
 {
 public:
 #ifdef Q_OS_WIN
-    SystemClockSetter() = default;
+    explicit SystemClockSetter(const Clock &) {}
 #else
-    using SetDirectly = std::function<Outcome(const QDateTime &)>;
+    // Moves the clock by stepMs milliseconds from what it reads when called.
+    using SetDirectly = std::function<Outcome(qint64 stepMs)>;
 
-    // bus: where the time service is asked. setDirectly: what sets the
-    // clock when no time service runs.
-    explicit SystemClockSetter(const QDBusConnection &bus = QDBusConnection::systemBus(),
-                               SetDirectly setDirectly = setClockDirectly);
-    static Outcome setClockDirectly(const QDateTime &value);
+    // clock: what the value is measured against. bus: where the time service
+    // is asked. setDirectly: what steps the clock when no time service runs.
+    explicit SystemClockSetter(const Clock &clock,
+                               const QDBusConnection &bus = QDBusConnection::systemBus(),
+                               SetDirectly setDirectly = stepClockDirectly);
+    static Outcome stepClockDirectly(qint64 stepMs);
 #endif
     Q_DISABLE_COPY_MOVE(SystemClockSetter)
 
@@ -31,6 +37,7 @@ public:
 
 #ifndef Q_OS_WIN
 private:
+    const Clock &m_clock;
     QDBusConnection m_bus;
     SetDirectly m_setDirectly;
     // Owns the calls still waiting for the service's answer.

@@ -12,6 +12,36 @@ QDateTime atMoment(const QDateTime &reading, qint64 msecsSinceEpoch)
     return moment;
 }
 
+// The first or last moment of the reading's day in the reading's own kind of
+// time. A local reading must stay with the C library, which read the clock:
+// Qt's own parse of TZ disagrees with it for the POSIX forms ("UTC-8" is
+// eight hours ahead to the C library, behind to Qt) and knows no file form.
+QDateTime dayEdge(const QDateTime &reading, bool end)
+{
+    const QDate date = reading.date();
+    if (reading.timeSpec() == Qt::TimeZone)
+        return end ? date.endOfDay(reading.timeZone()) : date.startOfDay(reading.timeZone());
+    const int offset = reading.timeSpec() == Qt::OffsetFromUTC ? reading.offsetFromUtc() : 0;
+    return end ? date.endOfDay(reading.timeSpec(), offset)
+               : date.startOfDay(reading.timeSpec(), offset);
+}
+
+// The moment the clock jumps over a time it never reads that day: the first
+// one at which it reads later than the time.
+QDateTime jumpOver(const QDateTime &reading, const QTime &time)
+{
+    const QDateTime start = dayEdge(reading, false);
+    if (start.time() > time)
+        return start;
+    qint64 before = start.toMSecsSinceEpoch();
+    qint64 after = dayEdge(reading, true).toMSecsSinceEpoch();
+    while (after - before > 1) {
+        const qint64 middle = before + (after - before) / 2;
+        (atMoment(reading, middle).time() > time ? after : before) = middle;
+    }
+    return atMoment(reading, after);
+}
+
 } // namespace
 
 DayMoment DayMoment::of(const QDateTime &reading, const QTime &time)
@@ -20,19 +50,17 @@ DayMoment DayMoment::of(const QDateTime &reading, const QTime &time)
     // it jumps over as an invalid value, so the moment is found by hand: the
     // time read with each of the day's offsets from UTC, kept where the clock
     // really reads it then.
-    const QTimeZone zone = reading.timeZone();
     const QDate date = reading.date();
-    const QDateTime dayStart = date.startOfDay(zone);
     const qint64 asIfUtc = QDateTime(date, time, Qt::UTC).toMSecsSinceEpoch();
     QDateTime first;
-    for (const int offset : {dayStart.offsetFromUtc(), date.endOfDay(zone).offsetFromUtc()}) {
-        const QDateTime candidate = atMoment(reading, asIfUtc - offset * 1000LL);
+    for (const bool end : {false, true}) {
+        const QDateTime candidate =
+            atMoment(reading, asIfUtc - dayEdge(reading, end).offsetFromUtc() * 1000LL);
         if (candidate.date() == date && candidate.time() == time &&
             (!first.isValid() || candidate < first))
             first = candidate;
     }
     if (first.isValid())
         return {first, true};
-    const QDateTime jump = zone.nextTransition(dayStart).atUtc;
-    return {atMoment(reading, jump.isValid() ? jump.toMSecsSinceEpoch() : asIfUtc), false};
+    return {jumpOver(reading, time), false};
 }

@@ -53,6 +53,11 @@ void RunLog::started(const QString &subject, int instructions)
            QStringLiteral("%1 instructions").arg(instructions)});
 }
 
+void RunLog::clockHealth(const ClockHealth::Reading &reading)
+{
+    write({QStringLiteral("clock"), reading.text()});
+}
+
 void RunLog::played(const QTime &time, qint64 delayMs, const QString &file)
 {
     write(

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ClockHealth.h"
 #include "run/Scheduler.h"
 
 #include <QObject>
@@ -40,6 +41,8 @@ public:
     void follow(const Scheduler &scheduler);
 
     void started(const QString &subject, int instructions);
+    // Whether the clock the run plays by is kept right.
+    void clockHealth(const ClockHealth::Reading &reading);
     void played(const QTime &second, qint64 delayMs, const QString &file);
     void missed(const QTime &second, const QString &file);
     void failed(const QTime &second, const QString &file, const QString &reason,

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <exception>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -140,6 +141,7 @@ void Scheduler::Timer1Timer()
         // The clock jumped over the instruction: set forward, or a time the
         // daylight-saving change skips.
         noteMissed(m_armed.row, m_armed.time, m_armed.file);
+        m_showPassed = true;
         evaluate(now);
         return;
     }
@@ -157,6 +159,8 @@ bool Scheduler::play(const QDateTime &second)
 {
     MediaPlayer &device = m_.device;
     m_doneRow = std::max(m_doneRow, m_armed.row);
+    // Opening the next sound forgets how the last one ended.
+    reportBrokenOff();
     try {
         if (device.isOpen())
             device.close();
@@ -169,6 +173,7 @@ bool Scheduler::play(const QDateTime &second)
             return false;
         }
         emit played(m_armed.time, second.msecsTo(called), device.fileName());
+        m_sounding = m_armed;
         m_.Timer3.setInterval(
             int(std::min<qint64>(device.length(), std::numeric_limits<int>::max())));
         peek();
@@ -178,6 +183,18 @@ bool Scheduler::play(const QDateTime &second)
         return false;
     }
     return true;
+}
+
+void Scheduler::reportBrokenOff()
+{
+    if (m_sounding.row < 0)
+        return;
+    const QString failure = m_.device.playFailure();
+    if (failure.isEmpty())
+        return;
+    const Armed sounding = std::exchange(m_sounding, {});
+    emit failed(sounding.time, sounding.file, failure, Failure::Output);
+    m_.display.showPlayFailure(PlayFailure);
 }
 
 void Scheduler::peek()
@@ -205,13 +222,14 @@ void Scheduler::evaluate(const QDateTime &at)
             return;
         }
         armRow(time);
-        if (m_.display.memoIsEmpty())
+        if (std::exchange(m_showPassed, false) || m_.display.memoIsEmpty())
             showRow(ExplainPrefix, time);
         m_label4 = m_.queue.text(QStringLiteral("explain"));
         m_.queue.next();
         m_label6 = unpaddedTime(time);
         return;
     }
+    const bool showPassed = std::exchange(m_showPassed, false);
     if (passed) {
         m_.Timer1.setInterval(0);
         m_.display.setPlayTime(EndOfQueue);
@@ -221,7 +239,7 @@ void Scheduler::evaluate(const QDateTime &at)
     // The last row is still ahead: it plays at the next tick.
     armRow(time);
     m_.display.setPlayTime(EndOfQueue);
-    if (m_.display.memoIsEmpty())
+    if (showPassed || m_.display.memoIsEmpty())
         m_.display.setMemoLine(CurrentExplainPrefix + m_.queue.text(QStringLiteral("explain")));
     m_label4 = m_.queue.text(QStringLiteral("explain"));
     m_label5 = QStringLiteral("done");
@@ -236,6 +254,7 @@ void Scheduler::Timer3Timer()
 
 void Scheduler::checkClock()
 {
+    reportBrokenOff();
     if (const std::optional<ClockWatch::Step> step = m_watch.check()) {
         emit clockStepSeen(step->from, step->to);
         clockStepped();
@@ -255,5 +274,6 @@ void Scheduler::clockStepped()
         return;
     }
     noteMissed(m_armed.row, m_armed.time, m_armed.file);
+    m_showPassed = true;
     m_.Timer1.setInterval(1);
 }

@@ -64,8 +64,8 @@ public:
 
     // Compares the wall clock with a monotonic one; when the wall clock was
     // set since the last check, reports the step and calls clockStepped().
-    // Then has the device prepare the armed instruction's sound once its
-    // second is near.
+    // Also reports a sound that broke off since the last check, and has the
+    // device prepare the armed instruction's sound once its second is near.
     void checkClock();
     // The wall clock was set: the armed instruction is judged again against
     // the new time of day. Passed, it is skipped as missed; still ahead, its
@@ -108,6 +108,9 @@ private:
     void prepareIfNear(const QDateTime &now);
     // Whether a sound started; a failure is reported through failed().
     bool play(const QDateTime &second);
+    // A sound that started and then broke off (the sound server went away)
+    // is reported as a failure of its instruction, once.
+    void reportBrokenOff();
     void peek();
     void evaluate(const QDateTime &at);
     void showRow(const QString &prefix, const QTime &time);
@@ -115,7 +118,12 @@ private:
     Parts m_;
     ClockWatch m_watch;
     Armed m_armed;
+    // The instruction whose sound started last, until reported broken off.
+    Armed m_sounding;
     int m_doneRow = -1;
+    // The instruction on display was passed over by a jump of the clock: the
+    // next arming shows its own instead of waiting for a display switch.
+    bool m_showPassed = false;
     QString m_label6;
     QString m_label4;
     QString m_label5;

@@ -32,6 +32,8 @@ private slots:
         QTest::newRow("impossible date") << "2023-02-29 13:14:15" << QDateTime() << QTime();
         QTest::newRow("hour 24") << "24:00:00" << QDateTime() << QTime();
         QTest::newRow("unpadded hour") << "8:05:09" << QDateTime() << QTime();
+        QTest::newRow("date-time with slashes and an unpadded hour")
+            << "2005/5/9 8:05:09" << QDateTime(QDate(2005, 5, 9), QTime(8, 5, 9)) << QTime();
         QTest::newRow("time zone") << "08:05:09+02:00" << QDateTime() << QTime();
         QTest::newRow("empty") << "" << QDateTime() << QTime();
     }

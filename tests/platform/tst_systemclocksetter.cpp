@@ -1,96 +1,30 @@
+#include "platform/SystemClockHealth.h"
 #include "platform/SystemClockSetter.h"
 
+#include "support/FakeClock.h"
+#include "support/TimeServiceBus.h"
+
 #include <QDBusConnection>
-#include <QDBusContext>
-#include <QDBusMessage>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <optional>
 
-namespace {
-
-const QString TimeService = QStringLiteral("org.freedesktop.timedate1");
-
-// Stands in for the system's time service on a bus of the test's own: it
-// answers SetTime as told and never touches the machine's clock.
-class TimeServiceStandIn final : public QObject, protected QDBusContext
-{
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.timedate1")
-
-public:
-    // Empty: success; otherwise the name of the error to answer with.
-    QString refusal;
-    QString refusalText;
-    int answerAfterMs = 0;
-
-    qint64 usec = 0;
-    bool relative = true;
-    bool interactive = false;
-    bool mayAskForRights = false;
-
-public slots:
-    Q_SCRIPTABLE void SetTime(qint64 usec, bool relative, bool interactive)
-    {
-        this->usec = usec;
-        this->relative = relative;
-        this->interactive = interactive;
-        mayAskForRights = message().isInteractiveAuthorizationAllowed();
-        const QDBusMessage reply = refusal.isEmpty()
-                                       ? message().createReply()
-                                       : message().createErrorReply(refusal, refusalText);
-        setDelayedReply(true);
-        QTimer::singleShot(answerAfterMs, this, [bus = connection(), reply] { bus.send(reply); });
-    }
-};
-
-} // namespace
-
+// The program's two clients of the system's time service: setting the clock
+// and asking whether it is synchronised.
 class TestSystemClockSetter : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    QProcess m_daemon;
-    TimeServiceStandIn m_service;
+    std::unique_ptr<TimeServiceBus> m_bus;
 
 private slots:
     void initTestCase()
     {
-        const QString config = m_dir.filePath(QStringLiteral("bus.conf"));
-        QFile file(config);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QStringLiteral("<busconfig><type>session</type>"
-                                  "<listen>unix:path=%1</listen><auth>EXTERNAL</auth>"
-                                  "<policy context=\"default\"><allow send_destination=\"*\"/>"
-                                  "<allow receive_sender=\"*\"/><allow own=\"*\"/>"
-                                  "</policy></busconfig>")
-                       .arg(m_dir.filePath(QStringLiteral("bus")))
-                       .toUtf8());
-        file.close();
-        m_daemon.start(QStringLiteral("dbus-daemon"),
-                       {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
-                        QStringLiteral("--print-address")});
-        QVERIFY2(m_daemon.waitForStarted(), "dbus-daemon (Debian package dbus-daemon) is needed");
-        QVERIFY(m_daemon.waitForReadyRead(5000));
-        const QString address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-
-        QDBusConnection service = QDBusConnection::connectToBus(address, QStringLiteral("service"));
-        QVERIFY(service.registerObject(QStringLiteral("/org/freedesktop/timedate1"), &m_service,
-                                       QDBusConnection::ExportScriptableSlots));
-        QDBusConnection::connectToBus(address, QStringLiteral("client"));
+        m_bus = std::make_unique<TimeServiceBus>();
+        QVERIFY2(!m_bus->address().isEmpty(), "dbus-daemon (Debian package dbus-daemon) is needed");
     }
 
-    void cleanupTestCase()
-    {
-        QDBusConnection::disconnectFromBus(QStringLiteral("client"));
-        QDBusConnection::disconnectFromBus(QStringLiteral("service"));
-        m_daemon.terminate();
-        m_daemon.waitForFinished();
-    }
+    void cleanupTestCase() { m_bus.reset(); }
 
     void answersAsTheServiceAnswers_data()
     {
@@ -129,24 +63,26 @@ private slots:
         QFETCH(bool, ok);
         QFETCH(QString, error);
         QFETCH(bool, setDirectly);
-        QDBusConnection serviceBus(QStringLiteral("service"));
-        if (service == QLatin1String("running"))
-            QVERIFY(serviceBus.registerService(TimeService));
-        else
-            serviceBus.unregisterService(TimeService);
-        m_service.refusal = refusal;
-        m_service.refusalText = QStringLiteral("the clock is busy");
-        m_service.answerAfterMs = answerAfterMs;
+        TimeServiceStandIn &standIn = m_bus->service;
+        m_bus->setRunning(service == QLatin1String("running"));
+        standIn.refusal = refusal;
+        standIn.refusalText = QStringLiteral("the clock is busy");
+        standIn.answerAfterMs = answerAfterMs;
 
-        QList<QDateTime> setDirectlyTo;
-        SystemClockSetter setter(QDBusConnection(service == QLatin1String("no bus")
+        // The value is sent as a step from the moment of the request, so that
+        // time spent on a password prompt is not lost from the clock.
+        const FakeClock clock(QDateTime(QDate(2026, 9, 1), QTime(8, 0)));
+        const QDateTime value(QDate(2026, 9, 1), QTime(8, 30, 15, 250));
+        const qint64 stepMs = 30 * 60000 + 15250;
+        QList<qint64> steppedDirectly;
+        SystemClockSetter setter(clock,
+                                 QDBusConnection(service == QLatin1String("no bus")
                                                      ? QStringLiteral("never connected")
                                                      : QStringLiteral("client")),
-                                 [&](const QDateTime &value) {
-                                     setDirectlyTo.append(value);
+                                 [&](qint64 step) {
+                                     steppedDirectly.append(step);
                                      return ClockSetter::Outcome{true, {}};
                                  });
-        const QDateTime value(QDate(2026, 9, 1), QTime(8, 30, 15, 250));
         std::optional<ClockSetter::Outcome> outcome;
         setter.setLocalTime(value, [&](const ClockSetter::Outcome &answer) { outcome = answer; });
 
@@ -161,13 +97,46 @@ private slots:
 
         QCOMPARE(outcome->ok, ok);
         QCOMPARE(outcome->error, error);
-        QCOMPARE(setDirectlyTo, setDirectly ? QList<QDateTime>{value} : QList<QDateTime>{});
+        QCOMPARE(steppedDirectly, setDirectly ? QList<qint64>{stepMs} : QList<qint64>{});
         if (service == QLatin1String("running")) {
-            QCOMPARE(m_service.usec, value.toMSecsSinceEpoch() * 1000);
-            QVERIFY(!m_service.relative);
-            QVERIFY(m_service.interactive);
-            QVERIFY(m_service.mayAskForRights);
+            QCOMPARE(standIn.usec, stepMs * 1000);
+            QVERIFY(standIn.relative);
+            QVERIFY(standIn.interactive);
+            QVERIFY(standIn.mayAskForRights);
         }
+    }
+
+    void theClockHealthIsWhatTheTimeServiceSays_data()
+    {
+        QTest::addColumn<QString>("service");
+        QTest::addColumn<bool>("ntp");
+        QTest::addColumn<bool>("synchronised");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("synchronised") << "running" << true << true << "synchronised";
+        QTest::newRow("synchronisation on, not yet synchronised")
+            << "running" << true << false << "not synchronised (automatic synchronisation is on)";
+        QTest::newRow("synchronisation off")
+            << "running" << false << false << "not synchronised (automatic synchronisation is off)";
+        QTest::newRow("no time service") << "absent" << false << false << "unknown: ";
+        QTest::newRow("no bus") << "no bus" << false << false << "unknown: no system bus";
+    }
+
+    void theClockHealthIsWhatTheTimeServiceSays()
+    {
+        QFETCH(QString, service);
+        QFETCH(bool, ntp);
+        QFETCH(bool, synchronised);
+        QFETCH(QString, text);
+        m_bus->setRunning(service == QLatin1String("running"));
+        m_bus->service.ntp = ntp;
+        m_bus->service.ntpSynchronized = synchronised;
+        const SystemClockHealth health(QDBusConnection(service == QLatin1String("no bus")
+                                                           ? QStringLiteral("never connected")
+                                                           : QStringLiteral("client")));
+        std::optional<ClockHealth::Reading> reading;
+        health.read([&](const ClockHealth::Reading &answer) { reading = answer; });
+        QTRY_VERIFY(reading);
+        QVERIFY2(reading->text().startsWith(text), qPrintable(reading->text()));
     }
 };
 

@@ -63,3 +63,9 @@ void FakeMediaPlayer::requireOpen() const
     if (!m_open)
         throw SoundError(QStringLiteral("No sound device open"));
 }
+
+void FakeMediaPlayer::breakOff()
+{
+    m_playFailure = QStringLiteral("The sound server stopped playing \"%1\"").arg(m_playing);
+    m_playing.clear();
+}

@@ -28,6 +28,9 @@ public:
     qint64 length() const override;
     QString playFailure() const override { return m_playFailure; }
 
+    // The sound playing breaks off, as when the sound server goes away.
+    void breakOff();
+
     // The file whose sound is playing: played since its open and not stopped
     // or closed. Empty when silent.
     QString playing() const { return m_playing; }

@@ -9,7 +9,7 @@
 
 #include <QListWidget>
 
-TFrm_config *openEditor(Shell &shell, const QString &subject)
+TFrm_sa *chooseSubject(Shell &shell, const QString &subject)
 {
     if (!shell.Frm_main)
         shell.create(shell.Frm_main)->show();
@@ -24,6 +24,11 @@ TFrm_config *openEditor(Shell &shell, const QString &subject)
         qFatal("openEditor: no subject %s", qPrintable(subject));
     console->Listbox_subject->setCurrentItem(found.first());
     console->Listbox_subjectClick();
-    console->Fbtn_enterClick();
+    return console;
+}
+
+TFrm_config *openEditor(Shell &shell, const QString &subject)
+{
+    chooseSubject(shell, subject)->Fbtn_enterClick();
     return shell.Frm_config;
 }

@@ -24,7 +24,8 @@ ShellFixture::ShellFixture(SleepInhibitor *inhibitor)
                    return player;
                },
                programFolder.path(),
-               inhibitor ? *inhibitor : sleepInhibitor},
+               inhibitor ? *inhibitor : sleepInhibitor,
+               clockHealth},
       data(db.path()), shell(platform, data)
 {}
 

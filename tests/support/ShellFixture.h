@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FakeClock.h"
+#include "FakeClockHealth.h"
 #include "FakeClockSetter.h"
 #include "FakeFileDialog.h"
 #include "FakeMediaPlayer.h"
@@ -48,6 +49,7 @@ struct ShellFixture
     QList<FakeMediaPlayer *> players;
     QTemporaryDir programFolder;
     FakeSleepInhibitor sleepInhibitor;
+    FakeClockHealth clockHealth;
     Platform platform;
     TDataModule1 data;
     Shell shell;

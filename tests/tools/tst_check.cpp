@@ -1,5 +1,8 @@
 #include "support/TestDatabase.h"
 #include "support/TestSounds.h"
+#include "support/TimeServiceBus.h"
+
+#include "platform/SystemClockHealth.h"
 
 #include "tessivox-db/DatabaseTool.h"
 #include "tessivox-db/Format.h"
@@ -22,12 +25,12 @@ struct Result
     QString err;
 };
 
-Result runTool(const QStringList &arguments)
+Result runTool(const QStringList &arguments, const ClockHealth *clockHealth = nullptr)
 {
     Result result{0, {}, {}};
     QTextStream out(&result.out);
     QTextStream err(&result.err);
-    result.exitCode = DatabaseTool(out, err).run(arguments);
+    result.exitCode = DatabaseTool(out, err, clockHealth).run(arguments);
     out.flush();
     err.flush();
     return result;
@@ -111,6 +114,12 @@ private slots:
         QTest::newRow("before the start, after the end")
             << start << QStringList{"07:59:59|a.wav", "10:00:01|a.wav"}
             << QStringList{"warning #1 before the exam starts", "warning #2 after the exam ends"};
+        QTest::newRow("an exam across midnight")
+            << "2099-06-07 22:00:00 to 2099-06-08 01:00:00"
+            << QStringList{"21:59:59|a.wav", "23:00:00|a.wav", "00:30:00|a.wav", "01:00:01|a.wav"}
+            << QStringList{"warning #1 after midnight, on 2099-06-08: the run compares times",
+                           "warning #2 after the exam ends (01:00:00)",
+                           "warning #3 before the exam starts (22:00:00)"};
         QTest::newRow("in the past") << "2001-06-07 08:00:00" << QStringList{"08:00:00|a.wav"}
                                      << QStringList{"warning #0 2001-06-07 is in the past"};
         QTest::newRow("times that cannot be read")
@@ -135,6 +144,8 @@ private slots:
         const QString subject = QStringLiteral("语文");
         if (start == QLatin1String("NULL"))
             m_db->exec("INSERT INTO test (subjectname) VALUES (NULL)");
+        else if (start.contains(" to "))
+            m_db->addSubject(subject, start.section(" to ", 0, 0), start.section(" to ", 1));
         else if (!start.isEmpty())
             m_db->addSubject(subject, start, start.left(11) + "10:00:00");
         for (const QString &row : rows)
@@ -152,6 +163,47 @@ private slots:
                      qPrintable(found[i]));
         }
         QCOMPARE(result.exitCode, found.filter(QRegularExpression("^error")).isEmpty() ? 0 : 1);
+    }
+
+    void theComputersClockIsReported_data()
+    {
+        QTest::addColumn<QString>("service");
+        QTest::addColumn<QJsonValue>("synchronised");
+        QTest::addColumn<int>("warnings");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("synchronised")
+            << "synchronised" << QJsonValue(true) << 0 << "Computer clock: synchronised";
+        QTest::newRow("not synchronised")
+            << "not synchronised" << QJsonValue(false) << 1
+            << "warning  Computer clock: not synchronised (automatic synchronisation is off)";
+        QTest::newRow("no time service")
+            << "absent" << QJsonValue() << 0 << "Computer clock: unknown: ";
+    }
+
+    void theComputersClockIsReported()
+    {
+        QFETCH(QString, service);
+        QFETCH(QJsonValue, synchronised);
+        QFETCH(int, warnings);
+        QFETCH(QString, line);
+        TimeServiceBus bus;
+        QVERIFY(!bus.address().isEmpty());
+        bus.setRunning(service != QLatin1String("absent"));
+        bus.service.ntp = false;
+        bus.service.ntpSynchronized = service == QLatin1String("synchronised");
+        const SystemClockHealth health(QDBusConnection(QStringLiteral("client")));
+        m_db->addSubject("语文", "2099-06-07 08:00:00", "2099-06-07 10:00:00");
+        m_db->addSound("语文", "a.wav", "说明", "08:00:00");
+
+        const Result json =
+            runTool({"check", m_db->path(), "--sound-dir", soundFolder(), "--json"}, &health);
+        const QJsonObject report = QJsonDocument::fromJson(json.out).object();
+        QCOMPARE(report["clock"].toObject()["synchronised"], synchronised);
+        QCOMPARE(report["warnings"].toInt(), warnings);
+        QCOMPARE(json.exitCode, 0);
+        const Result text = runTool({"check", m_db->path(), "--sound-dir", soundFolder()}, &health);
+        QVERIFY2(QString::fromUtf8(text.out).split('\n').value(1).startsWith(line),
+                 text.out.constData());
     }
 
     void tablesLineUpByDisplayWidth_data()

@@ -7,6 +7,7 @@
 // Prints "saved" once the save has returned; a failure exits with 1.
 
 #include "support/FakeClock.h"
+#include "support/FakeClockHealth.h"
 #include "support/FakeClockSetter.h"
 #include "support/FakeFileDialog.h"
 #include "support/FakeMediaPlayer.h"
@@ -40,6 +41,7 @@ int main(int argc, char **argv)
     FakeFileDialog fileDialog;
     FakeSoundOutputs soundOutputs;
     FakeSleepInhibitor sleepInhibitor;
+    const FakeClockHealth clockHealth;
     const RegionalFormats formats{QLocale(QLocale::Chinese, QLocale::China)};
     Platform platform{clock,
                       clockSetter,
@@ -49,7 +51,8 @@ int main(int argc, char **argv)
                       formats,
                       [] { return std::make_unique<FakeMediaPlayer>(); },
                       QCoreApplication::applicationDirPath(),
-                      sleepInhibitor};
+                      sleepInhibitor,
+                      clockHealth};
     TDataModule1 data(arguments[1]);
     Shell shell(platform, data);
 

@@ -185,6 +185,20 @@ private slots:
         QCOMPARE(f->boxes.shown.last().caption, QStringLiteral("Tessivox"));
     }
 
+    void settingTheClockIsOneRequestUntilTheSystemAnswers()
+    {
+        f->clockSetter.answerLater = true;
+        TFrm_sa *console = open();
+        QTest::mouseClick(console->FBtn_ok1, Qt::LeftButton);
+        QTest::mouseClick(console->FBtn_ok1, Qt::LeftButton);
+        QCOMPARE(f->clockSetter.requests.size(), 1);
+        QVERIFY(!console->FBtn_ok1->isEnabled());
+        QVERIFY(console->Button2->isEnabled());
+        f->clockSetter.answer();
+        QCOMPARE(lastMessage(), QStringLiteral("修改成功！"));
+        QVERIFY(console->FBtn_ok1->isEnabled());
+    }
+
     void showingTheTitlePageReloadsTheTitle()
     {
         TFrm_sa *console = open();
@@ -311,6 +325,47 @@ private slots:
         const QList<QStringList> rows = f->db.rows(
             QStringLiteral("select starttime, endtime from test where subjectname = ?"), {Chinese});
         QCOMPARE(rows.value(0), stored);
+    }
+
+    void storedTimesAreReadOrSaidUnreadable_data()
+    {
+        QTest::addColumn<QVariant>("start");
+        QTest::addColumn<QDateTime>("shownStart");
+        QTest::addColumn<bool>("said");
+        QTest::newRow("slash date") << QVariant("2005/5/9 13:44:44")
+                                    << QDateTime(QDate(2005, 5, 9), QTime(13, 44, 44)) << false;
+        QTest::newRow("single-digit hour")
+            << QVariant("2026-06-09 9:05:00") << QDateTime(QDate(2026, 6, 9), QTime(9, 5)) << false;
+        QTest::newRow("NULL") << QVariant() << QDateTime() << true;
+        QTest::newRow("not a time") << QVariant("明天上午") << QDateTime() << true;
+    }
+
+    void storedTimesAreReadOrSaidUnreadable()
+    {
+        QFETCH(QVariant, start);
+        QFETCH(QDateTime, shownStart);
+        QFETCH(bool, said);
+        const QString odd = QStringLiteral("英语");
+        f->db.exec(QStringLiteral("insert into test values (?, ?, '2026-06-09 11:00:00')"),
+                   {odd, start});
+        TFrm_sa *console = open();
+        choose(console, Maths);
+        choose(console, odd);
+        QCOMPARE(f->boxes.shown.size(), said ? 1 : 0);
+        if (shownStart.isValid()) {
+            QCOMPARE(console->DateTimePickerStartdate->date(), shownStart.date());
+            QCOMPARE(console->DateTimePickerStarttime->time(), shownStart.time());
+        } else {
+            QVERIFY(console->DateTimePickerStartdate->date() != QDate(2026, 6, 8));
+        }
+        QCOMPARE(console->DateTimePickerEndtime->time(), QTime(11, 0));
+
+        // Pressed without a new start, nothing the user did not choose is stored.
+        QTest::mouseClick(console->FlatButton1, Qt::LeftButton);
+        const QList<QStringList> rows =
+            f->db.rows(QStringLiteral("select starttime from test where subjectname = ?"), {odd});
+        if (said)
+            QCOMPARE(rows.value(0).value(0), start.toString());
     }
 
     void deletingASubject_data()

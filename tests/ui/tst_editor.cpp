@@ -275,6 +275,85 @@ private slots:
         QVERIFY(!editor);
     }
 
+    void anEditorThatCouldNotReadItsListCannotReplaceTheRows()
+    {
+        const Rows before = stored(Chinese);
+        TFrm_sa *console = chooseSubject(f->shell, Chinese);
+        f->db.exec(QStringLiteral("begin exclusive"));
+        QTest::mouseClick(console->Fbtn_enter, Qt::LeftButton);
+        f->db.exec(QStringLiteral("rollback"));
+        QCOMPARE(f->boxes.shown.size(), 1);
+        editor = f->shell.Frm_config;
+        if (editor && editor->isVisible())
+            QTest::mouseClick(editor->FBtn_ok, Qt::LeftButton);
+        QCOMPARE(stored(Chinese), before);
+        ShellFixture::settle();
+        QVERIFY(!editor);
+        QVERIFY(console->isEnabled());
+
+        // Readable again, the next try opens the whole list.
+        QTest::mouseClick(console->Fbtn_enter, Qt::LeftButton);
+        editor = f->shell.Frm_config;
+        QVERIFY(editor);
+        QCOMPARE(editor->ListView1->topLevelItemCount(), 2);
+    }
+
+    void aSavedListClosesTheEditorEvenWhenTheConsoleCannotRefresh()
+    {
+        // Every read of the subject's rows fails once a row has been written,
+        // which happens only inside the save.
+        for (const char *sql :
+             {"alter table sound rename to sound_rows", "create table written(x)",
+              "create view sound as select * from sound_rows "
+              "where not exists (select 1 from written) or json(filename) is not null",
+              "create trigger sound_delete instead of delete on sound begin "
+              "delete from sound_rows where subjectname = old.subjectname; end",
+              "create trigger sound_insert instead of insert on sound begin "
+              "insert into sound_rows values (new.subjectname, new.filename, new.explain, "
+              "new.playtime); insert into written values (1); end"})
+            f->db.exec(QString::fromLatin1(sql));
+        open(Chinese);
+        QTest::mouseClick(editor->FBtn_ok, Qt::LeftButton);
+        QCOMPARE(f->boxes.shown.size(), 2);
+        QCOMPARE(f->boxes.shown[0].text, QStringLiteral("malformed JSON"));
+        ShellFixture::settle();
+        QVERIFY(!editor);
+        TFrm_sa *console = f->shell.Frm_sa;
+        QVERIFY(console->isEnabled());
+        QCOMPARE(console->ListView1->topLevelItemCount(), 0);
+        QCOMPARE(f->db.rows(QStringLiteral("select filename from sound_rows "
+                                           "where subjectname = ? order by rowid"),
+                            {Chinese}),
+                 (Rows{{"a.wav"}, {"b.wav"}}));
+    }
+
+    void untouchedRowsAreSavedAsStored()
+    {
+        const QString subject = QStringLiteral("空");
+        const QStringList times{QString(), "9:05:00", "25:99:00", "09:30:00.250",
+                                "2026-06-07 10:00:00"};
+        for (const QString &time : times)
+            f->db.exec(QStringLiteral("insert into sound values (?, 'x.wav', '', ?)"),
+                       {subject, time.isNull() ? QVariant() : QVariant(time)});
+        const QList<QStringList> before = f->db.rows(
+            QStringLiteral("select playtime from sound where subjectname = ? order by playtime"),
+            {subject});
+        open(subject);
+        QStringList shownTimes;
+        for (const QStringList &row : shown(editor->ListView1))
+            shownTimes << row[2];
+        shownTimes.sort();
+        QCOMPARE(shownTimes, (QStringList{"09:30:00", "10:00:00", "无法读取", "无法读取：25:99:00",
+                                          "无法读取：9:05:00"}));
+        QCOMPARE(f->boxes.shown.size(), 1);
+        QTest::mouseClick(editor->FBtn_ok, Qt::LeftButton);
+        QCOMPARE(
+            f->db.rows(QStringLiteral(
+                           "select playtime from sound where subjectname = ? order by playtime"),
+                       {subject}),
+            before);
+    }
+
     void leavingSavesNothing_data()
     {
         QTest::addColumn<bool>("byClosing");

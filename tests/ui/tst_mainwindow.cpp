@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDateEdit>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -115,6 +116,42 @@ private slots:
         QCOMPARE(main->ComboBox1->count(), 1);
         QCOMPARE(main->ComboBox1->itemText(0), reloads ? QStringLiteral("英语") : "数学");
         QCOMPARE(main->ComboBox1->currentIndex(), reloads ? -1 : 0);
+    }
+
+    void aWindowWhoseLoadFailedFillsOnceTheDatabaseIsReadable_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("locked by another program") << QStringLiteral("locked");
+        QTest::newRow("file missing") << QStringLiteral("missing");
+    }
+
+    void aWindowWhoseLoadFailedFillsOnceTheDatabaseIsReadable()
+    {
+        QFETCH(QString, fault);
+        f->db.addSubject(QStringLiteral("数学"), QStringLiteral("2026-06-07 15:00:00"),
+                         QStringLiteral("2026-06-07 17:00:00"));
+        const QString away = f->db.path() + QStringLiteral(".away");
+        if (fault == QLatin1String("locked"))
+            f->db.exec(QStringLiteral("begin exclusive"));
+        else
+            QVERIFY(QFile::rename(f->db.path(), away));
+        TFrm_main *main = start();
+        QCOMPARE(f->boxes.shown.size(), 1);
+        QCOMPARE(main->ComboBox1->count(), 0);
+        // Still unreadable: the window says nothing more.
+        for (int second = 0; second < 5; ++second)
+            main->Timer1Timer();
+        QCOMPARE(f->boxes.shown.size(), 1);
+
+        if (fault == QLatin1String("locked"))
+            f->db.exec(QStringLiteral("rollback"));
+        else
+            QVERIFY(QFile::rename(away, f->db.path()));
+        for (int second = 0; second < 5; ++second)
+            main->Timer1Timer();
+        QCOMPARE(main->ComboBox1->count(), 1);
+        QCOMPARE(main->Lbl_title->text(), QStringLiteral("Tessivox"));
+        QCOMPARE(f->boxes.shown.size(), 1);
     }
 
     void theClockShowsDateTimeText()

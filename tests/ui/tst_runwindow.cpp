@@ -82,6 +82,31 @@ private slots:
         QCOMPARE(device->fileName(), f->programFolder.path() + QStringLiteral("/sound/c.wav"));
     }
 
+    void aRunWhoseQueueCouldNotBeReadDoesNotOpen()
+    {
+        f->db.addSubject(QStringLiteral("语文"), QStringLiteral("2026-06-07 08:00:00"),
+                         QStringLiteral("2026-06-07 10:00:00"));
+        f->db.addSound(QStringLiteral("语文"), QStringLiteral("a.wav"), QStringLiteral("A"),
+                       QStringLiteral("08:00:00"));
+        TFrm_main *main = f->start();
+        main->show();
+        main->ComboBox1->setCurrentIndex(main->ComboBox1->findText(QStringLiteral("语文")));
+        f->db.exec(QStringLiteral("begin exclusive"));
+        QTest::mouseClick(main->FBtn_ok, Qt::LeftButton);
+        ShellFixture::settle();
+        QCOMPARE(f->boxes.shown.size(), 1);
+        QVERIFY(!f->shell.Frm_Subject);
+        QVERIFY(main->isVisible());
+        QVERIFY(main->isEnabled());
+        QCOMPARE(main->ComboBox1->currentText(), QStringLiteral("语文"));
+
+        f->db.exec(QStringLiteral("rollback"));
+        QTest::mouseClick(main->FBtn_ok, Qt::LeftButton);
+        QVERIFY(f->shell.Frm_Subject);
+        QCOMPARE(f->shell.Frm_Subject->edittime->text(), QStringLiteral("播放时间：8:0:0"));
+        QCOMPARE(f->boxes.shown.size(), 1);
+    }
+
     void theClockTicks()
     {
         f->db.addSubject(QStringLiteral("语文"), QStringLiteral("2026-06-07 09:00:00"),
@@ -137,16 +162,17 @@ private slots:
         f->db.addSubject(QStringLiteral("语文"), QStringLiteral("2026-06-07 09:00:00"),
                          QStringLiteral("2026-06-07 11:30:00"));
         f->db.exec(QStringLiteral("drop table sound"));
-        TFrm_Subject *run = startRun(QStringLiteral("语文"));
+        startRun(QStringLiteral("语文"));
         QCOMPARE(f->boxes.shown.size(), 1);
         QCOMPARE(f->boxes.shown[0].icon, MessageBoxes::Icon::Error);
         QVERIFY2(f->boxes.shown[0].text.contains(QStringLiteral("sound")),
                  qPrintable(f->boxes.shown[0].text));
-        // What was loaded before the error stays; the window still opens.
-        QCOMPARE(run->Lbl_Starttime->text(), QStringLiteral("2026/6/7 09:00:00"));
-        QCOMPARE(run->Timer1->interval(), 0);
-        QVERIFY(run->isVisible());
-        QVERIFY(!f->shell.Frm_main->isVisible());
+        // A run that could not read its queue would play nothing: it does
+        // not open, and the main window stays.
+        ShellFixture::settle();
+        QVERIFY(!f->shell.Frm_Subject);
+        QVERIFY(f->shell.Frm_main->isVisible());
+        QVERIFY(f->shell.Frm_main->isEnabled());
     }
 
     void thePlayListButtonShowsAndHidesTheList()
@@ -211,12 +237,94 @@ private slots:
                  QStringList{QStringLiteral("声音控制器不正确，程序可能无法正常运行 !")});
     }
 
+    void aSoundCutOffByTheSoundServerIsReportedAndLogged_data()
+    {
+        QTest::addColumn<bool>("nextPlaysWithinTheSecond");
+        QTest::newRow("seen by the clock's tick") << false;
+        QTest::newRow("seen at the next instruction") << true;
+    }
+
+    void aSoundCutOffByTheSoundServerIsReportedAndLogged()
+    {
+        QFETCH(bool, nextPlaysWithinTheSecond);
+        f->db.addSound(QStringLiteral("语文"), QStringLiteral("a.wav"), QStringLiteral("A"),
+                       QStringLiteral("08:00:00"));
+        f->db.addSound(QStringLiteral("语文"), QStringLiteral("b.wav"), QStringLiteral("B"),
+                       QStringLiteral("08:00:01"));
+        TFrm_Subject *run = startRun(QStringLiteral("语文"));
+        FakeMediaPlayer *device = f->players.last();
+        f->clock.set(QDateTime(QDate(2026, 6, 7), QTime(8, 0, 0, 2)));
+        run->Timer1->timeout();
+        // The re-evaluation that arms B.
+        f->clock.advance(1);
+        run->Timer1->timeout();
+        device->breakOff();
+        f->clock.set(QDateTime(QDate(2026, 6, 7), QTime(8, 0, 0, 500)));
+        if (!nextPlaysWithinTheSecond)
+            run->Timer2Timer();
+        f->clock.set(QDateTime(QDate(2026, 6, 7), QTime(8, 0, 1, 2)));
+        run->Timer1->timeout();
+        QCOMPARE(f->boxes.notices,
+                 QStringList{QStringLiteral("声音控制器不正确，程序可能无法正常运行 !")});
+        QTest::mouseClick(run->Fbtn_quit, Qt::LeftButton);
+        // Gone, the window has its log written to the end.
+        f->settle();
+
+        QFile log(f->db.dir() + QStringLiteral("/data/run-log/2026-06-07.log"));
+        QVERIFY(log.open(QIODevice::ReadOnly | QIODevice::Text));
+        QStringList written;
+        while (!log.atEnd()) {
+            const QStringList fields = QString::fromUtf8(log.readLine()).split(QLatin1Char('\t'));
+            written << fields.mid(1, 2).join(QLatin1Char(' '));
+        }
+        QVERIFY2(written.contains("sound output lost The sound server stopped playing \"" +
+                                  f->programFolder.path() + "/sound/a.wav\"\n"),
+                 qPrintable(written.join(QLatin1Char('|'))));
+        QCOMPARE(written.filter(QStringLiteral("failed 08:00:00")).size(), 1);
+        QCOMPARE(written.filter(QStringLiteral("played 08:00:01")).size(), 1);
+    }
+
+    void aRunSaysWhetherTheClockIsKeptRight_data()
+    {
+        QTest::addColumn<int>("sync");
+        QTest::addColumn<QString>("logged");
+        QTest::addColumn<int>("notices");
+        QTest::newRow("synchronised")
+            << int(ClockHealth::Sync::Synchronised) << "clock\tsynchronised" << 0;
+        QTest::newRow("not synchronised")
+            << int(ClockHealth::Sync::NotSynchronised)
+            << "clock\tnot synchronised (automatic synchronisation is on)" << 1;
+        QTest::newRow("unknown") << int(ClockHealth::Sync::Unknown) << "clock\tunknown" << 0;
+    }
+
+    void aRunSaysWhetherTheClockIsKeptRight()
+    {
+        QFETCH(int, sync);
+        QFETCH(QString, logged);
+        QFETCH(int, notices);
+        f->clockHealth.reading.sync = ClockHealth::Sync(sync);
+        f->db.addSound(QStringLiteral("语文"), QStringLiteral("a.wav"), QStringLiteral("A"),
+                       QStringLiteral("08:00:00"));
+        startRun(QStringLiteral("语文"));
+        QCOMPARE(f->boxes.notices.size(), notices);
+        if (notices)
+            QVERIFY(f->boxes.notices[0].startsWith(QStringLiteral("计算机时钟未与时间服务器同步")));
+        QVERIFY(f->boxes.shown.isEmpty());
+        // Written from the log's own thread, a moment later.
+        const auto secondLine = [this] {
+            QFile log(f->db.dir() + QStringLiteral("/data/run-log/2026-06-07.log"));
+            log.open(QIODevice::ReadOnly | QIODevice::Text);
+            return QString::fromUtf8(log.readAll()).section(QLatin1Char('\n'), 1, 1);
+        };
+        QTRY_COMPARE(secondLine().section(QLatin1Char('\t'), 1), logged);
+    }
+
     void aRunKeepsALogBesideTheDatabase_data()
     {
         QTest::addColumn<bool>("folderBlocked");
         QTest::addColumn<QStringList>("events");
         QTest::newRow("writable") << false
-                                  << QStringList{"run started", "clock step", "played",
+                                  << QStringList{"run started", "clock", "clock step", "played",
                                                  "run ended"};
         QTest::newRow("a file where its folder belongs") << true << QStringList{};
     }

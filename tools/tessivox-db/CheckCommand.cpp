@@ -7,8 +7,40 @@
 #include "ScheduleReader.h"
 #include "SoundProbe.h"
 
+#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
+
+namespace {
+
+QJsonValue clockJson(const std::optional<ClockHealth::Reading> &reading)
+{
+    if (!reading)
+        return {};
+    const ClockHealth::Sync sync = reading->sync;
+    return QJsonObject{
+        {QStringLiteral("synchronised"), sync == ClockHealth::Sync::Unknown
+                                             ? QJsonValue()
+                                             : QJsonValue(sync == ClockHealth::Sync::Synchronised)},
+        {QStringLiteral("text"), reading->text()}};
+}
+
+} // namespace
+
+std::optional<ClockHealth::Reading> CheckCommand::readClock() const
+{
+    if (!m_clockHealth)
+        return std::nullopt;
+    std::optional<ClockHealth::Reading> reading;
+    QEventLoop loop;
+    m_clockHealth->read([&](const ClockHealth::Reading &answer) {
+        reading = answer;
+        loop.quit();
+    });
+    if (!reading)
+        loop.exec();
+    return reading;
+}
 
 int CheckCommand::run(const Arguments &arguments)
 {
@@ -37,8 +69,11 @@ int CheckCommand::run(const Arguments &arguments)
         return CommandInput::refuse(m_err, QString::fromStdString(error.what()));
     }
 
+    const std::optional<ClockHealth::Reading> clock = readClock();
     int errors = 0;
-    int warnings = 0;
+    // A clock that is not kept right plays every instruction as wrong as it
+    // is; one whose state is unknown is no finding.
+    int warnings = clock && clock->sync == ClockHealth::Sync::NotSynchronised ? 1 : 0;
     for (const SubjectCheck &check : std::as_const(checks)) {
         errors += check.count(Finding::Severity::Error);
         warnings += check.count(Finding::Severity::Warning);
@@ -49,12 +84,18 @@ int CheckCommand::run(const Arguments &arguments)
             subjects.append(CheckReport::toJson(check));
         m_out << QJsonDocument(QJsonObject{{QStringLiteral("database"), path},
                                            {QStringLiteral("soundDir"), sounds.folder()},
+                                           {QStringLiteral("clock"), clockJson(clock)},
                                            {QStringLiteral("subjects"), subjects},
                                            {QStringLiteral("errors"), errors},
                                            {QStringLiteral("warnings"), warnings}})
                      .toJson();
     } else {
-        m_out << "Sound files from " << sounds.folder() << "\n\n";
+        m_out << "Sound files from " << sounds.folder() << '\n';
+        if (clock) {
+            const bool warn = clock->sync == ClockHealth::Sync::NotSynchronised;
+            m_out << (warn ? "warning  " : "") << "Computer clock: " << clock->text() << '\n';
+        }
+        m_out << '\n';
         for (const SubjectCheck &check : std::as_const(checks))
             CheckReport::print(m_out, check);
         m_out << checks.size() << (checks.size() == 1 ? " subject, " : " subjects, ") << errors

@@ -84,7 +84,7 @@ int DatabaseTool::run(const QStringList &arguments)
          }},
         {QStringLiteral("check"),
          {1, {QStringLiteral("subject"), QStringLiteral("sound-dir")}, {QStringLiteral("json")}},
-         [this](const Arguments &a) { return CheckCommand(m_out, m_err).run(a); }},
+         [this](const Arguments &a) { return CheckCommand(m_out, m_err, m_clockHealth).run(a); }},
         {QStringLiteral("rehearse"),
          {2, {QStringLiteral("from"), QStringLiteral("sound-dir")}, {QStringLiteral("json")}},
          [this](const Arguments &a) { return RehearseCommand(m_out, m_err).run(a); }},

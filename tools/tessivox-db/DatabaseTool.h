@@ -3,13 +3,19 @@
 #include <QStringList>
 #include <QTextStream>
 
+class ClockHealth;
+
 // The commands of tessivox-db. run() returns the process exit code: 0 done,
 // 1 refused or failed (the reason on the error stream), 2 bad arguments;
 // check and rehearse have their own meanings for 1 and 2.
 class DatabaseTool final
 {
 public:
-    DatabaseTool(QTextStream &out, QTextStream &err) : m_out(out), m_err(err) {}
+    // clockHealth: what check asks about the computer's clock; without it
+    // check says nothing about the clock.
+    DatabaseTool(QTextStream &out, QTextStream &err, const ClockHealth *clockHealth = nullptr)
+        : m_out(out), m_err(err), m_clockHealth(clockHealth)
+    {}
     Q_DISABLE_COPY_MOVE(DatabaseTool)
 
     // The arguments after the program name.
@@ -24,4 +30,5 @@ private:
 
     QTextStream &m_out;
     QTextStream &m_err;
+    const ClockHealth *m_clockHealth;
 };

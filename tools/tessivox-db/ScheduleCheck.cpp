@@ -105,19 +105,36 @@ public:
         const Subject &subject = m_result.subject;
         if (!subject.start.isValid() || !subject.end.isValid())
             return;
-        // On the exam's first day; compared as date and time, as a local
-        // date-time costs a look at the time zone each.
+        // A time before the start falls on the next day when the exam goes
+        // on past midnight and is still running then; one between that day's
+        // end and the start belongs to the nearer of the two. Compared as
+        // date and time, as a local date-time costs a look at the time zone
+        // each.
         const QTime second = instruction.playSecond();
-        const QDate day = subject.start.date();
-        if (second < subject.start.time())
+        const QTime start = subject.start.time();
+        const QTime end = subject.end.time();
+        const QDate first = subject.start.date();
+        const QDate last = subject.end.date();
+        const bool acrossMidnight = first < last;
+        const auto afterEnd = [&] {
             add(Severity::Warning, instruction.number,
-                QStringLiteral("plays before the exam starts (%1)")
-                    .arg(Format::second(subject.start.time())));
-        else if (day > subject.end.date() ||
-                 (day == subject.end.date() && second > subject.end.time()))
+                QStringLiteral("plays after the exam ends (%1)").arg(Format::second(end)));
+        };
+        if (second >= start) {
+            if (first > last || (first == last && second > end))
+                afterEnd();
+        } else if (acrossMidnight && (first.addDays(1) < last || second <= end)) {
             add(Severity::Warning, instruction.number,
-                QStringLiteral("plays after the exam ends (%1)")
-                    .arg(Format::second(subject.end.time())));
+                QStringLiteral("plays after midnight, on %1: the run compares times of day "
+                               "only, so a run started before midnight passes it over as "
+                               "missed; it plays only in a run started after midnight")
+                    .arg(first.addDays(1).toString(Qt::ISODate)));
+        } else if (acrossMidnight && end.secsTo(second) < second.secsTo(start)) {
+            afterEnd();
+        } else {
+            add(Severity::Warning, instruction.number,
+                QStringLiteral("plays before the exam starts (%1)").arg(Format::second(start)));
+        }
     }
 
     // Consecutive instructions that play: the later one closes the device,

@@ -1,5 +1,7 @@
 #include "DatabaseTool.h"
 
+#include "platform/SystemClockHealth.h"
+
 #include <QCoreApplication>
 
 int main(int argc, char *argv[])
@@ -7,5 +9,6 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return DatabaseTool(out, err).run(app.arguments().mid(1));
+    const SystemClockHealth clockHealth;
+    return DatabaseTool(out, err, &clockHealth).run(app.arguments().mid(1));
 }

@@ -98,7 +98,12 @@ void TFrm_config::FormCreate()
         return;
     query.replace(Statements::selectSoundsByPlaytime(subject()));
     query.open();
-    InstructionList::fill(ListView1, query, m_shell.platform.formats);
+    if (const int unreadable = InstructionList::fill(ListView1, query, m_shell.platform.formats))
+        m_shell.platform.messageBoxes.inform(
+            this,
+            QStringLiteral("有%1条指令的播放时间无法读取，列表中标为“无法读取”。"
+                           "未修改的指令保存时保持原样；要播放它，请选中后设定播放时间并按“修改”。")
+                .arg(unreadable));
 }
 
 void TFrm_config::FBtn_browseClick()
@@ -201,20 +206,27 @@ void TFrm_config::FBtn_okClick()
     for (int i = 0; i < count; ++i) {
         const QTreeWidgetItem *row = ListView1->topLevelItem(i);
         statements.append(Statements::insertSound(name, row->text(0), row->text(1),
-                                                  InstructionList::playtime(row)));
+                                                  InstructionList::storedPlaytime(row)));
     }
     // All or nothing: a failure half-way must not leave the subject with
     // part of its instructions deleted.
     data.transaction([&] { data.ADOQuery11.executeAll(statements); });
-    m_shell.Frm_sa->setEnabled(true);
-    m_shell.Frm_sa->activateWindow();
-    refreshlistview_subject();
-    m_shell.platform.messageBoxes.inform(this, QStringLiteral("一共修改了%1条记录").arg(count));
+    // Stored: the editor has done its work and goes, whatever the console's
+    // refresh does, so that no way back leads into it once the console is
+    // usable again.
     m_shell.release(this);
+    TFrm_sa *console = m_shell.Frm_sa;
+    console->setEnabled(true);
+    console->activateWindow();
+    m_shell.errors.guard([this] { refreshlistview_subject(); });
+    m_shell.platform.messageBoxes.inform(this, QStringLiteral("一共修改了%1条记录").arg(count));
 }
 
 void TFrm_config::refreshlistview_subject()
 {
+    // Rows that may no longer be stored must not stay on view when the
+    // reload fails.
+    m_shell.Frm_sa->ListView1->clear();
     Query &query = m_shell.data.ADOQuery6;
     query.replace(Statements::selectSoundsByPlaytime(subject()));
     query.open();

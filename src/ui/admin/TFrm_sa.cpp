@@ -3,6 +3,7 @@
 #include "controls/xpPages.h"
 #include "data/DbError.h"
 #include "data/Statements.h"
+#include "data/StoredTime.h"
 #include "data/TDataModule1.h"
 #include "platform/Clock.h"
 #include "platform/MessageBoxes.h"
@@ -67,6 +68,24 @@ QFont songFace(QFont face)
         face.setFamily(family);
     face.setPixelSize(12);
     return face;
+}
+
+const QString Unreadable = QStringLiteral("无法读取");
+
+// Shows a stored date-time in a date and a time picker; one that cannot be
+// read shows as unreadable rather than as whatever the pickers held before.
+// Returns whether it could be read.
+bool showStored(const QString &stored, QDateEdit *date, QTimeEdit *time)
+{
+    const QDateTime value = StoredTime::toDateTime(stored);
+    date->setDate(value.isValid() ? value.date() : date->minimumDate());
+    time->setTime(value.isValid() ? value.time() : QTime(0, 0));
+    return value.isValid();
+}
+
+QString storedText(const QString &stored)
+{
+    return stored.isEmpty() ? QStringLiteral("（空）") : QStringLiteral("“%1”").arg(stored);
 }
 
 // One guarded write: whether it changed any row. A statement the engine
@@ -152,6 +171,16 @@ TFrm_sa::TFrm_sa(Shell &shell)
     Listbox_subject->setGeometry(8, 28, 113, 177);
     Listbox_subject->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView1->setGeometry(130, 66, 370, 139);
+    for (QDateEdit *date : {DateTimePickerStartdate, DateTimePickerEnddate})
+        date->setSpecialValueText(Unreadable);
+    // A time the user sets is a time chosen, however unreadable the stored
+    // one was.
+    for (QDateTimeEdit *picker :
+         std::initializer_list<QDateTimeEdit *>{DateTimePickerStartdate, DateTimePickerStarttime})
+        connect(picker, &QDateTimeEdit::dateTimeChanged, this, [this] { m_startUnread = false; });
+    for (QDateTimeEdit *picker :
+         std::initializer_list<QDateTimeEdit *>{DateTimePickerEnddate, DateTimePickerEndtime})
+        connect(picker, &QDateTimeEdit::dateTimeChanged, this, [this] { m_endUnread = false; });
     InstructionList::setUp(ListView1, {QStringLiteral("播放文件"), QStringLiteral("播放说明"),
                                        QStringLiteral("播放时间")});
     enableSubjectControls(false);
@@ -209,7 +238,11 @@ void TFrm_sa::showClock()
 
 void TFrm_sa::FBtn_ok1Click()
 {
-    ClockSetting::apply(m_shell, this, pickedDateTime(DateTimePicker3, DateTimePicker4));
+    // One request at a time: each one answered late would step the clock
+    // again.
+    FBtn_ok1->setEnabled(false);
+    ClockSetting::apply(m_shell, this, pickedDateTime(DateTimePicker3, DateTimePicker4),
+                        [this] { FBtn_ok1->setEnabled(true); });
 }
 
 void TFrm_sa::TabSheet2Show()
@@ -279,16 +312,26 @@ void TFrm_sa::Listbox_subjectClick()
     Query &query = m_shell.data.ADOQuery6;
     query.replace(Statements::selectSubjectTimes(subject));
     query.open();
-    const QDateTime start = query.dateTime(QStringLiteral("starttime"));
-    const QDateTime end = query.dateTime(QStringLiteral("endtime"));
-    DateTimePickerStartdate->setDate(start.date());
-    DateTimePickerStarttime->setTime(start.time());
-    DateTimePickerEnddate->setDate(end.date());
-    DateTimePickerEndtime->setTime(end.time());
+    const QString start = query.text(QStringLiteral("starttime"));
+    const QString end = query.text(QStringLiteral("endtime"));
+    const bool startRead = showStored(start, DateTimePickerStartdate, DateTimePickerStarttime);
+    const bool endRead = showStored(end, DateTimePickerEnddate, DateTimePickerEndtime);
+    m_startUnread = !startRead;
+    m_endUnread = !endRead;
+    QStringList unread;
+    if (!startRead)
+        unread << QStringLiteral("考试开始时间") + storedText(start);
+    if (!endRead)
+        unread << QStringLiteral("考试结束时间") + storedText(end);
 
     query.replace(Statements::selectSoundsByPlaytime(subject));
     query.open();
     showInstructions(query);
+    // Said over the chosen subject's page, not over the previous one's list.
+    if (!unread.isEmpty())
+        m_shell.platform.messageBoxes.inform(
+            this, QStringLiteral("%1的%2无法读取，请设定后按“修改考试时间”。")
+                      .arg(subject, unread.join(QStringLiteral("和"))));
 }
 
 void TFrm_sa::showInstructions(Query &rows)
@@ -298,6 +341,15 @@ void TFrm_sa::showInstructions(Query &rows)
 
 void TFrm_sa::FlatButton1Click()
 {
+    // The pickers of a time that could not be read hold no value of this
+    // subject's: storing them would store what nobody chose.
+    if (m_startUnread || m_endUnread) {
+        m_shell.platform.messageBoxes.inform(this, QStringLiteral("修改失败\n请先设定%1")
+                                                       .arg(m_startUnread
+                                                                ? QStringLiteral("考试开始时间")
+                                                                : QStringLiteral("考试结束时间")));
+        return;
+    }
     // A subject removed behind the console's back takes no new times.
     const bool changed = changesRows(
         m_shell.data.ADOQuery6,
@@ -310,7 +362,11 @@ void TFrm_sa::FlatButton1Click()
 
 void TFrm_sa::Fbtn_enterClick()
 {
-    TFrm_config *editor = m_shell.create(m_shell.Frm_config);
+    // An editor holding part of the list would replace the stored rows with
+    // that part on "完成".
+    TFrm_config *editor = m_shell.createWhole(m_shell.Frm_config);
+    if (!editor)
+        return;
     setEnabled(false);
     editor->centreOn(m_shell.Frm_main);
     editor->show();

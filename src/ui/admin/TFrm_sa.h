@@ -106,4 +106,9 @@ private:
     void reloadSubjects();
     // The controls that act on the chosen subject.
     void enableSubjectControls(bool enabled);
+
+    // The chosen subject's stored start or end could not be read, and the
+    // user has not set it since.
+    bool m_startUnread = false;
+    bool m_endUnread = false;
 };

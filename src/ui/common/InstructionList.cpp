@@ -1,6 +1,7 @@
 #include "ui/common/InstructionList.h"
 
 #include "data/Query.h"
+#include "data/StoredTime.h"
 #include "platform/RegionalFormats.h"
 
 #include <QHeaderView>
@@ -9,6 +10,9 @@
 namespace InstructionList {
 
 namespace {
+
+// The play time as read from the database, kept while the row is unchanged.
+constexpr int StoredRole = Qt::UserRole + 1;
 
 QTreeWidgetItem *makeRow(const QString &filename, const QString &explain, const QTime &playtime,
                          const RegionalFormats &formats)
@@ -41,21 +45,31 @@ void setUp(QTreeWidget *list, const QStringList &headers)
     fitColumns(list);
 }
 
-void fill(QTreeWidget *list, Query &rows, const RegionalFormats &formats)
+int fill(QTreeWidget *list, Query &rows, const RegionalFormats &formats)
 {
     list->clear();
     const int count = rows.recordCount();
     QList<QTreeWidgetItem *> items;
     items.reserve(count);
+    int unreadable = 0;
     rows.first();
     for (int i = 0; i < count; ++i) {
-        items.append(makeRow(rows.text(QStringLiteral("filename")),
-                             rows.text(QStringLiteral("explain")),
-                             rows.time(QStringLiteral("playtime")), formats));
+        const QString stored = rows.text(QStringLiteral("playtime"));
+        const QTime playtime = StoredTime::toTime(stored);
+        QTreeWidgetItem *row = makeRow(rows.text(QStringLiteral("filename")),
+                                       rows.text(QStringLiteral("explain")), playtime, formats);
+        row->setData(2, StoredRole, stored);
+        if (!playtime.isValid()) {
+            ++unreadable;
+            row->setText(2, stored.isEmpty() ? QStringLiteral("无法读取")
+                                             : QStringLiteral("无法读取：") + stored);
+        }
+        items.append(row);
         rows.next();
     }
     list->addTopLevelItems(items);
     fitColumns(list);
+    return unreadable;
 }
 
 QTreeWidgetItem *append(QTreeWidget *list, const QString &filename, const QString &explain,
@@ -73,11 +87,18 @@ void set(QTreeWidgetItem *row, const QString &filename, const QString &explain,
     row->setText(1, explain);
     row->setText(2, formats.longTime(playtime));
     row->setData(2, Qt::UserRole, playtime);
+    row->setData(2, StoredRole, QVariant());
 }
 
 QTime playtime(const QTreeWidgetItem *row)
 {
     return row->data(2, Qt::UserRole).toTime();
+}
+
+QString storedPlaytime(const QTreeWidgetItem *row)
+{
+    const QVariant stored = row->data(2, StoredRole);
+    return stored.isValid() ? stored.toString() : StoredTime::fromTime(playtime(row));
 }
 
 void fitColumns(QTreeWidget *list)

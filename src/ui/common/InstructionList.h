@@ -10,20 +10,28 @@ class RegionalFormats;
 
 // The three-column instruction lists (file, explanation, play time) of the
 // console, the editor and the run window. Each row keeps its play time as a
-// value beside the shown text, so saving never has to parse a display text.
+// value beside the shown text, so saving never has to parse a display text,
+// and a row read from the database keeps the stored text too, until it is
+// changed: a time the program cannot read is shown as such and written back
+// as it was.
 namespace InstructionList {
 
 void setUp(QTreeWidget *list, const QStringList &headers);
 // Replaces the list's rows with the query's rows (filename, explain,
-// playtime), from the first row on, and fits the columns.
-void fill(QTreeWidget *list, Query &rows, const RegionalFormats &formats);
+// playtime), from the first row on, and fits the columns. Returns how many
+// play times could not be read.
+int fill(QTreeWidget *list, Query &rows, const RegionalFormats &formats);
 // Appends a row; the columns keep their widths until fitColumns().
 QTreeWidgetItem *append(QTreeWidget *list, const QString &filename, const QString &explain,
                         const QTime &playtime, const RegionalFormats &formats);
 // Replaces what a row shows and holds.
 void set(QTreeWidgetItem *row, const QString &filename, const QString &explain,
          const QTime &playtime, const RegionalFormats &formats);
+// Invalid for a stored time that cannot be read.
 QTime playtime(const QTreeWidgetItem *row);
+// The text to store for the row's play time: as read for a row never
+// changed, otherwise the play time in the stored form.
+QString storedPlaytime(const QTreeWidgetItem *row);
 // Sizes each column to its caption and its widest text.
 void fitColumns(QTreeWidget *list);
 

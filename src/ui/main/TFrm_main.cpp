@@ -1,6 +1,7 @@
 #include "ui/main/TFrm_main.h"
 
 #include "controls/TFlatComboBox.h"
+#include "data/DbError.h"
 #include "data/Statements.h"
 #include "data/TDataModule1.h"
 #include "platform/Clock.h"
@@ -27,6 +28,10 @@
 namespace {
 
 constexpr int ClockRowHeight = 60;
+
+// Clock ticks between quiet retries of a failed load: each try may wait a
+// moment for a lock.
+constexpr int RetryTicks = 2;
 
 } // namespace
 
@@ -69,6 +74,7 @@ TFrm_main::TFrm_main(Shell &shell)
 
 void TFrm_main::FormCreate()
 {
+    m_loadFailed = true;
     m_reloadOnReturn = false;
     ComboBox1->clear();
     showClock();
@@ -86,6 +92,7 @@ void TFrm_main::FormCreate()
         data.ADOQuery9.next();
     }
     ComboBox1->setCurrentIndex(-1);
+    m_loadFailed = false;
 }
 
 void TFrm_main::changeEvent(QEvent *event)
@@ -102,15 +109,15 @@ void TFrm_main::changeEvent(QEvent *event)
         return;
     if (!isActiveWindow()) {
         // No active window left means another application took the input.
-        if (!m_reloading && QApplication::activeWindow())
+        if (!m_boxIsNoReturn && QApplication::activeWindow())
             m_reloadOnReturn = true;
         return;
     }
     if (!m_reloadOnReturn)
         return;
-    m_reloading = true;
+    m_boxIsNoReturn = true;
     m_shell.errors.guard([this] { FormCreate(); });
-    m_reloading = false;
+    m_boxIsNoReturn = false;
 }
 
 void TFrm_main::showTitle(const QString &title)
@@ -135,6 +142,16 @@ void TFrm_main::showTitle(const QString &title)
 void TFrm_main::Timer1Timer()
 {
     showClock();
+    // While another window has the input, the return to this one reloads.
+    if (!m_loadFailed || !isEnabled() || ++m_ticksSinceRetry < RetryTicks)
+        return;
+    // The failure was reported once; nobody need click anything or close
+    // another box for the window to fill once the database is readable.
+    m_ticksSinceRetry = 0;
+    try {
+        FormCreate();
+    } catch (const DbError &) {
+    }
 }
 
 void TFrm_main::showClock()
@@ -148,7 +165,15 @@ void TFrm_main::FBtn_okClick()
         m_shell.platform.messageBoxes.inform(this, QStringLiteral("请选择考试科目!"));
         return;
     }
-    TFrm_Subject *run = m_shell.create(m_shell.Frm_Subject);
+    // A run that could not read its subject or queue would stand there
+    // playing nothing; this window stays instead, with the subject still
+    // chosen for the next try. The box saying why is no return from another
+    // window, so its closing does not reload.
+    m_boxIsNoReturn = true;
+    TFrm_Subject *run = m_shell.createWhole(m_shell.Frm_Subject);
+    m_boxIsNoReturn = false;
+    if (!run)
+        return;
     setEnabled(false);
     hide();
     run->centreOnScreen();

@@ -60,8 +60,11 @@ private:
     // last load. Coming back from another application must not reload: the
     // subject the user chose would be gone.
     bool m_reloadOnReturn = false;
-    // Set while a reload runs: the box reporting its failure takes the
-    // input, but that box's closing is no new return, or a file that stays
-    // unusable would bring the same box back for ever.
-    bool m_reloading = false;
+    // Set while a reload or a run's creation runs: the box reporting its
+    // failure takes the input, but that box's closing is no new return, or a
+    // file that stays unusable would bring the same box back for ever.
+    bool m_boxIsNoReturn = false;
+    // Set while the last load has not run to its end: the clock retries it.
+    bool m_loadFailed = false;
+    int m_ticksSinceRetry = 0;
 };

@@ -3,6 +3,7 @@
 #include "data/Statements.h"
 #include "data/TDataModule1.h"
 #include "platform/Clock.h"
+#include "platform/ClockHealth.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Platform.h"
 #include "platform/RegionalFormats.h"
@@ -21,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTreeWidget>
 
@@ -86,10 +88,6 @@ void TFrm_Subject::FormCreate()
     // First, before any message: closing a message box reactivates the main
     // window, whose reload empties the subject box.
     m_subject = m_shell.Frm_main->ComboBox1->currentText();
-    sleepHold = platform.sleepInhibitor.keepAwake(QStringLiteral("考试正在进行：") + m_subject);
-    // This thread plays each instruction on its second.
-    if (const QString refusal = ThreadPriority::raiseCurrent(); !refusal.isEmpty())
-        qWarning("Tessivox: the run goes on at normal priority: %s", qUtf8Printable(refusal));
     MediaPlayer1->setTimeFormatMilliseconds();
     if (platform.soundOutputs.count() <= 0)
         platform.messageBoxes.inform(this,
@@ -109,7 +107,17 @@ void TFrm_Subject::FormCreate()
 
     data.ADOQuery10.replace(Statements::selectSoundsByPlaytime(m_subject));
     data.ADOQuery10.open();
+    // Only a run that could read its queue holds the PC awake and raises
+    // this thread, which plays each instruction on its second.
+    sleepHold = platform.sleepInhibitor.keepAwake(QStringLiteral("考试正在进行：") + m_subject);
+    if (const QString refusal = ThreadPriority::raiseCurrent(); !refusal.isEmpty())
+        qWarning("Tessivox: the run goes on at normal priority: %s", qUtf8Printable(refusal));
     m_log->started(m_subject, data.ADOQuery10.recordCount());
+    platform.clockHealth.read(
+        [run = QPointer<TFrm_Subject>(this)](const ClockHealth::Reading &reading) {
+            if (run)
+                run->showClockHealth(reading);
+        });
     if (data.ADOQuery10.recordCount() == 0) {
         platform.messageBoxes.inform(this, QStringLiteral("没有要播放的文件"));
         return;
@@ -145,6 +153,17 @@ void TFrm_Subject::showLogUnwritable(const QString &path)
     m_logWarning =
         QStringLiteral("运行记录无法写入（%1），播放照常进行").arg(QDir::toNativeSeparators(path));
     Memo_content->appendPlainText(m_logWarning);
+}
+
+void TFrm_Subject::showClockHealth(const ClockHealth::Reading &reading)
+{
+    m_log->clockHealth(reading);
+    if (reading.sync != ClockHealth::Sync::NotSynchronised)
+        return;
+    // Said once, and nobody may be at the PC to close it.
+    m_shell.platform.messageBoxes.notice(
+        this, QStringLiteral(
+                  "计算机时钟未与时间服务器同步，每条指令都按这台计算机的时钟播放：请核对时间。"));
 }
 
 void TFrm_Subject::Timer2Timer()

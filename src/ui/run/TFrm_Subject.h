@@ -66,6 +66,7 @@ private:
 
     void showClock();
     void showLogUnwritable(const QString &path);
+    void showClockHealth(const ClockHealth::Reading &reading);
     void endRun(RunLog::End how);
 
     QString m_subject;
