@@ -24,11 +24,16 @@ PulseConnection::PulseConnection(int answerWithinMs)
 {
     pa_threaded_mainloop_set_name(m_mainloop, "sound server");
     pa_threaded_mainloop_start(m_mainloop);
-    // The thread writes a sound's first data; refused, it goes on as it is.
+    // The thread sends the start of a sound and writes its data; refused,
+    // it goes on as it is.
     lock();
     pa_mainloop_api_once(
         pa_threaded_mainloop_get_api(m_mainloop),
-        [](pa_mainloop_api *, void *) { ThreadPriority::raiseCurrent(); }, nullptr);
+        [](pa_mainloop_api *, void *) {
+            ThreadPriority::raiseCurrent();
+            ThreadPriority::realtimeCurrent(true);
+        },
+        nullptr);
     unlock();
 }
 

@@ -1,6 +1,7 @@
 #include "platform/Timer.h"
 
 #include "platform/Clock.h"
+#include "platform/ThreadPriority.h"
 
 #include <QElapsedTimer>
 
@@ -38,6 +39,11 @@ Timer::Timer(int interval, QObject *parent) : QObject(parent)
     setInterval(interval);
 }
 
+Timer::~Timer()
+{
+    realtime(false);
+}
+
 void Timer::setInterval(int ms)
 {
     ms = std::max(ms, 0);
@@ -65,6 +71,8 @@ void Timer::start()
 {
     ++m_starts;
     m_timer.stop();
+    if (m_interval == 0 || !m_deadline.isValid())
+        realtime(false);
     if (m_interval == 0)
         return;
     if (!m_deadline.isValid()) {
@@ -76,6 +84,14 @@ void Timer::start()
 
 void Timer::aim(qint64 remaining)
 {
+    // An urgent wait first wakes a second ahead, late as may be on a busy
+    // machine, so that its last wake-up already has the realtime priority.
+    if (m_urgent && remaining > NearWait) {
+        realtime(false);
+        m_timer.start(bounded(remaining - NearWait));
+        return;
+    }
+    realtime(remaining <= NearWait);
     m_timer.start(bounded(remaining > NearWait ? remaining - leadFor(remaining) : remaining - 1));
 }
 
@@ -96,6 +112,18 @@ void Timer::wakeUp()
         m_deadline = {};
     }
     tick();
+    // A handler may have aimed it at a new deadline, near or far.
+    if (!m_deadline.isValid())
+        realtime(false);
+}
+
+void Timer::realtime(bool on)
+{
+    on = on && m_urgent;
+    if (on == m_realtime)
+        return;
+    m_realtime = on;
+    ThreadPriority::realtimeCurrent(on);
 }
 
 void Timer::tick()
