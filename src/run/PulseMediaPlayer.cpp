@@ -1,7 +1,5 @@
 #include "run/PulseMediaPlayer.h"
 
-#include "platform/ThreadPriority.h"
-
 #include "run/PulseSound.h"
 #include "run/SoundError.h"
 
@@ -35,13 +33,7 @@ PulseMediaPlayer::~PulseMediaPlayer()
 
 std::shared_ptr<PulseSound> PulseMediaPlayer::begin(std::shared_ptr<PulseSound> sound)
 {
-    m_workers.start([sound] {
-        // It holds the connection's lock at moments, which the play may be
-        // waiting for: it must not queue behind other programs meanwhile.
-        ThreadPriority::realtimeCurrent(true);
-        sound->prepare();
-        ThreadPriority::realtimeCurrent(false);
-    });
+    m_workers.start([sound] { sound->prepare(); });
     return sound;
 }
 
