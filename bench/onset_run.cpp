@@ -287,6 +287,8 @@ QStringList runWindow(TDataModule1 &data, const QString &folder, const QDateTime
                       folder,
                       sleepInhibitor,
                       clockHealth};
+    // The candidates' screen, on the one offscreen screen.
+    platform.screen = QStringLiteral("1");
     Shell shell(platform, data);
     TFrm_main *main = shell.create(shell.Frm_main);
     main->show();

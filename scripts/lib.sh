@@ -3,10 +3,12 @@
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-# Debian packages the program needs to build and run.
+# Debian packages the program needs to build and run (the build includes the
+# tests: one plugs screens in and out through Qt's platform interface).
 packages=(
   cmake g++ pkg-config ninja-build
   qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql qt6-multimedia-dev libsndfile1-dev libpulse-dev
+  qt6-base-private-dev
   fonts-noto-cjk espeak-ng qt6-translations-l10n
 )
 # What the tests need beyond that: a sound server, a database server and a

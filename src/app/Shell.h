@@ -6,6 +6,7 @@
 #include <QPointer>
 
 class QWidget;
+class RoomReporter;
 class TDataModule1;
 class TFrm_config;
 class TFrm_main;
@@ -29,6 +30,8 @@ public:
     Platform &platform;
     TDataModule1 &data;
     ErrorHandler errors;
+    // Tells the exam office what this room does; none without a server.
+    RoomReporter *reporter = nullptr;
 
     QPointer<TFrm_main> Frm_main;
     QPointer<TFrm_validate> Frm_validate;

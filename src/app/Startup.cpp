@@ -2,15 +2,19 @@
 
 #include "app/Application.h"
 #include "app/Shell.h"
+#include "data/ServerAddress.h"
 #include "data/TDataModule1.h"
+#include "office/RoomReporter.h"
 #include "platform/Clock.h"
 #include "platform/Platform.h"
 #include "platform/RegionalFormats.h"
+#include "platform/Settings.h"
 #include "platform/SystemClockHealth.h"
 #include "platform/SystemClockSetter.h"
 #include "platform/SystemSleepInhibitor.h"
 #include "platform/widgets/QtFileDialog.h"
 #include "platform/widgets/QtMessageBoxes.h"
+#include "run/RunLog.h"
 #include "run/SoundDevice.h"
 #include "ui/main/TFrm_main.h"
 
@@ -35,12 +39,22 @@ int runTessivox(int argc, char **argv)
                       [] { return std::make_unique<SoundDevice>(); },
                       QCoreApplication::applicationDirPath(),
                       sleepInhibitor,
-                      clockHealth};
+                      clockHealth,
+                      Settings::read().screen};
 
     TDataModule1 data;
+    const Settings settings = Settings::read();
+    std::unique_ptr<RoomReporter> reporter;
+    if (ServerAddress::isServer(settings.database))
+        reporter = std::make_unique<RoomReporter>(
+            RoomReporter::Room{settings.database, settings.room, QStringLiteral(TESSIVOX_VERSION),
+                               RunLog::folderBeside(QString::fromLatin1(Settings::DefaultDatabase)),
+                               settings.clockLimitMs},
+            clock);
     int code = 0;
     {
         Shell shell(platform, data);
+        shell.reporter = reporter.get();
         app.setErrorHandler(&shell.errors);
         QObject::connect(&shell, &Shell::terminated, &app, &QCoreApplication::quit);
 

@@ -29,6 +29,9 @@ struct Platform
     QString programFolder;
     SleepInhibitor &sleepInhibitor;
     const ClockHealth &clockHealth;
+    // Where the run shows the candidates' screen: "auto", "none", a screen's
+    // number from 1 or its name (the settings file's [display] screen=).
+    QString screen = QStringLiteral("auto");
 
     QString soundPath(const QString &filename) const
     {

@@ -51,11 +51,13 @@ void RunLog::started(const QString &subject, int instructions)
 {
     write({QStringLiteral("run started"), subject,
            QStringLiteral("%1 instructions").arg(instructions)});
+    tell({.kind = QStringLiteral("run started"), .subject = subject});
 }
 
 void RunLog::clockHealth(const ClockHealth::Reading &reading)
 {
     write({QStringLiteral("clock"), reading.text()});
+    tell({.kind = QStringLiteral("clock"), .reason = reading.text()});
 }
 
 void RunLog::played(const QTime &time, qint64 delayMs, const QString &file)
@@ -64,18 +66,21 @@ void RunLog::played(const QTime &time, qint64 delayMs, const QString &file)
         {QStringLiteral("played"), second(time),
          QStringLiteral("%1%2 ms").arg(delayMs < 0 ? QString() : QStringLiteral("+")).arg(delayMs),
          file});
+    tell({.kind = QStringLiteral("played"), .second = time, .delayMs = delayMs, .file = file});
     noteOutput(Output::Working);
 }
 
 void RunLog::missed(const QTime &time, const QString &file)
 {
     write({QStringLiteral("missed"), second(time), file});
+    tell({.kind = QStringLiteral("missed"), .second = time, .file = file});
 }
 
 void RunLog::failed(const QTime &time, const QString &file, const QString &reason,
                     Scheduler::Failure failure)
 {
     write({QStringLiteral("failed"), second(time), file, reason});
+    tell({.kind = QStringLiteral("failed"), .second = time, .file = file, .reason = reason});
     if (failure == Scheduler::Failure::Output)
         noteOutput(Output::Lost, reason);
 }
@@ -83,21 +88,35 @@ void RunLog::failed(const QTime &time, const QString &file, const QString &reaso
 void RunLog::clockStepped(const QDateTime &from, const QDateTime &to)
 {
     write({QStringLiteral("clock step"), stamp(from), stamp(to)});
+    tell({.kind = QStringLiteral("clock step"),
+          .reason = stamp(from) + QStringLiteral(" -> ") + stamp(to)});
 }
 
 void RunLog::ended(End how)
 {
-    write({QStringLiteral("run ended"),
-           how == End::Stopped ? QStringLiteral("stopped") : QStringLiteral("closed")});
+    const QString word = how == End::Stopped ? QStringLiteral("stopped") : QStringLiteral("closed");
+    write({QStringLiteral("run ended"), word});
+    tell({.kind = QStringLiteral("run ended"), .reason = word});
 }
 
 void RunLog::noteOutput(Output state, const QString &reason)
 {
-    if (m_output == Output::Working && state == Output::Lost)
+    if (m_output == Output::Working && state == Output::Lost) {
         write({QStringLiteral("sound output lost"), reason});
-    else if (m_output == Output::Lost && state == Output::Working)
+        tell({.kind = QStringLiteral("sound output lost"), .reason = reason});
+    } else if (m_output == Output::Lost && state == Output::Working) {
         write({QStringLiteral("sound output back")});
+        tell({.kind = QStringLiteral("sound output back")});
+    }
     m_output = state;
+}
+
+void RunLog::tell(RunEvent event)
+{
+    if (!m_observer)
+        return;
+    event.at = m_clock.now();
+    m_observer(event);
 }
 
 void RunLog::write(QStringList fields)

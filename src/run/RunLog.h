@@ -1,11 +1,13 @@
 #pragma once
 
 #include "platform/ClockHealth.h"
+#include "run/RunEvent.h"
 #include "run/Scheduler.h"
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 class Clock;
@@ -39,6 +41,11 @@ public:
 
     // Writes the scheduler's events as they come.
     void follow(const Scheduler &scheduler);
+    // Also hands each event to observer, after its line is written.
+    void observe(std::function<void(const RunEvent &)> observer)
+    {
+        m_observer = std::move(observer);
+    }
 
     void started(const QString &subject, int instructions);
     // Whether the clock the run plays by is kept right.
@@ -68,11 +75,13 @@ private:
     // A play that fails after one succeeded, or the other way round, is
     // the sound output going and coming back.
     void noteOutput(Output state, const QString &reason = {});
+    void tell(RunEvent event);
 
     const Clock &m_clock;
     QString m_path;
     Output m_output = Output::Unknown;
     bool m_broken = false;
+    std::function<void(const RunEvent &)> m_observer;
     // Last, so that it goes first: it may still report to this object.
     std::unique_ptr<RunLogWriter> m_writer;
 };

@@ -76,7 +76,7 @@ void Scheduler::noteMissed(int row, const QTime &time, const QString &file)
 
 void Scheduler::armRow(const QTime &time)
 {
-    m_armed = {m_.queue.row(), time, rowFile()};
+    m_armed = {m_.queue.row(), time, rowFile(), m_.queue.text(QStringLiteral("explain"))};
     m_.device.setFileName(m_armed.file);
     aim();
 }
@@ -174,8 +174,9 @@ bool Scheduler::play(const QDateTime &second)
         }
         emit played(m_armed.time, second.msecsTo(called), device.fileName());
         m_sounding = m_armed;
-        m_.Timer3.setInterval(
-            int(std::min<qint64>(device.length(), std::numeric_limits<int>::max())));
+        const qint64 length = device.length();
+        m_.Timer3.setInterval(int(std::min<qint64>(length, std::numeric_limits<int>::max())));
+        emit speaking(m_armed.explanation, length);
         peek();
     } catch (const std::exception &error) {
         emit failed(m_armed.time, device.fileName(), QString::fromUtf8(error.what()),

@@ -82,6 +82,8 @@ signals:
     // Right after the play call: delayMs is how long after its second the
     // call was made.
     void played(const QTime &second, qint64 delayMs, const QString &file);
+    // Once a sound plays: the instruction's explanation and the sound's length.
+    void speaking(const QString &explanation, qint64 lengthMs);
     void missed(const QTime &second, const QString &file);
     void failed(const QTime &second, const QString &file, const QString &reason,
                 Scheduler::Failure failure);
@@ -94,6 +96,7 @@ private:
         int row = -1;
         QTime time;
         QString file;
+        QString explanation;
     };
 
     QTime rowTime() const;

@@ -4,9 +4,12 @@
 #include "CheckCommand.h"
 #include "CommandInput.h"
 #include "DemoSounds.h"
+#include "OfficeCommands.h"
 #include "RehearseCommand.h"
+#include "StatusCommand.h"
 #include "data/DbError.h"
 #include "data/Schema.h"
+#include "data/ServerAddress.h"
 #include "data/Statements.h"
 #include "data/StoredTime.h"
 #include "data/TDataModule1.h"
@@ -88,6 +91,17 @@ int DatabaseTool::run(const QStringList &arguments)
         {QStringLiteral("rehearse"),
          {2, {QStringLiteral("from"), QStringLiteral("sound-dir")}, {QStringLiteral("json")}},
          [this](const Arguments &a) { return RehearseCommand(m_out, m_err).run(a); }},
+        {QStringLiteral("status"),
+         {1, {QStringLiteral("watch")}, {QStringLiteral("json")}},
+         [this](const Arguments &a) { return StatusCommand(m_out, m_err).run(a); }},
+        {QStringLiteral("upgrade"),
+         {1, {}, {}},
+         [this](const Arguments &a) {
+             return OfficeCommands(m_out, m_err).upgrade(a.positional().at(0));
+         }},
+        {QStringLiteral("grants"),
+         {0, {}, {}},
+         [this](const Arguments &) { return OfficeCommands(m_out, m_err).grants(); }},
     };
     const QString name = arguments.value(0);
     const auto command = std::find_if(commands.cbegin(), commands.cend(),
@@ -108,6 +122,8 @@ int DatabaseTool::run(const QStringList &arguments)
 
 int DatabaseTool::create(const QString &path)
 {
+    if (ServerAddress::isServer(path))
+        return OfficeCommands(m_out, m_err).create(path);
     const QFileInfo target(path);
     if (target.exists() || target.isSymLink())
         return fail(path + QStringLiteral(" already exists; it was left untouched."));
@@ -189,6 +205,12 @@ int DatabaseTool::usage(const QString &error)
              "[--json]\n"
              "                                 the run of SUBJECT through the program's own\n"
              "                                 scheduler in simulated time, silently\n"
+             "       tessivox-db status URI [--watch SECONDS] [--json]\n"
+             "                                 every room of the centre's server: running or\n"
+             "                                 idle, its clock, its run's plays, problems first\n"
+             "       tessivox-db upgrade URI   add the tables room and room_event to an older\n"
+             "                                 centre database\n"
+             "       tessivox-db grants        the SQL for the rooms' and the office's roles\n"
              "The sound folder is \"sound\" beside the program, where the run plays from,\n"
              "unless --sound-dir names one.\n";
     if (!error.isEmpty())

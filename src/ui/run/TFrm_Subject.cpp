@@ -2,6 +2,7 @@
 
 #include "data/Statements.h"
 #include "data/TDataModule1.h"
+#include "office/RoomReporter.h"
 #include "platform/Clock.h"
 #include "platform/ClockHealth.h"
 #include "platform/MessageBoxes.h"
@@ -15,6 +16,7 @@
 #include "ui/common/Controls.h"
 #include "ui/common/InstructionList.h"
 #include "ui/main/TFrm_main.h"
+#include "ui/screen/CandidateScreen.h"
 
 #include "controls/TFlatComboBox.h"
 #include <QDir>
@@ -56,6 +58,8 @@ TFrm_Subject::TFrm_Subject(Shell &shell)
       scheduler(std::make_unique<Scheduler>(Scheduler::Parts{
           shell.data.ADOQuery10, *MediaPlayer1, *Timer1, *Timer3, shell.platform.clock, *this,
           [&platform = shell.platform](const QString &file) { return platform.soundPath(file); }})),
+      candidateScreen(std::make_unique<CandidateScreen>(
+          shell.platform.clock, shell.platform.formats, shell.platform.screen)),
       m_log(std::make_unique<RunLog>(shell.platform.clock, RunLog::folderBeside(shell.data.path())))
 {
     GroupBox1->setGeometry(8, 4, 415, 302);
@@ -76,8 +80,19 @@ TFrm_Subject::TFrm_Subject(Shell &shell)
     on(Timer2, &Timer::timeout, &TFrm_Subject::Timer2Timer);
     on(FlatButton1, &QPushButton::clicked, &TFrm_Subject::FlatButton1Click);
     on(Fbtn_quit, &QPushButton::clicked, &TFrm_Subject::Fbtn_quitClick);
+    connect(scheduler.get(), &Scheduler::speaking, candidateScreen.get(), &CandidateScreen::speak);
+    // While the candidates' screen turns on each second, this clock turns
+    // with it: one wake-up a second for both windows.
+    on(candidateScreen.get(), &CandidateScreen::secondBegan, &TFrm_Subject::Timer2Timer);
+    connect(candidateScreen.get(), &CandidateScreen::turning, this,
+            [this](bool on) { Timer2->setInterval(on ? 0 : 1000); });
     m_log->follow(*scheduler);
     connect(m_log.get(), &RunLog::unwritable, this, &TFrm_Subject::showLogUnwritable);
+    if (RoomReporter *reporter = shell.reporter) {
+        m_log->observe([reporter](const RunEvent &event) { reporter->record(event); });
+        connect(reporter, &RoomReporter::clockOffsetMeasured, this,
+                &TFrm_Subject::warnOfClockOffset);
+    }
 }
 
 TFrm_Subject::~TFrm_Subject() = default;
@@ -98,8 +113,12 @@ void TFrm_Subject::FormCreate()
     TDataModule1 &data = m_shell.data;
     data.ADOQuery10.replace(Statements::selectSubject(m_subject));
     data.ADOQuery10.open();
-    Lbl_Starttime->setText(platform.formats.dateTime(data.ADOQuery10.dateTime("starttime")));
-    Lbl_Endtime->setText(platform.formats.dateTime(data.ADOQuery10.dateTime("endtime")));
+    const QDateTime start = data.ADOQuery10.dateTime("starttime");
+    const QDateTime end = data.ADOQuery10.dateTime("endtime");
+    Lbl_Starttime->setText(platform.formats.dateTime(start));
+    Lbl_Endtime->setText(platform.formats.dateTime(end));
+    // Shown before the run window, which then comes up over it with the input.
+    candidateScreen->showExam(m_shell.Frm_main->Lbl_title->text(), m_subject, start, end);
 
     data.ADOQuery6.replace(Statements::selectSoundsByPlaytime(m_subject));
     data.ADOQuery6.open();
@@ -114,6 +133,9 @@ void TFrm_Subject::FormCreate()
         qWarning("Tessivox: the run goes on at normal priority: %s", qUtf8Printable(refusal));
     Timer1->setUrgent(true);
     m_log->started(m_subject, data.ADOQuery10.recordCount());
+    if (m_shell.reporter)
+        if (const std::optional<qint64> offset = m_shell.reporter->clockOffsetMs())
+            warnOfClockOffset(*offset);
     platform.clockHealth.read(
         [run = QPointer<TFrm_Subject>(this)](const ClockHealth::Reading &reading) {
             if (run)
@@ -154,6 +176,19 @@ void TFrm_Subject::showLogUnwritable(const QString &path)
     m_logWarning =
         QStringLiteral("运行记录无法写入（%1），播放照常进行").arg(QDir::toNativeSeparators(path));
     Memo_content->appendPlainText(m_logWarning);
+}
+
+void TFrm_Subject::warnOfClockOffset(qint64 offsetMs)
+{
+    if (m_clockWarned || qAbs(offsetMs) <= m_shell.reporter->room().clockLimitMs)
+        return;
+    m_clockWarned = true;
+    // The run keeps its own clock: setting the clock is the administrator's
+    // decision, not something to do in the middle of an exam unasked.
+    m_shell.platform.messageBoxes.notice(
+        this, QStringLiteral("本机时钟比服务器%1 %2 秒，本场考试仍按本机时钟播放。")
+                  .arg(offsetMs > 0 ? QStringLiteral("快") : QStringLiteral("慢"))
+                  .arg(QString::number(qAbs(offsetMs) / 1000.0, 'f', 1)));
 }
 
 void TFrm_Subject::showClockHealth(const ClockHealth::Reading &reading)
@@ -207,6 +242,7 @@ void TFrm_Subject::endRun(RunLog::End how)
     Timer1->setInterval(0);
     Timer2->setInterval(0);
     sleepHold.reset();
+    candidateScreen.reset();
     ThreadPriority::lowerCurrent();
     main->setVisible(true);
     main->activateWindow();

@@ -13,6 +13,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QTreeWidget;
+class CandidateScreen;
 class MediaPlayer;
 class Scheduler;
 class Timer;
@@ -54,6 +55,8 @@ public:
     std::unique_ptr<Scheduler> scheduler;
     // Keeps the PC awake while the window is open.
     std::unique_ptr<SleepInhibitor::Hold> sleepHold;
+    // The room's projector, open as long as the run.
+    std::unique_ptr<CandidateScreen> candidateScreen;
 
 protected:
     void FormClose() override;
@@ -68,9 +71,11 @@ private:
     void showLogUnwritable(const QString &path);
     void showClockHealth(const ClockHealth::Reading &reading);
     void endRun(RunLog::End how);
+    void warnOfClockOffset(qint64 offsetMs);
 
     QString m_subject;
     std::unique_ptr<RunLog> m_log;
     // Kept below the explanation for the rest of the run once the log fails.
     QString m_logWarning;
+    bool m_clockWarned = false;
 };

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QStringList>
+#include <optional>
+
+class QSqlDatabase;
+
+// What the exam office knows of one room: its row in room and the counts of
+// its current or last run in room_event.
+struct RoomStatus
+{
+    enum Problem
+    {
+        Unseen = 1,   // no sign of life for more than UnseenAfterMs
+        Missed = 2,   // an instruction passed over in the run
+        Failed = 4,   // an instruction that could not play
+        ClockOff = 8, // the clock further from the server's than the limit
+    };
+    static constexpr qint64 UnseenAfterMs = 2 * 60 * 1000;
+
+    QString name;
+    bool running = false;
+    QString subject;
+    QString version;
+    QDateTime lastSeen;
+    qint64 unseenMs = 0;
+    std::optional<qint64> clockOffsetMs;
+    QString runId;
+    int played = 0;
+    int missed = 0;
+    int failed = 0;
+    std::optional<qint64> worstDelayMs;
+    // The next instruction of the running subject by the room's own clock.
+    QTime nextDue;
+    int problems = 0;
+
+    bool isWell() const { return problems == 0; }
+
+    // Every room, those with a problem first, then by name. now is the
+    // office's clock, which places the rooms' clocks by their offsets.
+    // Throws DbError.
+    static QList<RoomStatus> readAll(const QSqlDatabase &db, int clockLimitMs,
+                                     const QDateTime &now);
+
+    // The events of the room's run, in order: at, kind, second, delay (ms),
+    // file, reason.
+    static QList<QStringList> runEvents(const QSqlDatabase &db, const QString &room,
+                                        const QString &runId);
+};

@@ -1,0 +1,192 @@
+#include "ui/board/StatusBoard.h"
+
+#include "data/ServerAddress.h"
+#include "office/ServerConnection.h"
+
+#include <QHash>
+#include <QHeaderView>
+#include <QLabel>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+QColor rowColour(const RoomStatus &room)
+{
+    if (room.problems & RoomStatus::Unseen)
+        return QColor(0xd9, 0xd9, 0xd9);
+    if (!room.isWell())
+        return QColor(0xf8, 0xc8, 0xc0);
+    return room.running ? QColor(0xc8, 0xec, 0xc8) : QColor(0xff, 0xff, 0xff);
+}
+
+QString stateText(const RoomStatus &room)
+{
+    if (room.problems & RoomStatus::Unseen)
+        return room.lastSeen.isValid() ? QStringLiteral("%1 分钟未联系").arg(room.unseenMs / 60000)
+                                       : QStringLiteral("从未联系");
+    return room.running ? QStringLiteral("运行 ") + room.subject : QStringLiteral("空闲");
+}
+
+QString problemText(const RoomStatus &room)
+{
+    QStringList parts;
+    if (room.problems & RoomStatus::Unseen)
+        parts << QStringLiteral("失去联系");
+    if (room.problems & RoomStatus::ClockOff)
+        parts << QStringLiteral("时钟偏差过大");
+    if (room.problems & RoomStatus::Missed)
+        parts << QStringLiteral("错过 %1 条").arg(room.missed);
+    if (room.problems & RoomStatus::Failed)
+        parts << QStringLiteral("失败 %1 条").arg(room.failed);
+    return parts.join(QStringLiteral("，"));
+}
+
+QString milliseconds(const std::optional<qint64> &ms)
+{
+    return ms ? QStringLiteral("%1%2 ms").arg(*ms < 0 ? "" : "+").arg(*ms) : QStringLiteral("-");
+}
+
+// The run log's words, as the office reads them.
+QString kindText(const QString &kind)
+{
+    static const QHash<QString, QString> words{
+        {QStringLiteral("run started"), QStringLiteral("开始运行")},
+        {QStringLiteral("played"), QStringLiteral("已播放")},
+        {QStringLiteral("missed"), QStringLiteral("错过")},
+        {QStringLiteral("failed"), QStringLiteral("播放失败")},
+        {QStringLiteral("clock step"), QStringLiteral("时钟跳变")},
+        {QStringLiteral("sound output lost"), QStringLiteral("声音输出中断")},
+        {QStringLiteral("sound output back"), QStringLiteral("声音输出恢复")},
+        {QStringLiteral("run ended"), QStringLiteral("运行结束")}};
+    return words.value(kind, kind);
+}
+
+QTableWidget *table(QWidget *parent, const QStringList &header)
+{
+    auto *widget = new QTableWidget(0, int(header.size()), parent);
+    widget->setHorizontalHeaderLabels(header);
+    widget->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    widget->setSelectionBehavior(QAbstractItemView::SelectRows);
+    widget->setSelectionMode(QAbstractItemView::SingleSelection);
+    widget->verticalHeader()->hide();
+    widget->horizontalHeader()->setStretchLastSection(true);
+    return widget;
+}
+
+// Each column as wide as its cells, the last one taking the rest.
+void fit(QTableWidget *widget)
+{
+    for (int column = 0; column + 1 < widget->columnCount(); ++column)
+        widget->resizeColumnToContents(column);
+}
+
+void fillRow(QTableWidget *widget, int row, const QStringList &cells, const QColor &colour = {})
+{
+    for (int column = 0; column < cells.size(); ++column) {
+        auto *item = new QTableWidgetItem(cells[column]);
+        if (colour.isValid())
+            item->setBackground(colour);
+        widget->setItem(row, column, item);
+    }
+}
+
+} // namespace
+
+StatusBoard::StatusBoard(const QString &server, int clockLimitMs, QWidget *parent)
+    : QWidget(parent), heading(new QLabel(this)),
+      rooms(table(this, {QStringLiteral("考场"), QStringLiteral("状态"), QStringLiteral("最后联系"),
+                         QStringLiteral("时钟偏差"), QStringLiteral("已播放"),
+                         QStringLiteral("错过"), QStringLiteral("失败"), QStringLiteral("最大延迟"),
+                         QStringLiteral("下一条"), QStringLiteral("问题")})),
+      eventsHeading(new QLabel(QStringLiteral("点击考场查看本场记录"), this)),
+      events(table(this,
+                   {QStringLiteral("时间"), QStringLiteral("事件"), QStringLiteral("指令时间"),
+                    QStringLiteral("延迟 (ms)"), QStringLiteral("文件"), QStringLiteral("原因")})),
+      m_server(server), m_clockLimitMs(clockLimitMs), m_timer(new QTimer(this))
+{
+    setWindowTitle(QStringLiteral("Tessivox 考场状态"));
+    resize(1000, 640);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(heading);
+    layout->addWidget(rooms, 3);
+    layout->addWidget(eventsHeading);
+    layout->addWidget(events, 2);
+    heading->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    connect(rooms, &QTableWidget::cellClicked, this, [this](int row) { showRoom(row); });
+    connect(m_timer, &QTimer::timeout, this, &StatusBoard::refresh);
+    m_timer->start(RefreshMs);
+    refresh();
+}
+
+StatusBoard::~StatusBoard() = default;
+
+void StatusBoard::refresh()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString where = ServerAddress::shown(m_server);
+    try {
+        if (!m_connection)
+            m_connection = std::make_unique<ServerConnection>(m_server);
+        m_shown = RoomStatus::readAll(m_connection->open(), m_clockLimitMs, now);
+    } catch (const std::exception &error) {
+        if (m_connection)
+            m_connection->close();
+        heading->setText(QStringLiteral("%1  无法读取服务器，%2 秒后重试\n%3")
+                             .arg(now.toString(QStringLiteral("HH:mm:ss")))
+                             .arg(RefreshMs / 1000)
+                             .arg(QString::fromStdString(error.what())));
+        return;
+    }
+    const auto unwell = std::count_if(m_shown.cbegin(), m_shown.cend(),
+                                      [](const RoomStatus &r) { return !r.isWell(); });
+    heading->setText(QStringLiteral("%1  %2  共 %3 个考场，%4 个有问题")
+                         .arg(now.toString(QStringLiteral("HH:mm:ss")), where)
+                         .arg(m_shown.size())
+                         .arg(unwell));
+    rooms->setRowCount(int(m_shown.size()));
+    for (int row = 0; row < m_shown.size(); ++row) {
+        const RoomStatus &room = m_shown[row];
+        fillRow(rooms, row,
+                {room.name, stateText(room),
+                 room.lastSeen.isValid() ? room.lastSeen.toString(QStringLiteral("HH:mm:ss"))
+                                         : QStringLiteral("-"),
+                 milliseconds(room.clockOffsetMs), QString::number(room.played),
+                 QString::number(room.missed), QString::number(room.failed),
+                 milliseconds(room.worstDelayMs),
+                 room.nextDue.isValid() ? room.nextDue.toString(QStringLiteral("HH:mm:ss"))
+                                        : QStringLiteral("-"),
+                 problemText(room)},
+                rowColour(room));
+        if (room.name == m_chosen)
+            showRoom(row);
+    }
+    fit(rooms);
+}
+
+void StatusBoard::showRoom(int row)
+{
+    if (row < 0 || row >= m_shown.size() || !m_connection)
+        return;
+    const RoomStatus &room = m_shown[row];
+    m_chosen = room.name;
+    QList<QStringList> rows;
+    try {
+        rows = RoomStatus::runEvents(m_connection->open(), room.name, room.runId);
+    } catch (const std::exception &error) {
+        eventsHeading->setText(QString::fromStdString(error.what()));
+        return;
+    }
+    eventsHeading->setText(
+        room.runId.isEmpty()
+            ? QStringLiteral("%1：尚无运行记录").arg(room.name)
+            : QStringLiteral("%1 本场记录（%2）")
+                  .arg(room.name, room.subject.isEmpty() ? room.runId : room.subject));
+    events->setRowCount(int(rows.size()));
+    for (int i = 0; i < rows.size(); ++i) {
+        rows[i][1] = kindText(rows[i][1]);
+        fillRow(events, i, rows[i]);
+    }
+    fit(events);
+}

@@ -1,0 +1,255 @@
+#include "support/ShellFixture.h"
+
+#include "controls/TFlatComboBox.h"
+#include "platform/Timer.h"
+#include "ui/main/TFrm_main.h"
+#include "ui/run/TFrm_Subject.h"
+#include "ui/screen/CandidateScreen.h"
+#include "ui/screen/FittedLabel.h"
+#include "ui/screen/TickingText.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <qpa/qplatformnativeinterface.h>
+
+// Run once on the offscreen platform's single screen and once on two
+// screens (tests/ui/two-screens.json): each run takes the rows of its own.
+class TestCandidateScreen : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<ShellFixture> f;
+
+    static QDateTime at(const QTime &time) { return QDateTime(QDate(2026, 6, 7), time); }
+
+    TFrm_Subject *startRun(const QString &screen)
+    {
+        f->platform.screen = screen;
+        TFrm_main *main = f->start();
+        main->show();
+        main->ComboBox1->addItem(QStringLiteral("语文"));
+        main->ComboBox1->setCurrentIndex(main->ComboBox1->count() - 1);
+        QTest::mouseClick(main->FBtn_ok, Qt::LeftButton);
+        return f->shell.Frm_Subject;
+    }
+
+    // What a screen reader hears.
+    static QString heard(QWidget *widget)
+    {
+        return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+    }
+
+    // Plugs screens in and out as the offscreen platform allows: its screens
+    // are named, and a screen whose name has gone is removed.
+    static void plugScreens(const QStringList &names)
+    {
+        QJsonArray screens;
+        for (qsizetype i = 0; i < names.size(); ++i)
+            screens.append(QJsonObject{{"name", names[i]},
+                                       {"x", 1024 * int(i)},
+                                       {"y", 0},
+                                       {"width", 1024},
+                                       {"height", 768}});
+        QPlatformNativeInterface *native = QGuiApplication::platformNativeInterface();
+        using Set = void (*)(const QJsonObject &, QPlatformNativeInterface *);
+        const auto set =
+            reinterpret_cast<Set>(native->nativeResourceForIntegration("setConfiguration"));
+        set(QJsonObject{{"screens", screens}}, native);
+    }
+
+    static void addRow(int screens, const char *name, const QString &setting, int expected)
+    {
+        if (screens == QGuiApplication::screens().size())
+            QTest::newRow(name) << setting << expected;
+    }
+
+private slots:
+    void init()
+    {
+        f = std::make_unique<ShellFixture>();
+        f->clock.set(at(QTime(7, 50)));
+        f->db.addSubject(QStringLiteral("语文"), QStringLiteral("2026-06-07 08:30:00"),
+                         QStringLiteral("2026-06-07 11:00:00"));
+    }
+
+    void cleanup() { f.reset(); }
+
+    void theSettingChoosesTheScreen_data()
+    {
+        QTest::addColumn<QString>("setting");
+        // The index of the screen covered, -1 for no window.
+        QTest::addColumn<int>("expected");
+        addRow(1, "one screen, auto: kept to the invigilator", "auto", -1);
+        addRow(1, "one screen, none", "none", -1);
+        addRow(1, "one screen named by number", "1", 0);
+        addRow(1, "a number beyond the screens", "2", -1);
+        addRow(2, "two screens, auto: the second", "auto", 1);
+        addRow(2, "two screens, none", "none", -1);
+        addRow(2, "two screens, the first by number", "1", 0);
+        addRow(2, "two screens, the second by number", "2", 1);
+        addRow(2, "a screen by its name", "Projector", 1);
+        addRow(2, "a name no screen has", "HDMI-9", -1);
+    }
+
+    void theSettingChoosesTheScreen()
+    {
+        QFETCH(QString, setting);
+        QFETCH(int, expected);
+        TFrm_Subject *run = startRun(setting);
+        QPointer<CandidateScreen> screen = run->candidateScreen.get();
+        QVERIFY(QTest::qWaitForWindowActive(run));
+        if (expected < 0) {
+            QVERIFY(!screen->isVisible());
+        } else {
+            QScreen *target = QGuiApplication::screens().at(expected);
+            QVERIFY(screen->isVisible());
+            QVERIFY(screen->isFullScreen());
+            QCOMPARE(screen->screen(), target);
+            QCOMPARE(screen->geometry(), target->geometry());
+        }
+        // The invigilator keeps the input.
+        QCOMPARE(QApplication::activeWindow(), run);
+        run->close();
+        QVERIFY(!screen);
+    }
+
+    void screensPluggedInOrRemovedAreFollowed()
+    {
+        const QStringList before = [] {
+            QStringList names;
+            for (const QScreen *screen : QGuiApplication::screens())
+                names << screen->name();
+            return names;
+        }();
+        plugScreens({"invigilator"});
+        TFrm_Subject *run = startRun(QStringLiteral("auto"));
+        CandidateScreen *screen = run->candidateScreen.get();
+        QVERIFY(!screen->isVisible());
+        plugScreens({"invigilator", "projector"});
+        QVERIFY(screen->isVisible());
+        QCOMPARE(screen->screen()->name(), QStringLiteral("projector"));
+        QCOMPARE(screen->geometry(), QRect(1024, 0, 1024, 768));
+        QCOMPARE(run->Timer2->interval(), 0);
+        plugScreens({"invigilator"});
+        QVERIFY(!screen->isVisible());
+        // The run window's clock goes on by itself.
+        QCOMPARE(run->Timer2->interval(), 1000);
+        plugScreens(before);
+    }
+
+    void theCountdownGoesFromStartToEnd_data()
+    {
+        QTest::addColumn<QTime>("time");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("colour");
+        QTest::newRow("before the start") << QTime(7, 50) << "距离考试开始 00:40:00"
+                                          << "light";
+        QTest::newRow("at the start") << QTime(8, 30) << "距离考试结束 02:30:00"
+                                      << "light";
+        QTest::newRow("a second before the last quarter")
+            << QTime(10, 44, 59) << "距离考试结束 00:15:01"
+            << "light";
+        QTest::newRow("the last quarter") << QTime(10, 45) << "距离考试结束 00:15:00"
+                                          << "amber";
+        QTest::newRow("the last five minutes") << QTime(10, 55) << "距离考试结束 00:05:00"
+                                               << "red";
+        QTest::newRow("the last second") << QTime(10, 59, 59) << "距离考试结束 00:00:01"
+                                         << "red";
+        QTest::newRow("at the end") << QTime(11, 0) << "考试结束"
+                                    << "light";
+        QTest::newRow("after the end") << QTime(12, 0) << "考试结束"
+                                       << "light";
+    }
+
+    void theCountdownGoesFromStartToEnd()
+    {
+        QFETCH(QTime, time);
+        QFETCH(QString, text);
+        QFETCH(QString, colour);
+        TFrm_Subject *run = startRun(QStringLiteral("1"));
+        CandidateScreen *screen = run->candidateScreen.get();
+        f->clock.set(at(time));
+        screen->secondTimer->timeout();
+        QCOMPARE(heard(screen->Lbl_countdown), text);
+        const QColor shown = screen->Lbl_countdown->colour();
+        const int hue = shown.hsvHue();
+        if (colour == QLatin1String("light"))
+            QVERIFY2(shown.hsvSaturation() < 40 && shown.value() > 200, qPrintable(shown.name()));
+        else if (colour == QLatin1String("amber"))
+            QVERIFY2(hue >= 30 && hue <= 50 && shown.hsvSaturation() > 150,
+                     qPrintable(shown.name()));
+        else
+            QVERIFY2((hue <= 10 || hue >= 350) && shown.hsvSaturation() > 150,
+                     qPrintable(shown.name()));
+        QCOMPARE(heard(screen->Lbl_subject), QStringLiteral("语文"));
+        QCOMPARE(heard(screen->Lbl_times),
+                 QStringLiteral("考试时间  2026/6/7 08:30:00 — 11:00:00"));
+    }
+
+    void theClockTurnsOnEachSecond_data()
+    {
+        QTest::addColumn<int>("afterMs");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("on the second") << 1000 << "07:50:01";
+        QTest::newRow("just after the next") << 2002 << "07:50:02";
+        // The wall clock slewed against the timer's own.
+        QTest::newRow("a hair before the next") << 2999 << "07:50:03";
+        QTest::newRow("a late tick") << 4700 << "07:50:04";
+        QTest::newRow("past midnight") << 16 * 3600 * 1000 + 10 * 60 * 1000 << "00:00:00";
+    }
+
+    void theClockTurnsOnEachSecond()
+    {
+        QFETCH(int, afterMs);
+        QFETCH(QString, shown);
+        TFrm_Subject *run = startRun(QStringLiteral("1"));
+        CandidateScreen *screen = run->candidateScreen.get();
+        QCOMPARE(heard(screen->Lbl_clock), QStringLiteral("07:50:00"));
+        f->clock.advance(afterMs);
+        screen->secondTimer->timeout();
+        QCOMPARE(heard(screen->Lbl_clock), shown);
+        // The run window's clock turns with it, on the same wake-up.
+        QCOMPARE(run->Timer2->interval(), 0);
+        QCOMPARE(run->Label1->text(), f->formats.dateTime(f->clock.now()));
+        // The next tick is aimed just past the next second, never a poll.
+        const int wait = screen->secondTimer->interval();
+        QVERIFY2(wait <= 1005 && (f->clock.now().time().msec() + wait) % 1000 <= 5,
+                 qPrintable(QString::number(wait)));
+    }
+
+    void theSpokenInstructionIsShownWhileItPlays()
+    {
+        f->db.addSound(QStringLiteral("语文"), QStringLiteral("a.wav"),
+                       QStringLiteral("考生请注意：\r\n请将手机关机，\r\n放在指定位置。"),
+                       QStringLiteral("07:50:05"));
+        TFrm_Subject *run = startRun(QStringLiteral("1"));
+        CandidateScreen *screen = run->candidateScreen.get();
+        f->players.last()->lengths.insert(f->programFolder.path() + QStringLiteral("/sound/a.wav"),
+                                          12000);
+        QVERIFY(screen->Lbl_clock->isVisible());
+        QVERIFY(!screen->Lbl_explanation->isVisible());
+
+        f->clock.set(at(QTime(7, 50, 5, 2)));
+        run->Timer1->timeout();
+        QVERIFY(!screen->Lbl_clock->isVisible());
+        QVERIFY(screen->Lbl_explanation->isVisible());
+        QCOMPARE(heard(screen->Lbl_explanation),
+                 QStringLiteral("考生请注意：\n请将手机关机，\n放在指定位置。"));
+        // Kept past the sound's end by a few seconds, then the clock is back.
+        QVERIFY(screen->explanationTimer->interval() > 12000);
+        screen->explanationTimer->timeout();
+        QVERIFY(screen->Lbl_clock->isVisible());
+        QVERIFY(!screen->Lbl_explanation->isVisible());
+        QCOMPARE(screen->explanationTimer->interval(), 0);
+    }
+};
+
+QTEST_MAIN(TestCandidateScreen)
+#include "tst_candidatescreen.moc"
