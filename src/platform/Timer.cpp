@@ -24,6 +24,10 @@ constexpr qint64 LongestWait = 3600 * 1000;
 // Nearer than this, the kernel's slack is below a millisecond.
 constexpr qint64 NearWait = 1000;
 
+// An urgent wait first wakes this far ahead, late as that may be on a busy
+// machine, so that its last wake-ups already have the realtime priority.
+constexpr qint64 UrgentAhead = NearWait + 50;
+
 int bounded(qint64 wait)
 {
     return int(std::clamp<qint64>(wait, 0, LongestWait));
@@ -84,14 +88,12 @@ void Timer::start()
 
 void Timer::aim(qint64 remaining)
 {
-    // An urgent wait first wakes a second ahead, late as may be on a busy
-    // machine, so that its last wake-up already has the realtime priority.
-    if (m_urgent && remaining > NearWait) {
+    if (m_urgent && remaining > UrgentAhead) {
         realtime(false);
-        m_timer.start(bounded(remaining - NearWait));
+        m_timer.start(bounded(remaining - UrgentAhead));
         return;
     }
-    realtime(remaining <= NearWait);
+    realtime(remaining <= UrgentAhead);
     m_timer.start(bounded(remaining > NearWait ? remaining - leadFor(remaining) : remaining - 1));
 }
 
