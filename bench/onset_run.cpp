@@ -100,6 +100,7 @@ public:
     void setTimeFormatMilliseconds() override { m_device.setTimeFormatMilliseconds(); }
     void setFileName(const QString &path) override { m_device.setFileName(path); }
     QString fileName() const override { return m_device.fileName(); }
+    void prepare() override { m_device.prepare(); }
     bool isOpen() const override { return m_device.isOpen(); }
     void open() override { m_device.open(); }
     void close() override { m_device.close(); }
@@ -240,6 +241,10 @@ QStringList runScheduler(TDataModule1 &data, const QString &folder, const QDateT
     });
     QObject::connect(&Timer3, &Timer::timeout, &scheduler,
                      [&] { guard([&] { scheduler.Timer3Timer(); }); });
+    // The run window's clock, which also has each sound got ready ahead.
+    Timer clockTick(1000);
+    QObject::connect(&clockTick, &Timer::timeout, &scheduler,
+                     [&] { guard([&] { scheduler.checkClock(); }); });
     std::optional<RunLog> log;
     if (withLog) {
         log.emplace(clock, folder + QStringLiteral("/run-log"));

@@ -7,16 +7,10 @@
 #include <pulse/error.h>
 #include <pulse/mainloop-api.h>
 #include <pulse/operation.h>
-#include <pulse/rtclock.h>
 #include <pulse/thread-mainloop.h>
 #include <pulse/timeval.h>
 
 namespace {
-
-// A local server answers within milliseconds; one that does not answer in
-// this time is as good as none, and the caller (a play tick on the UI
-// thread) must not hang on it.
-constexpr pa_usec_t ReplyTimeoutUs = 2 * PA_USEC_PER_SEC;
 
 void wakeLoop(pa_threaded_mainloop *mainloop)
 {
@@ -25,15 +19,21 @@ void wakeLoop(pa_threaded_mainloop *mainloop)
 
 } // namespace
 
-PulseConnection::PulseConnection() : m_mainloop(pa_threaded_mainloop_new())
+PulseConnection::PulseConnection(int answerWithinMs)
+    : m_answerWithinMs(answerWithinMs), m_mainloop(pa_threaded_mainloop_new())
 {
     pa_threaded_mainloop_set_name(m_mainloop, "sound server");
     pa_threaded_mainloop_start(m_mainloop);
-    // The thread writes a sound's first data; refused, it goes on as it is.
+    // The thread sends the start of a sound and writes its data; refused,
+    // it goes on as it is.
     lock();
     pa_mainloop_api_once(
         pa_threaded_mainloop_get_api(m_mainloop),
-        [](pa_mainloop_api *, void *) { ThreadPriority::raiseCurrent(); }, nullptr);
+        [](pa_mainloop_api *, void *) {
+            ThreadPriority::raiseCurrent();
+            ThreadPriority::realtimeCurrent(true);
+        },
+        nullptr);
     unlock();
 }
 
@@ -65,27 +65,36 @@ QString PulseConnection::connect()
 {
     if (m_context && pa_context_get_state(m_context) == PA_CONTEXT_READY)
         return {};
-    // A failed or terminated context cannot connect again; a new one also
-    // reads the server's address afresh.
-    dropContext();
-    m_context = pa_context_new(pa_threaded_mainloop_get_api(m_mainloop),
-                               qUtf8Printable(QCoreApplication::applicationName()));
-    pa_context_set_state_callback(
-        m_context,
-        [](pa_context *, void *mainloop) {
-            wakeLoop(static_cast<pa_threaded_mainloop *>(mainloop));
-        },
-        m_mainloop);
-    // Starting a server is the desktop's business; a spawn attempt would
-    // also hold up the play that asked.
-    if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
-        return QStringLiteral("No sound server: %1").arg(lastError());
-    const auto settled = [this] {
+    // A context still connecting (for another thread, or for a server that
+    // has not answered yet) is waited for; a failed or terminated one cannot
+    // connect again, and a new one also reads the server's address afresh.
+    if (!m_context || !PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context))) {
+        dropContext();
+        m_context = pa_context_new(pa_threaded_mainloop_get_api(m_mainloop),
+                                   qUtf8Printable(QCoreApplication::applicationName()));
+        pa_context_set_state_callback(
+            m_context,
+            [](pa_context *, void *mainloop) {
+                wakeLoop(static_cast<pa_threaded_mainloop *>(mainloop));
+            },
+            m_mainloop);
+        // Starting a server is the desktop's business; a spawn attempt would
+        // also hold up the play that asked.
+        if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+            return QStringLiteral("No sound server: %1").arg(lastError());
+    }
+    pa_context *const context = m_context;
+    // Another thread may replace a context that failed meanwhile.
+    const auto settled = [this, context] {
+        if (m_context != context)
+            return true;
         const pa_context_state_t state = pa_context_get_state(m_context);
         return state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state);
     };
     if (!waitFor(settled))
         return QStringLiteral("No sound server: it did not answer");
+    if (m_context != context)
+        return connect();
     if (pa_context_get_state(m_context) != PA_CONTEXT_READY)
         return QStringLiteral("No sound server: %1").arg(lastError());
     return {};
@@ -96,15 +105,21 @@ QString PulseConnection::lastError() const
     return QString::fromUtf8(pa_strerror(pa_context_errno(m_context)));
 }
 
-bool PulseConnection::waitFor(const std::function<bool()> &done)
+bool PulseConnection::waitFor(const std::function<bool()> &done, int withinMs)
 {
     struct Deadline
     {
         pa_threaded_mainloop *mainloop;
         bool passed = false;
     } deadline{m_mainloop};
-    pa_time_event *event = pa_context_rttime_new(
-        m_context, pa_rtclock_now() + ReplyTimeoutUs,
+    // A wall-clock time, which the loop turns into a monotonic one at once:
+    // no context is needed for it, and setting the clock changes nothing.
+    timeval at{};
+    pa_timeval_add(pa_gettimeofday(&at),
+                   pa_usec_t(withinMs < 0 ? m_answerWithinMs : withinMs) * PA_USEC_PER_MSEC);
+    pa_mainloop_api *api = pa_threaded_mainloop_get_api(m_mainloop);
+    pa_time_event *event = api->time_new(
+        api, &at,
         [](pa_mainloop_api *, pa_time_event *, const timeval *, void *data) {
             auto *deadline = static_cast<Deadline *>(data);
             deadline->passed = true;
@@ -116,11 +131,11 @@ bool PulseConnection::waitFor(const std::function<bool()> &done)
         pa_threaded_mainloop_wait(m_mainloop);
         result = done();
     }
-    pa_threaded_mainloop_get_api(m_mainloop)->time_free(event);
+    api->time_free(event);
     return result;
 }
 
-bool PulseConnection::await(pa_operation *operation)
+bool PulseConnection::await(pa_operation *operation, int withinMs)
 {
     if (!operation)
         return false;
@@ -131,7 +146,8 @@ bool PulseConnection::await(pa_operation *operation)
         },
         m_mainloop);
     const bool done =
-        waitFor([operation] { return pa_operation_get_state(operation) != PA_OPERATION_RUNNING; });
+        waitFor([operation] { return pa_operation_get_state(operation) != PA_OPERATION_RUNNING; },
+                withinMs);
     // Its callback must not run once the caller's data is gone.
     if (!done)
         pa_operation_cancel(operation);

@@ -6,7 +6,8 @@
 
 // Keeps the PC from sleeping and its screen from blanking while an exam
 // runs. The platform may refuse; the run goes on all the same, and the hold
-// says why, so that the refusal can be recorded.
+// says why, so that the refusal can be recorded. Where the platform answers
+// later, nobody waits for it: the hold then learns of a refusal as it comes.
 class SleepInhibitor
 {
 public:
@@ -15,6 +16,10 @@ public:
     {
     public:
         Hold(QString refusal, std::function<void()> release)
+            : Hold(std::make_shared<QString>(std::move(refusal)), std::move(release))
+        {}
+        // refusal is filled in by whoever hears the platform's answers.
+        Hold(std::shared_ptr<const QString> refusal, std::function<void()> release)
             : m_refusal(std::move(refusal)), m_release(std::move(release))
         {}
         ~Hold()
@@ -24,11 +29,12 @@ public:
         }
         Q_DISABLE_COPY_MOVE(Hold)
 
-        // Why the platform refused, in whole or in part; empty when it agreed.
-        const QString &refusal() const { return m_refusal; }
+        // Why the platform refused, in whole or in part; empty when it agreed
+        // or has not answered yet.
+        const QString &refusal() const { return *m_refusal; }
 
     private:
-        QString m_refusal;
+        std::shared_ptr<const QString> m_refusal;
         std::function<void()> m_release;
     };
 

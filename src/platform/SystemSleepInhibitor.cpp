@@ -33,15 +33,17 @@ std::unique_ptr<SleepInhibitor::Hold> SystemSleepInhibitor::keepAwake(const QStr
 }
 
 #else
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDBusUnixFileDescriptor>
 #include <optional>
 
 namespace {
 
 const QString ScreenSaver = QStringLiteral("org.freedesktop.ScreenSaver");
-// Both services answer at once; a hung one must not hold up the run for long.
+// Both services answer at once; a hung one is given up after this, without
+// anyone waiting for it.
 constexpr int Timeout = 2000;
 
 QString errorOf(const QDBusMessage &reply)
@@ -49,6 +51,48 @@ QString errorOf(const QDBusMessage &reply)
     if (reply.type() == QDBusMessage::ErrorMessage)
         return reply.errorMessage().isEmpty() ? reply.errorName() : reply.errorMessage();
     return QStringLiteral("unexpected answer");
+}
+
+// What a hold has got from the services so far. Their answers come through
+// the event loop, also after the hold was let go.
+struct Answers
+{
+    std::shared_ptr<QString> refusal = std::make_shared<QString>();
+    QDBusUnixFileDescriptor block;
+    std::optional<uint> cookie;
+    bool released = false;
+    QDBusConnection sessionBus{QString()};
+
+    void refused(const QString &who, const QDBusMessage &reply)
+    {
+        const QString text = who + QStringLiteral(": ") + errorOf(reply);
+        if (!refusal->isEmpty())
+            refusal->append(QStringLiteral("; "));
+        refusal->append(text);
+        warnOfRefusal(text);
+    }
+    void unInhibit() const
+    {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            ScreenSaver, QStringLiteral("/org/freedesktop/ScreenSaver"), ScreenSaver,
+            QStringLiteral("UnInhibit"));
+        call << *cookie;
+        // Not awaited: the run is over, and the service forgets a client
+        // that leaves the bus anyway.
+        sessionBus.send(call);
+    }
+};
+
+// Calls handle with the answer when it comes.
+void whenAnswered(const QDBusConnection &bus, const QDBusMessage &call,
+                  std::function<void(const QDBusMessage &)> handle)
+{
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, Timeout));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+                     [handle = std::move(handle)](QDBusPendingCallWatcher *answered) {
+                         handle(answered->reply());
+                         answered->deleteLater();
+                     });
 }
 
 } // namespace
@@ -64,7 +108,8 @@ SystemSleepInhibitor::SystemSleepInhibitor(const QDBusConnection &systemBus,
 
 std::unique_ptr<SleepInhibitor::Hold> SystemSleepInhibitor::keepAwake(const QString &why)
 {
-    QStringList refusals;
+    auto answers = std::make_shared<Answers>();
+    answers->sessionBus = m_sessionBus;
 
     // The login manager keeps its block for as long as the returned
     // descriptor stays open.
@@ -72,41 +117,40 @@ std::unique_ptr<SleepInhibitor::Hold> SystemSleepInhibitor::keepAwake(const QStr
         QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
         QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
     inhibit << QStringLiteral("idle:sleep") << Who << why << QStringLiteral("block");
-    const QDBusMessage block = m_systemBus.call(inhibit, QDBus::Block, Timeout);
-    QDBusUnixFileDescriptor descriptor;
-    if (block.type() == QDBusMessage::ReplyMessage && block.arguments().size() == 1)
-        descriptor = qdbus_cast<QDBusUnixFileDescriptor>(block.arguments().constFirst());
-    if (!descriptor.isValid())
-        refusals << QStringLiteral("login manager: ") + errorOf(block);
+    whenAnswered(m_systemBus, inhibit, [answers](const QDBusMessage &reply) {
+        QDBusUnixFileDescriptor descriptor;
+        if (reply.type() == QDBusMessage::ReplyMessage && reply.arguments().size() == 1)
+            descriptor = qdbus_cast<QDBusUnixFileDescriptor>(reply.arguments().constFirst());
+        if (!descriptor.isValid())
+            answers->refused(QStringLiteral("login manager"), reply);
+        else if (!answers->released)
+            answers->block = descriptor;
+    });
 
     // Not every desktop has a screen saver service; where there is none,
     // there is nothing to hold off.
-    std::optional<uint> cookie;
-    if (m_sessionBus.isConnected() && m_sessionBus.interface()->isServiceRegistered(ScreenSaver)) {
+    if (m_sessionBus.isConnected()) {
         QDBusMessage call = QDBusMessage::createMethodCall(
             ScreenSaver, QStringLiteral("/org/freedesktop/ScreenSaver"), ScreenSaver,
             QStringLiteral("Inhibit"));
         call << Who << why;
-        const QDBusMessage reply = m_sessionBus.call(call, QDBus::Block, Timeout);
-        if (reply.type() == QDBusMessage::ReplyMessage && reply.arguments().size() == 1)
-            cookie = reply.arguments().constFirst().toUInt();
-        else
-            refusals << QStringLiteral("screen saver: ") + errorOf(reply);
+        whenAnswered(m_sessionBus, call, [answers](const QDBusMessage &reply) {
+            if (reply.type() == QDBusMessage::ReplyMessage && reply.arguments().size() == 1) {
+                answers->cookie = reply.arguments().constFirst().toUInt();
+                if (answers->released)
+                    answers->unInhibit();
+            } else if (reply.errorName() !=
+                       QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown")) {
+                answers->refused(QStringLiteral("screen saver"), reply);
+            }
+        });
     }
 
-    const QString refusal = refusals.join(QStringLiteral("; "));
-    warnOfRefusal(refusal);
-    return std::make_unique<Hold>(refusal, [descriptor, cookie, bus = m_sessionBus]() mutable {
-        descriptor = QDBusUnixFileDescriptor();
-        if (cookie) {
-            QDBusMessage call = QDBusMessage::createMethodCall(
-                ScreenSaver, QStringLiteral("/org/freedesktop/ScreenSaver"), ScreenSaver,
-                QStringLiteral("UnInhibit"));
-            call << *cookie;
-            // Not awaited: the run is over, and the service forgets a
-            // client that leaves the bus anyway.
-            bus.send(call);
-        }
+    return std::make_unique<Hold>(answers->refusal, [answers] {
+        answers->released = true;
+        answers->block = QDBusUnixFileDescriptor();
+        if (answers->cookie)
+            answers->unInhibit();
     });
 }
 #endif

@@ -13,4 +13,11 @@ QString raiseCurrent();
 // Back to normal priority, which needs no one's leave.
 void lowerCurrent();
 
+// Where the system grants it (to an administrator, or a user allowed
+// realtime priorities), the calling thread goes ahead of every ordinary
+// thread on the machine, compilers included, for as long as it keeps it:
+// for the short moments when it must act on time. Without the right it stays
+// as it is. Off again, it is back to where it was raised to.
+void realtimeCurrent(bool on);
+
 } // namespace ThreadPriority

@@ -1,6 +1,7 @@
 #include "platform/Timer.h"
 
 #include "platform/Clock.h"
+#include "platform/ThreadPriority.h"
 
 #include <QElapsedTimer>
 
@@ -23,6 +24,10 @@ constexpr qint64 LongestWait = 3600 * 1000;
 // Nearer than this, the kernel's slack is below a millisecond.
 constexpr qint64 NearWait = 1000;
 
+// An urgent wait first wakes this far ahead, late as that may be on a busy
+// machine, so that its last wake-ups already have the realtime priority.
+constexpr qint64 UrgentAhead = NearWait + 50;
+
 int bounded(qint64 wait)
 {
     return int(std::clamp<qint64>(wait, 0, LongestWait));
@@ -36,6 +41,11 @@ Timer::Timer(int interval, QObject *parent) : QObject(parent)
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &Timer::wakeUp);
     setInterval(interval);
+}
+
+Timer::~Timer()
+{
+    realtime(false);
 }
 
 void Timer::setInterval(int ms)
@@ -65,6 +75,8 @@ void Timer::start()
 {
     ++m_starts;
     m_timer.stop();
+    if (m_interval == 0 || !m_deadline.isValid())
+        realtime(false);
     if (m_interval == 0)
         return;
     if (!m_deadline.isValid()) {
@@ -76,6 +88,12 @@ void Timer::start()
 
 void Timer::aim(qint64 remaining)
 {
+    if (m_urgent && remaining > UrgentAhead) {
+        realtime(false);
+        m_timer.start(bounded(remaining - UrgentAhead));
+        return;
+    }
+    realtime(remaining <= UrgentAhead);
     m_timer.start(bounded(remaining > NearWait ? remaining - leadFor(remaining) : remaining - 1));
 }
 
@@ -96,6 +114,18 @@ void Timer::wakeUp()
         m_deadline = {};
     }
     tick();
+    // A handler may have aimed it at a new deadline, near or far.
+    if (!m_deadline.isValid())
+        realtime(false);
+}
+
+void Timer::realtime(bool on)
+{
+    on = on && m_urgent;
+    if (on == m_realtime)
+        return;
+    m_realtime = on;
+    ThreadPriority::realtimeCurrent(on);
 }
 
 void Timer::tick()

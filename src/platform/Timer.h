@@ -20,6 +20,7 @@ class Timer final : public QObject
 
 public:
     explicit Timer(int interval = 0, QObject *parent = nullptr);
+    ~Timer() override;
 
     int interval() const { return m_interval; }
     void setInterval(int ms);
@@ -33,6 +34,12 @@ public:
     // simulation that calls the handlers itself follow the real timer.
     int starts() const { return m_starts; }
 
+    // For a timer whose deadline must be met on a busy machine: from the last
+    // second before an armAt() deadline until its tick has been handled, the
+    // thread runs at realtime priority where the system grants it, so that
+    // neither waking up nor the handler waits behind other programs.
+    void setUrgent(bool urgent) { m_urgent = urgent; }
+
 signals:
     void timeout();
 
@@ -42,10 +49,13 @@ private:
     void aim(qint64 remaining);
     void wakeUp();
     void tick();
+    void realtime(bool on);
 
     QTimer m_timer;
     int m_interval = 0;
     int m_starts = 0;
+    bool m_urgent = false;
+    bool m_realtime = false;
     const Clock *m_clock = nullptr;
     QDateTime m_deadline;
 };

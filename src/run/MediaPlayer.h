@@ -21,6 +21,11 @@ public:
     // Stored only; the next open() uses it.
     virtual void setFileName(const QString &path) = 0;
     virtual QString fileName() const = 0;
+    // Gets the stored file name's sound ready ahead of its open() and play(),
+    // off the calling thread and without waiting, so that these only start
+    // it; what cannot be got ready is reported by them as usual. Nothing for
+    // a device whose open and play cost no waiting.
+    virtual void prepare() = 0;
     virtual bool isOpen() const = 0;
     // Closes an open device first. Throws SoundError when the file cannot be
     // opened; the device is closed then.

@@ -4,20 +4,22 @@
 #include "run/MediaPlayer.h"
 
 #include <QString>
+#include <QThreadPool>
 #include <memory>
 
-struct pa_operation;
-struct pa_stream;
-class SoundFile;
+class PulseSound;
 
 // The sound device of a run on the sound server's own client library: reads
 // the file with libsndfile and plays it as one stream of the server's default
 // output. The stream is fed from the connection's thread, so the UI thread
 // is not needed while a sound plays.
 //
-// Every play first makes sure of the server: a server that went away since
-// the last play is connected to anew, and one that is still gone is reported
-// through playFailure() rather than played into silence.
+// A sound is best prepared ahead of its second (prepare()): a worker thread
+// opens the file, makes sure of the server (a server that went away is
+// connected to anew) and fills a corked stream, so that open() and play()
+// at the second only take that sound and start it. Neither waits for the
+// server for long: a sound not ready by then is reported through
+// playFailure() rather than waited for.
 class PulseMediaPlayer final : public MediaPlayer
 {
 public:
@@ -28,7 +30,8 @@ public:
     void setTimeFormatMilliseconds() override {}
     void setFileName(const QString &path) override { m_fileName = path; }
     QString fileName() const override { return m_fileName; }
-    bool isOpen() const override { return m_file != nullptr; }
+    void prepare() override;
+    bool isOpen() const override { return m_current != nullptr; }
     void open() override;
     void close() override;
     void stop() override;
@@ -38,21 +41,20 @@ public:
 
 private:
     void requireOpen() const;
-    // These run with the connection's lock held.
-    QString startStream();
-    void releaseStream();
-    void feed(size_t bytes);
-    void streamChanged();
+    // Hands the sound to a worker to prepare.
+    std::shared_ptr<PulseSound> begin(std::shared_ptr<PulseSound> sound);
 
     // Declared first so that it goes last, once no stream is left.
     PulseConnection m_connection;
+    QThreadPool m_workers;
     QString m_fileName;
-    // The open file's path, for the connection's thread: the file name may
-    // change for the next sound while this one plays.
-    QString m_openFile;
-    std::unique_ptr<SoundFile> m_file;
-    pa_stream *m_stream = nullptr;
-    pa_operation *m_drain = nullptr;
-    bool m_played = false;
-    QString m_playFailure;
+    // Made ready for a later open() of its file.
+    std::shared_ptr<PulseSound> m_prepared;
+    // The open sound.
+    std::shared_ptr<PulseSound> m_current;
+    // Whether the open sound was prepared ahead, rather than by open().
+    bool m_preparedAhead = false;
+    bool m_playAsked = false;
+    // The failure of the sound closed last, until the next open().
+    QString m_closedFailure;
 };

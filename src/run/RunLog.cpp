@@ -1,8 +1,8 @@
 #include "run/RunLog.h"
 
 #include "platform/Clock.h"
+#include "run/RunLogWriter.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -23,10 +23,16 @@ QString second(const QTime &time)
 } // namespace
 
 RunLog::RunLog(const Clock &clock, const QString &folder, QObject *parent)
-    : QObject(parent), m_clock(clock), m_folder(folder),
-      m_file(folder + QLatin1Char('/') + clock.now().date().toString(QStringLiteral("yyyy-MM-dd")) +
-             QStringLiteral(".log"))
+    : QObject(parent), m_clock(clock),
+      m_path(folder + QLatin1Char('/') + clock.now().date().toString(QStringLiteral("yyyy-MM-dd")) +
+             QStringLiteral(".log")),
+      m_writer(std::make_unique<RunLogWriter>(folder, m_path, [this](const QString &reason) {
+          QMetaObject::invokeMethod(
+              this, [this, reason] { fail(reason); }, Qt::QueuedConnection);
+      }))
 {}
+
+RunLog::~RunLog() = default;
 
 QString RunLog::folderIn(const QString &dataFolder)
 {
@@ -117,26 +123,17 @@ void RunLog::write(QStringList fields)
 {
     if (m_broken)
         return;
-    if (!m_file.isOpen()) {
-        if (!QDir().mkpath(m_folder))
-            return fail(QStringLiteral("cannot create the folder"));
-        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
-            return fail(m_file.errorString());
-    }
     // A tab or line break inside a subject or a file name must not split
     // its line.
     static const QRegularExpression breaks(QStringLiteral("[\t\r\n]"));
     for (QString &field : fields)
         field.replace(breaks, QStringLiteral(" "));
     fields.prepend(stamp(m_clock.now()));
-    const QByteArray line = (fields.join(QLatin1Char('\t')) + QLatin1Char('\n')).toUtf8();
-    if (m_file.write(line) != line.size() || !m_file.flush())
-        fail(m_file.errorString());
+    m_writer->append((fields.join(QLatin1Char('\t')) + QLatin1Char('\n')).toUtf8());
 }
 
 void RunLog::fail(const QString &reason)
 {
     m_broken = true;
-    m_file.close();
     emit unwritable(path(), reason);
 }

@@ -4,19 +4,21 @@
 #include "run/RunEvent.h"
 #include "run/Scheduler.h"
 
-#include <QFile>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 class Clock;
+class RunLogWriter;
 
 // A plain-text record of one run for whoever has to account for it later,
 // appended to <folder>/<day the run started>.log: UTF-8, one line per event,
 // fields separated by tabs, the first the local time to the millisecond with
-// its offset from UTC. Each line is written and flushed when its event has
-// happened, after the play call it reports, never before one.
+// its offset from UTC. Each line is stamped when its event has happened,
+// after the play call it reports, never before one, and written and flushed
+// from a thread of its own: a folder that is slow or hangs holds up no play.
 class RunLog final : public QObject
 {
     Q_OBJECT
@@ -29,11 +31,13 @@ public:
     };
 
     RunLog(const Clock &clock, const QString &folder, QObject *parent = nullptr);
+    // Waits a moment for the lines not yet written.
+    ~RunLog() override;
 
     // The log folder in the PC's data folder (the database file's).
     static QString folderIn(const QString &dataFolder);
 
-    QString path() const { return m_file.fileName(); }
+    QString path() const { return m_path; }
 
     // Writes the scheduler's events as they come.
     void follow(const Scheduler &scheduler);
@@ -54,7 +58,8 @@ public:
     void ended(End how);
 
 signals:
-    // Said once; the run goes on without its log.
+    // Said once, a moment after the line that failed; the run goes on
+    // without its log.
     void unwritable(const QString &path, const QString &reason);
 
 private:
@@ -73,9 +78,10 @@ private:
     void tell(RunEvent event);
 
     const Clock &m_clock;
-    QString m_folder;
-    QFile m_file;
+    QString m_path;
     Output m_output = Output::Unknown;
     bool m_broken = false;
     std::function<void(const RunEvent &)> m_observer;
+    // Last, so that it goes first: it may still report to this object.
+    std::unique_ptr<RunLogWriter> m_writer;
 };

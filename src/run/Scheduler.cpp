@@ -30,6 +30,12 @@ constexpr int ShortestWait = 2;
 // a later one means the clock jumped over it.
 constexpr qint64 SecondMs = 1000;
 
+// How long before its second the armed instruction's sound is got ready:
+// time enough for a reconnect to a server that went away, or for a server
+// that does not answer to be found out, yet near enough that what is
+// prepared is what the sound folder and the server hold at the second.
+constexpr qint64 PrepareLeadMs = 3000;
+
 } // namespace
 
 Scheduler::Scheduler(Parts parts, QObject *parent)
@@ -71,8 +77,8 @@ void Scheduler::noteMissed(int row, const QTime &time, const QString &file)
 void Scheduler::armRow(const QTime &time)
 {
     m_armed = {m_.queue.row(), time, rowFile(), m_.queue.text(QStringLiteral("explain"))};
-    aim();
     m_.device.setFileName(m_armed.file);
+    aim();
 }
 
 void Scheduler::aim()
@@ -81,6 +87,15 @@ void Scheduler::aim()
     const QDateTime second = DayMoment::of(now, m_armed.time).at;
     const qint64 wait = std::llabs(now.msecsTo(second));
     m_.Timer1.armAt(int(std::max<qint64>(wait, ShortestWait)), m_.clock, second);
+    prepareIfNear(now);
+}
+
+void Scheduler::prepareIfNear(const QDateTime &now)
+{
+    // Only a wait ends in a play; stopped or re-evaluating, nothing is armed.
+    if (m_.Timer1.interval() > 1 &&
+        now.msecsTo(DayMoment::of(now, m_armed.time).at) <= PrepareLeadMs)
+        m_.device.prepare();
 }
 
 void Scheduler::showRow(const QString &prefix, const QTime &time)
@@ -245,6 +260,7 @@ void Scheduler::checkClock()
         emit clockStepSeen(step->from, step->to);
         clockStepped();
     }
+    prepareIfNear(m_.clock.now());
 }
 
 void Scheduler::clockStepped()

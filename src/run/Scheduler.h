@@ -25,7 +25,8 @@ class Timer;
 //
 // Whoever drives it calls start() once, the two timer handlers when their
 // timers fire, and checkClock() regularly (the run window: every second), so
-// that a wall clock set during a wait re-aims the wait.
+// that a wall clock set during a wait re-aims the wait and the armed
+// instruction's sound is got ready a few seconds before its second.
 class Scheduler final : public QObject
 {
     Q_OBJECT
@@ -63,7 +64,8 @@ public:
 
     // Compares the wall clock with a monotonic one; when the wall clock was
     // set since the last check, reports the step and calls clockStepped().
-    // Also reports a sound that broke off since the last check.
+    // Also reports a sound that broke off since the last check, and has the
+    // device prepare the armed instruction's sound once its second is near.
     void checkClock();
     // The wall clock was set: the armed instruction is judged again against
     // the new time of day. Passed, it is skipped as missed; still ahead, its
@@ -106,6 +108,7 @@ private:
     // the device's next sound.
     void armRow(const QTime &time);
     void aim();
+    void prepareIfNear(const QDateTime &now);
     // Whether a sound started; a failure is reported through failed().
     bool play(const QDateTime &second);
     // A sound that started and then broke off (the sound server went away)

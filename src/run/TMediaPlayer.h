@@ -26,6 +26,8 @@ public:
     void setTimeFormatMilliseconds() override {}
     void setFileName(const QString &path) override { m_fileName = path; }
     QString fileName() const override { return m_fileName; }
+    // Opening the output costs no waiting on the server here.
+    void prepare() override {}
     bool isOpen() const override { return m_file != nullptr; }
     void open() override;
     void close() override;

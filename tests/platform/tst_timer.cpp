@@ -5,6 +5,9 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+#ifdef Q_OS_LINUX
+#include <sched.h>
+#endif
 
 class TestTimer : public QObject
 {
@@ -24,6 +27,48 @@ class TestTimer : public QObject
     }
 
 private slots:
+    // An urgent timer's thread runs at realtime priority from the last
+    // second before its deadline through the handler of its tick, and no
+    // longer: a thread left there would hold up the whole machine.
+    void anUrgentTimerRunsItsApproachAtRealtimePriority_data()
+    {
+        QTest::addColumn<bool>("urgent");
+        QTest::addColumn<bool>("handlerStopsIt");
+        QTest::addColumn<bool>("realtimeInHandler");
+        QTest::newRow("urgent, stopped by its handler") << true << true << true;
+        QTest::newRow("urgent, ticking on") << true << false << true;
+        QTest::newRow("not urgent") << false << true << false;
+    }
+    void anUrgentTimerRunsItsApproachAtRealtimePriority()
+    {
+#ifdef Q_OS_LINUX
+        sched_param priority{1};
+        if (sched_setscheduler(0, SCHED_FIFO, &priority) != 0)
+            QSKIP("no right to realtime priorities here");
+        priority.sched_priority = 0;
+        sched_setscheduler(0, SCHED_OTHER, &priority);
+        QFETCH(bool, urgent);
+        QFETCH(bool, handlerStopsIt);
+        SystemClock clock;
+        Timer timer;
+        timer.setUrgent(urgent);
+        int policy = -1;
+        connect(&timer, &Timer::timeout, &timer, [&] {
+            if (policy != -1)
+                return;
+            policy = sched_getscheduler(0);
+            if (handlerStopsIt)
+                timer.setInterval(0);
+        });
+        timer.armAt(300, clock, clock.now().addMSecs(300));
+        QTRY_VERIFY_WITH_TIMEOUT(policy != -1, 3000);
+        QTEST(policy == SCHED_FIFO, "realtimeInHandler");
+        QCOMPARE(sched_getscheduler(0), SCHED_OTHER);
+#else
+        QSKIP("realtime priorities are asked for on Linux only");
+#endif
+    }
+
     void zeroIsStoppedAndPeriodicOtherwise()
     {
         Timer timer(0);

@@ -480,6 +480,34 @@ private slots:
         QCOMPARE(seconds(missedSpy), missed);
     }
 
+    // Each instruction's sound is got ready a few seconds before its second,
+    // time enough for the device to find a server that went away, but not
+    // long before; always the file that the second then plays.
+    void eachSoundIsPreparedShortlyBeforeItsSecond()
+    {
+        Run run;
+        run.addAll({"08:00:00", "08:00:02", "08:30:00"});
+        run.start(at(7, 59, 50));
+        run.scheduler.checkClock();
+        run.clock.setTime(at(7, 59, 56));
+        run.scheduler.checkClock();
+        QCOMPARE(run.device.prepared, QStringList{});
+        run.clock.setTime(at(7, 59, 57, 500));
+        run.scheduler.checkClock();
+        // Asked again at every check, the device keeps what it has.
+        run.device.prepared.removeDuplicates();
+        QCOMPARE(run.device.prepared, QStringList{Run::path("0.wav")});
+        run.playTick(at(8, 0, 0, 3));
+        QCOMPARE(run.device.playing(), Run::path("0.wav"));
+        // Armed two seconds ahead, the next is prepared as it is armed.
+        run.settle();
+        QCOMPARE(run.device.prepared.last(), Run::path("1.wav"));
+        run.playTick(at(8, 0, 2, 3));
+        QCOMPARE(run.device.playing(), Run::path("1.wav"));
+        run.settle();
+        QCOMPARE(run.device.prepared.last(), Run::path("1.wav"));
+    }
+
     void theDisplayMovesOnOnceTheClockJumpsPastItsInstruction_data()
     {
         QTest::addColumn<QString>("opened");

@@ -18,6 +18,8 @@ public:
     void setTimeFormatMilliseconds() override;
     void setFileName(const QString &path) override;
     QString fileName() const override { return m_fileName; }
+    // Noted apart from the log: when it comes is the device's business.
+    void prepare() override { prepared << m_fileName; }
     bool isOpen() const override { return m_open; }
     void open() override;
     void close() override;
@@ -34,6 +36,8 @@ public:
     QString playing() const { return m_playing; }
 
     mutable QStringList log;
+    // The file names prepare() was called with, in order.
+    QStringList prepared;
     // open() throws SoundError for every file, or for these paths.
     bool openFailsForAll = false;
     QSet<QString> openFailsFor;

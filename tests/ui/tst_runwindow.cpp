@@ -267,6 +267,8 @@ private slots:
         QCOMPARE(f->boxes.notices,
                  QStringList{QStringLiteral("声音控制器不正确，程序可能无法正常运行 !")});
         QTest::mouseClick(run->Fbtn_quit, Qt::LeftButton);
+        // Gone, the window has its log written to the end.
+        f->settle();
 
         QFile log(f->db.dir() + QStringLiteral("/data/run-log/2026-06-07.log"));
         QVERIFY(log.open(QIODevice::ReadOnly | QIODevice::Text));
@@ -308,10 +310,13 @@ private slots:
         if (notices)
             QVERIFY(f->boxes.notices[0].startsWith(QStringLiteral("计算机时钟未与时间服务器同步")));
         QVERIFY(f->boxes.shown.isEmpty());
-        QFile log(f->db.dir() + QStringLiteral("/data/run-log/2026-06-07.log"));
-        QVERIFY(log.open(QIODevice::ReadOnly | QIODevice::Text));
-        const QStringList lines = QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'));
-        QCOMPARE(lines.value(1).section(QLatin1Char('\t'), 1), logged);
+        // Written from the log's own thread, a moment later.
+        const auto secondLine = [this] {
+            QFile log(f->db.dir() + QStringLiteral("/data/run-log/2026-06-07.log"));
+            log.open(QIODevice::ReadOnly | QIODevice::Text);
+            return QString::fromUtf8(log.readAll()).section(QLatin1Char('\n'), 1, 1);
+        };
+        QTRY_COMPARE(secondLine().section(QLatin1Char('\t'), 1), logged);
     }
 
     void aRunKeepsALogBesideTheDatabase_data()
@@ -346,20 +351,26 @@ private slots:
         run->Timer1->timeout();
         run->Timer1->timeout();
         run->Timer3->timeout();
-        // Said once, below whatever the run shows.
-        const QStringList memo = run->Memo_content->toPlainText().split(QLatin1Char('\n'));
-        QCOMPARE(memo.first(), QStringLiteral("播放说明：B"));
-        QCOMPARE(memo.size(), folderBlocked ? 2 : 1);
-        QVERIFY(memo.last().startsWith(folderBlocked ? "运行记录无法写入" : "播放说明"));
+        // Said once, below whatever the run shows, as soon as the log's
+        // writer has found out.
+        const auto memo = [run] {
+            return run->Memo_content->toPlainText().split(QLatin1Char('\n'));
+        };
+        QTRY_COMPARE(memo().size(), folderBlocked ? 2 : 1);
+        QCOMPARE(memo().first(), QStringLiteral("播放说明：B"));
+        QVERIFY(memo().last().startsWith(folderBlocked ? "运行记录无法写入" : "播放说明"));
         QTest::mouseClick(run->Fbtn_quit, Qt::LeftButton);
 
-        QFile log(folder + QStringLiteral("/2026-06-07.log"));
-        QStringList written;
-        if (log.open(QIODevice::ReadOnly | QIODevice::Text)) {
-            while (!log.atEnd())
-                written << QString::fromUtf8(log.readLine()).section(QLatin1Char('\t'), 1, 1);
-        }
-        QCOMPARE(written, events);
+        const auto written = [&folder] {
+            QFile log(folder + QStringLiteral("/2026-06-07.log"));
+            QStringList events;
+            if (log.open(QIODevice::ReadOnly | QIODevice::Text)) {
+                while (!log.atEnd())
+                    events << QString::fromUtf8(log.readLine()).section(QLatin1Char('\t'), 1, 1);
+            }
+            return events;
+        };
+        QTRY_COMPARE(written(), events);
     }
 };
 

@@ -21,6 +21,7 @@ public:
     void setTimeFormatMilliseconds() override { m_device.setTimeFormatMilliseconds(); }
     void setFileName(const QString &path) override { m_device.setFileName(path); }
     QString fileName() const override { return m_device.fileName(); }
+    void prepare() override { m_device.prepare(); }
     bool isOpen() const override { return m_device.isOpen(); }
     void open() override;
     void close() override;

@@ -18,6 +18,7 @@ public:
     void setTimeFormatMilliseconds() override {}
     void setFileName(const QString &path) override { m_fileName = path; }
     QString fileName() const override { return m_fileName; }
+    void prepare() override {}
     bool isOpen() const override { return m_file != nullptr; }
     void open() override;
     void close() override;

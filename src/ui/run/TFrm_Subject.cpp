@@ -138,6 +138,7 @@ void TFrm_Subject::FormCreate()
     sleepHold = platform.sleepInhibitor.keepAwake(QStringLiteral("考试正在进行：") + m_subject);
     if (const QString refusal = ThreadPriority::raiseCurrent(); !refusal.isEmpty())
         qWarning("Tessivox: the run goes on at normal priority: %s", qUtf8Printable(refusal));
+    Timer1->setUrgent(true);
     m_log->started(m_subject, data.ADOQuery10.recordCount());
     if (m_shell.reporter)
         if (const std::optional<qint64> offset = m_shell.reporter->clockOffsetMs())

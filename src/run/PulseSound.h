@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+#include <atomic>
+#include <memory>
+
+struct pa_operation;
+struct pa_stream;
+class PulseConnection;
+class SoundFile;
+
+// One sound made ready on the sound server ahead of its start: its file
+// open, its stream created on the server corked and filled, so that starting
+// it is one short request. prepare() does the work on a worker thread; the
+// device takes, starts or gives up the sound on its own thread meanwhile.
+//
+// Apart from prepare(), every member is called with the connection's lock
+// held; the stream's callbacks run with it held too.
+class PulseSound final
+{
+public:
+    PulseSound(PulseConnection &connection, QString path);
+    // After release().
+    ~PulseSound();
+    Q_DISABLE_COPY_MOVE(PulseSound)
+
+    const QString &path() const { return m_path; }
+
+    // Without the lock: opens the file.
+    void readFile();
+    // On a worker thread, without the lock: reads the file unless that was
+    // done, then connects (anew if the server went away) and makes the
+    // stream; gives up as soon as the sound is released.
+    void prepare();
+
+    // The file is open, or could not be: fileFailure() says why.
+    bool fileSettled() const { return m_fileSettled; }
+    const QString &fileFailure() const { return m_fileFailure; }
+    qint64 lengthMs() const;
+
+    // Ready to start, or it cannot play: failure() says why.
+    bool settled() const;
+    bool ready() const;
+    // Why it cannot start, or why it broke off once it started; empty while
+    // it prepares, waits, plays or once it played out.
+    const QString &failure() const { return m_failure; }
+    // Recorded as its failure when it was not ready in time.
+    void giveUp(const QString &reason);
+
+    // Starts a ready sound without waiting for the server's answer.
+    void start();
+    bool started() const { return m_started; }
+    // Silences it and lets go of its stream; a preparation still underway
+    // stops. The file stays open for its length.
+    void release();
+
+private:
+    QString makeStream();
+    void feed(size_t bytes);
+    void streamChanged();
+
+    PulseConnection &m_connection;
+    const QString m_path;
+    std::unique_ptr<SoundFile> m_file;
+    bool m_fileSettled = false;
+    QString m_fileFailure;
+    // Read by prepare() between its steps without the lock.
+    std::atomic<bool> m_released = false;
+    bool m_prepared = false;
+    pa_stream *m_stream = nullptr;
+    pa_operation *m_drain = nullptr;
+    bool m_started = false;
+    bool m_played = false;
+    QString m_failure;
+};
