@@ -9,8 +9,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QRegularExpression>
-#include <QUrl>
 #include <QTextStream>
+#include <QUrl>
 
 namespace CommandInput {
 
@@ -25,7 +25,8 @@ QString unusableLocation(const QString &location)
 {
     if (ServerAddress::isServer(location)) {
         if (!QUrl(location, QUrl::StrictMode).isValid())
-            return QStringLiteral("%1 is not a valid PostgreSQL URI").arg(ServerAddress::shown(location));
+            return QStringLiteral("%1 is not a valid PostgreSQL URI")
+                .arg(ServerAddress::shown(location));
         return {};
     }
     // A scheme (two letters at least, so that C:\ stays a path) names

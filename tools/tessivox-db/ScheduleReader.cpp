@@ -34,12 +34,12 @@ ScheduleReader::ScheduleReader(const QString &path) : m_module(path, TDataModule
     const QStringList tables = reading([&] { return Schema::tables(m_module.connection()); });
     for (const QString &table : {QStringLiteral("test"), QStringLiteral("sound")}) {
         if (!tables.contains(table, Qt::CaseInsensitive)) {
-            throw DbError(QStringLiteral("%1 is not a Tessivox %2database (it has no table %3)")
-                              .arg(shownPath(),
-                                   ServerAddress::isServer(path) ? QString()
-                                                                 : QStringLiteral("SQLite "),
-                                   table),
-                          DbError::Kind::NotTessivox);
+            throw DbError(
+                QStringLiteral("%1 is not a Tessivox %2database (it has no table %3)")
+                    .arg(shownPath(),
+                         ServerAddress::isServer(path) ? QString() : QStringLiteral("SQLite "),
+                         table),
+                DbError::Kind::NotTessivox);
         }
     }
 }
@@ -55,9 +55,9 @@ void ScheduleReader::fail(const QString &engineText) const
     const QString path = shownPath();
     const QString text = engineText.startsWith(path + QStringLiteral(": "))
                              ? engineText.mid(path.size() + 2)
-                             : engineText.startsWith(m_module.path() + QStringLiteral(": "))
-                                   ? engineText.mid(m_module.path().size() + 2)
-                                   : engineText;
+                         : engineText.startsWith(m_module.path() + QStringLiteral(": "))
+                             ? engineText.mid(m_module.path().size() + 2)
+                             : engineText;
     // An old Access file, or anything else that is not SQLite, ends here.
     if (text.contains(QLatin1String("file is not a database")))
         throw DbError(QStringLiteral("%1 is not a Tessivox SQLite database (%2)").arg(path, text),

@@ -54,7 +54,8 @@ TFrm_Subject::TFrm_Subject(Shell &shell)
       scheduler(std::make_unique<Scheduler>(Scheduler::Parts{
           shell.data.ADOQuery10, *MediaPlayer1, *Timer1, *Timer3, shell.platform.clock, *this,
           [&platform = shell.platform](const QString &file) { return platform.soundPath(file); }})),
-      m_log(std::make_unique<RunLog>(shell.platform.clock, RunLog::folderIn(shell.data.dataFolder())))
+      m_log(
+          std::make_unique<RunLog>(shell.platform.clock, RunLog::folderIn(shell.data.dataFolder())))
 {
     GroupBox1->setGeometry(8, 4, 415, 302);
     edittime->setGeometry(16, 164, 383, 24);
