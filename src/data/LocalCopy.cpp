@@ -31,9 +31,10 @@ void copyTable(const QSqlDatabase &from, const QSqlDatabase &to, const QString &
                const QStringList &columns)
 {
     const QString list = columns.join(QStringLiteral(", "));
-    QSqlQuery rows = Query::run(
-        from, {QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(list, table), {}});
-    const QString marks = QStringList(columns.size(), QStringLiteral("?")).join(QStringLiteral(", "));
+    QSqlQuery rows =
+        Query::run(from, {QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(list, table), {}});
+    const QString marks =
+        QStringList(columns.size(), QStringLiteral("?")).join(QStringLiteral(", "));
     QSqlQuery insert(to);
     insert.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, list, marks));
     while (rows.next()) {
@@ -88,9 +89,14 @@ void LocalCopy::refresh()
 
 void LocalCopy::wait()
 {
-    std::lock_guard lock(m_mutex);
-    if (m_writer.joinable())
-        m_writer.join();
+    std::thread writer;
+    {
+        // The writer takes the lock to say it is done: join without it.
+        std::lock_guard lock(m_mutex);
+        writer = std::move(m_writer);
+    }
+    if (writer.joinable())
+        writer.join();
 }
 
 void LocalCopy::write(const QString &serverUri, const QString &path)
@@ -125,7 +131,8 @@ void LocalCopy::write(const QString &serverUri, const QString &path)
             for (const QString &statement : Dialect::createTables(Dialect::Engine::SQLite))
                 Query::run(copy, {statement, {}});
             copyTable(server, copy, QStringLiteral("var"), {"id", "systitle"});
-            copyTable(server, copy, QStringLiteral("test"), {"subjectname", "starttime", "endtime"});
+            copyTable(server, copy, QStringLiteral("test"),
+                      {"subjectname", "starttime", "endtime"});
             copyTable(server, copy, QStringLiteral("sound"),
                       {"subjectname", "filename", "explain", "playtime"});
         });

@@ -13,7 +13,7 @@ namespace {
 Dialect::Engine engineOf(const QSqlQuery &query)
 {
     return query.driver()->dbmsType() == QSqlDriver::PostgreSQL ? Dialect::Engine::PostgreSQL
-                                                                 : Dialect::Engine::SQLite;
+                                                                : Dialect::Engine::SQLite;
 }
 
 void prepare(QSqlQuery &query, const QString &sql)

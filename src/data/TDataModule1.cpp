@@ -96,9 +96,9 @@ void TDataModule1::disconnect()
 void TDataModule1::reset(Dialect::Engine engine)
 {
     // Prepared statements belong to the connection that goes.
-    for (Query *query : {&ADOQuery1, &ADOQuery2, &ADOQuery3, &ADOQuery4, &ADOQuery5, &ADOQuery6,
-                         &ADOQuery7, &ADOQuery8, &ADOQuery9, &ADOQuery10, &ADOQuery11, &ADOQuery12,
-                         &ADOQuery13, &ADOQuery14})
+    for (Query *query :
+         {&ADOQuery1, &ADOQuery2, &ADOQuery3, &ADOQuery4, &ADOQuery5, &ADOQuery6, &ADOQuery7,
+          &ADOQuery8, &ADOQuery9, &ADOQuery10, &ADOQuery11, &ADOQuery12, &ADOQuery13, &ADOQuery14})
         query->forgetPrepared();
     QSqlDatabase::database(m_connectionName, false).close();
     QSqlDatabase::removeDatabase(m_connectionName);

@@ -222,24 +222,24 @@ private slots:
         QTest::addColumn<int>("kind");
         const auto kind = [](DbError::Kind k) { return int(k); };
         if (Engines::current() == Dialect::Engine::SQLite) {
-            QTest::newRow("file missing") << "missing.mdb" << "" << kind(DbError::Kind::Missing);
-            QTest::newRow("not a database") << "garbage.mdb" << ""
-                                            << kind(DbError::Kind::NotTessivox);
+            QTest::newRow("file missing") << "missing.mdb"
+                                          << "" << kind(DbError::Kind::Missing);
+            QTest::newRow("not a database") << "garbage.mdb"
+                                            << "" << kind(DbError::Kind::NotTessivox);
         } else {
             QTest::newRow("no server at that socket")
-                << "postgresql:///x?host=/nonexistent&port=5432&user=postgres" << ""
-                << kind(DbError::Kind::Unreachable);
+                << "postgresql:///x?host=/nonexistent&port=5432&user=postgres"
+                << "" << kind(DbError::Kind::Unreachable);
             QTest::newRow("no such database on the server")
-                << Engines::serverUri("no_such_database") << ""
-                << kind(DbError::Kind::Refused);
+                << Engines::serverUri("no_such_database") << "" << kind(DbError::Kind::Refused);
             QTest::newRow("no such user on the server")
                 << Engines::serverUri("postgres").replace("user=postgres", "user=nobody") << ""
                 << kind(DbError::Kind::Refused);
         }
-        QTest::newRow("no such table") << "" << "drop table var"
-                                       << kind(DbError::Kind::NotTessivox);
-        QTest::newRow("held by another program") << "" << "lock"
-                                                 << kind(DbError::Kind::Busy);
+        QTest::newRow("no such table") << ""
+                                       << "drop table var" << kind(DbError::Kind::NotTessivox);
+        QTest::newRow("held by another program") << ""
+                                                 << "lock" << kind(DbError::Kind::Busy);
     }
     void failuresSayWhatHappened()
     {
@@ -254,7 +254,7 @@ private slots:
             db.lockExclusively();
         else if (!statement.isEmpty())
             db.exec(statement);
-        TDataModule1 module(location.isEmpty()                 ? db.path()
+        TDataModule1 module(location.isEmpty()                ? db.path()
                             : location.startsWith("postgres") ? location
                                                               : db.dir() + "/" + location,
                             TDataModule1::Mode::ReadWrite, db.dataFolder());

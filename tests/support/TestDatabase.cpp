@@ -9,9 +9,9 @@
 #include "data/StoredTime.h"
 
 #include <QCoreApplication>
-#include <QSqlError>
 #include <QDir>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <atomic>
@@ -53,8 +53,7 @@ TestDatabase::TestDatabase(Dialect::Engine engine, const QString &title, Content
 {
     if (!m_dir.isValid() || !QDir(m_dir.path()).mkpath(QStringLiteral("data")))
         qFatal("TestDatabase: cannot make a temporary folder");
-    QSqlDatabase db =
-        QSqlDatabase::addDatabase(Dialect::driverName(engine), m_connectionName);
+    QSqlDatabase db = QSqlDatabase::addDatabase(Dialect::driverName(engine), m_connectionName);
     if (isServer()) {
         static std::atomic<int> count = 0;
         m_database = QStringLiteral("tessivox_test_%1_%2")
@@ -108,6 +107,26 @@ void TestDatabase::lockForWriting()
 {
     for (const QString &statement : Dialect::beginWriting(m_engine))
         exec(statement);
+}
+
+void TestDatabase::refuse(const QString &event, const QString &table, const QString &message,
+                          const QString &condition)
+{
+    static std::atomic<int> count = 0;
+    const QString name = QStringLiteral("refuse_%1").arg(++count);
+    if (!isServer()) {
+        exec(QStringLiteral("CREATE TRIGGER %1 BEFORE %2 ON %3 WHEN %4 "
+                            "BEGIN SELECT raise(abort, '%5'); END")
+                 .arg(name, event, table, condition, message));
+        return;
+    }
+    exec(
+        QStringLiteral("CREATE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS "
+                       "'BEGIN IF %2 THEN RAISE EXCEPTION ''%3''; END IF; RETURN %4; END'")
+            .arg(name, QString(condition).replace('\'', "''"), message,
+                 event == QLatin1String("delete") ? QStringLiteral("OLD") : QStringLiteral("NEW")));
+    exec(QStringLiteral("CREATE TRIGGER %1 BEFORE %2 ON %3 FOR EACH ROW EXECUTE FUNCTION %1()")
+             .arg(name, event, table));
 }
 
 void TestDatabase::unlock()

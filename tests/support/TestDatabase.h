@@ -47,6 +47,11 @@ public:
     void lockExclusively();
     void lockForWriting();
     void unlock();
+    // Makes the engine refuse, with message, every insertion into or
+    // deletion from ("insert", "delete") table, or only those of rows for
+    // which condition (on new.column or old.column) holds.
+    void refuse(const QString &event, const QString &table, const QString &message,
+                const QString &condition = QStringLiteral("true"));
 
     void exec(const QString &sql, const QVariantList &values = {});
     // The rows of a query, each column as text (NULL as a null QString).

@@ -73,6 +73,11 @@ private slots:
         QTest::newRow("unknown option") << QStringList{"check", "a.mdb", "--sound"};
         QTest::newRow("option without value") << QStringList{"check", "a.mdb", "--sound-dir"};
         QTest::newRow("option given twice") << QStringList{"check", "a.mdb", "--json", "--json"};
+        // Neither a file nor a server it reaches: no folders named after it.
+        QTest::newRow("create, another engine's URI") << QStringList{"create", "mysql://h/exams"};
+        QTest::newRow("demo, a file URI") << QStringList{"demo", "file:///tmp/a.mdb"};
+        QTest::newRow("create, a URI that is not valid")
+            << QStringList{"create", "postgresql://h:port/db"};
     }
     void usageErrors()
     {

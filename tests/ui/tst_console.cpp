@@ -388,8 +388,7 @@ private slots:
         QFETCH(bool, soundsLocked);
         QFETCH(bool, deleted);
         if (soundsLocked)
-            f->db.exec(QStringLiteral("create trigger keep before delete on sound "
-                                      "begin select raise(abort, 'kept'); end"));
+            f->db.refuse(QStringLiteral("delete"), QStringLiteral("sound"), QStringLiteral("kept"));
         TFrm_sa *console = open();
         if (chosen)
             choose(console, Chinese);

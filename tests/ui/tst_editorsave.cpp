@@ -162,9 +162,8 @@ private slots:
         // would leave the first one stored.
         f->db.addSound(Subject, QStringLiteral("a.wav"), QString(), QStringLiteral("09:00:00"));
         f->db.addSound(Subject, QStringLiteral("b.wav"), QString(), QStringLiteral("09:30:00"));
-        f->db.exec(QStringLiteral("create trigger refuse before insert on sound "
-                                  "when new.filename = 'b.wav' "
-                                  "begin select raise(abort, 'refused: b.wav'); end"));
+        f->db.refuse(QStringLiteral("insert"), QStringLiteral("sound"),
+                     QStringLiteral("refused: b.wav"), QStringLiteral("new.filename = 'b.wav'"));
         const QList<QStringList> before = allRows();
         if (fault == "read-only")
             openReadOnly(*f);
