@@ -91,13 +91,17 @@ QString storedText(const QString &stored)
 // One guarded write: whether it changed any row. A statement the engine
 // accepts but that changes nothing stored nothing either; the caller says
 // so with its own fixed message, without the engine's text.
-bool changesRows(Query &query, const Statement &statement)
+// A guarded write's answer: its fixed message, and when the database
+// refused, why on a second line (a room's login on a centre's server may
+// only read, and the administrator must learn that it is the server's no).
+QString writeAnswer(Query &query, const Statement &statement, const QString &success,
+                    const QString &failure)
 {
     try {
         query.replace(statement);
-        return query.execute() > 0;
-    } catch (const DbError &) {
-        return false;
+        return query.execute() > 0 ? success : failure;
+    } catch (const DbError &error) {
+        return failure + QLatin1Char('\n') + QString::fromStdString(error.what());
     }
 }
 
@@ -257,10 +261,9 @@ void TFrm_sa::TabSheet2Show()
 void TFrm_sa::oClick()
 {
     // Without a row with id 1 the update is accepted but stores nothing.
-    const bool stored =
-        changesRows(m_shell.data.ADOQuery2, Statements::updateTitle(Edt_name->text()));
-    m_shell.platform.messageBoxes.inform(this, stored ? QStringLiteral("修改成功")
-                                                      : QStringLiteral("修改错误"));
+    m_shell.platform.messageBoxes.inform(
+        this, writeAnswer(m_shell.data.ADOQuery2, Statements::updateTitle(Edt_name->text()),
+                          QStringLiteral("修改成功"), QStringLiteral("修改错误")));
 }
 
 void TFrm_sa::Fbtn_repeat2Click()
@@ -351,13 +354,13 @@ void TFrm_sa::FlatButton1Click()
         return;
     }
     // A subject removed behind the console's back takes no new times.
-    const bool changed = changesRows(
-        m_shell.data.ADOQuery6,
-        Statements::updateSubjectTimes(
-            selectedSubject(), pickedDateTime(DateTimePickerStartdate, DateTimePickerStarttime),
-            pickedDateTime(DateTimePickerEnddate, DateTimePickerEndtime)));
-    m_shell.platform.messageBoxes.inform(this, changed ? QStringLiteral("修改成功！")
-                                                       : QStringLiteral("修改失败"));
+    m_shell.platform.messageBoxes.inform(
+        this, writeAnswer(m_shell.data.ADOQuery6,
+                          Statements::updateSubjectTimes(
+                              selectedSubject(),
+                              pickedDateTime(DateTimePickerStartdate, DateTimePickerStarttime),
+                              pickedDateTime(DateTimePickerEnddate, DateTimePickerEndtime)),
+                          QStringLiteral("修改成功！"), QStringLiteral("修改失败")));
 }
 
 void TFrm_sa::Fbtn_enterClick()
@@ -418,10 +421,11 @@ void TFrm_sa::FBtn_okClick()
         boxes.inform(this, QStringLiteral("此考试科目名已存在"));
         return;
     }
-    const bool added = changesRows(
-        query, Statements::insertSubject(name, pickedDateTime(DateTimePicker1, DateTimePicker2),
-                                         pickedDateTime(DateTimePicker5, DateTimePicker6)));
-    boxes.inform(this, added ? QStringLiteral("添加成功") : QStringLiteral("添加失败"));
+    boxes.inform(this, writeAnswer(query,
+                                   Statements::insertSubject(
+                                       name, pickedDateTime(DateTimePicker1, DateTimePicker2),
+                                       pickedDateTime(DateTimePicker5, DateTimePicker6)),
+                                   QStringLiteral("添加成功"), QStringLiteral("添加失败")));
 }
 
 void TFrm_sa::FlatButton2Click()
