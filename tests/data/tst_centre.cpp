@@ -205,6 +205,7 @@ private slots:
         // The run that follows reads the copy too, without a second notice.
         QCOMPARE(listed(startRun(*room)), QStringList{"a.wav"});
         QCOMPARE(copyNotices(*room).size(), 1);
+        startPrivate();
     }
 };
 
