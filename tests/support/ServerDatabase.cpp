@@ -77,12 +77,17 @@ void TestServer::stop()
     control(QStringLiteral("stop"));
 }
 
+void TestServer::kill()
+{
+    control(QStringLiteral("stop"), QStringLiteral("immediate"));
+}
+
 void TestServer::start()
 {
     control(QStringLiteral("start"));
 }
 
-void TestServer::control(const QString &action)
+void TestServer::control(const QString &action, const QString &mode)
 {
     if (!m_private)
         qFatal("only a private test server may be stopped");
@@ -93,7 +98,7 @@ void TestServer::control(const QString &action)
                         m_socketFolder + QStringLiteral("/log"),
                         QStringLiteral("-w"),
                         QStringLiteral("-m"),
-                        QStringLiteral("fast"),
+                        mode,
                         QStringLiteral("-o"),
                         QStringLiteral("-k %1 -p 5432 -c listen_addresses=''").arg(m_socketFolder),
                         action};

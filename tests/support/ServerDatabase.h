@@ -21,12 +21,14 @@ public:
 
     QString uri(const QString &database) const;
     // Stops the private server, which keeps its data, and starts it again.
+    // kill() stops it as a power cut would, without a word to its clients.
     void stop();
+    void kill();
     void start();
 
 private:
     explicit TestServer(std::unique_ptr<QTemporaryDir> privateDir);
-    void control(const QString &action);
+    void control(const QString &action, const QString &mode = QStringLiteral("fast"));
 
     QString m_socketFolder;
     std::unique_ptr<QTemporaryDir> m_private;

@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QTest>
 
-ShellFixture::ShellFixture(SleepInhibitor *inhibitor)
+ShellFixture::ShellFixture(SleepInhibitor *inhibitor, const QString &location)
     : platform{clock,
                clockSetter,
                boxes,
@@ -26,7 +26,9 @@ ShellFixture::ShellFixture(SleepInhibitor *inhibitor)
                programFolder.path(),
                inhibitor ? *inhibitor : sleepInhibitor,
                clockHealth},
-      data(db.path(), TDataModule1::Mode::ReadWrite, db.dataFolder()), shell(platform, data)
+      data(location.isEmpty() ? db.path() : location, TDataModule1::Mode::ReadWrite,
+           db.dataFolder()),
+      shell(platform, data)
 {}
 
 ShellFixture::~ShellFixture() = default;

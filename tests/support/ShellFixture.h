@@ -23,8 +23,9 @@
 // window creates are kept in players (they live as long as their window).
 struct ShellFixture
 {
-    // The fake sleep inhibitor stands in unless another one is given.
-    explicit ShellFixture(SleepInhibitor *inhibitor = nullptr);
+    // The fake sleep inhibitor stands in unless another one is given; the
+    // program reads db unless given another location (a server's URI).
+    explicit ShellFixture(SleepInhibitor *inhibitor = nullptr, const QString &location = {});
     ~ShellFixture();
     Q_DISABLE_COPY_MOVE(ShellFixture)
 

@@ -1,0 +1,213 @@
+#include "support/ServerDatabase.h"
+#include "support/ShellFixture.h"
+
+#include "data/Statements.h"
+#include "platform/Timer.h"
+#include "ui/main/TFrm_main.h"
+#include "ui/run/TFrm_Subject.h"
+
+#include "controls/TFlatComboBox.h"
+#include <QFile>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTreeWidget>
+
+// Rooms of an exam centre reading one schedule from a PostgreSQL server,
+// while an administrator changes it and while the server goes away.
+namespace {
+
+const QString Subject = QStringLiteral("语文");
+const QString CopyNotice = QStringLiteral("服务器无法连接，使用本机保存的考试安排");
+
+// The tables, and the subject's morning.
+void createSchedule(ServerDatabase &db)
+{
+    QProcess tool;
+    tool.start(qEnvironmentVariable("TESSIVOX_TEST_TOOLS") + QStringLiteral("/tessivox-db"),
+               {QStringLiteral("create"), db.uri()});
+    if (!tool.waitForFinished(60'000) || tool.exitCode() != 0)
+        qFatal("tessivox-db create %s failed", qPrintable(db.uri()));
+    db.exec(
+        QStringLiteral("INSERT INTO test (subjectname, starttime, endtime) VALUES (?, ?, ?)"),
+        {Subject, QStringLiteral("2026-06-07 08:00:00"), QStringLiteral("2026-06-07 10:00:00")});
+}
+
+// Subject's instructions, as files played at seconds from 08:00:00.
+void setInstructions(ServerDatabase &db, const QList<std::pair<QString, int>> &sounds)
+{
+    db.exec(QStringLiteral("DELETE FROM sound"));
+    for (const auto &[file, second] : sounds)
+        db.exec(QStringLiteral("INSERT INTO sound (subjectname, filename, explain, playtime) "
+                               "VALUES (?, ?, '', ?)"),
+                {Subject, file, QTime(8, 0).addSecs(second).toString(QStringLiteral("HH:mm:ss"))});
+}
+
+std::unique_ptr<ShellFixture> room(const QString &uri)
+{
+    auto room = std::make_unique<ShellFixture>(nullptr, uri);
+    room->clock.set(QDateTime(QDate(2026, 6, 7), QTime(7, 50)));
+    return room;
+}
+
+// From the main window (made if there is none), as the user starts a run.
+TFrm_Subject *startRun(ShellFixture &room)
+{
+    TFrm_main *main = room.shell.Frm_main ? room.shell.Frm_main.data() : room.start();
+    main->show();
+    main->ComboBox1->setCurrentIndex(main->ComboBox1->findText(Subject));
+    QTest::mouseClick(main->FBtn_ok, Qt::LeftButton);
+    return room.shell.Frm_Subject;
+}
+
+void quitRun(ShellFixture &room)
+{
+    QTest::mouseClick(room.shell.Frm_Subject->Fbtn_quit, Qt::LeftButton);
+    ShellFixture::settle();
+}
+
+QStringList listed(const TFrm_Subject *run)
+{
+    QStringList files;
+    for (int i = 0; i < run->ListView1->topLevelItemCount(); ++i)
+        files << run->ListView1->topLevelItem(i)->text(0);
+    return files;
+}
+
+// The run's tick 2 ms into the second given (from 08:00:00), then its
+// re-evaluations: the file the player then plays.
+QString playAt(ShellFixture &room, TFrm_Subject *run, int second)
+{
+    room.clock.set(QDateTime(QDate(2026, 6, 7), QTime(8, 0).addSecs(second).addMSecs(2)));
+    run->Timer1->timeout();
+    for (int guard = 0; run->Timer1->interval() == 1 && guard < 10; ++guard) {
+        room.clock.advance(1);
+        run->Timer1->timeout();
+    }
+    return room.players.last()->playing().section(QLatin1Char('/'), -1);
+}
+
+QStringList copyNotices(const ShellFixture &room)
+{
+    return (room.boxes.texts() + room.boxes.notices).filter(CopyNotice);
+}
+
+} // namespace
+
+class TestCentre : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestServer> m_shared;
+    std::unique_ptr<TestServer> m_private;
+    bool m_privateDown = false;
+
+    void killPrivate()
+    {
+        m_private->kill();
+        m_privateDown = true;
+    }
+
+    void startPrivate()
+    {
+        m_private->start();
+        m_privateDown = false;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_shared = std::make_unique<TestServer>();
+        m_private = TestServer::startPrivate();
+    }
+
+    void cleanup()
+    {
+        if (m_privateDown)
+            startPrivate();
+    }
+
+    void cleanupTestCase() { m_private.reset(); }
+
+    void aRunKeepsItsQueueWhileAnotherRoomSavesTheSubject()
+    {
+        ServerDatabase db(*m_shared);
+        createSchedule(db);
+        setInstructions(db, {{"a.wav", 0}, {"b.wav", 10}});
+        auto admin = room(db.uri());
+        auto running = room(db.uri());
+        TFrm_Subject *run = startRun(*running);
+        QVERIFY2(run, qPrintable(running->boxes.texts().join(QLatin1Char('\n'))));
+        QCOMPARE(listed(run), (QStringList{"a.wav", "b.wav"}));
+        QCOMPARE(playAt(*running, run, 0), QStringLiteral("a.wav"));
+
+        // What the editor stores when its list is saved.
+        admin->start();
+        const QList<Statement> saved{
+            Statements::deleteSounds(Subject),
+            Statements::insertSound(Subject, QStringLiteral("c.wav"), {}, QTime(8, 0, 5)),
+            Statements::insertSound(Subject, QStringLiteral("d.wav"), {}, QTime(8, 0, 20))};
+        admin->data.transaction([&] { admin->data.ADOQuery11.executeAll(saved); });
+
+        QCOMPARE(listed(run), (QStringList{"a.wav", "b.wav"}));
+        QCOMPARE(playAt(*running, run, 5), QStringLiteral("a.wav"));
+        QCOMPARE(playAt(*running, run, 10), QStringLiteral("b.wav"));
+        quitRun(*running);
+        QCOMPARE(listed(startRun(*running)), (QStringList{"c.wav", "d.wav"}));
+        QVERIFY(copyNotices(*running).isEmpty());
+    }
+
+    void aRunPlaysOnWhenTheServerDiesAndTheNextRunReadsItAgain()
+    {
+        ServerDatabase db(*m_private);
+        createSchedule(db);
+        setInstructions(db, {{"a.wav", 0}, {"b.wav", 10}, {"c.wav", 20}});
+        auto running = room(db.uri());
+        TFrm_Subject *run = startRun(*running);
+        QCOMPARE(playAt(*running, run, 0), QStringLiteral("a.wav"));
+
+        killPrivate();
+        QCOMPARE(playAt(*running, run, 10), QStringLiteral("b.wav"));
+        QCOMPARE(playAt(*running, run, 20), QStringLiteral("c.wav"));
+
+        startPrivate();
+        setInstructions(db, {{"d.wav", 30}});
+        quitRun(*running);
+        QCOMPARE(listed(startRun(*running)), QStringList{"d.wav"});
+        QVERIFY(copyNotices(*running).isEmpty());
+    }
+
+    void aRoomStartsFromItsLocalCopyWhenTheServerIsDown()
+    {
+        ServerDatabase db(*m_private);
+        createSchedule(db);
+        setInstructions(db, {{"a.wav", 0}});
+        auto room = ::room(db.uri());
+        const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+        room->start();
+        QTRY_VERIFY(QFile::exists(room->db.dataFolder() + QStringLiteral("/local-copy.mdb")));
+        const QDateTime after = QDateTime::currentDateTime();
+
+        killPrivate();
+        delete room->shell.Frm_main.data();
+        room->start();
+        QCOMPARE(room->shell.Frm_main->ComboBox1->count(), 1);
+        const QStringList notices = copyNotices(*room);
+        QCOMPARE(notices.size(), 1);
+        const QRegularExpressionMatch taken =
+            QRegularExpression(QStringLiteral("（(.+) 保存）$")).match(notices.first());
+        QVERIFY2(taken.hasMatch(), qPrintable(notices.first()));
+        const QDateTime at =
+            QDateTime::fromString(taken.captured(1), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        QVERIFY2(at >= before && at <= after, qPrintable(notices.first()));
+
+        // The run that follows reads the copy too, without a second notice.
+        QCOMPARE(listed(startRun(*room)), QStringList{"a.wav"});
+        QCOMPARE(copyNotices(*room).size(), 1);
+        startPrivate();
+    }
+};
+
+QTEST_MAIN(TestCentre)
+#include "tst_centre.moc"
