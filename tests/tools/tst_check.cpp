@@ -1,3 +1,4 @@
+#include "support/Engines.h"
 #include "support/TestDatabase.h"
 #include "support/TestSounds.h"
 #include "support/TimeServiceBus.h"
@@ -289,6 +290,7 @@ private slots:
     }
     void inputThatCannotBeRead()
     {
+        SKIP_UNLESS_FILE();
         QFETCH(QString, command);
         QFETCH(QString, file);
         QFETCH(QByteArray, content);
@@ -336,5 +338,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_Check)
+TESSIVOX_TEST_EACH_ENGINE(tst_Check, QCoreApplication)
 #include "tst_check.moc"

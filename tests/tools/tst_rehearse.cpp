@@ -1,3 +1,4 @@
+#include "support/Engines.h"
 #include "support/FakeClock.h"
 #include "support/FakeMediaPlayer.h"
 #include "support/TestDatabase.h"
@@ -250,5 +251,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_Rehearse)
+TESSIVOX_TEST_EACH_ENGINE(tst_Rehearse, QCoreApplication)
 #include "tst_rehearse.moc"
