@@ -1,3 +1,4 @@
+#include "support/Engines.h"
 #include "support/OpenEditor.h"
 #include "support/ShellFixture.h"
 
@@ -277,6 +278,7 @@ private slots:
 
     void anEditorThatCouldNotReadItsListCannotReplaceTheRows()
     {
+        SKIP_UNLESS_FILE();
         const Rows before = stored(Chinese);
         TFrm_sa *console = chooseSubject(f->shell, Chinese);
         f->db.exec(QStringLiteral("begin exclusive"));
@@ -300,6 +302,7 @@ private slots:
 
     void aSavedListClosesTheEditorEvenWhenTheConsoleCannotRefresh()
     {
+        SKIP_UNLESS_FILE();
         // Every read of the subject's rows fails once a row has been written,
         // which happens only inside the save.
         for (const char *sql :
@@ -382,5 +385,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestEditor)
+TESSIVOX_TEST_EACH_ENGINE(TestEditor, QApplication)
 #include "tst_editor.moc"
