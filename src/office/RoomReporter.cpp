@@ -129,6 +129,10 @@ RoomReporter::Moment RoomReporter::talk(ServerConnection &server)
     try {
         const QSqlDatabase db = server.open();
         connected = true;
+        if (m_serverLost) {
+            m_serverLost = false;
+            note({QStringLiteral("server back")});
+        }
         if (!m_tablesSeen) {
             const QStringList missing = OfficeSchema::missing(db);
             if (!missing.isEmpty()) {
@@ -166,6 +170,12 @@ RoomReporter::Moment RoomReporter::talk(ServerConnection &server)
         if (connected && !m_refusalSaid && error.text().contains(refusal)) {
             m_refusalSaid = true;
             note({QStringLiteral("office cannot see this room"), error.text()});
+        }
+        // Said once a loss: the run plays on from the rows it holds, and
+        // whoever reads the log afterwards should see when the room was cut off.
+        if (!m_serverLost && (!connected || error.kind() == DbError::Kind::Unreachable)) {
+            m_serverLost = true;
+            note({QStringLiteral("server lost"), error.text()});
         }
         server.close();
         m_tablesSeen = false;

@@ -90,6 +90,7 @@ private:
     bool m_blindSaid = false;
     bool m_refusalSaid = false;
     bool m_journalFailSaid = false;
+    bool m_serverLost = false;
 
     std::thread m_thread;
 };

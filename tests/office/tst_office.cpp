@@ -81,6 +81,8 @@ struct Trouble
     QString folder;
     SystemClock clock;
     std::unique_ptr<RoomReporter> room;
+
+    QString log() const { return folder + QDate::currentDate().toString("/yyyy-MM-dd.log"); }
 };
 using Step = std::function<void(Trouble &)>;
 
@@ -291,7 +293,11 @@ private slots:
                                 .second = QTime(8, 0).addSecs(i),
                                 .delayMs = i});
             QTRY_VERIFY(QFileInfo(t.folder + "/office.journal").size() > 0);
-        }) << Step([](Trouble &t) { t.server.start(); });
+            QTRY_VERIFY_WITH_TIMEOUT(readAll(t.log()).contains("\tserver lost\t"), ArrivalMs);
+        }) << Step([](Trouble &t) {
+            t.server.start();
+            QTRY_VERIFY_WITH_TIMEOUT(readAll(t.log()).contains("\tserver back\n"), ArrivalMs);
+        });
         QTest::newRow("the room killed in the middle of a run, its journal sent twice")
             << Step([](Trouble &t) {
                    t.server.stop();
@@ -321,11 +327,10 @@ private slots:
             t.db.exec("DROP TABLE room");
             t.room = reporter(t.db.uri(), QStringLiteral("Room 6"), t.folder, t.clock);
             recordRun(*t.room, t.clock, QStringList(6, "played"));
-            const QString log = t.folder + QDate::currentDate().toString("/yyyy-MM-dd.log");
-            QTRY_VERIFY_WITH_TIMEOUT(readAll(log).contains("office cannot see this room"),
+            QTRY_VERIFY_WITH_TIMEOUT(readAll(t.log()).contains("office cannot see this room"),
                                      ArrivalMs);
             QTest::qWait(1000);
-            QCOMPARE(readAll(log).count("office cannot see this room"), 1);
+            QCOMPARE(readAll(t.log()).count("office cannot see this room"), 1);
         }) << Step([](Trouble &t) {
             QCOMPARE(tessivoxDb({QStringLiteral("upgrade"), t.db.uri()}).code, 0);
         });
