@@ -62,6 +62,20 @@ QTime nextAfter(const QList<QTime> &times, const QTime &now)
 
 } // namespace
 
+QString RoomStatus::problemText(const ProblemWords &words) const
+{
+    QStringList parts;
+    if (problems & Unseen)
+        parts << words.unseen;
+    if (problems & ClockOff)
+        parts << words.clockOff;
+    if (problems & Missed)
+        parts << words.missed.arg(missed);
+    if (problems & Failed)
+        parts << words.failed.arg(failed);
+    return parts.join(words.separator);
+}
+
 QList<RoomStatus> RoomStatus::readAll(const QSqlDatabase &db, int clockLimitMs,
                                       const QDateTime &now)
 {

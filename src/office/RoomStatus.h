@@ -38,6 +38,14 @@ struct RoomStatus
 
     bool isWell() const { return problems == 0; }
 
+    // The room's problems in the reader's words: for not seen, clock off,
+    // missed (%1 the count) and failed (%1 the count), joined by separator.
+    struct ProblemWords
+    {
+        QString unseen, clockOff, missed, failed, separator;
+    };
+    QString problemText(const ProblemWords &words) const;
+
     // Every room, those with a problem first, then by name. now is the
     // office's clock, which places the rooms' clocks by their offsets.
     // Throws DbError.

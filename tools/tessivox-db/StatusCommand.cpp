@@ -19,16 +19,9 @@ namespace {
 
 QString problemText(const RoomStatus &room)
 {
-    QStringList parts;
-    if (room.problems & RoomStatus::Unseen)
-        parts << QStringLiteral("not seen");
-    if (room.problems & RoomStatus::ClockOff)
-        parts << QStringLiteral("clock off");
-    if (room.problems & RoomStatus::Missed)
-        parts << QStringLiteral("%1 missed").arg(room.missed);
-    if (room.problems & RoomStatus::Failed)
-        parts << QStringLiteral("%1 failed").arg(room.failed);
-    return parts.join(QStringLiteral(", "));
+    return room.problemText({QStringLiteral("not seen"), QStringLiteral("clock off"),
+                             QStringLiteral("%1 missed"), QStringLiteral("%1 failed"),
+                             QStringLiteral(", ")});
 }
 
 QString state(const RoomStatus &room)

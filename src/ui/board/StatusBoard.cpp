@@ -31,16 +31,9 @@ QString stateText(const RoomStatus &room)
 
 QString problemText(const RoomStatus &room)
 {
-    QStringList parts;
-    if (room.problems & RoomStatus::Unseen)
-        parts << QStringLiteral("失去联系");
-    if (room.problems & RoomStatus::ClockOff)
-        parts << QStringLiteral("时钟偏差过大");
-    if (room.problems & RoomStatus::Missed)
-        parts << QStringLiteral("错过 %1 条").arg(room.missed);
-    if (room.problems & RoomStatus::Failed)
-        parts << QStringLiteral("失败 %1 条").arg(room.failed);
-    return parts.join(QStringLiteral("，"));
+    return room.problemText({QStringLiteral("失去联系"), QStringLiteral("时钟偏差过大"),
+                             QStringLiteral("错过 %1 条"), QStringLiteral("失败 %1 条"),
+                             QStringLiteral("，")});
 }
 
 QString milliseconds(const std::optional<qint64> &ms)
