@@ -9,6 +9,7 @@
 #include "platform/Platform.h"
 #include "platform/RegionalFormats.h"
 #include "platform/Settings.h"
+#include "platform/SingleInstance.h"
 #include "platform/SystemClockHealth.h"
 #include "platform/SystemClockSetter.h"
 #include "platform/SystemSleepInhibitor.h"
@@ -17,6 +18,8 @@
 #include "run/RunLog.h"
 #include "run/SoundDevice.h"
 #include "ui/main/TFrm_main.h"
+
+#include <QDir>
 
 int runTessivox(int argc, char **argv)
 {
@@ -46,8 +49,36 @@ int runTessivox(int argc, char **argv)
                       settings.screen};
 
     TDataModule1 data(settings.database);
+    SingleInstance instance(data.dataFolder());
+    if (!instance.claim()) {
+        messageBoxes.show(nullptr,
+                          instance.error().isEmpty()
+                              ? QStringLiteral("Tessivox 已在运行，使用同一数据文件夹（%1），"
+                                               "已切换到它的窗口。")
+                                    .arg(QDir(data.dataFolder()).absolutePath())
+                              : QStringLiteral("无法锁定数据文件夹，Tessivox 不能启动。\n%1")
+                                    .arg(instance.error()),
+                          QStringLiteral("Tessivox"), MessageBoxes::Buttons::Ok,
+                          MessageBoxes::Icon::Information);
+        return 1;
+    }
+    QObject::connect(&instance, &SingleInstance::raiseRequested, [] {
+        for (QWidget *window : QApplication::topLevelWidgets())
+            if (window->isVisible()) {
+                window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+                window->raise();
+                window->activateWindow();
+            }
+    });
+    const bool server = ServerAddress::isServer(settings.database);
+    if (const QString problem = RoomReporter::nameProblem(settings.room);
+        server && !problem.isEmpty()) {
+        messageBoxes.show(nullptr, problem, QStringLiteral("Tessivox"), MessageBoxes::Buttons::Ok,
+                          MessageBoxes::Icon::Error);
+        return 2;
+    }
     std::unique_ptr<RoomReporter> reporter;
-    if (ServerAddress::isServer(settings.database))
+    if (server)
         reporter = std::make_unique<RoomReporter>(
             RoomReporter::Room{settings.database, settings.room, QStringLiteral(TESSIVOX_VERSION),
                                RunLog::folderIn(data.dataFolder()), settings.clockLimitMs},

@@ -44,6 +44,11 @@ public:
     ~RoomReporter() override;
     Q_DISABLE_COPY_MOVE(RoomReporter)
 
+    // Why the server could not take name as a room's login (it cuts names
+    // beyond 63 bytes), in Chinese first; empty when it can.
+    static QString nameProblem(const QString &name);
+    static constexpr int MaxNameBytes = 63;
+
     // From the run log, on the run's thread.
     void record(const RunEvent &event);
 
@@ -63,7 +68,9 @@ private:
     Moment talk(ServerConnection &server);
     void measureClock(const QSqlDatabase &db);
     void updateRow(const QSqlDatabase &db);
-    void sendJournal(const QSqlDatabase &db);
+    // Sends everything pending; true when an event was refused and set aside.
+    bool sendJournal(const QSqlDatabase &db);
+    bool send(const QSqlDatabase &db, const QList<RoomJournal::Entry> &entries);
     // A line of the office's own in the day's run log.
     void note(const QStringList &fields);
 
@@ -82,6 +89,8 @@ private:
     int m_seq = 0;
     bool m_rowChanged = true;
     std::optional<qint64> m_offsetMs;
+    // Why the server refused the last event set aside, for the office.
+    QString m_refused;
 
     // The sending thread's own.
     Moment m_clockDue{};
@@ -89,6 +98,8 @@ private:
     bool m_tablesSeen = false;
     bool m_blindSaid = false;
     bool m_refusalSaid = false;
+    bool m_rowRefusalSaid = false;
+    bool m_eventRefusalSaid = false;
     bool m_journalFailSaid = false;
     bool m_serverLost = false;
 

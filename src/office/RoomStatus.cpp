@@ -9,13 +9,14 @@
 
 namespace {
 
-// The last run of each room is the one that started last.
+// The last run of each room is the one whose start the server received
+// last: a room's clock may have been wrong.
 const QString Overview = QStringLiteral(R"(
 WITH last_run AS (
-    SELECT DISTINCT ON (room) room, run_id FROM room_event
-    WHERE kind = 'run started' ORDER BY room, at DESC),
+    SELECT DISTINCT ON (room) room, run_id, subject FROM room_event
+    WHERE kind = 'run started' ORDER BY room, received_at DESC, at DESC),
 counts AS (
-    SELECT e.room, e.run_id,
+    SELECT e.room, e.run_id, min(l.subject) AS subject,
         count(*) FILTER (WHERE e.kind = 'played') AS played,
         count(*) FILTER (WHERE e.kind = 'missed') AS missed,
         count(*) FILTER (WHERE e.kind = 'failed') AS failed,
@@ -24,7 +25,7 @@ counts AS (
     GROUP BY e.room, e.run_id)
 SELECT r.name, r.state, r.subject, r.version, r.last_seen,
     (extract(epoch FROM now() - r.last_seen) * 1000)::bigint, r.clock_offset_ms,
-    c.run_id, c.played, c.missed, c.failed, c.worst
+    c.run_id, c.played, c.missed, c.failed, c.worst, c.subject, r.refused
 FROM room r LEFT JOIN counts c ON c.room = r.name)");
 
 std::optional<qint64> number(const QVariant &value)
@@ -67,6 +68,8 @@ QString RoomStatus::problemText(const ProblemWords &words) const
     QStringList parts;
     if (problems & Unseen)
         parts << words.unseen;
+    if (problems & Refused)
+        parts << words.refused.arg(refused);
     if (problems & ClockOff)
         parts << words.clockOff;
     if (problems & Missed)
@@ -89,15 +92,18 @@ QList<RoomStatus> RoomStatus::readAll(const QSqlDatabase &db, int clockLimitMs,
         room.subject = query.value(2).toString();
         room.version = query.value(3).toString();
         room.lastSeen = query.value(4).toDateTime().toLocalTime();
-        room.unseenMs = query.value(5).isNull() ? UnseenAfterMs + 1 : query.value(5).toLongLong();
+        room.unseenMs = number(query.value(5));
         room.clockOffsetMs = number(query.value(6));
         room.runId = query.value(7).toString();
         room.played = query.value(8).toInt();
         room.missed = query.value(9).toInt();
         room.failed = query.value(10).toInt();
         room.worstDelayMs = number(query.value(11));
+        room.runSubject = query.value(12).toString();
+        room.refused = query.value(13).toString();
         room.problems =
-            (room.unseenMs > UnseenAfterMs ? Unseen : 0) | (room.missed > 0 ? Missed : 0) |
+            (room.unseenMs.value_or(UnseenAfterMs + 1) > UnseenAfterMs ? Unseen : 0) |
+            (room.refused.isEmpty() ? 0 : Refused) | (room.missed > 0 ? Missed : 0) |
             (room.failed > 0 ? Failed : 0) |
             (room.clockOffsetMs && qAbs(*room.clockOffsetMs) > clockLimitMs ? ClockOff : 0);
         // An unseen room's row tells what it did once, not what it does now.

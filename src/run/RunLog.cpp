@@ -79,8 +79,14 @@ void RunLog::missed(const QTime &time, const QString &file)
 void RunLog::failed(const QTime &time, const QString &file, const QString &reason,
                     Scheduler::Failure failure)
 {
-    write({QStringLiteral("failed"), second(time), file, reason});
-    tell({.kind = QStringLiteral("failed"), .second = time, .file = file, .reason = reason});
+    // What happened in the reader's words first, the sound library's or
+    // the sound server's own text after it, as for database errors.
+    const QString shown =
+        (failure == Scheduler::Failure::File ? QStringLiteral("声音文件无法播放：")
+                                             : QStringLiteral("声音输出失败：")) +
+        reason;
+    write({QStringLiteral("failed"), second(time), file, shown});
+    tell({.kind = QStringLiteral("failed"), .second = time, .file = file, .reason = shown});
     if (failure == Scheduler::Failure::Output)
         noteOutput(Output::Lost, reason);
 }

@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QTableWidget>
 #include <QTest>
+#include <QUrl>
 
 namespace {
 
@@ -58,6 +59,36 @@ private slots:
         QTest::mouseClick(board.rooms->viewport(), Qt::LeftButton, {}, cell.center());
         QCOMPARE(board.events->rowCount(), 3);
         QCOMPARE(row(board.events, 2).mid(1), (QStringList{"错过", "08:05:00", "", "b.wav", ""}));
+    }
+
+    // Whatever a room wrote shows as written, never as markup; the server
+    // is named as a person names it.
+    void aRoomsTextIsPlainText()
+    {
+        TestServer server;
+        ServerDatabase db(server);
+        QProcess tool;
+        tool.start(qEnvironmentVariable("TESSIVOX_TEST_TOOLS") + "/tessivox-db",
+                   {QStringLiteral("create"), db.uri()});
+        QVERIFY(tool.waitForFinished(60'000) && tool.exitCode() == 0);
+        db.exec("INSERT INTO room VALUES ('<i>Room 1</i>', '0.1', now(), 'idle', NULL, 0, "
+                "'bad value')");
+        db.exec("INSERT INTO room_event (room, run_id, seq, at, kind, subject) VALUES "
+                "('<i>Room 1</i>', 'r', 1, now(), 'run started', '<b>语文</b>')");
+
+        StatusBoard board(db.uri(), 1000);
+        QCOMPARE(row(board.rooms, 0).mid(0, 2),
+                 (QStringList{"<i>Room 1</i>", "空闲（上一场 <b>语文</b>）"}));
+        QCOMPARE(row(board.rooms, 0).last(), QStringLiteral("部分事件被拒绝：bad value"));
+        const QString name = QUrl(db.uri()).path().mid(1);
+        QVERIFY2(board.heading->text().contains(" " + name + " @ /"),
+                 qPrintable(board.heading->text()));
+        QTest::mouseClick(board.rooms->viewport(), Qt::LeftButton, {},
+                          board.rooms->visualItemRect(board.rooms->item(0, 0)).center());
+        QCOMPARE(board.eventsHeading->text(),
+                 QStringLiteral("<i>Room 1</i> 本场记录（<b>语文</b>）"));
+        for (const QLabel *label : {board.heading, board.eventsHeading})
+            QCOMPARE(label->textFormat(), Qt::PlainText);
     }
 };
 

@@ -38,7 +38,8 @@ int OfficeCommands::upgrade(const QString &uri)
                         .arg(ServerAddress::shown(uri)));
     const QStringList added = OfficeSchema::addMissing(db);
     if (added.isEmpty())
-        m_out << ServerAddress::shown(uri) << " already has the tables room and room_event\n";
+        m_out << ServerAddress::shown(uri)
+              << " already has the office's tables room and room_event and its functions\n";
     else
         m_out << "Added " << added.join(QStringLiteral(", ")) << " to " << ServerAddress::shown(uri)
               << "\n";

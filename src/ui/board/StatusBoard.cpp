@@ -1,6 +1,6 @@
 #include "ui/board/StatusBoard.h"
 
-#include "data/ServerAddress.h"
+#include "office/PlainText.h"
 #include "office/ServerConnection.h"
 
 #include <QHash>
@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QTableWidget>
 #include <QTimer>
+#include <QUrl>
+#include <QUrlQuery>
 #include <QVBoxLayout>
 
 namespace {
@@ -24,16 +26,35 @@ QColor rowColour(const RoomStatus &room)
 QString stateText(const RoomStatus &room)
 {
     if (room.problems & RoomStatus::Unseen)
-        return room.lastSeen.isValid() ? QStringLiteral("%1 分钟未联系").arg(room.unseenMs / 60000)
-                                       : QStringLiteral("从未联系");
-    return room.running ? QStringLiteral("运行 ") + room.subject : QStringLiteral("空闲");
+        return room.unseenMs ? QStringLiteral("%1 分钟未联系").arg(*room.unseenMs / 60000)
+                             : QStringLiteral("从未联系");
+    if (room.running)
+        return QStringLiteral("运行 ") + room.subject;
+    return room.runSubject.isEmpty() ? QStringLiteral("空闲")
+                                     : QStringLiteral("空闲（上一场 %1）").arg(room.runSubject);
 }
 
 QString problemText(const RoomStatus &room)
 {
-    return room.problemText({QStringLiteral("失去联系"), QStringLiteral("时钟偏差过大"),
-                             QStringLiteral("错过 %1 条"), QStringLiteral("失败 %1 条"),
-                             QStringLiteral("，")});
+    return room.problemText({QStringLiteral("失去联系"), QStringLiteral("部分事件被拒绝：%1"),
+                             QStringLiteral("时钟偏差过大"), QStringLiteral("错过 %1 条"),
+                             QStringLiteral("失败 %1 条"), QStringLiteral("，")});
+}
+
+// The server as a person names it: the database, then where it lies.
+QString serverName(const QString &uri)
+{
+    const QUrl url(uri);
+    const QUrlQuery query(url);
+    const QString database = query.hasQueryItem(QStringLiteral("dbname"))
+                                 ? query.queryItemValue(QStringLiteral("dbname"))
+                                 : url.path().mid(1);
+    QString host = query.hasQueryItem(QStringLiteral("host"))
+                       ? query.queryItemValue(QStringLiteral("host"), QUrl::FullyDecoded)
+                       : url.host();
+    if (host.isEmpty())
+        host = QStringLiteral("localhost");
+    return database.isEmpty() ? host : database + QStringLiteral(" @ ") + host;
 }
 
 QString milliseconds(const std::optional<qint64> &ms)
@@ -78,7 +99,7 @@ void fit(QTableWidget *widget)
 void fillRow(QTableWidget *widget, int row, const QStringList &cells, const QColor &colour = {})
 {
     for (int column = 0; column < cells.size(); ++column) {
-        auto *item = new QTableWidgetItem(cells[column]);
+        auto *item = new QTableWidgetItem(PlainText::visible(cells[column]));
         if (colour.isValid())
             item->setBackground(colour);
         widget->setItem(row, column, item);
@@ -107,6 +128,9 @@ StatusBoard::StatusBoard(const QString &server, int clockLimitMs, QWidget *paren
     layout->addWidget(eventsHeading);
     layout->addWidget(events, 2);
     heading->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A room's subject or a server's text is never markup.
+    heading->setTextFormat(Qt::PlainText);
+    eventsHeading->setTextFormat(Qt::PlainText);
     connect(rooms, &QTableWidget::cellClicked, this, [this](int row) { showRoom(row); });
     connect(m_timer, &QTimer::timeout, this, &StatusBoard::refresh);
     m_timer->start(RefreshMs);
@@ -118,7 +142,7 @@ StatusBoard::~StatusBoard() = default;
 void StatusBoard::refresh()
 {
     const QDateTime now = QDateTime::currentDateTime();
-    const QString where = ServerAddress::shown(m_server);
+    const QString where = serverName(m_server);
     try {
         if (!m_connection)
             m_connection = std::make_unique<ServerConnection>(m_server);
@@ -173,9 +197,11 @@ void StatusBoard::showRoom(int row)
     }
     eventsHeading->setText(
         room.runId.isEmpty()
-            ? QStringLiteral("%1：尚无运行记录").arg(room.name)
+            ? QStringLiteral("%1：尚无运行记录").arg(PlainText::visible(room.name))
             : QStringLiteral("%1 本场记录（%2）")
-                  .arg(room.name, room.subject.isEmpty() ? room.runId : room.subject));
+                  .arg(PlainText::visible(room.name),
+                       PlainText::visible(room.runSubject.isEmpty() ? room.runId
+                                                                    : room.runSubject)));
     events->setRowCount(int(rows.size()));
     for (int i = 0; i < rows.size(); ++i) {
         rows[i][1] = kindText(rows[i][1]);
