@@ -10,12 +10,17 @@
 // the server took the events. Once without reporting, for comparison.
 // A backlog: every room then hands over events as fast as it can until the
 // server holds EVENTS in all, and the time the server takes to accept them.
-// Last, the office's status over all rooms and events.
+// Then the office's status over all rooms and events. Last, another day
+// while one room, logged in with a room's rights, tries to lock the rooms'
+// table and holds what it may for the day: the other rooms' reports and
+// the office's status, read every half second, carry on.
 
 #include "office/RoomReporter.h"
 #include "office/RoomStatus.h"
 #include "office/ServerConnection.h"
 #include "platform/Clock.h"
+
+#include <QSqlError>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -134,6 +139,65 @@ void runDay(const QList<RoomReporter *> &reporters, const Clock &clock, int room
     }
 }
 
+// A room's login tries to lock the rooms' table, then holds its own row
+// in a transaction left open for the day, all it is allowed.
+QString holdRoomTable(const QString &uri, const QString &login, int seconds)
+{
+    ServerConnection connection(uri);
+    QSqlQuery query(connection.open());
+    query.exec(QStringLiteral("BEGIN"));
+    const QString refusal = query.exec(QStringLiteral("LOCK TABLE room IN ACCESS EXCLUSIVE MODE"))
+                                ? QStringLiteral("LOCK TABLE room allowed")
+                                : query.lastError().databaseText().simplified();
+    query.exec(QStringLiteral("ROLLBACK"));
+    query.exec(QStringLiteral("BEGIN"));
+    query.prepare(QStringLiteral("SELECT room_report(?, 'bench', 'idle', NULL, 0, NULL)"));
+    query.addBindValue(login);
+    query.exec();
+    query.prepare(QStringLiteral("SELECT pg_sleep(?)"));
+    query.addBindValue(seconds);
+    query.exec();
+    query.exec(QStringLiteral("COMMIT"));
+    return refusal;
+}
+
+void lockedDay(const QString &uri, const QList<RoomReporter *> &reporters, const Clock &clock,
+               int instructions, int seconds, ServerConnection &server)
+{
+    const QString login = QStringLiteral("locker");
+    const QString lockerUri =
+        QString(uri).replace(QStringLiteral("user=postgres"), QStringLiteral("user=") + login);
+    const qint64 before = count(server);
+    QString refusal;
+    std::thread locker([&] { refusal = holdRoomTable(lockerUri, login, seconds + 2); });
+    std::atomic<bool> dayOver = false;
+    QList<qint64> statusUs;
+    std::thread office([&] {
+        ServerConnection reader(uri);
+        while (!dayOver) {
+            QElapsedTimer timer;
+            timer.start();
+            RoomStatus::readAll(reader.open(), 1000, QDateTime::currentDateTime());
+            statusUs << timer.nsecsElapsed() / 1000;
+            std::this_thread::sleep_for(milliseconds(500));
+        }
+    });
+    QElapsedTimer dayTimer;
+    dayTimer.start();
+    runDay(reporters, clock, int(reporters.size()), instructions, seconds,
+           "a day while one room holds what it may of the rooms' table");
+    const qint64 dayEvents = qint64(reporters.size()) * (instructions + 2);
+    while (count(server) < before + dayEvents)
+        std::this_thread::sleep_for(milliseconds(20));
+    std::printf("  the server held all %lld events of the other rooms %.2f s after the last play\n",
+                qlonglong(dayEvents), double(dayTimer.elapsed()) / 1000 - seconds - 2);
+    dayOver = true;
+    office.join();
+    locker.join();
+    std::printf("  the room's LOCK TABLE room: %s\n", qPrintable(refusal));
+    print("  the office's status meanwhile, read", statusUs);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -215,5 +279,12 @@ int main(int argc, char **argv)
     }
     std::printf("status of %lld rooms over %lld events\n", qlonglong(shown), qlonglong(total));
     print("  read", statusUs);
+
+    owned.clear();
+    for (int i = 0; i < rooms; ++i) {
+        owned.push_back(std::make_unique<RoomReporter>(room(uri, work, i), clock));
+        reporters[i] = owned.back().get();
+    }
+    lockedDay(uri, reporters, clock, instructions, seconds, server);
     return 0;
 }

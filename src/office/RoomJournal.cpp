@@ -70,13 +70,7 @@ QList<RoomJournal::Entry> RoomJournal::pending(int max)
     // Only this thread moves the mark or empties the journal; appends only
     // add beyond size. So the reading needs no lock, and the run's thread
     // never waits for it.
-    if (m_accepted < 0)
-        m_accepted = readAccepted();
-    // An offset beyond the end or inside a line comes from before a
-    // truncation a crash interrupted, or from another process: nothing says
-    // which events went, so all go again, which the server ignores.
-    if (!isLineStart(m_accepted, size))
-        m_accepted = 0;
+    checkMark(size);
     QFile reader(path());
     if (!reader.open(QIODevice::ReadOnly) || !reader.seek(m_accepted))
         return entries;
@@ -135,6 +129,17 @@ void RoomJournal::accepted(qint64 end)
     m_accepted = end;
 }
 
+void RoomJournal::checkMark(qint64 size)
+{
+    if (m_accepted < 0)
+        m_accepted = readAccepted();
+    // An offset beyond the end or inside a line comes from before a
+    // truncation a crash interrupted, or from another process: nothing says
+    // which events went, so all go again, which the server ignores.
+    if (!isLineStart(m_accepted, size))
+        m_accepted = 0;
+}
+
 bool RoomJournal::isLineStart(qint64 offset, qint64 size) const
 {
     if (offset == 0)
@@ -155,9 +160,7 @@ int RoomJournal::compact()
             return 0;
         size = m_file.size();
     }
-    // Only a mark pending() has checked against the journal.
-    if (m_accepted < 0)
-        return 0;
+    checkMark(size);
     const qint64 start = m_accepted;
     if (start < RotateBytes && size - start <= CapBytes)
         return 0;

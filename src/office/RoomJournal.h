@@ -59,6 +59,8 @@ private:
     // Whether end is the journal's end: everything in it accepted.
     bool isWhole(qint64 end);
     qint64 readAccepted() const;
+    // Reads the mark once, and mends it when the journal says it is wrong.
+    void checkMark(qint64 size);
     // Whether offset may be the mark: the journal's start or a line's.
     bool isLineStart(qint64 offset, qint64 size) const;
     void writeAccepted(qint64 end);

@@ -151,6 +151,11 @@ RoomReporter::Moment RoomReporter::talk(ServerConnection &server)
         m_journalFailSaid = true;
         note({QStringLiteral("office journal unwritable"), m_journal.error()});
     }
+    // Also while the server is away or refuses the room.
+    if (const int dropped = m_journal.compact(); dropped > 0)
+        note({QStringLiteral("office journal full"),
+              QStringLiteral("%1 events of earlier runs dropped, still in their run logs")
+                  .arg(dropped)});
     const Moment now = steady_clock::now();
     bool connected = false;
     try {
@@ -165,7 +170,7 @@ RoomReporter::Moment RoomReporter::talk(ServerConnection &server)
             if (!missing.isEmpty()) {
                 if (!m_blindSaid)
                     note({QStringLiteral("office cannot see this room"),
-                          QStringLiteral("the server has no table %1 (tessivox-db upgrade adds it)")
+                          QStringLiteral("the server lacks %1 (tessivox-db upgrade adds it)")
                               .arg(missing.join(QStringLiteral(", ")))});
                 m_blindSaid = true;
                 return now + milliseconds(m_room.heartbeatMs);
@@ -185,10 +190,6 @@ RoomReporter::Moment RoomReporter::talk(ServerConnection &server)
             updateRow(db);
             m_rowDue = now + milliseconds(m_room.heartbeatMs);
         }
-        if (const int dropped = m_journal.compact(); dropped > 0)
-            note({QStringLiteral("office journal full"),
-                  QStringLiteral("%1 events of earlier runs dropped, still in their run logs")
-                      .arg(dropped)});
         if (sendJournal(db))
             updateRow(db);
         return std::min(m_rowDue, m_clockDue);

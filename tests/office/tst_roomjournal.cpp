@@ -124,7 +124,6 @@ private slots:
                                     {"seq", seq},
                                     {"file", padding}}));
         };
-        journal.pending(1);
         int dropped = 0;
         for (int seq = 1; seq <= 599; ++seq) {
             add(seq);
