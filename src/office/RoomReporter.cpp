@@ -64,10 +64,11 @@ QString RoomReporter::nameProblem(const QString &name)
     const qsizetype bytes = name.toUtf8().size();
     if (bytes <= MaxNameBytes)
         return {};
-    return QStringLiteral("考场名称过长：服务器上的用户名最多 %1 字节（约 21 个汉字），"
-                          "“%2”有 %3 字节。请在 tessivox.ini 的 [room] name 中改短。\n"
-                          "The room's name is %3 bytes in UTF-8; the server cuts names "
-                          "beyond %1 bytes.")
+    return QStringLiteral(
+               "考场名称过长：服务器上的用户名最多 %1 字节（约 21 个汉字），"
+               "“%2”有 %3 字节。请改短 tessivox.ini 的 [room] name（或 TESSIVOX_ROOM）。\n"
+               "The room's name is %3 bytes in UTF-8; the server cuts names "
+               "beyond %1 bytes.")
         .arg(MaxNameBytes)
         .arg(name)
         .arg(bytes);

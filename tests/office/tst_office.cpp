@@ -399,6 +399,9 @@ private slots:
                        readAll(t.log()).contains("office cannot see this room"), ArrivalMs);
                })
             << Step([](Trouble &t) {
+                   const Tool status = tessivoxDb({QStringLiteral("status"), t.db.uri()});
+                   QVERIFY2(status.code == 2 && status.err.contains("tessivox-db upgrade adds it"),
+                            qPrintable(status.err));
                    const Tool upgrade = tessivoxDb({QStringLiteral("upgrade"), t.db.uri()});
                    QCOMPARE(upgrade.code, 0);
                    QVERIFY2(upgrade.out.contains("room_event.received_at") &&

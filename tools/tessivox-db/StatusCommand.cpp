@@ -6,6 +6,7 @@
 
 #include "data/Query.h"
 #include "data/ServerAddress.h"
+#include "office/OfficeSchema.h"
 #include "office/PlainText.h"
 #include "office/RoomStatus.h"
 #include "office/ServerConnection.h"
@@ -48,9 +49,14 @@ QJsonValue isoTime(const QDateTime &time)
                : QJsonValue();
 }
 
-// A room's login reads neither table; the office's rights do.
+// A room's login reads neither table; the office's rights do. A centre's
+// database from before the office's later columns needs upgrading first.
 void checkReadable(const QSqlDatabase &db, const QString &shown)
 {
+    if (const QStringList missing = OfficeSchema::missing(db); !missing.isEmpty())
+        throw std::runtime_error(QStringLiteral("%1 lacks %2: tessivox-db upgrade adds it")
+                                     .arg(shown, missing.join(QStringLiteral(", ")))
+                                     .toStdString());
     QSqlQuery query =
         Query::run(db, {QStringLiteral("SELECT has_table_privilege('room', 'SELECT') AND "
                                        "has_table_privilege('room_event', 'SELECT'), current_user"),
