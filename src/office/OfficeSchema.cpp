@@ -191,6 +191,10 @@ QStringList addMissing(const QSqlDatabase &db)
 {
     QStringList names;
     ServerConnection::transaction(db, [&] {
+        // Adding a column waits for every transaction on the table, and
+        // every report and reading of the office would queue behind it: a
+        // room that keeps a transaction open makes the upgrade fail instead.
+        ServerConnection::execute(db, QStringLiteral("SET LOCAL lock_timeout = '2s'"));
         names = missing(db);
         createEach(db, names);
     });
