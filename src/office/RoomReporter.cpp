@@ -232,8 +232,13 @@ void RoomReporter::updateRow(const QSqlDatabase &db)
 {
     // The server stamps last_seen: a dead room cannot stay seen.
     Statement report{QStringLiteral("SELECT room_report(?, ?, ?, ?, ?::integer, ?)"), {}};
+    // The refusal stays a problem for the office until someone moved the
+    // refused events away.
+    const bool refusedKept = QFile::exists(m_journal.refusedPath());
     {
         const std::lock_guard lock(m_mutex);
+        if (!refusedKept)
+            m_refused.clear();
         const QVariant none(QMetaType(QMetaType::QString));
         report.values = {m_room.name,
                          m_room.version,

@@ -279,6 +279,10 @@ private slots:
         const Tool status = tessivoxDb({QStringLiteral("status"), db.uri()});
         QCOMPARE(status.code, 1);
         QVERIFY2(status.out.contains("some events refused: "), qPrintable(status.out));
+        // Read and moved away: the room is well again.
+        QVERIFY(QFile::remove(folder + "/office.refused"));
+        QTRY_COMPARE_WITH_TIMEOUT(firstRow(db, "SELECT refused IS NULL FROM room"),
+                                  QStringLiteral("true"), ArrivalMs);
     }
 
     // A run made while the room's clock was an hour ahead is not its last
