@@ -65,10 +65,10 @@ Statement selectSoundsByPlaytime(const QString &subject)
 {
     // time() reads every stored form (a date part, milliseconds, 'T') as its
     // time of day; rowid keeps instructions at the same second in the order
-    // they were saved.
-    return {
-        QStringLiteral("SELECT * FROM sound WHERE subjectname = ? ORDER BY time(playtime), rowid"),
-        {subject}};
+    // they were saved, and names each row for a run that reads the list again.
+    return {QStringLiteral(
+                "SELECT rowid, * FROM sound WHERE subjectname = ? ORDER BY time(playtime), rowid"),
+            {subject}};
 }
 
 Statement deleteSounds(const QString &subject)
