@@ -90,4 +90,12 @@ Statement insertSound(const QString &subject, const QString &filename, const QSt
             {subject, filename, explain, storedPlaytime}};
 }
 
+Statement insertSound(qint64 rowid, const QString &subject, const QString &filename,
+                      const QString &explain, const QString &storedPlaytime)
+{
+    return {QStringLiteral("INSERT INTO sound (rowid, subjectname, filename, explain, playtime) "
+                           "VALUES (?, ?, ?, ?, ?)"),
+            {rowid, subject, filename, explain, storedPlaytime}};
+}
+
 } // namespace Statements

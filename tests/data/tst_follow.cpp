@@ -1,8 +1,11 @@
 #include "support/ServerDatabase.h"
 #include "support/ShellFixture.h"
 
+#include "support/OpenEditor.h"
+
 #include "data/Statements.h"
 #include "platform/Timer.h"
+#include "ui/admin/TFrm_config.h"
 #include "ui/admin/TFrm_sa.h"
 #include "ui/main/TFrm_main.h"
 #include "ui/run/TFrm_Subject.h"
@@ -16,6 +19,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
+#include <QTimeEdit>
 #include <QTreeWidget>
 
 // Rooms of a centre that follow the server's notices of schedule changes:
@@ -236,6 +240,61 @@ private slots:
         QCOMPARE(text.count(QStringLiteral("\tschedule changed\t")), 1);
         QVERIFY2(text.contains(QStringLiteral("moved ") + now.addSecs(120).toString("HH:mm:ss")),
                  qPrintable(text));
+    }
+
+    // The editor replaces a subject's rows whole: a row it keeps is still
+    // the instruction the running room played, even at another second.
+    void anInstructionTheEditorMovesAfterItPlayedNeverPlaysAgain()
+    {
+        ServerDatabase db(*m_server);
+        QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
+        const QDateTime now = serverNow(db);
+        if (now.time() > QTime(23, 0))
+            QSKIP("the exam's times of day would pass midnight");
+        db.exec(QStringLiteral("INSERT INTO test (subjectname) VALUES (?)"), {Subject});
+        for (const auto &[file, second] : {std::pair{"a.wav", -30}, std::pair{"b.wav", 120}})
+            db.exec(QStringLiteral("INSERT INTO sound (subjectname, filename, explain, playtime) "
+                                   "VALUES (?, ?, '', ?)"),
+                    {Subject, QString::fromLatin1(file),
+                     now.addSecs(second).toString(QStringLiteral("HH:mm:ss"))});
+        auto running = room(db.uri(), now.addSecs(-30));
+        TFrm_Subject *run = startRun(*running);
+        QVERIFY(run);
+        tickAt(*running, run, now.addSecs(-30));
+        const QString before = playTimes(run);
+
+        auto admin = room(db.uri(), now);
+        TFrm_config *editor = openEditor(admin->shell, Subject);
+        QVERIFY(editor);
+        editor->ListView1->topLevelItem(0)->setSelected(true);
+        editor->ListView1Click();
+        editor->DateTimePicker1->setTime(now.addSecs(300).time());
+        QTest::mouseClick(editor->FlatButton1, Qt::LeftButton);
+        QTest::mouseClick(editor->FBtn_ok, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(playTimes(run) != before, NoticeWaitMs);
+
+        tickAt(*running, run, now.addSecs(120));
+        tickAt(*running, run, now.addSecs(300));
+        QCOMPARE(plays(*running), (QStringList{"a.wav", "b.wav"}));
+    }
+
+    void upgradeGivesAnOlderCentreDatabaseTheNotice()
+    {
+        ServerDatabase db(*m_server);
+        QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
+        db.exec(QStringLiteral("DROP FUNCTION tessivox_schedule_changed() CASCADE"));
+        const Tool upgrade = tessivoxDb({QStringLiteral("upgrade"), db.uri()});
+        QCOMPARE(upgrade.code, 0);
+        QVERIFY2(upgrade.out.contains(QStringLiteral("notice of schedule changes")),
+                 qPrintable(upgrade.out));
+        auto watching = room(db.uri(), serverNow(db));
+        TFrm_main *main = watching->start();
+        // Listening before the change: the reconnection's re-read came first.
+        QTest::qWait(500);
+        db.exec(QStringLiteral("INSERT INTO test (subjectname) VALUES (?)"), {Subject});
+        QTRY_COMPARE_WITH_TIMEOUT(subjects(main), QStringList{Subject}, NoticeWaitMs);
+        QVERIFY(!tessivoxDb({QStringLiteral("upgrade"), db.uri()})
+                     .out.contains(QStringLiteral("notice of schedule changes")));
     }
 };
 
