@@ -3,6 +3,7 @@
 
 #include "support/OpenEditor.h"
 
+#include "data/ScheduleListener.h"
 #include "data/Statements.h"
 #include "platform/Timer.h"
 #include "ui/admin/TFrm_config.h"
@@ -295,6 +296,24 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(subjects(main), QStringList{Subject}, NoticeWaitMs);
         QVERIFY(!tessivoxDb({QStringLiteral("upgrade"), db.uri()})
                      .out.contains(QStringLiteral("notice of schedule changes")));
+    }
+
+    void aRoomListensAgainAfterItsServerCameBack()
+    {
+        const std::unique_ptr<TestServer> server = TestServer::startPrivate();
+        ServerDatabase db(*server);
+        QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
+        auto watching = room(db.uri(), serverNow(db));
+        TFrm_main *main = watching->start();
+        QTest::qWait(500);
+
+        server->kill();
+        // Long enough for the listener to find its connection broken.
+        QTest::qWait(1500);
+        server->start();
+        db.exec(QStringLiteral("INSERT INTO test (subjectname) VALUES (?)"), {Subject});
+        QTRY_COMPARE_WITH_TIMEOUT(subjects(main), QStringList{Subject},
+                                  ScheduleListener::RetryMs + NoticeWaitMs);
     }
 };
 
