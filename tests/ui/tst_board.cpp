@@ -1,8 +1,13 @@
 #include "support/ServerDatabase.h"
 
+#include "ui/board/DelayForm.h"
 #include "ui/board/StatusBoard.h"
 
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QProcess>
 #include <QTableWidget>
 #include <QTest>
@@ -58,6 +63,31 @@ private slots:
         QTest::mouseClick(board.rooms->viewport(), Qt::LeftButton, {}, cell.center());
         QCOMPARE(board.events->rowCount(), 3);
         QCOMPARE(row(board.events, 2).mid(1), (QStringList{"错过", "08:05:00", "", "b.wav", ""}));
+    }
+
+    void theOfficePutsAnExamBackFromTheBoard()
+    {
+        TestServer server;
+        ServerDatabase db(server);
+        QProcess tool;
+        tool.start(qEnvironmentVariable("TESSIVOX_TEST_TOOLS") + "/tessivox-db",
+                   {QStringLiteral("create"), db.uri()});
+        QVERIFY(tool.waitForFinished(60'000) && tool.exitCode() == 0);
+        db.exec("INSERT INTO test (subjectname, starttime, endtime) VALUES "
+                "('语文', '2099-06-07 08:00:00', '2099-06-07 10:00:00')");
+        StatusBoard board(db.uri(), 1000);
+        DelayForm *form = board.delayForm;
+        form->subject->setText(QStringLiteral("语文"));
+        form->minutes->setValue(-15);
+        QTest::mouseClick(form->delay, Qt::LeftButton);
+        QVERIFY2(form->result->toPlainText().contains(QStringLiteral("brought forward by 15 min")),
+                 qPrintable(form->result->toPlainText()));
+        QCOMPARE(db.rows("SELECT starttime, endtime FROM test"),
+                 (QList<QStringList>{{"2099-06-07 07:45:00", "2099-06-07 09:45:00"}}));
+
+        form->subject->setText(QStringLiteral("数学"));
+        QTest::mouseClick(form->delay, Qt::LeftButton);
+        QCOMPARE(form->result->toPlainText(), QStringLiteral("服务器上没有考试科目：数学"));
     }
 };
 
