@@ -158,7 +158,9 @@ void TFrm_Subject::FormCreate()
 
 void TFrm_Subject::followServer()
 {
-    if (m_ended)
+    // A run that ended, or never opened because it could not read its
+    // subject, waits only for its release.
+    if (m_ended || !isVisible())
         return;
     TDataModule1 &data = m_shell.data;
     Query &fresh = data.ADOQuery6;
