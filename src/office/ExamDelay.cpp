@@ -70,9 +70,12 @@ Result apply(const QString &uri, const QString &subject, int minutes)
             }
             // The rooms play by the time of day: ahead means later today.
             if (time <= lead.time() || lead.date() != result.serverNow.date()) {
-                result.lines << QStringLiteral("  %1  %2 stays: not more than %3 s ahead")
-                                    .arg(timeOfDay(time), file)
-                                    .arg(LeadS);
+                result.lines << (time <= result.serverNow.time()
+                                     ? QStringLiteral("  %1  %2 stays: its second has passed")
+                                           .arg(timeOfDay(time), file)
+                                     : QStringLiteral("  %1  %2 stays: not more than %3 s ahead")
+                                           .arg(timeOfDay(time), file)
+                                           .arg(LeadS));
                 continue;
             }
             const QTime to = time.addSecs(minutes * 60);
