@@ -8,6 +8,7 @@
 #include <QSqlDriver>
 #include <QTimer>
 #include <atomic>
+#include <utility>
 
 namespace {
 
@@ -29,6 +30,12 @@ void ScheduleListener::begin()
 {
     m_check = new QTimer(this);
     m_safety = new QTimer(this);
+    m_gather = new QTimer(this);
+    m_gather->setSingleShot(true);
+    connect(m_gather, &QTimer::timeout, this, [this] {
+        for (const qint64 writer : std::exchange(m_writers, {}))
+            emit changed(writer);
+    });
     connect(m_check, &QTimer::timeout, this, &ScheduleListener::check);
     connect(m_safety, &QTimer::timeout, this, [this] { emit changed(0); });
     m_safety->start(SafetyMs);
@@ -39,6 +46,7 @@ void ScheduleListener::end()
 {
     m_check->stop();
     m_safety->stop();
+    m_gather->stop();
     QSqlDatabase::database(m_name, false).close();
     QSqlDatabase::removeDatabase(m_name);
 }
@@ -62,9 +70,18 @@ void ScheduleListener::listen()
     }
     connect(db.driver(), &QSqlDriver::notification, this,
             [this](const QString &, QSqlDriver::NotificationSource, const QVariant &payload) {
-                emit changed(payload.toLongLong());
+                m_writers.insert(payload.toLongLong());
+                if (!m_gather->isActive())
+                    m_gather->start(GatherMs);
             });
     m_listening = true;
+    try {
+        if (!ScheduleNotice::exists(db))
+            qWarning("Tessivox: the server sends no notice of schedule changes: run tessivox-db "
+                     "upgrade on it");
+    } catch (const std::exception &) {
+        // Found out again at the next connection.
+    }
     // The driver notices a broken connection only as its socket reports it;
     // asking whether it still stands costs nothing on the network.
     m_check->start(1000);

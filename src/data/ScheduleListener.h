@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 class QTimer;
@@ -22,6 +23,9 @@ public:
     static constexpr int RetryMs = 3000;
     // A re-read now and then in case a notice was lost on its way.
     static constexpr int SafetyMs = 5 * 60 * 1000;
+    // Notices this close together are passed on as one: a script of many
+    // small transactions makes each room read once, not once each.
+    static constexpr int GatherMs = 50;
 
     // On the listener's thread: connects and starts listening.
     void begin();
@@ -41,5 +45,8 @@ private:
     QString m_name;
     QTimer *m_check = nullptr;
     QTimer *m_safety = nullptr;
+    QTimer *m_gather = nullptr;
+    // The writers of the notices gathered so far.
+    QSet<qint64> m_writers;
     bool m_listening = false;
 };

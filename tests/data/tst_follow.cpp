@@ -85,15 +85,23 @@ TFrm_Subject *startRun(ShellFixture &room)
     return room.shell.Frm_Subject;
 }
 
-// The play ticks at the second given, then the re-evaluations after it.
-void tickAt(ShellFixture &room, TFrm_Subject *run, const QDateTime &second)
+// The re-evaluations the run's timer would make now, a millisecond apart.
+void settle(ShellFixture &room, TFrm_Subject *run)
 {
-    room.clock.set(second.addMSecs(2));
-    run->Timer1->timeout();
     for (int guard = 0; run->Timer1->interval() == 1 && guard < 20; ++guard) {
         room.clock.advance(1);
         run->Timer1->timeout();
     }
+}
+
+// The re-evaluations still due, then the play tick at the second given and
+// the re-evaluations after it.
+void tickAt(ShellFixture &room, TFrm_Subject *run, const QDateTime &second)
+{
+    settle(room, run);
+    room.clock.set(second.addMSecs(2));
+    run->Timer1->timeout();
+    settle(room, run);
 }
 
 // Each file the room's player started, in order.
