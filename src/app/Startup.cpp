@@ -2,6 +2,7 @@
 
 #include "app/Application.h"
 #include "app/Shell.h"
+#include "data/ScheduleWatch.h"
 #include "data/ServerAddress.h"
 #include "data/TDataModule1.h"
 #include "office/RoomReporter.h"
@@ -78,15 +79,20 @@ int runTessivox(int argc, char **argv)
         return 2;
     }
     std::unique_ptr<RoomReporter> reporter;
-    if (server)
+    std::unique_ptr<ScheduleWatch> watch;
+    if (server) {
+        watch = std::make_unique<ScheduleWatch>(settings.database);
         reporter = std::make_unique<RoomReporter>(
             RoomReporter::Room{settings.database, settings.room, QStringLiteral(TESSIVOX_VERSION),
                                RunLog::folderIn(data.dataFolder()), settings.clockLimitMs},
             clock);
+    }
     int code = 0;
     {
         Shell shell(platform, data);
         shell.reporter = reporter.get();
+        if (watch)
+            shell.follow(*watch);
         app.setErrorHandler(&shell.errors);
         QObject::connect(&shell, &Shell::terminated, &app, &QCoreApplication::quit);
 

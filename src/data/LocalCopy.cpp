@@ -133,8 +133,10 @@ void LocalCopy::write(const QString &serverUri, const QString &path)
             copyTable(server, copy, QStringLiteral("var"), {"id", "systitle"});
             copyTable(server, copy, QStringLiteral("test"),
                       {"subjectname", "starttime", "endtime"});
+            // The server's rowids, by which a run started from the copy
+            // knows its instructions when it follows the server again.
             copyTable(server, copy, QStringLiteral("sound"),
-                      {"subjectname", "filename", "explain", "playtime"});
+                      {"rowid", "subjectname", "filename", "explain", "playtime"});
         });
         Query::run(server, {QStringLiteral("COMMIT"), {}});
         copy.close();

@@ -145,6 +145,14 @@ void Query::executeAll(const QList<Statement> &statements)
     }
 }
 
+void Query::swapResult(Query &other)
+{
+    std::swap(m_rows, other.m_rows);
+    std::swap(m_row, other.m_row);
+    std::swap(m_eof, other.m_eof);
+    std::swap(m_open, other.m_open);
+}
+
 void Query::close()
 {
     m_rows.clear();

@@ -42,6 +42,8 @@ public:
     // Replace and execute each statement in turn. Throws DbError at the first
     // failing statement; the ones before it stay done.
     void executeAll(const QList<Statement> &statements);
+    // Exchanges the two objects' results and cursors; the statements stay.
+    void swapResult(Query &other);
     // Discard any open result.
     void close();
     // Drops the prepared statement of a connection that is going away.

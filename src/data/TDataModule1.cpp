@@ -27,10 +27,12 @@ void run(const QSqlDatabase &db, const QString &sql)
     Query::run(db, {sql, {}});
 }
 
+} // namespace
+
 // Without its own limit libpq waits for a silent host as long as the
 // network stack does, minutes; keepalives and tcp_user_timeout find a
 // connection whose server vanished instead of waiting on it for ever.
-QString withNetworkLimits(const QString &uri)
+QString TDataModule1::withNetworkLimits(const QString &uri)
 {
     QUrl url(uri);
     QUrlQuery query(url);
@@ -46,8 +48,6 @@ QString withNetworkLimits(const QString &uri)
     url.setQuery(query);
     return url.toString(QUrl::FullyEncoded);
 }
-
-} // namespace
 
 TDataModule1::TDataModule1(QString location, Mode mode, const QString &dataFolder)
     : m_path(std::move(location)), m_mode(mode), m_engine(Dialect::of(m_path)),
@@ -104,6 +104,7 @@ void TDataModule1::reset(Dialect::Engine engine)
     QSqlDatabase::removeDatabase(m_connectionName);
     QSqlDatabase::addDatabase(Dialect::driverName(engine), m_connectionName);
     m_waitMs = 0;
+    m_serverProcess = 0;
 }
 
 QSqlDatabase TDataModule1::open()
@@ -154,6 +155,8 @@ void TDataModule1::openServer(QSqlDatabase &db)
     if (!db.open())
         throw Dialect::error(m_engine, db.lastError()).concerning(ServerAddress::shown(m_path));
     m_waitMs = 0;
+    QSqlQuery process = Query::run(db, {QStringLiteral("SELECT pg_backend_pid()"), {}});
+    m_serverProcess = process.next() ? process.value(0).toLongLong() : 0;
     if (m_mode == Mode::ReadOnly)
         run(db, QStringLiteral("SET default_transaction_read_only = on"));
 }

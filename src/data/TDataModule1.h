@@ -51,12 +51,19 @@ public:
     // libpq counts its wait for a connection in whole seconds, two at least.
     static constexpr int ConnectWaitS = 2;
 
+    // The URI with the limits every connection to a centre's server keeps
+    // (its wait for a connection, keepalives, tcp_user_timeout).
+    static QString withNetworkLimits(const QString &uri);
+
     // The file path or the server's URI, as given.
     const QString &path() const { return m_path; }
     // The folder of this PC's own files: the database file's, or ./data for
     // a server (absolute, as at creation).
     const QString &dataFolder() const { return m_dataFolder; }
     bool isConnected() const;
+    // The server's process serving this module's connection (0 when none):
+    // a notice of a change that names it is this module's own.
+    qint64 serverProcess() const { return m_serverProcess; }
 
     // Opens the connection if needed and sets how long the next statement
     // may wait. A missing file or one that is not a database throws DbError
@@ -120,6 +127,7 @@ private:
     QString m_dataFolder;
     QString m_connectionName;
     int m_waitMs = 0;
+    qint64 m_serverProcess = 0;
     bool m_inTransaction = false;
     bool m_loading = false;
     bool m_onCopy = false;

@@ -98,6 +98,12 @@ void RunLog::clockStepped(const QDateTime &from, const QDateTime &to)
           .reason = stamp(from) + QStringLiteral(" -> ") + stamp(to)});
 }
 
+void RunLog::scheduleChanged(const QString &what)
+{
+    write({QStringLiteral("schedule changed"), what});
+    tell({.kind = QStringLiteral("schedule changed"), .reason = what});
+}
+
 void RunLog::ended(End how)
 {
     const QString word = how == End::Stopped ? QStringLiteral("stopped") : QStringLiteral("closed");

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "platform/ClockWatch.h"
+#include "run/QueueChange.h"
 
 #include <QDateTime>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QTime>
 #include <functional>
@@ -73,6 +75,18 @@ public:
     // come round again.
     void clockStepped();
 
+    // A change closer than this to the armed instruction's second leaves it
+    // as it was: its sound is already being prepared.
+    static constexpr qint64 FrozenMs = 2000;
+
+    // The subject's rows changed while it runs: fresh holds them as read
+    // anew, in play-time order (cursor anywhere), and afterwards the rows the
+    // queue held. Every instruction is judged again as after a step of the
+    // clock: one that played, failed or was missed in this run never plays
+    // again, one ahead plays at its (new) second, one removed no longer
+    // plays, one added plays if its second is ahead. Returns what changed.
+    QueueChange follow(Query &fresh);
+
     // The texts of the instruction armed last, and the end marker.
     const QString &label6() const { return m_label6; }
     const QString &Label4() const { return m_label4; }
@@ -93,17 +107,21 @@ signals:
 private:
     struct Armed
     {
-        int row = -1;
+        qint64 id = -1;
         QTime time;
         QString file;
         QString explanation;
     };
 
+    // The identity of the row under the cursor: its rowid.
+    qint64 rowId() const;
     QTime rowTime() const;
     QString rowFile() const;
     // Played, failed or missed rows stay passed whatever the clock says.
     bool rowPassed(const QTime &time, const QDateTime &at) const;
-    void noteMissed(int row, const QTime &time, const QString &file);
+    void noteMissed(qint64 id, const QTime &time, const QString &file);
+    // The queue's rows, the cursor left where it stood.
+    QList<QueueChange::Row> rows(Query &query) const;
     // Sets Timer1 to the wait until the row's second and stores its file as
     // the device's next sound.
     void armRow(const QTime &time);
@@ -123,7 +141,9 @@ private:
     Armed m_armed;
     // The instruction whose sound started last, until reported broken off.
     Armed m_sounding;
-    int m_doneRow = -1;
+    // The rows played, failed or missed in this run, by identity.
+    QSet<qint64> m_done;
+    bool m_started = false;
     // The instruction on display was passed over by a jump of the clock: the
     // next arming shows its own instead of waiting for a display switch.
     bool m_showPassed = false;

@@ -614,6 +614,78 @@ private slots:
                   QStringList(heard).replaceInStrings(
                       QRegularExpression(QStringLiteral("[+-]\\d\\d:\\d\\d$")), {}));
     }
+
+    // The subject's rows change on the server while 0.wav has played: the
+    // run reads them again and follows them by each row's identity.
+    void aRunFollowsItsRowsByTheirIdentity_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QTime>("at");
+        QTest::addColumn<QStringList>("heard");
+        QTest::addColumn<QStringList>("missed");
+        const QTime early = at(8, 1, 0);
+        QTest::newRow("played, moved ahead: never again")
+            << "UPDATE sound SET playtime = '08:30:00' WHERE filename = '0.wav'" << early
+            << QStringList{"1.wav 08:10:00.003", "2.wav 08:20:00.003"} << QStringList{};
+        QTest::newRow("ahead, moved later: at its new second")
+            << "UPDATE sound SET playtime = '08:15:00' WHERE filename = '1.wav'" << early
+            << QStringList{"1.wav 08:15:00.003", "2.wav 08:20:00.003"} << QStringList{};
+        QTest::newRow("ahead, moved before the next: at its new second")
+            << "UPDATE sound SET playtime = '08:05:00' WHERE filename = '2.wav'" << early
+            << QStringList{"2.wav 08:05:00.003", "1.wav 08:10:00.003"} << QStringList{};
+        QTest::newRow("removed: no longer plays")
+            << "DELETE FROM sound WHERE filename = '1.wav'" << early
+            << QStringList{"2.wav 08:20:00.003"} << QStringList{};
+        QTest::newRow("added ahead: plays")
+            << "INSERT INTO sound (subjectname, filename, playtime) VALUES ('语文', '3.wav', "
+               "'08:12:00')"
+            << early
+            << QStringList{"1.wav 08:10:00.003", "3.wav 08:12:00.003", "2.wav 08:20:00.003"}
+            << QStringList{};
+        QTest::newRow("added behind: neither played nor missed")
+            << "INSERT INTO sound (subjectname, filename, playtime) VALUES ('语文', '3.wav', "
+               "'07:55:00')"
+            << early << QStringList{"1.wav 08:10:00.003", "2.wav 08:20:00.003"} << QStringList{};
+        QTest::newRow("ahead, moved behind the clock: missed")
+            << "UPDATE sound SET playtime = '07:58:00' WHERE filename = '1.wav'" << early
+            << QStringList{"2.wav 08:20:00.003"} << QStringList{"07:58:00"};
+        QTest::newRow("moved less than 2 s before its second: as it was")
+            << "UPDATE sound SET playtime = '08:15:00' WHERE filename = '1.wav'"
+            << at(8, 9, 58, 500) << QStringList{"1.wav 08:10:00.003", "2.wav 08:20:00.003"}
+            << QStringList{};
+        QTest::newRow("removed less than 2 s before its second: as it was")
+            << "DELETE FROM sound WHERE filename = '1.wav'" << at(8, 9, 58, 500)
+            << QStringList{"1.wav 08:10:00.003", "2.wav 08:20:00.003"} << QStringList{};
+        QTest::newRow("moved 2 s before its second: at its new second")
+            << "UPDATE sound SET playtime = '08:15:00' WHERE filename = '1.wav'" << at(8, 9, 58)
+            << QStringList{"1.wav 08:15:00.003", "2.wav 08:20:00.003"} << QStringList{};
+    }
+
+    void aRunFollowsItsRowsByTheirIdentity()
+    {
+        QFETCH(QString, change);
+        QFETCH(QTime, at);
+        QFETCH(QStringList, heard);
+        QFETCH(QStringList, missed);
+        Run run;
+        run.addAll({"08:00:00", "08:10:00", "08:20:00"});
+        run.device.lengths.insert(Run::path(QStringLiteral("3.wav")), 1000);
+        run.start(::at(7, 59, 0));
+        QCOMPARE(run.playThrough(1), QStringList{"0.wav 08:00:00.003"});
+        QSignalSpy missing(&run.scheduler, &Scheduler::missed);
+
+        run.db.exec(change);
+        run.clock.setTime(at);
+        run.scheduler.checkClock();
+        Query &fresh = run.data.ADOQuery6;
+        fresh.replace(Statements::selectSoundsByPlaytime(QStringLiteral("语文")));
+        fresh.open();
+        const QueueChange followed = run.scheduler.follow(fresh);
+        QVERIFY(!followed.isEmpty() || !followed.kept.isEmpty());
+
+        QCOMPARE(run.playThrough(), heard);
+        QCOMPARE(seconds(missing), missed);
+    }
 };
 
 QTEST_MAIN(TestScheduler)

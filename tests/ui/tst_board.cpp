@@ -1,9 +1,14 @@
 #include "support/ServerDatabase.h"
 
+#include "ui/board/DelayForm.h"
 #include "ui/board/StatusBoard.h"
 
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QTest>
 #include <QUrl>
@@ -89,6 +94,31 @@ private slots:
                  QStringLiteral("<i>Room 1</i> 本场记录（<b>语文</b>）"));
         for (const QLabel *label : {board.heading, board.eventsHeading})
             QCOMPARE(label->textFormat(), Qt::PlainText);
+    }
+
+    void theOfficePutsAnExamBackFromTheBoard()
+    {
+        TestServer server;
+        ServerDatabase db(server);
+        QProcess tool;
+        tool.start(qEnvironmentVariable("TESSIVOX_TEST_TOOLS") + "/tessivox-db",
+                   {QStringLiteral("create"), db.uri()});
+        QVERIFY(tool.waitForFinished(60'000) && tool.exitCode() == 0);
+        db.exec("INSERT INTO test (subjectname, starttime, endtime) VALUES "
+                "('语文', '2099-06-07 08:00:00', '2099-06-07 10:00:00')");
+        StatusBoard board(db.uri(), 1000);
+        DelayForm *form = board.delayForm;
+        form->subject->setText(QStringLiteral("语文"));
+        form->minutes->setValue(-15);
+        QTest::mouseClick(form->delay, Qt::LeftButton);
+        QVERIFY2(form->result->toPlainText().contains(QStringLiteral("brought forward by 15 min")),
+                 qPrintable(form->result->toPlainText()));
+        QCOMPARE(db.rows("SELECT starttime, endtime FROM test"),
+                 (QList<QStringList>{{"2099-06-07 07:45:00", "2099-06-07 09:45:00"}}));
+
+        form->subject->setText(QStringLiteral("数学"));
+        QTest::mouseClick(form->delay, Qt::LeftButton);
+        QCOMPARE(form->result->toPlainText(), QStringLiteral("服务器上没有考试科目：数学"));
     }
 };
 

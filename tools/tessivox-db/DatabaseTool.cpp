@@ -3,6 +3,7 @@
 #include "Arguments.h"
 #include "CheckCommand.h"
 #include "CommandInput.h"
+#include "DelayCommand.h"
 #include "DemoSounds.h"
 #include "OfficeCommands.h"
 #include "RehearseCommand.h"
@@ -125,6 +126,9 @@ int DatabaseTool::run(const QStringList &arguments)
          [this](const Arguments &a) {
              return OfficeCommands(m_out, m_err).upgrade(a.positional().at(0));
          }},
+        {QStringLiteral("delay"),
+         {3, {}, {}},
+         [this](const Arguments &a) { return DelayCommand(m_out, m_err).run(a); }},
         {QStringLiteral("grants"),
          {0, {}, {}},
          [this](const Arguments &) { return OfficeCommands(m_out, m_err).grants(); }},
@@ -247,8 +251,13 @@ int DatabaseTool::usage(const QString &error)
              "       tessivox-db status URI [--watch SECONDS] [--json]\n"
              "                                 every room of the centre's server: running or\n"
              "                                 idle, its clock, its run's plays, problems first\n"
-             "       tessivox-db upgrade URI   add the tables room and room_event to an older\n"
-             "                                 centre database\n"
+             "       tessivox-db upgrade URI   add the tables room and room_event and the\n"
+             "                                 rooms' notice of changes to an older centre\n"
+             "                                 database\n"
+             "       tessivox-db delay URI SUBJECT MINUTES\n"
+             "                                 put SUBJECT back by MINUTES (negative: forward)\n"
+             "                                 by the server's clock: its end, its start if\n"
+             "                                 ahead, every instruction more than 5 s ahead\n"
              "       tessivox-db grants        the SQL for the rooms' and the office's roles\n"
              "The sound folder is \"sound\" beside the program, where the run plays from,\n"
              "unless --sound-dir names one.\n"

@@ -1,6 +1,7 @@
 #include "OfficeCommands.h"
 
 #include "data/Query.h"
+#include "data/ScheduleNotice.h"
 #include "data/ServerAddress.h"
 #include "office/OfficeSchema.h"
 #include "office/ServerConnection.h"
@@ -43,6 +44,16 @@ int OfficeCommands::upgrade(const QString &uri)
     else
         m_out << "Added " << added.join(QStringLiteral(", ")) << " to " << ServerAddress::shown(uri)
               << "\n";
+    // Rooms made before it learn of a change only when they read again.
+    bool notices = false;
+    ServerConnection::transaction(db, [&] {
+        notices = !ScheduleNotice::exists(db);
+        if (notices)
+            ScheduleNotice::create(db);
+    });
+    if (notices)
+        m_out << "Added the notice of schedule changes to the rooms (trigger "
+                 "tessivox_schedule_changed on var, test, sound)\n";
     return 0;
 }
 

@@ -203,11 +203,20 @@ void TFrm_config::FBtn_okClick()
     const int count = ListView1->topLevelItemCount();
     QList<Statement> statements{Statements::deleteSounds(name)};
     statements.reserve(count + 1);
+    // A row kept keeps its rowid, by which a running room knows it played
+    // already; the new rows come after them, so that a new one never takes
+    // a rowid a kept one still needs.
+    QList<Statement> added;
     for (int i = 0; i < count; ++i) {
         const QTreeWidgetItem *row = ListView1->topLevelItem(i);
-        statements.append(Statements::insertSound(name, row->text(0), row->text(1),
-                                                  InstructionList::storedPlaytime(row)));
+        const QString stored = InstructionList::storedPlaytime(row);
+        if (const std::optional<qint64> id = InstructionList::identity(row))
+            statements.append(
+                Statements::insertSound(*id, name, row->text(0), row->text(1), stored));
+        else
+            added.append(Statements::insertSound(name, row->text(0), row->text(1), stored));
     }
+    statements.append(added);
     // All or nothing: a failure half-way must not leave the subject with
     // part of its instructions deleted.
     data.transaction([&] { data.ADOQuery11.executeAll(statements); });

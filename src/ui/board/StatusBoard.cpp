@@ -2,6 +2,7 @@
 
 #include "office/PlainText.h"
 #include "office/ServerConnection.h"
+#include "ui/board/DelayForm.h"
 
 #include <QHash>
 #include <QHeaderView>
@@ -73,6 +74,7 @@ QString kindText(const QString &kind)
         {QStringLiteral("clock step"), QStringLiteral("时钟跳变")},
         {QStringLiteral("sound output lost"), QStringLiteral("声音输出中断")},
         {QStringLiteral("sound output back"), QStringLiteral("声音输出恢复")},
+        {QStringLiteral("schedule changed"), QStringLiteral("考试安排变更")},
         {QStringLiteral("run ended"), QStringLiteral("运行结束")}};
     return words.value(kind, kind);
 }
@@ -118,7 +120,8 @@ StatusBoard::StatusBoard(const QString &server, int clockLimitMs, QWidget *paren
       events(table(this,
                    {QStringLiteral("时间"), QStringLiteral("事件"), QStringLiteral("指令时间"),
                     QStringLiteral("延迟 (ms)"), QStringLiteral("文件"), QStringLiteral("原因")})),
-      m_server(server), m_clockLimitMs(clockLimitMs), m_timer(new QTimer(this))
+      delayForm(new DelayForm(server, this)), m_server(server), m_clockLimitMs(clockLimitMs),
+      m_timer(new QTimer(this))
 {
     setWindowTitle(QStringLiteral("Tessivox 考场状态"));
     resize(1000, 640);
@@ -127,6 +130,7 @@ StatusBoard::StatusBoard(const QString &server, int clockLimitMs, QWidget *paren
     layout->addWidget(rooms, 3);
     layout->addWidget(eventsHeading);
     layout->addWidget(events, 2);
+    layout->addWidget(delayForm);
     heading->setTextInteractionFlags(Qt::TextSelectableByMouse);
     // A room's subject or a server's text is never markup.
     heading->setTextFormat(Qt::PlainText);

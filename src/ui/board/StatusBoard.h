@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <memory>
 
+class DelayForm;
 class QLabel;
 class QTableWidget;
 class QTimer;
@@ -12,7 +13,8 @@ class ServerConnection;
 
 // The exam office's board: every room of the centre's server, one row each,
 // coloured by how it is doing and refreshed every few seconds; a click on a
-// room lists the events of its current or last run. It only reads.
+// room lists the events of its current or last run. It writes only when
+// the office puts an exam back.
 class StatusBoard final : public QWidget
 {
     Q_OBJECT
@@ -30,6 +32,8 @@ public:
     QTableWidget *rooms;
     QLabel *eventsHeading;
     QTableWidget *events;
+    // Putting an exam back, for the office's login.
+    DelayForm *delayForm;
 
 private:
     void showRoom(int row);

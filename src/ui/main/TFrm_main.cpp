@@ -99,6 +99,18 @@ void TFrm_main::FormCreate()
         m_shell.platform.messageBoxes.inform(this, notice);
 }
 
+void TFrm_main::refill()
+{
+    const QString chosen = ComboBox1->currentText();
+    try {
+        FormCreate();
+    } catch (const DbError &) {
+        return;
+    }
+    if (!chosen.isEmpty())
+        ComboBox1->setCurrentIndex(ComboBox1->findText(chosen));
+}
+
 void TFrm_main::changeEvent(QEvent *event)
 {
     Form::changeEvent(event);

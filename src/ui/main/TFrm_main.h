@@ -24,6 +24,10 @@ public:
     // The load: runs at creation and each time input returns to the window
     // from one of the program's own windows or message boxes.
     void FormCreate() override;
+    // The load again because the schedule changed on the server: the chosen
+    // subject stays chosen while it exists, and a failure says nothing (the
+    // clock tries again).
+    void refill();
     void Timer1Timer();
     void FBtn_okClick();
     void FBtn_saClick();

@@ -1,5 +1,6 @@
 #include "ui/run/TFrm_Subject.h"
 
+#include "data/DbError.h"
 #include "data/Statements.h"
 #include "data/TDataModule1.h"
 #include "office/RoomReporter.h"
@@ -115,12 +116,12 @@ void TFrm_Subject::FormCreate()
     TDataModule1::Load load(data);
     data.ADOQuery10.replace(Statements::selectSubject(m_subject));
     data.ADOQuery10.open();
-    const QDateTime start = data.ADOQuery10.dateTime("starttime");
-    const QDateTime end = data.ADOQuery10.dateTime("endtime");
-    Lbl_Starttime->setText(platform.formats.dateTime(start));
-    Lbl_Endtime->setText(platform.formats.dateTime(end));
+    m_start = data.ADOQuery10.dateTime("starttime");
+    m_end = data.ADOQuery10.dateTime("endtime");
+    Lbl_Starttime->setText(platform.formats.dateTime(m_start));
+    Lbl_Endtime->setText(platform.formats.dateTime(m_end));
     // Shown before the run window, which then comes up over it with the input.
-    candidateScreen->showExam(m_shell.Frm_main->Lbl_title->text(), m_subject, start, end);
+    candidateScreen->showExam(m_shell.Frm_main->Lbl_title->text(), m_subject, m_start, m_end);
 
     data.ADOQuery6.replace(Statements::selectSoundsByPlaytime(m_subject));
     data.ADOQuery6.open();
@@ -153,6 +154,57 @@ void TFrm_Subject::FormCreate()
         return;
     }
     scheduler->start();
+}
+
+void TFrm_Subject::followServer()
+{
+    // A run that ended, or never opened because it could not read its
+    // subject, waits only for its release.
+    if (m_ended || !isVisible())
+        return;
+    TDataModule1 &data = m_shell.data;
+    Query &fresh = data.ADOQuery6;
+    QDateTime start = m_start;
+    QDateTime end = m_end;
+    try {
+        fresh.replace(Statements::selectSubject(m_subject));
+        fresh.open();
+        // A subject deleted meanwhile keeps its times on view.
+        if (fresh.recordCount() > 0) {
+            start = fresh.dateTime("starttime");
+            end = fresh.dateTime("endtime");
+        }
+        fresh.replace(Statements::selectSoundsByPlaytime(m_subject));
+        fresh.open();
+    } catch (const DbError &) {
+        // The run plays on from the rows it holds; the next notice, or the
+        // reconnection after a lost server, reads again.
+        return;
+    }
+    const Platform &platform = m_shell.platform;
+    QStringList what;
+    const auto note = [&](const char *name, const QDateTime &from, const QDateTime &to) {
+        if (from != to)
+            what << QStringLiteral("%1 %2 -> %3")
+                        .arg(QLatin1String(name),
+                             from.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                             to.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    };
+    note("start", m_start, start);
+    note("end", m_end, end);
+    if (!what.isEmpty()) {
+        m_start = start;
+        m_end = end;
+        Lbl_Starttime->setText(platform.formats.dateTime(start));
+        Lbl_Endtime->setText(platform.formats.dateTime(end));
+        if (candidateScreen)
+            candidateScreen->showExam(m_shell.Frm_main->Lbl_title->text(), m_subject, start, end);
+    }
+    InstructionList::fill(ListView1, fresh, platform.formats);
+    if (const QueueChange change = scheduler->follow(fresh); !change.isEmpty())
+        what << change.text();
+    if (!what.isEmpty())
+        m_log->scheduleChanged(what.join(QStringLiteral("; ")));
 }
 
 void TFrm_Subject::setPlayTime(const QString &text)
@@ -243,6 +295,7 @@ void TFrm_Subject::FormClose()
 
 void TFrm_Subject::endRun(RunLog::End how)
 {
+    m_ended = true;
     m_log->ended(how);
     TFrm_main *main = m_shell.Frm_main;
     main->setEnabled(true);

@@ -5,6 +5,7 @@
 #include "run/RunDisplay.h"
 #include "run/RunLog.h"
 
+#include <QDateTime>
 #include <memory>
 
 class QGroupBox;
@@ -29,6 +30,9 @@ public:
     ~TFrm_Subject() override;
 
     void FormCreate() override;
+    // The schedule changed on the server: the run reads its subject again
+    // and follows what moved.
+    void followServer();
     void Timer2Timer();
     void FlatButton1Click();
     void Fbtn_quitClick();
@@ -74,6 +78,9 @@ private:
     void warnOfClockOffset(qint64 offsetMs);
 
     QString m_subject;
+    QDateTime m_start;
+    QDateTime m_end;
+    bool m_ended = false;
     std::unique_ptr<RunLog> m_log;
     // Kept below the explanation for the rest of the run once the log fails.
     QString m_logWarning;

@@ -94,9 +94,13 @@ void CandidateScreen::showExam(const QString &title, const QString &subject, con
         start.date() == end.date() ? m_formats.longTime(end.time()) : m_formats.dateTime(end);
     Lbl_times->setText(QStringLiteral("考试时间  %1 — %2").arg(m_formats.dateTime(start), to));
     auto *app = qGuiApp;
-    connect(app, &QGuiApplication::screenAdded, this, &CandidateScreen::follow);
-    connect(app, &QGuiApplication::screenRemoved, this, &CandidateScreen::follow);
-    connect(app, &QGuiApplication::primaryScreenChanged, this, &CandidateScreen::follow);
+    // Shown again when the exam's times change on the server.
+    connect(app, &QGuiApplication::screenAdded, this, &CandidateScreen::follow,
+            Qt::UniqueConnection);
+    connect(app, &QGuiApplication::screenRemoved, this, &CandidateScreen::follow,
+            Qt::UniqueConnection);
+    connect(app, &QGuiApplication::primaryScreenChanged, this, &CandidateScreen::follow,
+            Qt::UniqueConnection);
     follow();
 }
 
