@@ -12,9 +12,10 @@
 // server holds EVENTS in all, and the time the server takes to accept them.
 // Last, the office's status over all rooms and events.
 
+#include "data/ServerLink.h"
+#include "data/Session.h"
 #include "office/RoomReporter.h"
 #include "office/RoomStatus.h"
-#include "office/ServerConnection.h"
 #include "platform/Clock.h"
 
 #include <QCoreApplication>
@@ -63,11 +64,17 @@ void print(const char *label, const QList<qint64> &us)
                 double(percentile(us, 1.0)) / 1000, qlonglong(us.size()));
 }
 
-qint64 count(ServerConnection &server)
+qint64 count(ServerLink &server)
 {
-    QSqlQuery query(server.open());
-    query.exec(QStringLiteral("SELECT count(*) FROM room_event"));
-    return query.next() ? query.value(0).toLongLong() : -1;
+    qint64 events = -1;
+    server.run(
+        [&](Session &session) {
+            QSqlQuery query(session.db());
+            query.exec(QStringLiteral("SELECT count(*) FROM room_event"));
+            events = query.next() ? query.value(0).toLongLong() : -1;
+        },
+        std::chrono::seconds(30));
+    return events;
 }
 
 RoomReporter::Room room(const QString &uri, const QString &work, int i)
@@ -148,7 +155,7 @@ int main(int argc, char **argv)
     const int seconds = args.value(5, QStringLiteral("60")).toInt();
     const qint64 events = args.value(6, QStringLiteral("100000")).toLongLong();
     SystemClock clock;
-    ServerConnection server(uri);
+    ServerLink server(uri);
 
     std::printf("%d rooms, %d instructions each over %d s\n", rooms, instructions, seconds);
     runDay({}, clock, rooms, instructions, seconds, "without reporting");
@@ -210,7 +217,12 @@ int main(int argc, char **argv)
     for (int i = 0; i < 11; ++i) {
         QElapsedTimer timer;
         timer.start();
-        shown = RoomStatus::readAll(server.open(), 1000, QDateTime::currentDateTime()).size();
+        server.run(
+            [&](Session &session) {
+                shown =
+                    RoomStatus::readAll(session.db(), 1000, QDateTime::currentDateTime()).size();
+            },
+            std::chrono::seconds(30));
         statusUs << timer.nsecsElapsed() / 1000;
     }
     std::printf("status of %lld rooms over %lld events\n", qlonglong(shown), qlonglong(total));

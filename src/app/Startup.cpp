@@ -46,12 +46,15 @@ int runTessivox(int argc, char **argv)
                       settings.screen};
 
     TDataModule1 data(settings.database);
+    // The reporter shares the windows' link: a room keeps one connection.
+    // Ended before the data module, it stops the link, so that the exit
+    // waits for no server.
     std::unique_ptr<RoomReporter> reporter;
     if (ServerAddress::isServer(settings.database))
         reporter = std::make_unique<RoomReporter>(
             RoomReporter::Room{settings.database, settings.room, QStringLiteral(TESSIVOX_VERSION),
                                RunLog::folderIn(data.dataFolder()), settings.clockLimitMs},
-            clock);
+            clock, data.link());
     int code = 0;
     {
         Shell shell(platform, data);

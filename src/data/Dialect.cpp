@@ -44,13 +44,16 @@ DbError::Kind sqliteKind(const QSqlError &error, const QString &text)
 DbError::Kind serverKind(const QSqlError &error, const QString &text)
 {
     const QString state = error.nativeErrorCode();
+    // A refused connection has no SQLSTATE of its own: its text tells.
+    if (state == QLatin1String("53300") ||
+        mentions(text, {"too many clients", "too many connections"}))
+        return DbError::Kind::Full;
     if (state.startsWith(QLatin1String("28")) || state == QLatin1String("3D000") ||
         (error.type() == QSqlError::ConnectionError &&
          mentions(text, {"password", "authentication", "pg_hba.conf", "does not exist"})))
         return DbError::Kind::Refused;
     if (state == QLatin1String("55P03") || state == QLatin1String("57014") ||
-        state == QLatin1String("40P01") || state == QLatin1String("53300") ||
-        mentions(text, {"too many clients"}))
+        state == QLatin1String("40P01"))
         return DbError::Kind::Busy;
     if (state == QLatin1String("40001"))
         return DbError::Kind::Conflict;

@@ -1,7 +1,8 @@
 #include "office/OfficeSchema.h"
 
+#include "data/DbError.h"
 #include "data/Query.h"
-#include "office/ServerConnection.h"
+#include "data/Transaction.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -47,12 +48,12 @@ void createEach(const QSqlDatabase &db, const QStringList &names)
 {
     for (const Table &table : tables())
         if (names.contains(table.name))
-            ServerConnection::execute(db, table.definition);
+            Query::run(db, {table.definition, {}});
     // The office's status looks for each room's last run among all events.
     if (names.contains(QStringLiteral("room_event")))
-        ServerConnection::execute(db, QStringLiteral("CREATE INDEX room_event_run_started ON "
-                                                     "room_event (room, at DESC) WHERE kind = "
-                                                     "'run started'"));
+        Query::run(db, {QStringLiteral("CREATE INDEX room_event_run_started ON room_event (room, "
+                                       "at DESC) WHERE kind = 'run started'"),
+                        {}});
 }
 
 } // namespace
@@ -77,10 +78,18 @@ QStringList missing(const QSqlDatabase &db)
     return names;
 }
 
+void requireTables(const QSqlDatabase &db)
+{
+    if (const QStringList names = missing(db); !names.isEmpty())
+        throw DbError(QStringLiteral("the server has no table %1: tessivox-db upgrade adds it")
+                          .arg(names.join(QStringLiteral(", "))),
+                      DbError::Kind::Outdated);
+}
+
 QStringList addMissing(const QSqlDatabase &db)
 {
     QStringList names;
-    ServerConnection::transaction(db, [&] {
+    Transaction::run(db, {QStringLiteral("BEGIN")}, [&] {
         names = missing(db);
         createEach(db, names);
     });

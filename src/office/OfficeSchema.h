@@ -20,6 +20,8 @@ QStringList addMissing(const QSqlDatabase &db);
 
 // The tables of the office that db lacks.
 QStringList missing(const QSqlDatabase &db);
+// Throws DbError (Outdated) when db lacks them, saying how to add them.
+void requireTables(const QSqlDatabase &db);
 
 // SQL for the two roles of a centre: rooms read the schedule and write their
 // own events and row; the administrator may do everything.

@@ -46,7 +46,7 @@ private slots:
                                                      : QStringLiteral("played")});
 
         StatusBoard board(db.uri(), 1000);
-        QCOMPARE(board.rooms->rowCount(), 3);
+        QTRY_COMPARE(board.rooms->rowCount(), 3);
         const QColor trouble = board.rooms->item(0, 0)->background().color();
         QCOMPARE(row(board.rooms, 0).mid(0, 2), (QStringList{"Room 2", "运行 语文"}));
         QCOMPARE(row(board.rooms, 0).last(), QStringLiteral("错过 1 条"));
@@ -56,7 +56,7 @@ private slots:
 
         const QRect cell = board.rooms->visualItemRect(board.rooms->item(0, 0));
         QTest::mouseClick(board.rooms->viewport(), Qt::LeftButton, {}, cell.center());
-        QCOMPARE(board.events->rowCount(), 3);
+        QTRY_COMPARE(board.events->rowCount(), 3);
         QCOMPARE(row(board.events, 2).mid(1), (QStringList{"错过", "08:05:00", "", "b.wav", ""}));
     }
 };

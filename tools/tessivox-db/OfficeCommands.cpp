@@ -1,9 +1,12 @@
 #include "OfficeCommands.h"
 
+#include "CommandInput.h"
+
 #include "data/Query.h"
 #include "data/ServerAddress.h"
+#include "data/ServerLink.h"
+#include "data/Session.h"
 #include "office/OfficeSchema.h"
-#include "office/ServerConnection.h"
 
 #include <QSqlQuery>
 
@@ -30,13 +33,19 @@ int OfficeCommands::upgrade(const QString &uri)
 {
     if (!ServerAddress::isServer(uri))
         return fail(QStringLiteral("%1: upgrade needs a server (postgresql://...)").arg(uri));
-    ServerConnection server(uri);
-    const QSqlDatabase db = server.open();
-    if (present(db, ScheduleTables).size() != ScheduleTables.size())
+    bool exams = false;
+    QStringList added;
+    ServerLink(uri).run(
+        [&](Session &session) {
+            exams = present(session.db(), ScheduleTables).size() == ScheduleTables.size();
+            if (exams)
+                added = OfficeSchema::addMissing(session.db());
+        },
+        CommandInput::ServerDeadline);
+    if (!exams)
         return fail(QStringLiteral("%1 is no exam database (tables var, test, sound); create makes "
                                    "one")
                         .arg(ServerAddress::shown(uri)));
-    const QStringList added = OfficeSchema::addMissing(db);
     if (added.isEmpty())
         m_out << ServerAddress::shown(uri) << " already has the tables room and room_event\n";
     else

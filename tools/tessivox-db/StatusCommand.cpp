@@ -5,8 +5,11 @@
 #include "TextTable.h"
 
 #include "data/ServerAddress.h"
+#include "data/ServerLink.h"
+#include "data/Session.h"
+#include "office/OfficeSchema.h"
 #include "office/RoomStatus.h"
-#include "office/ServerConnection.h"
+#include "office/ServerCapacity.h"
 #include "platform/Settings.h"
 
 #include <QJsonArray>
@@ -122,20 +125,28 @@ int StatusCommand::run(const Arguments &arguments)
     const int clockLimitMs = Settings::read().clockLimitMs;
     const QString shown = ServerAddress::shown(uri);
     try {
-        ServerConnection server(uri);
+        ServerLink server(uri, true);
         for (;;) {
             const QDateTime now = QDateTime::currentDateTime();
             QList<RoomStatus> rooms;
             QString unreadable;
+            QString tooFew;
             try {
-                rooms = RoomStatus::readAll(server.open(), clockLimitMs, now);
+                server.run(
+                    [&](Session &session) {
+                        OfficeSchema::requireTables(session.db());
+                        rooms = RoomStatus::readAll(session.db(), clockLimitMs, now);
+                        tooFew = ServerCapacity::warning(session.db(), int(rooms.size()));
+                    },
+                    CommandInput::ServerDeadline);
             } catch (const std::exception &error) {
                 if (watch == 0)
                     throw;
                 // Watching goes on through a server that is away for a while.
                 unreadable = QString::fromStdString(error.what());
-                server.close();
             }
+            if (!tooFew.isEmpty())
+                m_err << "tessivox-db: warning: " << tooFew << "\n";
             if (watch > 0)
                 m_out << "\x1b[H\x1b[2J"; // home, then clear: the table redrawn in place
             if (!unreadable.isEmpty())
