@@ -33,8 +33,11 @@ QString uniqueConnectionName()
 
 PGconn *handleOf(const QSqlDatabase &db)
 {
+    // The driver registers the type as PGconn*; Qt names it by the struct
+    // behind the typedef.
     const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "PGconn*") != 0)
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
         return nullptr;
     return *static_cast<PGconn *const *>(handle.constData());
 }

@@ -1,6 +1,9 @@
 #include "support/ServerDatabase.h"
 #include "support/ShellFixture.h"
 #include "support/SkewedClock.h"
+#include "support/StalledServer.h"
+
+#include "data/Statements.h"
 
 #include "office/RoomReporter.h"
 #include "ui/main/TFrm_main.h"
@@ -355,6 +358,30 @@ private slots:
             QStringLiteral("7 7 1 7 1"), ArrivalMs);
         QCOMPARE(countOf(db, "SELECT string_agg(kind, ',' ORDER BY seq) FROM room_event"),
                  QStringLiteral("run started,played,played,played,played,played,played"));
+    }
+
+    // The program's end on a server that hangs: the reporter in the middle
+    // of a round, the windows' connection open.
+    void anExitWaitsForNoServerThatHangs()
+    {
+        QTemporaryDir dir;
+        ServerDatabase db(*m_private);
+        QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
+        SystemClock clock;
+        auto data =
+            std::make_unique<TDataModule1>(db.uri(), TDataModule1::Mode::ReadWrite, dir.path());
+        data->ADOQuery1.replace(Statements::selectTitle());
+        data->ADOQuery1.open();
+        auto room = reporter(db.uri(), QStringLiteral("Room 1"), dir.path(), clock);
+        recordRun(*room, clock, {QStringLiteral("played")});
+        QTRY_COMPARE_WITH_TIMEOUT(countOf(db, "SELECT count(*) FROM room_event"),
+                                  QStringLiteral("2"), ArrivalMs);
+
+        const StalledServer stalled(*m_private);
+        recordRun(*room, clock, {QStringLiteral("played")});
+        QTest::qWait(500);
+        room.reset();
+        data.reset();
     }
 };
 

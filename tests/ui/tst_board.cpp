@@ -1,4 +1,5 @@
 #include "support/ServerDatabase.h"
+#include "support/StalledServer.h"
 
 #include "ui/board/StatusBoard.h"
 
@@ -8,6 +9,15 @@
 #include <QTest>
 
 namespace {
+
+void createTables(const ServerDatabase &db)
+{
+    QProcess tool;
+    tool.start(qEnvironmentVariable("TESSIVOX_TEST_TOOLS") + "/tessivox-db",
+               {QStringLiteral("create"), db.uri()});
+    if (!tool.waitForFinished(60'000) || tool.exitCode() != 0)
+        qFatal("tessivox-db create failed");
+}
 
 QStringList row(const QTableWidget *table, int r)
 {
@@ -28,10 +38,7 @@ private slots:
     {
         TestServer server;
         ServerDatabase db(server);
-        QProcess tool;
-        tool.start(qEnvironmentVariable("TESSIVOX_TEST_TOOLS") + "/tessivox-db",
-                   {QStringLiteral("create"), db.uri()});
-        QVERIFY(tool.waitForFinished(60'000) && tool.exitCode() == 0);
+        createTables(db);
         db.exec("INSERT INTO room VALUES ('Room 1', '0.1', now(), 'running', '语文', 12), "
                 "('Room 2', '0.1', now(), 'running', '语文', -40), "
                 "('Room 3', '0.1', now() - interval '10 minutes', 'idle', NULL, 0)");
@@ -58,6 +65,30 @@ private slots:
         QTest::mouseClick(board.rooms->viewport(), Qt::LeftButton, {}, cell.center());
         QTRY_COMPARE(board.events->rowCount(), 3);
         QCOMPARE(row(board.events, 2).mid(1), (QStringList{"错过", "08:05:00", "", "b.wav", ""}));
+    }
+
+    void aServerThatHangsLeavesTheBoardAnswering()
+    {
+        const auto server = TestServer::startPrivate();
+        ServerDatabase db(*server);
+        createTables(db);
+        db.exec("INSERT INTO room VALUES ('Room 1', '0.1', now(), 'idle', NULL, 0)");
+        StatusBoard board(db.uri(), 1000);
+        QTRY_COMPARE(board.rooms->rowCount(), 1);
+
+        StalledServer stalled(*server);
+        board.refresh();
+        // The window's thread is free: a click is taken while the read hangs.
+        const QRect cell = board.rooms->visualItemRect(board.rooms->item(0, 0));
+        QTest::mouseClick(board.rooms->viewport(), Qt::LeftButton, {}, cell.center());
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            board.heading->text().contains(QStringLiteral("服务器没有应答")),
+            qPrintable(board.heading->text().replace(QLatin1Char(0x0a), QLatin1Char(0x7c))), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            board.eventsHeading->text().contains(QStringLiteral("服务器没有应答")), 20'000);
+        stalled.resume();
+        QTRY_VERIFY_WITH_TIMEOUT(board.heading->text().contains(QStringLiteral("共 1 个考场")),
+                                 30'000);
     }
 };
 
