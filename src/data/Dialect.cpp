@@ -59,11 +59,15 @@ DbError::Kind serverKind(const QSqlError &error, const QString &text)
         return DbError::Kind::Conflict;
     if (state == QLatin1String("42P01"))
         return DbError::Kind::NotTessivox;
+    // libpq's connect_timeout: the host or the server took the attempt and
+    // never answered it.
+    if (mentions(text, {"timeout expired"}))
+        return DbError::Kind::NoAnswer;
     // A connection that could not be made or broke has no state of its own
     // (libpq says so in its text), or one of class 08 or 57P0x.
     if (error.type() == QSqlError::ConnectionError || state.startsWith(QLatin1String("08")) ||
         state.startsWith(QLatin1String("57P0")) ||
-        mentions(text, {"connection", "server closed", "could not", "timeout expired"}))
+        mentions(text, {"connection", "server closed", "could not"}))
         return DbError::Kind::Unreachable;
     return DbError::Kind::Other;
 }

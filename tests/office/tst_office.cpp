@@ -19,6 +19,7 @@
 #include <QTest>
 #include <csignal>
 #include <functional>
+#include <optional>
 
 namespace {
 
@@ -29,14 +30,17 @@ struct Tool
 {
     int code = -1;
     QString out;
+    QString err;
 };
 
 Tool tessivoxDb(const QStringList &arguments)
 {
     QProcess process;
     process.start(Tools + QStringLiteral("/tessivox-db"), arguments);
-    process.waitForFinished(60'000);
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput())};
+    if (!process.waitForFinished(60'000))
+        return {};
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
 }
 
 std::unique_ptr<RoomReporter> reporter(const QString &uri, const QString &room,
@@ -188,6 +192,40 @@ private slots:
                             (file ? arguments : QStringList{db.uri()} + arguments))
                      .code,
                  code);
+    }
+
+    void statusSaysWhatKeepsItFromTheRooms_data()
+    {
+        QTest::addColumn<QString>("trouble");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("said"); // on the error output
+        QTest::newRow("a server that hangs") << "stalled" << 2 << "服务器没有应答";
+        QTest::newRow("a centre database made before the office's tables")
+            << "old" << 2 << "tessivox-db upgrade";
+        QTest::newRow("fewer connections than the rooms seen need")
+            << "rooms" << 0 << "set max_connections to";
+    }
+
+    void statusSaysWhatKeepsItFromTheRooms()
+    {
+        QFETCH(QString, trouble);
+        QFETCH(int, code);
+        QFETCH(QString, said);
+
+        ServerDatabase db(*m_private);
+        QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
+        if (trouble == QLatin1String("old"))
+            db.exec(QStringLiteral("DROP TABLE room, room_event"));
+        if (trouble == QLatin1String("rooms"))
+            db.exec(QStringLiteral("INSERT INTO room SELECT 'Room ' || i, '0.1', now(), 'idle', "
+                                   "NULL, 0 FROM generate_series(1, 50) i"));
+        std::optional<StalledServer> stalled;
+        if (trouble == QLatin1String("stalled"))
+            stalled.emplace(*m_private);
+        const Tool status = tessivoxDb({QStringLiteral("status"), db.uri()});
+        stalled.reset();
+        QCOMPARE(status.code, code);
+        QVERIFY2(status.err.contains(said), qPrintable(status.err));
     }
 
     void aRunOnAClockOffTheServersWarnsOnce_data()
