@@ -135,6 +135,7 @@ void ServerLink::Core::execute(const std::shared_ptr<Job> &job)
         const std::lock_guard lock(mutex);
         if (job->abandoned || stopped) {
             job->state = Job::State::Done;
+            noAnswer = false;
             changed.notify_all();
             return;
         }
@@ -359,7 +360,9 @@ void ServerLink::giveUp(Core &core, const std::shared_ptr<Job> &job)
     job->failure = std::make_exception_ptr(
         noAnswer(core.uri, core.stopped ? QStringLiteral("the program is ending")
                                         : QStringLiteral("no answer within the time allowed")));
-    if (!core.stopped)
+    // Whoever comes while the link is still busy with what did not answer
+    // is refused at once rather than queued behind it.
+    if (!core.stopped && core.current)
         core.noAnswer = true;
     if (core.current == job && job->state == Job::State::Working && core.socket >= 0)
         shutSocket(core.socket);
