@@ -6,6 +6,7 @@
 #include "data/ServerAddress.h"
 #include "data/Session.h"
 
+#include <QPointer>
 #include <QSqlDriver>
 #include <QSqlQuery>
 #include <QThread>

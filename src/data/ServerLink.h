@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <chrono>
 #include <exception>
@@ -52,9 +51,9 @@ public:
     // passed, or at once while a job another caller gave up on still holds
     // the link: work then did not run, or was cut off in the middle.
     void run(const Work &work, Deadline deadline);
-    // The same without waiting: done runs on the link's own thread (the
-    // one it was made on), unless receiver is gone by then. Work must own
-    // what it touches: after the deadline it may still be ending.
+    // The same without waiting: done runs on the thread the link was made
+    // on, unless receiver is gone by then. Work must own what it touches:
+    // after the deadline it may still be ending.
     void post(Work work, Deadline deadline, QObject *receiver, Done done);
     // Opens the connection if it is closed, without waiting: reconnected()
     // says when the server is back.

@@ -9,7 +9,8 @@ Session::Session(QSqlDatabase db) : m_db(std::move(db)) {}
 
 Session::~Session()
 {
-    close();
+    m_prepared.clear();
+    m_db.close();
 }
 
 void Session::waitFor(int milliseconds)
@@ -31,12 +32,4 @@ QSqlQuery &Session::prepared(const QString &sql)
     if (!query->prepare(Dialect::statement(engine, sql)))
         throw Dialect::error(engine, query->lastError());
     return *m_prepared.insert(sql, std::move(query)).value();
-}
-
-void Session::close()
-{
-    // Prepared statements belong to the connection that goes.
-    m_prepared.clear();
-    m_waitMs = -1;
-    m_db.close();
 }

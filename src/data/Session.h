@@ -14,6 +14,8 @@ class Session final
 {
 public:
     explicit Session(QSqlDatabase db);
+    // Drops the prepared statements, which belong to the connection, and
+    // closes it.
     ~Session();
     Q_DISABLE_COPY_MOVE(Session)
 
@@ -24,8 +26,6 @@ public:
     void waitFor(int milliseconds);
     // The query prepared for sql; prepared now when new. Throws DbError.
     QSqlQuery &prepared(const QString &sql);
-    // Drops the prepared statements and closes the connection.
-    void close();
 
 private:
     QSqlDatabase m_db;
