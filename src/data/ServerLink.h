@@ -59,7 +59,9 @@ public:
     // says when the server is back.
     void probe();
 
-    // LISTEN on channel from now on, again on every new connection.
+    // LISTEN on channel from now on, again on every new connection. A
+    // connection that broke is opened again by the next job: a listener
+    // that has none to give asks with probe().
     void subscribe(const QString &channel);
 
     // Ends the job running and every one waiting at once, and refuses those
