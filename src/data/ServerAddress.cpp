@@ -117,6 +117,26 @@ QString origin(const QString &uri)
         .arg(parts.database);
 }
 
+QString withNetworkLimits(const QString &uri)
+{
+    // Without its own limit libpq waits for a silent host as long as the
+    // network stack does, minutes; keepalives and tcp_user_timeout find a
+    // connection whose server vanished instead of waiting on it for ever.
+    QUrl url(uri);
+    QUrlQuery query(url);
+    const auto add = [&](const QString &key, const QString &value) {
+        if (!query.hasQueryItem(key))
+            query.addQueryItem(key, value);
+    };
+    add(QStringLiteral("connect_timeout"), QString::number(ConnectWaitS));
+    add(QStringLiteral("keepalives_idle"), QStringLiteral("10"));
+    add(QStringLiteral("keepalives_interval"), QStringLiteral("2"));
+    add(QStringLiteral("keepalives_count"), QStringLiteral("3"));
+    add(QStringLiteral("tcp_user_timeout"), QStringLiteral("5000"));
+    url.setQuery(query);
+    return url.toString(QUrl::FullyEncoded);
+}
+
 QString shown(const QString &uri)
 {
     QUrl url(uri);

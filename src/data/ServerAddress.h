@@ -27,6 +27,12 @@ void configure(QSqlDatabase &db, const QString &uri);
 // "host:port/database".
 QString origin(const QString &uri);
 
+// libpq counts its wait for a connection in whole seconds, two at least.
+constexpr int ConnectWaitS = 2;
+
+// The URI with the limits this program adds to every connection.
+QString withNetworkLimits(const QString &uri);
+
 // The URI as it may be shown or logged: without a password.
 QString shown(const QString &uri);
 

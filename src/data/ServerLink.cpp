@@ -11,8 +11,6 @@
 #include <QSqlQuery>
 #include <QThread>
 #include <QTimer>
-#include <QUrl>
-#include <QUrlQuery>
 #include <atomic>
 #include <condition_variable>
 #include <libpq-fe.h>
@@ -181,7 +179,7 @@ void ServerLink::Core::open()
                           ? QSqlDatabase::database(name, false)
                           : QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
     try {
-        ServerAddress::configure(db, withNetworkLimits(uri));
+        ServerAddress::configure(db, ServerAddress::withNetworkLimits(uri));
     } catch (const DbError &error) {
         lost = true;
         throw DbError(error.text(), DbError::Kind::Unreachable);
@@ -394,7 +392,7 @@ void ServerLink::post(Work work, Deadline deadline, QObject *receiver, Done done
 
 void ServerLink::probe()
 {
-    post([](Session &) {}, Deadline(ConnectWaitS * 1000), nullptr, {});
+    post([](Session &) {}, Deadline(ServerAddress::ConnectWaitS * 1000), nullptr, {});
 }
 
 void ServerLink::subscribe(const QString &channel)
@@ -419,24 +417,4 @@ void ServerLink::stop()
     if (m_core->current && m_core->current->state == Job::State::Working && m_core->socket >= 0)
         shutSocket(m_core->socket);
     m_core->changed.notify_all();
-}
-
-QString ServerLink::withNetworkLimits(const QString &uri)
-{
-    // Without its own limit libpq waits for a silent host as long as the
-    // network stack does, minutes; keepalives and tcp_user_timeout find a
-    // connection whose server vanished instead of waiting on it for ever.
-    QUrl url(uri);
-    QUrlQuery query(url);
-    const auto add = [&](const QString &key, const QString &value) {
-        if (!query.hasQueryItem(key))
-            query.addQueryItem(key, value);
-    };
-    add(QStringLiteral("connect_timeout"), QString::number(ConnectWaitS));
-    add(QStringLiteral("keepalives_idle"), QStringLiteral("10"));
-    add(QStringLiteral("keepalives_interval"), QStringLiteral("2"));
-    add(QStringLiteral("keepalives_count"), QStringLiteral("3"));
-    add(QStringLiteral("tcp_user_timeout"), QStringLiteral("5000"));
-    url.setQuery(query);
-    return url.toString(QUrl::FullyEncoded);
 }

@@ -11,7 +11,7 @@ class QThread;
 class Session;
 
 // The one way this program talks to a PostgreSQL server: a thread of its
-// own holding one connection, opened with the network limits below, on
+// own holding one connection, opened with ServerAddress's network limits, on
 // which callers' work runs as jobs, one at a time. A caller waits for its
 // job at most its deadline. Past it the job is given up: the connection's
 // socket is shut, so that the libpq call the job hangs in returns at once,
@@ -36,9 +36,6 @@ public:
     // thread still stuck in opening a connection is left to end by itself.
     ~ServerLink() override;
     Q_DISABLE_COPY_MOVE(ServerLink)
-
-    // libpq counts its wait for a connection in whole seconds, two at least.
-    static constexpr int ConnectWaitS = 2;
 
     const QString &uri() const { return m_uri; }
     bool isConnected() const;
@@ -67,9 +64,6 @@ public:
     // Ends the job running and every one waiting at once, and refuses those
     // to come, so that nothing holds the program's exit.
     void stop();
-
-    // The URI with the limits this program adds to every connection.
-    static QString withNetworkLimits(const QString &uri);
 
 signals:
     void notified(const QString &channel, const QString &payload);
