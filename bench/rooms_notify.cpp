@@ -3,14 +3,12 @@
 //
 //   tessivox-bench-rooms-notify URI [ROOMS] [CHANGES]
 //
-// Each room is what a room's program keeps for this: a ScheduleWatch (its
-// listening connection and thread) and, on a thread of its own as on a PC
-// of its own, the main window's load on a connection of its own. The
-// watches hand their notices over on this thread, as to the windows. Then
-// CHANGES times: a subject is added in one transaction, and the time from
-// its COMMIT being sent until each room has read the schedule again is
-// taken. Printed: p50, p99 and max over all rooms and changes, and the
-// slowest room of each change.
+// Each room is what a room's program keeps for this: its data module, made
+// on a thread of its own as on a PC of its own, whose one link carries the
+// main window's load and the listening of a ScheduleWatch. The watches hand their notices over on
+// this thread, as to the windows. Then CHANGES times: a subject is added in one transaction, and
+// the time from its COMMIT being sent until each room has read the schedule again is taken.
+// Printed: p50, p99 and max over all rooms and changes, and the slowest room of each change.
 
 #include "data/ScheduleWatch.h"
 #include "data/Statements.h"
@@ -90,13 +88,10 @@ int main(int argc, char **argv)
         r->reader->moveToThread(&r->thread);
         r->thread.start();
         QMetaObject::invokeMethod(
-            r->reader,
-            [r, &uri] {
-                r->data = new TDataModule1(uri);
-                r->data->connection();
-            },
+            r->reader, [r, &uri] { r->data = new TDataModule1(uri); },
             Qt::BlockingQueuedConnection);
-        r->watch = std::make_unique<ScheduleWatch>(uri);
+        // The room's one link carries its reads and its listening.
+        r->watch = std::make_unique<ScheduleWatch>(*r->data->link());
         QObject::connect(r->watch.get(), &ScheduleWatch::changed, r->reader,
                          [r, &clock](qint64) { load(*r->data, *r, clock); });
         all.push_back(std::move(room));

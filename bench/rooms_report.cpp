@@ -15,9 +15,10 @@
 // table and holds what it may for the day: the other rooms' reports and
 // the office's status, read every half second, carry on.
 
+#include "data/ServerLink.h"
+#include "data/Session.h"
 #include "office/RoomReporter.h"
 #include "office/RoomStatus.h"
-#include "office/ServerConnection.h"
 #include "platform/Clock.h"
 
 #include <QSqlError>
@@ -68,11 +69,17 @@ void print(const char *label, const QList<qint64> &us)
                 double(percentile(us, 1.0)) / 1000, qlonglong(us.size()));
 }
 
-qint64 count(ServerConnection &server)
+qint64 count(ServerLink &server)
 {
-    QSqlQuery query(server.open());
-    query.exec(QStringLiteral("SELECT count(*) FROM room_event"));
-    return query.next() ? query.value(0).toLongLong() : -1;
+    qint64 events = -1;
+    server.run(
+        [&](Session &session) {
+            QSqlQuery query(session.db());
+            query.exec(QStringLiteral("SELECT count(*) FROM room_event"));
+            events = query.next() ? query.value(0).toLongLong() : -1;
+        },
+        std::chrono::seconds(30));
+    return events;
 }
 
 RoomReporter::Room room(const QString &uri, const QString &work, int i)
@@ -143,26 +150,30 @@ void runDay(const QList<RoomReporter *> &reporters, const Clock &clock, int room
 // in a transaction left open for the day, all it is allowed.
 QString holdRoomTable(const QString &uri, const QString &login, int seconds)
 {
-    ServerConnection connection(uri);
-    QSqlQuery query(connection.open());
-    query.exec(QStringLiteral("BEGIN"));
-    const QString refusal = query.exec(QStringLiteral("LOCK TABLE room IN ACCESS EXCLUSIVE MODE"))
-                                ? QStringLiteral("LOCK TABLE room allowed")
-                                : query.lastError().databaseText().simplified();
-    query.exec(QStringLiteral("ROLLBACK"));
-    query.exec(QStringLiteral("BEGIN"));
-    query.prepare(QStringLiteral("SELECT room_report(?, 'bench', 'idle', NULL, 0, NULL)"));
-    query.addBindValue(login);
-    query.exec();
-    query.prepare(QStringLiteral("SELECT pg_sleep(?)"));
-    query.addBindValue(seconds);
-    query.exec();
-    query.exec(QStringLiteral("COMMIT"));
+    QString refusal;
+    ServerLink(uri).run(
+        [&](Session &session) {
+            QSqlQuery query(session.db());
+            query.exec(QStringLiteral("BEGIN"));
+            refusal = query.exec(QStringLiteral("LOCK TABLE room IN ACCESS EXCLUSIVE MODE"))
+                          ? QStringLiteral("LOCK TABLE room allowed")
+                          : query.lastError().databaseText().simplified();
+            query.exec(QStringLiteral("ROLLBACK"));
+            query.exec(QStringLiteral("BEGIN"));
+            query.prepare(QStringLiteral("SELECT room_report(?, 'bench', 'idle', NULL, 0, NULL)"));
+            query.addBindValue(login);
+            query.exec();
+            query.prepare(QStringLiteral("SELECT pg_sleep(?)"));
+            query.addBindValue(seconds);
+            query.exec();
+            query.exec(QStringLiteral("COMMIT"));
+        },
+        std::chrono::seconds(seconds + 30));
     return refusal;
 }
 
 void lockedDay(const QString &uri, const QList<RoomReporter *> &reporters, const Clock &clock,
-               int instructions, int seconds, ServerConnection &server)
+               int instructions, int seconds, ServerLink &server)
 {
     const QString login = QStringLiteral("locker");
     const QString lockerUri =
@@ -173,11 +184,15 @@ void lockedDay(const QString &uri, const QList<RoomReporter *> &reporters, const
     std::atomic<bool> dayOver = false;
     QList<qint64> statusUs;
     std::thread office([&] {
-        ServerConnection reader(uri);
+        ServerLink reader(uri, true);
         while (!dayOver) {
             QElapsedTimer timer;
             timer.start();
-            RoomStatus::readAll(reader.open(), 1000, QDateTime::currentDateTime());
+            reader.run(
+                [](Session &session) {
+                    RoomStatus::readAll(session.db(), 1000, QDateTime::currentDateTime());
+                },
+                std::chrono::seconds(30));
             statusUs << timer.nsecsElapsed() / 1000;
             std::this_thread::sleep_for(milliseconds(500));
         }
@@ -212,7 +227,7 @@ int main(int argc, char **argv)
     const int seconds = args.value(5, QStringLiteral("60")).toInt();
     const qint64 events = args.value(6, QStringLiteral("100000")).toLongLong();
     SystemClock clock;
-    ServerConnection server(uri);
+    ServerLink server(uri);
 
     std::printf("%d rooms, %d instructions each over %d s\n", rooms, instructions, seconds);
     runDay({}, clock, rooms, instructions, seconds, "without reporting");
@@ -274,7 +289,12 @@ int main(int argc, char **argv)
     for (int i = 0; i < 11; ++i) {
         QElapsedTimer timer;
         timer.start();
-        shown = RoomStatus::readAll(server.open(), 1000, QDateTime::currentDateTime()).size();
+        server.run(
+            [&](Session &session) {
+                shown =
+                    RoomStatus::readAll(session.db(), 1000, QDateTime::currentDateTime()).size();
+            },
+            std::chrono::seconds(30));
         statusUs << timer.nsecsElapsed() / 1000;
     }
     std::printf("status of %lld rooms over %lld events\n", qlonglong(shown), qlonglong(total));

@@ -78,14 +78,17 @@ int runTessivox(int argc, char **argv)
                           MessageBoxes::Icon::Error);
         return 2;
     }
+    // The reporter shares the windows' link: a room keeps one connection.
+    // Ended before the data module, it stops the link, so that the exit
+    // waits for no server.
     std::unique_ptr<RoomReporter> reporter;
     std::unique_ptr<ScheduleWatch> watch;
     if (server) {
-        watch = std::make_unique<ScheduleWatch>(settings.database);
         reporter = std::make_unique<RoomReporter>(
             RoomReporter::Room{settings.database, settings.room, QStringLiteral(TESSIVOX_VERSION),
                                RunLog::folderIn(data.dataFolder()), settings.clockLimitMs},
-            clock);
+            clock, data.link());
+        watch = std::make_unique<ScheduleWatch>(*data.link());
     }
     int code = 0;
     {

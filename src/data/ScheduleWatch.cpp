@@ -1,33 +1,50 @@
 #include "data/ScheduleWatch.h"
 
-#include "data/ScheduleListener.h"
+#include "data/ScheduleNotice.h"
+#include "data/ServerLink.h"
+#include "data/Session.h"
 
-#include <QThread>
+#include <QTimer>
+#include <utility>
 
-ScheduleWatch::ScheduleWatch(const QString &uri, QObject *parent)
-    : QObject(parent), m_thread(new QThread), m_listener(new ScheduleListener(uri))
+ScheduleWatch::ScheduleWatch(ServerLink &link, QObject *parent)
+    : QObject(parent), m_link(link), m_gather(new QTimer(this))
 {
-    m_thread->setObjectName(QStringLiteral("ScheduleWatch"));
-    m_listener->moveToThread(m_thread);
-    connect(m_thread, &QThread::started, m_listener, &ScheduleListener::begin);
-    connect(m_listener, &ScheduleListener::changed, this, &ScheduleWatch::changed);
-    m_thread->start();
-}
-
-ScheduleWatch::~ScheduleWatch()
-{
-    QThread *thread = m_thread;
-    ScheduleListener *listener = m_listener;
-    disconnect(listener, nullptr, this, nullptr);
-    QMetaObject::invokeMethod(listener, [thread, listener] {
-        listener->end();
-        delete listener;
-        thread->quit();
+    m_gather->setSingleShot(true);
+    connect(m_gather, &QTimer::timeout, this, [this] {
+        for (const qint64 writer : std::exchange(m_writers, {}))
+            emit changed(writer);
     });
-    // A listener in the middle of connecting finishes on its own (libpq's
-    // connect_timeout) and then takes its thread with it.
-    if (thread->wait(1000))
-        delete thread;
-    else
-        connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    connect(&link, &ServerLink::notified, this,
+            [this](const QString &channel, const QString &payload) {
+                if (channel != ScheduleNotice::Channel)
+                    return;
+                m_writers.insert(payload.toLongLong());
+                if (!m_gather->isActive())
+                    m_gather->start(GatherMs);
+            });
+    // Whatever changed while nobody listened (at start, or while the server
+    // was away) is read now.
+    connect(&link, &ServerLink::reconnected, this, [this] { emit changed(0); });
+
+    // The driver learns that its connection broke only as its socket says
+    // so; asking the link costs nothing on the network, and a link without
+    // a connection opens one.
+    auto *check = new QTimer(this);
+    connect(check, &QTimer::timeout, &link, &ServerLink::probe);
+    check->start(CheckMs);
+    auto *safety = new QTimer(this);
+    connect(safety, &QTimer::timeout, this, [this] { emit changed(0); });
+    safety->start(SafetyMs);
+
+    link.subscribe(ScheduleNotice::Channel);
+    link.post(
+        [](Session &session) {
+            if (!ScheduleNotice::exists(session.db()))
+                qWarning("Tessivox: the server sends no notice of schedule changes: run "
+                         "tessivox-db upgrade on it");
+        },
+        std::chrono::seconds(5), this, [](std::exception_ptr) {});
 }
+
+ScheduleWatch::~ScheduleWatch() = default;

@@ -1,13 +1,20 @@
 #include "office/OfficeSchema.h"
 
+#include "data/DbError.h"
 #include "data/Query.h"
-#include "office/ServerConnection.h"
+#include "data/Transaction.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <algorithm>
 
 namespace {
+
+// A statement without values: DDL and function bodies cannot be prepared.
+void execute(const QSqlDatabase &db, const QString &sql)
+{
+    Query::run(db, {sql, {}});
+}
 
 struct Table
 {
@@ -124,10 +131,10 @@ bool yes(const QSqlDatabase &db, const QString &sql, const QVariantList &values)
 // whatever tables the caller put first on its own path.
 void createFunctions(const QSqlDatabase &db)
 {
-    ServerConnection::execute(db, ReportFunction);
-    ServerConnection::execute(db, EventsFunction);
-    ServerConnection::execute(
-        db, QStringLiteral("DO $$ DECLARE f text; BEGIN "
+    execute(db, ReportFunction);
+    execute(db, EventsFunction);
+    execute(db,
+            QStringLiteral("DO $$ DECLARE f text; BEGIN "
                            "FOREACH f IN ARRAY ARRAY['room_report(text,text,text,text,integer,"
                            "text)', 'room_events(jsonb)'] LOOP "
                            "EXECUTE format('ALTER FUNCTION %s SET search_path = %I, pg_temp', f, "
@@ -140,18 +147,18 @@ void createEach(const QSqlDatabase &db, const QStringList &names)
 {
     for (const Table &table : tables())
         if (names.contains(table.name))
-            ServerConnection::execute(db, table.definition);
+            execute(db, table.definition);
     for (const Column &column : laterColumns())
         if (names.contains(column.table + QLatin1Char('.') + column.name))
-            ServerConnection::execute(db, QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
-                                              .arg(column.table, column.name, column.definition));
+            execute(db, QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
+                            .arg(column.table, column.name, column.definition));
     // The office's status looks for each room's last run by when the server
     // received it: a room's clock may be wrong.
     if (names.contains(QStringLiteral("room_event")) ||
         names.contains(QStringLiteral("room_event.received_at")))
-        ServerConnection::execute(db, QStringLiteral("CREATE INDEX room_event_run_received ON "
-                                                     "room_event (room, received_at DESC) WHERE "
-                                                     "kind = 'run started'"));
+        execute(db, QStringLiteral("CREATE INDEX room_event_run_received ON "
+                                   "room_event (room, received_at DESC) WHERE "
+                                   "kind = 'run started'"));
     if (std::any_of(Functions.cbegin(), Functions.cend(),
                     [&](const QString &f) { return names.contains(f); }))
         createFunctions(db);
@@ -187,14 +194,22 @@ QStringList missing(const QSqlDatabase &db)
     return names;
 }
 
+void requireTables(const QSqlDatabase &db)
+{
+    if (const QStringList names = missing(db); !names.isEmpty())
+        throw DbError(QStringLiteral("the server lacks %1: tessivox-db upgrade adds it")
+                          .arg(names.join(QStringLiteral(", "))),
+                      DbError::Kind::Outdated);
+}
+
 QStringList addMissing(const QSqlDatabase &db)
 {
     QStringList names;
-    ServerConnection::transaction(db, [&] {
+    Transaction::run(db, {QStringLiteral("BEGIN")}, [&] {
         // Adding a column waits for every transaction on the table, and
         // every report and reading of the office would queue behind it: a
         // room that keeps a transaction open makes the upgrade fail instead.
-        ServerConnection::execute(db, QStringLiteral("SET LOCAL lock_timeout = '2s'"));
+        execute(db, QStringLiteral("SET LOCAL lock_timeout = '2s'"));
         names = missing(db);
         createEach(db, names);
     });

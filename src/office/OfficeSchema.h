@@ -24,6 +24,8 @@ QStringList addMissing(const QSqlDatabase &db);
 // The parts of the office that db lacks: "room", "room_event.received_at",
 // "room_events(jsonb)", ...
 QStringList missing(const QSqlDatabase &db);
+// Throws DbError (Outdated) when db lacks them, saying how to add them.
+void requireTables(const QSqlDatabase &db);
 
 // SQL for the two roles of a centre: rooms read the schedule and report
 // through the functions; the administrator may do everything.

@@ -2,8 +2,10 @@
 
 #include "data/DbError.h"
 #include "data/Query.h"
+#include "data/ServerAddress.h"
+#include "data/ServerLink.h"
+#include "data/Session.h"
 #include "office/OfficeSchema.h"
-#include "office/ServerConnection.h"
 #include "platform/Clock.h"
 
 #include <QDir>
@@ -44,8 +46,10 @@ bool refusedWith(const DbError &error, const QString &classes)
 
 } // namespace
 
-RoomReporter::RoomReporter(Room room, const Clock &clock, QObject *parent)
-    : QObject(parent), m_room(std::move(room)), m_clock(clock), m_journal(m_room.logFolder),
+RoomReporter::RoomReporter(Room room, const Clock &clock, ServerLink *link, QObject *parent)
+    : QObject(parent), m_room(std::move(room)), m_clock(clock),
+      m_ownLink(link ? nullptr : std::make_unique<ServerLink>(m_room.server)),
+      m_link(link ? link : m_ownLink.get()), m_journal(m_room.logFolder),
       m_thread([this] { work(); })
 {}
 
@@ -56,6 +60,7 @@ RoomReporter::~RoomReporter()
         m_stopping = true;
     }
     m_wake.notify_one();
+    m_link->stop();
     m_thread.join();
 }
 
@@ -123,9 +128,8 @@ void RoomReporter::work()
     // whenever they want the same core. A thread's nice value is its own.
     setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), 10);
 #endif
-    std::optional<ServerConnection> server;
     try {
-        server.emplace(m_room.server);
+        ServerAddress::check(m_room.server);
     } catch (const DbError &error) {
         // Events still go to the journal, for a program with a usable address.
         note({QStringLiteral("office cannot see this room"), error.text()});
@@ -138,14 +142,14 @@ void RoomReporter::work()
     std::unique_lock lock(m_mutex);
     while (!m_stopping) {
         lock.unlock();
-        const Moment rest = talk(*server);
+        const Moment rest = talk();
         lock.lock();
         m_wake.wait_until(lock, rest, [this] { return m_stopping || m_woken; });
         m_woken = false;
     }
 }
 
-RoomReporter::Moment RoomReporter::talk(ServerConnection &server)
+RoomReporter::Moment RoomReporter::talk()
 {
     m_journal.sync();
     if (!m_journal.error().isEmpty() && !m_journalFailSaid) {
@@ -160,41 +164,22 @@ RoomReporter::Moment RoomReporter::talk(ServerConnection &server)
     const Moment now = steady_clock::now();
     bool connected = false;
     try {
-        const QSqlDatabase db = server.open();
-        connected = true;
-        if (m_serverLost) {
-            m_serverLost = false;
-            note({QStringLiteral("server back")});
-        }
-        if (!m_tablesSeen) {
-            const QStringList missing = OfficeSchema::missing(db);
-            if (!missing.isEmpty()) {
-                if (!m_blindSaid)
-                    note({QStringLiteral("office cannot see this room"),
-                          QStringLiteral("the server lacks %1 (tessivox-db upgrade adds it)")
-                              .arg(missing.join(QStringLiteral(", ")))});
-                m_blindSaid = true;
-                return now + milliseconds(m_room.heartbeatMs);
-            }
-            m_tablesSeen = true;
-        }
-        if (now >= m_clockDue) {
-            measureClock(db);
-            m_clockDue = now + milliseconds(m_room.clockEveryMs);
-        }
-        bool rowDue = now >= m_rowDue;
-        {
-            const std::lock_guard lock(m_mutex);
-            rowDue = rowDue || m_rowChanged;
-        }
-        if (rowDue) {
-            updateRow(db);
-            m_rowDue = now + milliseconds(m_room.heartbeatMs);
-        }
-        if (sendJournal(db))
-            updateRow(db);
-        return std::min(m_rowDue, m_clockDue);
+        Moment rest{};
+        m_link->run(
+            [&](Session &session) {
+                connected = true;
+                session.waitFor(StatementWaitMs);
+                rest = round(session.db(), now);
+            },
+            RoundDeadline);
+        return rest;
     } catch (const DbError &error) {
+        {
+            // The link was stopped for the program's end: nothing was lost.
+            const std::lock_guard lock(m_mutex);
+            if (m_stopping)
+                return now;
+        }
         // A server that answers and refuses (no right to the functions, say)
         // will not change its mind by itself: whoever reads the log should
         // know. Away or refusing, the journal keeps everything.
@@ -204,14 +189,50 @@ RoomReporter::Moment RoomReporter::talk(ServerConnection &server)
         }
         // Said once a loss: the run plays on from the rows it holds, and
         // whoever reads the log afterwards should see when the room was cut off.
-        if (!m_serverLost && (!connected || error.kind() == DbError::Kind::Unreachable)) {
+        if (!m_serverLost && (!connected || error.kind() == DbError::Kind::Unreachable ||
+                              error.kind() == DbError::Kind::NoAnswer)) {
             m_serverLost = true;
             note({QStringLiteral("server lost"), error.text()});
         }
-        server.close();
         m_tablesSeen = false;
         return now + milliseconds(m_room.retryMs);
     }
+}
+
+RoomReporter::Moment RoomReporter::round(const QSqlDatabase &db, Moment now)
+{
+    if (m_serverLost) {
+        m_serverLost = false;
+        note({QStringLiteral("server back")});
+    }
+    if (!m_tablesSeen) {
+        const QStringList missing = OfficeSchema::missing(db);
+        if (!missing.isEmpty()) {
+            if (!m_blindSaid)
+                note({QStringLiteral("office cannot see this room"),
+                      QStringLiteral("the server lacks %1 (tessivox-db upgrade adds it)")
+                          .arg(missing.join(QStringLiteral(", ")))});
+            m_blindSaid = true;
+            return now + milliseconds(m_room.heartbeatMs);
+        }
+        m_tablesSeen = true;
+    }
+    if (now >= m_clockDue) {
+        measureClock(db);
+        m_clockDue = now + milliseconds(m_room.clockEveryMs);
+    }
+    bool rowDue = now >= m_rowDue;
+    {
+        const std::lock_guard lock(m_mutex);
+        rowDue = rowDue || m_rowChanged;
+    }
+    if (rowDue) {
+        updateRow(db);
+        m_rowDue = now + milliseconds(m_room.heartbeatMs);
+    }
+    if (sendJournal(db))
+        updateRow(db);
+    return std::min(m_rowDue, m_clockDue);
 }
 
 void RoomReporter::measureClock(const QSqlDatabase &db)

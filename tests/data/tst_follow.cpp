@@ -3,7 +3,7 @@
 
 #include "support/OpenEditor.h"
 
-#include "data/ScheduleListener.h"
+#include "data/ScheduleWatch.h"
 #include "data/Statements.h"
 #include "platform/Timer.h"
 #include "ui/admin/TFrm_config.h"
@@ -321,7 +321,7 @@ private slots:
         server->start();
         db.exec(QStringLiteral("INSERT INTO test (subjectname) VALUES (?)"), {Subject});
         QTRY_COMPARE_WITH_TIMEOUT(subjects(main), QStringList{Subject},
-                                  ScheduleListener::RetryMs + NoticeWaitMs);
+                                  ScheduleWatch::CheckMs + NoticeWaitMs);
     }
 };
 

@@ -2,6 +2,9 @@
 #include "support/ServerDatabase.h"
 #include "support/ShellFixture.h"
 #include "support/SkewedClock.h"
+#include "support/StalledServer.h"
+
+#include "data/Statements.h"
 
 #include "office/RoomReporter.h"
 #include "ui/main/TFrm_main.h"
@@ -17,6 +20,7 @@
 #include <QTest>
 #include <csignal>
 #include <functional>
+#include <optional>
 
 namespace {
 
@@ -166,6 +170,40 @@ private slots:
                             (file ? arguments : QStringList{db.uri()} + arguments))
                      .code,
                  code);
+    }
+
+    void statusSaysWhatKeepsItFromTheRooms_data()
+    {
+        QTest::addColumn<QString>("trouble");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("said"); // on the error output
+        QTest::newRow("a server that hangs") << "stalled" << 2 << "服务器没有应答";
+        QTest::newRow("a centre database made before the office's tables")
+            << "old" << 2 << "tessivox-db upgrade";
+        QTest::newRow("fewer connections than the rooms seen need")
+            << "rooms" << 0 << "set max_connections to";
+    }
+
+    void statusSaysWhatKeepsItFromTheRooms()
+    {
+        QFETCH(QString, trouble);
+        QFETCH(int, code);
+        QFETCH(QString, said);
+
+        ServerDatabase db(*m_private);
+        QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
+        if (trouble == QLatin1String("old"))
+            db.exec(QStringLiteral("DROP TABLE room, room_event"));
+        if (trouble == QLatin1String("rooms"))
+            db.exec(QStringLiteral("INSERT INTO room SELECT 'Room ' || i, '0.1', now(), 'idle', "
+                                   "NULL, 0 FROM generate_series(1, 50) i"));
+        std::optional<StalledServer> stalled;
+        if (trouble == QLatin1String("stalled"))
+            stalled.emplace(*m_private);
+        const Tool status = tessivoxDb({QStringLiteral("status"), db.uri()});
+        stalled.reset();
+        QCOMPARE(status.code, code);
+        QVERIFY2(status.err.contains(said), qPrintable(status.err));
     }
 
     void aRunOnAClockOffTheServersWarnsOnce_data()
@@ -433,6 +471,30 @@ private slots:
             QStringLiteral("7 7 1 7 1"), ArrivalMs);
         QCOMPARE(firstRow(db, "SELECT string_agg(kind, ',' ORDER BY seq) FROM room_event"),
                  QStringLiteral("run started,played,played,played,played,played,played"));
+    }
+
+    // The program's end on a server that hangs: the reporter in the middle
+    // of a round, the windows' connection open.
+    void anExitWaitsForNoServerThatHangs()
+    {
+        QTemporaryDir dir;
+        ServerDatabase db(*m_private);
+        QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
+        SystemClock clock;
+        auto data =
+            std::make_unique<TDataModule1>(db.uri(), TDataModule1::Mode::ReadWrite, dir.path());
+        data->ADOQuery1.replace(Statements::selectTitle());
+        data->ADOQuery1.open();
+        auto room = reporter(db.uri(), QStringLiteral("Room 1"), dir.path(), clock);
+        recordRun(*room, clock, {QStringLiteral("played")});
+        QTRY_COMPARE_WITH_TIMEOUT(firstRow(db, "SELECT count(*) FROM room_event"),
+                                  QStringLiteral("2"), ArrivalMs);
+
+        const StalledServer stalled(*m_private);
+        recordRun(*room, clock, {QStringLiteral("played")});
+        QTest::qWait(500);
+        room.reset();
+        data.reset();
     }
 };
 

@@ -2,8 +2,11 @@
 #include "support/ServerDatabase.h"
 
 #include "data/DbError.h"
-#include "office/ServerConnection.h"
+#include "data/Query.h"
+#include "data/ServerLink.h"
+#include "data/Session.h"
 
+#include <QSqlQuery>
 #include <QTest>
 
 namespace {
@@ -13,9 +16,12 @@ namespace {
 QString errorAs(const QString &uri, const QString &sql)
 {
     try {
-        ServerConnection connection(uri);
-        for (const QString &statement : sql.split(QStringLiteral("; ")))
-            ServerConnection::execute(connection.open(), statement);
+        ServerLink(uri).run(
+            [&](Session &session) {
+                for (const QString &statement : sql.split(QStringLiteral("; ")))
+                    Query::run(session.db(), {statement, {}});
+            },
+            std::chrono::seconds(10));
     } catch (const DbError &error) {
         return error.text();
     }

@@ -40,7 +40,7 @@ TFrm_main *ShellFixture::start()
 
 void ShellFixture::listen()
 {
-    watch = std::make_unique<ScheduleWatch>(data.path());
+    watch = std::make_unique<ScheduleWatch>(*data.link());
     shell.follow(*watch);
 }
 

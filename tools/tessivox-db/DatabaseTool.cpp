@@ -12,6 +12,8 @@
 #include "data/Dialect.h"
 #include "data/Schema.h"
 #include "data/ServerAddress.h"
+#include "data/ServerLink.h"
+#include "data/Session.h"
 #include "data/Statements.h"
 #include "data/StoredTime.h"
 #include "data/TDataModule1.h"
@@ -51,25 +53,13 @@ const QList<DemoInstruction> &demoInstructions()
     return instructions;
 }
 
-// Builds the tables in the database at location, a new file or a server's
-// database. Returns the tables of the program it found there already, when
-// it found any, and then changes nothing.
-QStringList buildDatabase(const QString &location)
+// Builds the tables in db, a new file or a server's database. Returns the
+// tables of the program it found there already, when it found any, and then
+// changes nothing.
+QStringList buildDatabase(QSqlDatabase db)
 {
-    const QString name = QStringLiteral("tessivox-db-create");
-    const auto remove = qScopeGuard([&] { QSqlDatabase::removeDatabase(name); });
-    const Dialect::Engine engine = Dialect::of(location);
-    QSqlDatabase db = QSqlDatabase::addDatabase(Dialect::driverName(engine), name);
-    const QString shown =
-        engine == Dialect::Engine::PostgreSQL ? ServerAddress::shown(location) : location;
-    if (engine == Dialect::Engine::PostgreSQL)
-        ServerAddress::configure(db, location);
-    else
-        db.setDatabaseName(location);
-    if (!db.open())
-        throw Dialect::error(engine, db.lastError()).concerning(shown);
     // A server also gets the exam office's tables, which only a server has.
-    const bool server = engine == Dialect::Engine::PostgreSQL;
+    const bool server = Dialect::of(db) == Dialect::Engine::PostgreSQL;
     QStringList ours{"var", "test", "sound"};
     if (server)
         ours << QStringLiteral("room") << QStringLiteral("room_event");
@@ -83,7 +73,27 @@ QStringList buildDatabase(const QString &location)
         if (server)
             OfficeSchema::create(db);
     }
+    return present;
+}
+
+QStringList buildFile(const QString &path)
+{
+    const QString name = QStringLiteral("tessivox-db-create");
+    const auto remove = qScopeGuard([&] { QSqlDatabase::removeDatabase(name); });
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    db.setDatabaseName(path);
+    if (!db.open())
+        throw Dialect::error(Dialect::Engine::SQLite, db.lastError()).concerning(path);
+    const QStringList present = buildDatabase(db);
     db.close();
+    return present;
+}
+
+QStringList buildServer(const QString &uri)
+{
+    QStringList present;
+    ServerLink(uri).run([&](Session &session) { present = buildDatabase(session.db()); },
+                        CommandInput::ServerDeadline);
     return present;
 }
 
@@ -159,7 +169,7 @@ int DatabaseTool::run(const QStringList &arguments)
 int DatabaseTool::create(const QString &path)
 {
     if (ServerAddress::isServer(path)) {
-        const QStringList present = buildDatabase(path);
+        const QStringList present = buildServer(path);
         if (!present.isEmpty())
             return fail(QStringLiteral("%1 already has the tables %2; it was left untouched.")
                             .arg(ServerAddress::shown(path), present.join(QStringLiteral(", "))));
@@ -179,7 +189,7 @@ int DatabaseTool::create(const QString &path)
         return fail(staging.fileTemplate() + QStringLiteral(": ") + staging.errorString());
     const QString stagingPath = staging.fileName();
     staging.close();
-    buildDatabase(stagingPath);
+    buildFile(stagingPath);
     // A temporary file is private to its owner; a database is not.
     QFile::setPermissions(stagingPath, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
                                            QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther);
@@ -196,7 +206,7 @@ int DatabaseTool::demo(const QString &path, const QString &soundDir)
 {
     TDataModule1 module(path);
     // Refuse a missing or broken database before any sound is written.
-    module.connection();
+    module.use(TDataModule1::Access::Read, [](Session &) {});
 
     DemoSounds sounds(soundDir);
     for (const DemoInstruction &instruction : demoInstructions())

@@ -6,10 +6,12 @@
 
 #include "data/Query.h"
 #include "data/ServerAddress.h"
+#include "data/ServerLink.h"
+#include "data/Session.h"
 #include "office/OfficeSchema.h"
 #include "office/PlainText.h"
 #include "office/RoomStatus.h"
-#include "office/ServerConnection.h"
+#include "office/ServerCapacity.h"
 #include "platform/Settings.h"
 
 #include <QJsonArray>
@@ -53,10 +55,7 @@ QJsonValue isoTime(const QDateTime &time)
 // database from before the office's later columns needs upgrading first.
 void checkReadable(const QSqlDatabase &db, const QString &shown)
 {
-    if (const QStringList missing = OfficeSchema::missing(db); !missing.isEmpty())
-        throw std::runtime_error(QStringLiteral("%1 lacks %2: tessivox-db upgrade adds it")
-                                     .arg(shown, missing.join(QStringLiteral(", ")))
-                                     .toStdString());
+    OfficeSchema::requireTables(db);
     QSqlQuery query =
         Query::run(db, {QStringLiteral("SELECT has_table_privilege('room', 'SELECT') AND "
                                        "has_table_privilege('room_event', 'SELECT'), current_user"),
@@ -159,22 +158,28 @@ int StatusCommand::run(const Arguments &arguments)
     const int clockLimitMs = Settings::read().clockLimitMs;
     const QString shown = ServerAddress::shown(uri);
     try {
-        ServerConnection server(uri);
+        ServerLink server(uri, true);
         for (;;) {
             const QDateTime now = QDateTime::currentDateTime();
             QList<RoomStatus> rooms;
             QString unreadable;
+            QString tooFew;
             try {
-                const QSqlDatabase db = server.open();
-                checkReadable(db, shown);
-                rooms = RoomStatus::readAll(db, clockLimitMs, now);
+                server.run(
+                    [&](Session &session) {
+                        checkReadable(session.db(), shown);
+                        rooms = RoomStatus::readAll(session.db(), clockLimitMs, now);
+                        tooFew = ServerCapacity::warning(session.db(), int(rooms.size()));
+                    },
+                    CommandInput::ServerDeadline);
             } catch (const std::exception &error) {
                 if (watch == 0)
                     throw;
                 // Watching goes on through a server that is away for a while.
                 unreadable = QString::fromStdString(error.what());
-                server.close();
             }
+            if (!tooFew.isEmpty())
+                m_err << "tessivox-db: warning: " << tooFew << "\n";
             const bool asJson = arguments.has(QStringLiteral("json"));
             // Home, then clear: the table redrawn in place. JSON stays JSON.
             if (watch > 0 && !asJson)

@@ -1,7 +1,9 @@
 #include "ui/board/StatusBoard.h"
 
+#include "data/ServerLink.h"
+#include "data/Session.h"
+#include "office/OfficeSchema.h"
 #include "office/PlainText.h"
-#include "office/ServerConnection.h"
 #include "ui/board/DelayForm.h"
 
 #include <QHash>
@@ -121,7 +123,7 @@ StatusBoard::StatusBoard(const QString &server, int clockLimitMs, QWidget *paren
                    {QStringLiteral("时间"), QStringLiteral("事件"), QStringLiteral("指令时间"),
                     QStringLiteral("延迟 (ms)"), QStringLiteral("文件"), QStringLiteral("原因")})),
       delayForm(new DelayForm(server, this)), m_server(server), m_clockLimitMs(clockLimitMs),
-      m_timer(new QTimer(this))
+      m_link(std::make_unique<ServerLink>(server, true)), m_timer(new QTimer(this))
 {
     setWindowTitle(QStringLiteral("Tessivox 考场状态"));
     resize(1000, 640);
@@ -145,21 +147,38 @@ StatusBoard::~StatusBoard() = default;
 
 void StatusBoard::refresh()
 {
-    const QDateTime now = QDateTime::currentDateTime();
-    const QString where = serverName(m_server);
-    try {
-        if (!m_connection)
-            m_connection = std::make_unique<ServerConnection>(m_server);
-        m_shown = RoomStatus::readAll(m_connection->open(), m_clockLimitMs, now);
-    } catch (const std::exception &error) {
-        if (m_connection)
-            m_connection->close();
-        heading->setText(QStringLiteral("%1  无法读取服务器，%2 秒后重试\n%3")
-                             .arg(now.toString(QStringLiteral("HH:mm:ss")))
-                             .arg(RefreshMs / 1000)
-                             .arg(QString::fromStdString(error.what())));
+    // One read at a time: a server that hangs is not handed a pile of them.
+    if (m_reading)
         return;
-    }
+    m_reading = true;
+    const QDateTime now = QDateTime::currentDateTime();
+    auto read = std::make_shared<QList<RoomStatus>>();
+    m_link->post(
+        [read, now, limit = m_clockLimitMs](Session &session) {
+            OfficeSchema::requireTables(session.db());
+            *read = RoomStatus::readAll(session.db(), limit, now);
+        },
+        ReadDeadline, this,
+        [this, read, now](std::exception_ptr failure) {
+            m_reading = false;
+            try {
+                if (failure)
+                    std::rethrow_exception(failure);
+            } catch (const std::exception &error) {
+                heading->setText(QStringLiteral("%1  无法读取服务器，%2 秒后重试\n%3")
+                                     .arg(now.toString(QStringLiteral("HH:mm:ss")))
+                                     .arg(RefreshMs / 1000)
+                                     .arg(QString::fromStdString(error.what())));
+                return;
+            }
+            showRooms(*read, now);
+        });
+}
+
+void StatusBoard::showRooms(const QList<RoomStatus> &read, const QDateTime &now)
+{
+    m_shown = read;
+    const QString where = serverName(m_server);
     const auto unwell = std::count_if(m_shown.cbegin(), m_shown.cend(),
                                       [](const RoomStatus &r) { return !r.isWell(); });
     heading->setText(QStringLiteral("%1  %2  共 %3 个考场，%4 个有问题")
@@ -188,17 +207,31 @@ void StatusBoard::refresh()
 
 void StatusBoard::showRoom(int row)
 {
-    if (row < 0 || row >= m_shown.size() || !m_connection)
+    if (row < 0 || row >= m_shown.size())
         return;
-    const RoomStatus &room = m_shown[row];
+    const RoomStatus room = m_shown[row];
     m_chosen = room.name;
-    QList<QStringList> rows;
-    try {
-        rows = RoomStatus::runEvents(m_connection->open(), room.name, room.runId);
-    } catch (const std::exception &error) {
-        eventsHeading->setText(QString::fromStdString(error.what()));
-        return;
-    }
+    auto read = std::make_shared<QList<QStringList>>();
+    m_link->post(
+        [read, room](Session &session) {
+            *read = RoomStatus::runEvents(session.db(), room.name, room.runId);
+        },
+        ReadDeadline, this,
+        [this, read, room](std::exception_ptr failure) {
+            try {
+                if (failure)
+                    std::rethrow_exception(failure);
+            } catch (const std::exception &error) {
+                eventsHeading->setText(QString::fromStdString(error.what()));
+                return;
+            }
+            showEvents(room, *read);
+        });
+}
+
+void StatusBoard::showEvents(const RoomStatus &room, const QList<QStringList> &read)
+{
+    QList<QStringList> rows = read;
     eventsHeading->setText(
         room.runId.isEmpty()
             ? QStringLiteral("%1：尚无运行记录").arg(PlainText::visible(room.name))

@@ -59,6 +59,8 @@ private:
     void showTitle(const QString &title);
     void showClock();
     void setClockRowShown(bool shown);
+    // The server answers again: a load it could not give is read again.
+    void serverBack();
 
     // Whether input has gone to one of the program's own windows since the
     // last load. Coming back from another application must not reload: the
@@ -70,5 +72,7 @@ private:
     bool m_boxIsNoReturn = false;
     // Set while the last load has not run to its end: the clock retries it.
     bool m_loadFailed = false;
+    // The last load read the local copy: the server's answer is awaited.
+    bool m_fromCopy = false;
     int m_ticksSinceRetry = 0;
 };
