@@ -4,6 +4,7 @@
 #include "run/SoundError.h"
 #include "run/SoundFile.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <mutex>
 #include <pulse/channelmap.h>
@@ -37,14 +38,42 @@ void dropWhenCreated(pa_stream *stream, void *)
 
 PulseSound::PulseSound(PulseConnection &connection, QString path)
     : m_connection(connection), m_path(std::move(path))
-{}
+{
+    m_since.start();
+}
 
 PulseSound::~PulseSound() = default;
+
+namespace {
+
+bool sameFile(const struct stat &a, const struct stat &b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+} // namespace
+
+bool PulseSound::freshFor(qint64 withinMs) const
+{
+    if (m_since.elapsed() > withinMs)
+        return false;
+    if (!m_fileSettled || !m_fileFailure.isEmpty())
+        return true;
+    struct stat now
+    {};
+    return ::stat(QFile::encodeName(m_path).constData(), &now) == 0 && sameFile(now, m_identity);
+}
 
 void PulseSound::readFile()
 {
     std::unique_ptr<SoundFile> file;
     QString fileFailure;
+    // Taken before the file is opened: a file replaced meanwhile then
+    // counts as changed, never the other way round.
+    struct stat identity
+    {};
+    ::stat(QFile::encodeName(m_path).constData(), &identity);
     try {
         file = std::make_unique<SoundFile>(m_path);
         file->setSampleFormat(QAudioFormat::Float);
@@ -52,6 +81,7 @@ void PulseSound::readFile()
         fileFailure = error.text();
     }
     std::lock_guard lock(m_connection);
+    m_identity = identity;
     m_file = std::move(file);
     m_fileFailure = fileFailure;
     m_fileSettled = true;
