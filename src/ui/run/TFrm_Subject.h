@@ -5,6 +5,7 @@
 #include "run/RunDisplay.h"
 #include "run/RunLog.h"
 
+#include <QThreadPool>
 #include <memory>
 
 class QGroupBox;
@@ -67,6 +68,7 @@ private:
     void setMemoLine(const QString &line) override;
     void showPlayFailure(const QString &message) override;
 
+    void countSoundOutputs();
     void showClock();
     void showLogUnwritable(const QString &path);
     void showClockHealth(const ClockHealth::Reading &reading);
@@ -78,4 +80,7 @@ private:
     // Kept below the explanation for the rest of the run once the log fails.
     QString m_logWarning;
     bool m_clockWarned = false;
+    // Counts the sound outputs; going with the window, it waits for the
+    // count, which has a deadline of its own.
+    QThreadPool m_counting;
 };
