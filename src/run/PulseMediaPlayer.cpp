@@ -78,6 +78,14 @@ void PulseMediaPlayer::forgetPrepared()
     if (m_prepared)
         m_prepared->release();
     m_prepared.reset();
+    // So does the open sound not played yet (a run's first): it stays open,
+    // holding only its file until it is got ready again.
+    if (m_current && !m_playAsked && m_current->handedOver()) {
+        auto reopened = std::make_shared<PulseSound>(m_connection, m_current->path());
+        reopened->readFile();
+        if (reopened->fileFailure().isEmpty())
+            std::exchange(m_current, reopened)->release();
+    }
 }
 
 void PulseMediaPlayer::open()
@@ -121,8 +129,9 @@ void PulseMediaPlayer::close()
         return;
     m_closedFailure = m_playAsked ? m_current->failure() : QString();
     // Not played, it is kept for an open() of its file that follows, as at
-    // the second of a run's first instruction, opened as the run started.
-    if (!m_playAsked && !m_prepared && m_current->failure().isEmpty()) {
+    // the second of a run's first instruction, opened as the run started;
+    // failed, play() tells then whether to try again.
+    if (!m_playAsked && !m_prepared) {
         m_prepared = std::exchange(m_current, {});
         return;
     }

@@ -368,9 +368,10 @@ private slots:
 
 #if TESSIVOX_SOUND_PULSEAUDIO
     // What a sound got ready ahead holds on the server, and which sound it
-    // plays: a sound only opened (a run's first, far ahead) holds no stream;
-    // one got ready is played as it is, also when closed and opened again at
-    // its second; one whose file was replaced since plays the file as it is.
+    // plays: a sound only opened (a run's first, far ahead) holds no stream,
+    // nor does one got ready once the clock is set; one got ready is played
+    // as it is, also when closed and opened again at its second; one whose
+    // file was replaced since plays the file as it is.
     void aSoundGotReadyIsTheFileAsItIsNow_data()
     {
         QTest::addColumn<QStringList>("steps");
@@ -379,6 +380,8 @@ private slots:
         QTest::newRow("got ready, closed and opened again at its second")
             << QStringList{"write tone", "prepare", "open",        "streams 1", "close",
                            "open",       "play",    "same stream", "heard"};
+        QTest::newRow("opened and got ready, then the clock set") << QStringList{
+            "write tone", "open", "prepare", "streams 1", "forget", "streams 0", "play", "heard"};
         QTest::newRow("its file replaced after it was got ready") << QStringList{
             "write silence", "prepare", "streams 1", "write tone", "open", "play", "heard"};
     }
@@ -407,6 +410,8 @@ private slots:
                 QVERIFY2(QFile::rename(written, path), where);
             } else if (step == "prepare") {
                 player.prepare();
+            } else if (step == "forget") {
+                player.forgetPrepared();
             } else if (step == "open") {
                 player.open();
             } else if (step == "close") {
