@@ -32,14 +32,18 @@ public:
     // Without the lock: opens the file.
     void readFile();
     // Whether what was read, or is being read, is still what the file holds
-    // (the same file, size and modification time) and was read at most
-    // withinMs ago: a sound got ready long before, or from a file replaced
-    // since, is not the one to play.
+    // (the same file, size and modification time) and was read, or got
+    // ready, at most withinMs ago: a sound got ready long before, or from a
+    // file replaced since, is not the one to play.
     bool freshFor(qint64 withinMs) const;
     // Whether prepare() was handed to a worker; a sound only opened has no
     // stream on the server yet.
     bool handedOver() const { return m_handedOver; }
-    void handOver() { m_handedOver = true; }
+    void handOver()
+    {
+        m_handedOver = true;
+        m_since.start();
+    }
     // On a worker thread, without the lock: reads the file unless that was
     // done, then connects (anew if the server went away) and makes the
     // stream; gives up as soon as the sound is released.
@@ -73,6 +77,7 @@ private:
 
     PulseConnection &m_connection;
     const QString m_path;
+    // Since it was read, or since it was handed over.
     QElapsedTimer m_since;
     // The file's identity as it was opened.
     struct stat m_identity
