@@ -21,6 +21,11 @@ namespace {
 // machine before the sound would break up.
 constexpr pa_usec_t BufferUs = 250 * PA_USEC_PER_MSEC;
 
+// A local server takes the start of a sound within a millisecond, a busy one
+// within a few; one that takes longer costs the delay reported, not the
+// windows.
+constexpr int StartTakenWithinMs = 50;
+
 // A stream given up while the server has not yet answered its creation:
 // it can only be disconnected once it exists, so it goes then.
 void dropWhenCreated(pa_stream *stream, void *)
@@ -187,10 +192,12 @@ QString PulseSound::makeStream()
 void PulseSound::start()
 {
     m_started = true;
-    // Not awaited: the request goes out at once, and a server that fails
-    // now fails the stream, which failure() then tells.
+    // Awaited briefly: once the server has taken the start, the sound plays
+    // from its next block, so a delay read then is the one heard, also when
+    // the server is slow to take it. A server that fails now fails the
+    // stream, which failure() then tells.
     if (pa_operation *uncork = pa_stream_cork(m_stream, 0, nullptr, nullptr))
-        pa_operation_unref(uncork);
+        m_connection.await(uncork, StartTakenWithinMs);
     else
         giveUp(QStringLiteral("The sound server refused \"%1\": %2")
                    .arg(m_path, m_connection.lastError()));

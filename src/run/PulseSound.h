@@ -63,7 +63,7 @@ public:
     // Recorded as its failure when it was not ready in time.
     void giveUp(const QString &reason);
 
-    // Starts a ready sound without waiting for the server's answer.
+    // Starts a ready sound; waits a moment at most for the server to take it.
     void start();
     bool started() const { return m_started; }
     // Silences it and lets go of its stream; a preparation still underway
