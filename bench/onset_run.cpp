@@ -102,6 +102,7 @@ public:
     void setFileName(const QString &path) override { m_device.setFileName(path); }
     QString fileName() const override { return m_device.fileName(); }
     void prepare() override { m_device.prepare(); }
+    void forgetPrepared() override { m_device.forgetPrepared(); }
     bool isOpen() const override { return m_device.isOpen(); }
     void open() override { m_device.open(); }
     void close() override { m_device.close(); }

@@ -113,7 +113,8 @@ void RunLog::ended(End how)
 
 void RunLog::noteOutput(Output state, const QString &reason)
 {
-    if (m_output == Output::Working && state == Output::Lost) {
+    // Lost also before any play: a later play then says it is back.
+    if (m_output != Output::Lost && state == Output::Lost) {
         write({QStringLiteral("sound output lost"), reason});
         tell({.kind = QStringLiteral("sound output lost"), .reason = reason});
     } else if (m_output == Output::Lost && state == Output::Working) {

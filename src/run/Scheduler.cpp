@@ -168,19 +168,25 @@ bool Scheduler::play(const QDateTime &second)
     // Opening the next sound forgets how the last one ended.
     reportBrokenOff();
     try {
-        if (device.isOpen())
+        if (device.isOpen()) {
             device.close();
+            if (m_.clock.now() < std::exchange(m_soundEnds, {}))
+                emit silenced();
+        }
         device.open();
         device.stop();
-        const QDateTime called = m_.clock.now();
         device.play();
+        // Read once the sound is let go, however long play() took to get it
+        // there: the delay reported is the one heard.
+        const QDateTime letGo = m_.clock.now();
         if (const QString failure = device.playFailure(); !failure.isEmpty()) {
             emit failed(m_armed.time, device.fileName(), failure, Failure::Output);
             return false;
         }
-        emit played(m_armed.time, second.msecsTo(called), device.fileName());
+        emit played(m_armed.time, second.msecsTo(letGo), device.fileName());
         m_sounding = m_armed;
         const qint64 length = device.length();
+        m_soundEnds = letGo.addMSecs(length);
         m_.Timer3.setInterval(int(std::min<qint64>(length, std::numeric_limits<int>::max())));
         emit speaking(m_armed.explanation, length);
         peek();
@@ -200,6 +206,8 @@ void Scheduler::reportBrokenOff()
     if (failure.isEmpty())
         return;
     const Armed sounding = std::exchange(m_sounding, {});
+    m_soundEnds = {};
+    emit silenced();
     emit failed(sounding.time, sounding.file, failure, Failure::Output);
     m_.display.showPlayFailure(PlayFailure);
 }
@@ -264,6 +272,7 @@ void Scheduler::checkClock()
     reportBrokenOff();
     if (const std::optional<ClockWatch::Step> step = m_watch.check()) {
         emit clockStepSeen(step->from, step->to);
+        m_.device.forgetPrepared();
         clockStepped();
     }
     prepareIfNear(m_.clock.now());

@@ -94,10 +94,13 @@ public:
 
 signals:
     // Right after the play call: delayMs is how long after its second the
-    // call was made.
+    // call returned, the sound let go.
     void played(const QTime &second, qint64 delayMs, const QString &file);
     // Once a sound plays: the instruction's explanation and the sound's length.
     void speaking(const QString &explanation, qint64 lengthMs);
+    // The sound that spoke stopped before its end: cut off by the next
+    // instruction's play, or broken off.
+    void silenced();
     void missed(const QTime &second, const QString &file);
     void failed(const QTime &second, const QString &file, const QString &reason,
                 Scheduler::Failure failure);
@@ -141,6 +144,8 @@ private:
     Armed m_armed;
     // The instruction whose sound started last, until reported broken off.
     Armed m_sounding;
+    // When the sound that started last ends, by the clock.
+    QDateTime m_soundEnds;
     // The rows played, failed or missed in this run, by identity.
     QSet<qint64> m_done;
     bool m_started = false;

@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTimeZone>
 #include <algorithm>
+#include <ctime>
 #include <functional>
 
 namespace {
@@ -472,12 +473,60 @@ private slots:
         // for the check that matters.
         run.scheduler.checkClock();
         steps.clear();
+        run.device.forgotten = 0;
         run.clock.set(setTo);
         run.scheduler.checkClock();
         QCOMPARE(steps.size(), 1);
+        // What was got ready for the old time is let go.
+        QCOMPARE(run.device.forgotten, 1);
         played << run.playThrough();
         QCOMPARE(played, heard);
         QCOMPARE(seconds(missedSpy), missed);
+    }
+
+    // The delay reported is the one heard: a device that takes its time to
+    // start the sound (one not got ready ahead, a server slow to answer)
+    // makes the play late, and the log and the office must say so.
+    void thePlayIsReportedAsLateAsItsSoundWasLetGo()
+    {
+        Run run;
+        run.addAll({"08:00:00"});
+        QSignalSpy played(&run.scheduler, &Scheduler::played);
+        run.start(at(7, 59, 50));
+        run.device.whilePlaying = [&] { run.clock.advance(40); };
+        run.playTick(at(8, 0, 0, 3));
+        QCOMPARE(played.size(), 1);
+        QCOMPARE(played[0][1].toLongLong(), 43);
+    }
+
+    // A change of the machine's zone (its zone file replaced) moves every
+    // time of day: it is a step of the clock, from the time the clock showed
+    // in the old zone to the one it shows in the new.
+    void aZoneChangeIsAStepFromWhatTheClockShowed()
+    {
+        const QByteArray zone = qgetenv("TZ");
+        const auto setZone = [](const QByteArray &name) {
+            qputenv("TZ", name);
+            tzset();
+        };
+        setZone("Asia/Shanghai");
+        Run run;
+        run.addAll({"08:00:00"});
+        QSignalSpy steps(&run.scheduler, &Scheduler::clockStepSeen);
+        run.start(QDateTime(QDate(2026, 6, 7), at(7, 0, 0)));
+        setZone("Asia/Tokyo");
+        run.clock.set(QDateTime(QDate(2026, 6, 7), at(8, 0, 0)));
+        run.scheduler.checkClock();
+        QStringList shown;
+        for (const QList<QVariant> &step : steps) {
+            for (const QVariant &reading : step) {
+                const QDateTime time = reading.toDateTime();
+                shown << time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate);
+            }
+        }
+        zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone);
+        tzset();
+        QCOMPARE(shown, (QStringList{"2026-06-07T07:00:00+08:00", "2026-06-07T08:00:00+09:00"}));
     }
 
     // Each instruction's sound is got ready a few seconds before its second,

@@ -190,6 +190,19 @@ void TFrm_main::serverBack()
     ComboBox1->setCurrentIndex(chosen.isEmpty() ? -1 : ComboBox1->findText(chosen));
 }
 
+void TFrm_main::hideEvent(QHideEvent *event)
+{
+    Form::hideEvent(event);
+    Timer1->setInterval(0);
+}
+
+void TFrm_main::showEvent(QShowEvent *event)
+{
+    Form::showEvent(event);
+    showClock();
+    Timer1->setInterval(1000);
+}
+
 void TFrm_main::showClock()
 {
     Label2->setText(m_shell.platform.formats.dateTime(m_shell.platform.clock.now()));

@@ -54,6 +54,10 @@ public:
 protected:
     void FormClose() override;
     void changeEvent(QEvent *event) override;
+    // Hidden (a run shows its own clock), its clock stops: nobody sees it,
+    // and it would only wake the PC once more a second.
+    void hideEvent(QHideEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void showTitle(const QString &title);

@@ -20,6 +20,7 @@
 #include "ui/screen/CandidateScreen.h"
 
 #include "controls/TFlatComboBox.h"
+#include <QApplication>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
@@ -83,6 +84,8 @@ TFrm_Subject::TFrm_Subject(Shell &shell)
     on(FlatButton1, &QPushButton::clicked, &TFrm_Subject::FlatButton1Click);
     on(Fbtn_quit, &QPushButton::clicked, &TFrm_Subject::Fbtn_quitClick);
     connect(scheduler.get(), &Scheduler::speaking, candidateScreen.get(), &CandidateScreen::speak);
+    connect(scheduler.get(), &Scheduler::silenced, candidateScreen.get(),
+            &CandidateScreen::silenced);
     // While the candidates' screen turns on each second, this clock turns
     // with it: one wake-up a second for both windows.
     on(candidateScreen.get(), &CandidateScreen::secondBegan, &TFrm_Subject::Timer2Timer);
@@ -106,9 +109,7 @@ void TFrm_Subject::FormCreate()
     // window, whose reload empties the subject box.
     m_subject = m_shell.Frm_main->ComboBox1->currentText();
     MediaPlayer1->setTimeFormatMilliseconds();
-    if (platform.soundOutputs.count() <= 0)
-        platform.messageBoxes.inform(this,
-                                     QStringLiteral("声音控制器不正确，程序可能无法正常运行 !"));
+    countSoundOutputs();
     showClock();
     Lbl_Name->setText(m_subject);
 
@@ -205,6 +206,21 @@ void TFrm_Subject::followServer()
         what << change.text();
     if (!what.isEmpty())
         m_log->scheduleChanged(what.join(QStringLiteral("; ")));
+}
+
+void TFrm_Subject::countSoundOutputs()
+{
+    // Off this thread, and answered once the run has started: a server that
+    // is slow to count, or none at all, holds up neither the run nor the
+    // windows, and nobody needs to be at the PC to close the box.
+    m_counting.start([&outputs = m_shell.platform.soundOutputs,
+                      run = QPointer<TFrm_Subject>(this)] {
+        const int count = outputs.count();
+        QMetaObject::invokeMethod(qApp, [run, count] {
+            if (run && count <= 0)
+                run->showPlayFailure(QStringLiteral("声音控制器不正确，程序可能无法正常运行 !"));
+        });
+    });
 }
 
 void TFrm_Subject::setPlayTime(const QString &text)

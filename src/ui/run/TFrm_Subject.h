@@ -6,6 +6,7 @@
 #include "run/RunLog.h"
 
 #include <QDateTime>
+#include <QThreadPool>
 #include <memory>
 
 class QGroupBox;
@@ -71,6 +72,7 @@ private:
     void setMemoLine(const QString &line) override;
     void showPlayFailure(const QString &message) override;
 
+    void countSoundOutputs();
     void showClock();
     void showLogUnwritable(const QString &path);
     void showClockHealth(const ClockHealth::Reading &reading);
@@ -85,4 +87,7 @@ private:
     // Kept below the explanation for the rest of the run once the log fails.
     QString m_logWarning;
     bool m_clockWarned = false;
+    // Counts the sound outputs; going with the window, it waits for the
+    // count, which has a deadline of its own.
+    QThreadPool m_counting;
 };

@@ -172,6 +172,14 @@ void CandidateScreen::speak(const QString &explanation, qint64 lengthMs)
         ExplanationHoldMs);
 }
 
+void CandidateScreen::silenced()
+{
+    if (explanationTimer->interval() == 0)
+        return;
+    explanationTimer->setInterval(0);
+    explanationTimer->setInterval(ExplanationHoldMs);
+}
+
 void CandidateScreen::endExplanation()
 {
     explanationTimer->setInterval(0);
