@@ -26,8 +26,8 @@ qint64 field(const QByteArray &status, const QByteArray &name)
 
 } // namespace
 
-QuietMeter::QuietMeter(std::vector<Stretch> stretches)
-    : m_stretches(std::move(stretches)), m_thread([this] { measure(); })
+QuietMeter::QuietMeter(std::vector<Stretch> stretches, QString what)
+    : m_stretches(std::move(stretches)), m_what(std::move(what)), m_thread([this] { measure(); })
 {}
 
 QuietMeter::~QuietMeter()
@@ -112,7 +112,7 @@ void QuietMeter::print()
                                                                 'f', 1);
     }
     std::printf("onset quiet: %.1f wake-ups/s (%s), preempted %.1f/s, CPU %.2f ms/s, over %.1f s "
-                "between instructions\n",
+                "%s\n",
                 double(wakeUps) / seconds, qPrintable(byThread.mid(2)), double(preempted) / seconds,
-                double(cpuNs) / 1e6 / seconds, seconds);
+                double(cpuNs) / 1e6 / seconds, seconds, qPrintable(m_what));
 }

@@ -20,9 +20,9 @@ public:
         qint64 to;
     };
 
-    // Stretches in microseconds since the epoch, in order; measuring starts
-    // at once.
-    explicit QuietMeter(std::vector<Stretch> stretches);
+    // Stretches in microseconds since the epoch, in order, and what they
+    // are in the printed line; measuring starts at once.
+    QuietMeter(std::vector<Stretch> stretches, QString what);
     ~QuietMeter();
     Q_DISABLE_COPY_MOVE(QuietMeter)
 
@@ -47,6 +47,7 @@ private:
     Sample sample() const;
 
     std::vector<Stretch> m_stretches;
+    QString m_what;
     int m_ownThread = 0;
     // Summed over the stretches, by thread name.
     std::map<QString, Thread> m_totals;

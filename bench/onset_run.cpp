@@ -45,6 +45,11 @@ constexpr int GapSeconds = 2;
 // not yet begun its last approach.
 constexpr qint64 QuietFromUs = 800'000;
 constexpr qint64 QuietUntilUs = 100'000;
+// The wait for the first instruction, as between two instructions minutes
+// apart: from when the run has settled until before the wait's last approach
+// a second ahead.
+constexpr qint64 WaitFromUs = 2'000'000;
+constexpr qint64 WaitUntilUs = 1'500'000;
 
 // A 300 ms 1 kHz burst that starts at its crest: its onset is its first
 // sample rather than the slope of a rising sine.
@@ -324,11 +329,16 @@ int Onset::run(const QString &folder, int leadSeconds, int count, Mode mode)
         createSubject(data, folder, targets);
 
         std::vector<TimedPlayer::Play> plays;
-        QuietMeter quiet(quietStretches(targets));
+        const qint64 nowUs = QDateTime::currentMSecsSinceEpoch() * 1000;
+        QuietMeter waiting(
+            {{nowUs + WaitFromUs, targets.front().toMSecsSinceEpoch() * 1000 - WaitUntilUs}},
+            QStringLiteral("of the wait for the first instruction"));
+        QuietMeter quiet(quietStretches(targets), QStringLiteral("between instructions"));
         const QStringList failures =
             mode == Mode::Window
                 ? runWindow(data, folder, targets.back(), plays)
                 : runScheduler(data, folder, targets.back(), plays, mode == Mode::Logged);
+        waiting.print();
         quiet.print();
         for (const QString &failure : failures)
             QTextStream(stderr) << "onset run: the run showed: " << failure << "\n";

@@ -96,7 +96,10 @@ private slots:
     {
         ServerDatabase db(*m_shared);
         QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
-        const QTime inAnHour = QTime::currentTime().addSecs(3600);
+        // Still today: in the last hour of a day an hour ahead is tomorrow,
+        // and the next instruction is one of today's.
+        const QTime now = QTime::currentTime();
+        const QTime inAnHour = now.hour() < 23 ? now.addSecs(3600) : QTime(23, 59, 59);
         db.exec(QStringLiteral("INSERT INTO sound (subjectname, filename, explain, playtime) "
                                "VALUES ('语文', 'a.wav', '', ?)"),
                 {inAnHour.toString(QStringLiteral("HH:mm:ss"))});
