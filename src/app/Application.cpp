@@ -21,9 +21,23 @@ void installQtTranslations(QCoreApplication &app)
         delete translator;
 }
 
+// Painting through shared memory makes the X server answer every repaint
+// with an event of its own: with the clocks turning each second, the X
+// event thread and then the windows' thread would wake twice more a second
+// for nothing. The program's repaints are a few digits, which the socket
+// carries as cheaply. Read by the platform plugin as the application is
+// made, so set before; a setting of the user's own stands.
+int &withoutSharedMemoryPainting(int &argc)
+{
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
+        qputenv("QT_XCB_NO_MITSHM", "1");
+    return argc;
+}
+
 } // namespace
 
-Application::Application(int &argc, char **argv) : QApplication(argc, argv)
+Application::Application(int &argc, char **argv)
+    : QApplication(withoutSharedMemoryPainting(argc), argv)
 {
     setApplicationName(QStringLiteral("Tessivox"));
     // Every window is a top-level window of its own; only the main window
