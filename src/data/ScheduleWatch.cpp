@@ -44,7 +44,13 @@ ScheduleWatch::ScheduleWatch(ServerLink &link, QObject *parent)
                 qWarning("Tessivox: the server sends no notice of schedule changes: run "
                          "tessivox-db upgrade on it");
         },
-        std::chrono::seconds(5), this, [](std::exception_ptr) {});
+        std::chrono::seconds(5), this,
+        [this](std::exception_ptr failure) {
+            // Listening from now on: a change made before, since the windows
+            // last read, is read now.
+            if (!failure)
+                emit changed(0);
+        });
 }
 
 ScheduleWatch::~ScheduleWatch() = default;
