@@ -10,6 +10,8 @@
 // the time from its COMMIT being sent until each room has read the schedule again is taken.
 // Printed: p50, p99 and max over all rooms and changes, and the slowest room of each change.
 
+#include "percentiles.h"
+
 #include "data/ScheduleWatch.h"
 #include "data/Statements.h"
 #include "data/TDataModule1.h"
@@ -25,19 +27,9 @@
 
 namespace {
 
-qint64 percentile(QList<qint64> values, double p)
-{
-    if (values.isEmpty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[qMin(values.size() - 1, qsizetype(p * double(values.size())))];
-}
-
 void print(const char *label, const QList<qint64> &us)
 {
-    std::printf("%s: p50 %.1f ms, p99 %.1f ms, max %.1f ms over %lld\n", label,
-                double(percentile(us, 0.5)) / 1000, double(percentile(us, 0.99)) / 1000,
-                double(percentile(us, 1.0)) / 1000, qlonglong(us.size()));
+    Percentiles::print(label, us, 1);
 }
 
 // One room: its watch on this thread, its reader on a thread of its own.

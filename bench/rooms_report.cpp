@@ -15,6 +15,8 @@
 // table and holds what it may for the day: the other rooms' reports and
 // the office's status, read every half second, carry on.
 
+#include "percentiles.h"
+
 #include "data/ServerLink.h"
 #include "data/Session.h"
 #include "office/RoomReporter.h"
@@ -54,19 +56,9 @@ qint64 threadCpuUs()
     return qint64(t.tv_sec) * 1'000'000 + t.tv_nsec / 1000;
 }
 
-qint64 percentile(QList<qint64> values, double p)
-{
-    if (values.isEmpty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[qMin(values.size() - 1, qsizetype(p * double(values.size())))];
-}
-
 void print(const char *label, const QList<qint64> &us)
 {
-    std::printf("%s: p50 %.3f ms, p99 %.3f ms, max %.3f ms over %lld\n", label,
-                double(percentile(us, 0.5)) / 1000, double(percentile(us, 0.99)) / 1000,
-                double(percentile(us, 1.0)) / 1000, qlonglong(us.size()));
+    Percentiles::print(label, us, 3);
 }
 
 qint64 count(ServerLink &server)
