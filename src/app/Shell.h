@@ -7,6 +7,7 @@
 
 class QWidget;
 class RoomReporter;
+class SoundFetcher;
 class TDataModule1;
 class TFrm_config;
 class TFrm_main;
@@ -32,6 +33,8 @@ public:
     ErrorHandler errors;
     // Tells the exam office what this room does; none without a server.
     RoomReporter *reporter = nullptr;
+    // Brings the server's recordings into this room; none without a server.
+    SoundFetcher *sounds = nullptr;
 
     QPointer<TFrm_main> Frm_main;
     QPointer<TFrm_validate> Frm_validate;

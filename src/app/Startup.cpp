@@ -3,6 +3,8 @@
 #include "app/Application.h"
 #include "app/Shell.h"
 #include "data/ServerAddress.h"
+#include "data/SoundCache.h"
+#include "data/SoundFetcher.h"
 #include "data/TDataModule1.h"
 #include "office/RoomReporter.h"
 #include "platform/Clock.h"
@@ -47,15 +49,23 @@ int runTessivox(int argc, char **argv)
 
     TDataModule1 data(settings.database);
     std::unique_ptr<RoomReporter> reporter;
-    if (ServerAddress::isServer(settings.database))
+    std::unique_ptr<SoundFetcher> sounds;
+    if (ServerAddress::isServer(settings.database)) {
         reporter = std::make_unique<RoomReporter>(
             RoomReporter::Room{settings.database, settings.room, QStringLiteral(TESSIVOX_VERSION),
                                RunLog::folderIn(data.dataFolder()), settings.clockLimitMs},
             clock);
+        sounds = std::make_unique<SoundFetcher>(
+            SoundFetcher::Room{settings.database, SoundCache::folderIn(data.dataFolder()),
+                               Platform::soundFolderOf(platform.programFolder)});
+        QObject::connect(sounds.get(), &SoundFetcher::progress, reporter.get(),
+                         &RoomReporter::setSoundFiles, Qt::DirectConnection);
+    }
     int code = 0;
     {
         Shell shell(platform, data);
         shell.reporter = reporter.get();
+        shell.sounds = sounds.get();
         app.setErrorHandler(&shell.errors);
         QObject::connect(&shell, &Shell::terminated, &app, &QCoreApplication::quit);
 

@@ -4,6 +4,7 @@
 #include "data/Dialect.h"
 #include "data/Query.h"
 #include "data/ServerAddress.h"
+#include "data/SoundSchema.h"
 #include "data/Transaction.h"
 
 #include <QDir>
@@ -28,11 +29,11 @@ QString uniqueConnectionName(const char *role)
 // Each table's rows in the order they were stored, so that the copy gives
 // subjects and instructions back in the server's order.
 void copyTable(const QSqlDatabase &from, const QSqlDatabase &to, const QString &table,
-               const QStringList &columns)
+               const QStringList &columns, const QString &order = QStringLiteral("rowid"))
 {
     const QString list = columns.join(QStringLiteral(", "));
-    QSqlQuery rows =
-        Query::run(from, {QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(list, table), {}});
+    QSqlQuery rows = Query::run(
+        from, {QStringLiteral("SELECT %1 FROM %2 ORDER BY %3").arg(list, table, order), {}});
     const QString marks =
         QStringList(columns.size(), QStringLiteral("?")).join(QStringLiteral(", "));
     QSqlQuery insert(to);
@@ -135,6 +136,15 @@ void LocalCopy::write(const QString &serverUri, const QString &path)
                       {"subjectname", "starttime", "endtime"});
             copyTable(server, copy, QStringLiteral("sound"),
                       {"subjectname", "filename", "explain", "playtime"});
+            // Which recording each name stood for: a room cut off from the
+            // server plays what its cache received of them.
+            if (SoundSchema::present(server)) {
+                Query::run(copy, {QStringLiteral("CREATE TABLE sound_file (name TEXT PRIMARY KEY, "
+                                                 "sha256 TEXT NOT NULL, size INTEGER NOT NULL)"),
+                                  {}});
+                copyTable(server, copy, QStringLiteral("sound_file"), {"name", "sha256", "size"},
+                          QStringLiteral("name"));
+            }
         });
         Query::run(server, {QStringLiteral("COMMIT"), {}});
         copy.close();

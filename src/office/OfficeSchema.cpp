@@ -1,6 +1,7 @@
 #include "office/OfficeSchema.h"
 
 #include "data/Query.h"
+#include "data/SoundSchema.h"
 #include "office/ServerConnection.h"
 
 #include <QSqlDatabase>
@@ -24,7 +25,9 @@ const QList<Table> &tables()
                         "last_seen timestamptz, "
                         "state text NOT NULL DEFAULT 'idle' CHECK (state IN ('idle', 'running')), "
                         "subject text, "
-                        "clock_offset_ms integer)")},
+                        "clock_offset_ms integer, "
+                        "sound_files_held integer, "
+                        "sound_files_named integer)")},
         // A room sends an event again when it cannot know whether the server
         // took it: the key makes the second copy a no-op.
         {QStringLiteral("room_event"), QStringLiteral("CREATE TABLE room_event ("
@@ -62,6 +65,7 @@ namespace OfficeSchema {
 void create(const QSqlDatabase &db)
 {
     createEach(db, {QStringLiteral("room"), QStringLiteral("room_event")});
+    SoundSchema::create(db);
 }
 
 QStringList missing(const QSqlDatabase &db)
@@ -83,6 +87,7 @@ QStringList addMissing(const QSqlDatabase &db)
     ServerConnection::transaction(db, [&] {
         names = missing(db);
         createEach(db, names);
+        names << SoundSchema::addMissing(db);
     });
     return names;
 }
@@ -102,6 +107,7 @@ GRANT SELECT, INSERT ON room_event TO tessivox_room;
 CREATE ROLE tessivox_admin NOLOGIN;
 GRANT SELECT, INSERT, UPDATE, DELETE ON var, test, sound, room, room_event TO tessivox_admin;
 
+)") + SoundSchema::grants() + QStringLiteral(R"(
 -- A room writes only its own row and its own events.
 ALTER TABLE room ENABLE ROW LEVEL SECURITY;
 ALTER TABLE room_event ENABLE ROW LEVEL SECURITY;

@@ -11,11 +11,13 @@ class QSqlDatabase;
 // log records it). Other tools read them: the names are fixed.
 namespace OfficeSchema {
 
-// Creates both tables, within the caller's transaction. Throws DbError.
+// Creates both tables and the recordings' (SoundSchema), within the
+// caller's transaction. Throws DbError.
 void create(const QSqlDatabase &db);
 
-// Adds whichever of the two tables is missing, and nothing else, in one
-// transaction; returns their names. Throws DbError.
+// Adds whichever of the two tables is missing, and the recordings' tables
+// (SoundSchema), and nothing else, in one transaction; returns their names.
+// Throws DbError.
 QStringList addMissing(const QSqlDatabase &db);
 
 // The tables of the office that db lacks.

@@ -92,6 +92,19 @@ void RoomReporter::record(const RunEvent &event)
     m_wake.notify_one();
 }
 
+void RoomReporter::setSoundFiles(int held, int named)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_soundFiles == std::pair(held, named))
+            return;
+        m_soundFiles = std::pair(held, named);
+        m_rowChanged = true;
+        m_woken = true;
+    }
+    m_wake.notify_one();
+}
+
 void RoomReporter::work()
 {
 #ifdef Q_OS_LINUX
@@ -207,6 +220,7 @@ void RoomReporter::updateRow(const QSqlDatabase &db)
             "state = excluded.state, subject = excluded.subject, "
             "clock_offset_ms = coalesce(excluded.clock_offset_ms, room.clock_offset_ms)"),
         {}};
+    Statement sounds;
     {
         const std::lock_guard lock(m_mutex);
         upsert.values = {m_room.name, m_room.version,
@@ -215,8 +229,15 @@ void RoomReporter::updateRow(const QSqlDatabase &db)
                          m_offsetMs ? QVariant(int(*m_offsetMs))
                                     : QVariant(QMetaType(QMetaType::Int))};
         m_rowChanged = false;
+        // Known only on a server that keeps recordings, which has the columns.
+        if (m_soundFiles)
+            sounds = {QStringLiteral("UPDATE room SET sound_files_held = ?, sound_files_named = ? "
+                                     "WHERE name = ?"),
+                      {m_soundFiles->first, m_soundFiles->second, m_room.name}};
     }
     Query::run(db, upsert);
+    if (!sounds.sql.isEmpty())
+        Query::run(db, sounds);
 }
 
 void RoomReporter::sendJournal(const QSqlDatabase &db)

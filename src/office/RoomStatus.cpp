@@ -24,7 +24,11 @@ counts AS (
     GROUP BY e.room, e.run_id)
 SELECT r.name, r.state, r.subject, r.version, r.last_seen,
     (extract(epoch FROM now() - r.last_seen) * 1000)::bigint, r.clock_offset_ms,
-    c.run_id, c.played, c.missed, c.failed, c.worst
+    c.run_id, c.played, c.missed, c.failed, c.worst,
+    -- Through the row's JSON: a server not upgraded for recordings lacks
+    -- the columns, and its rooms simply never said.
+    (to_jsonb(r) ->> 'sound_files_held')::integer,
+    (to_jsonb(r) ->> 'sound_files_named')::integer
 FROM room r LEFT JOIN counts c ON c.room = r.name)");
 
 std::optional<qint64> number(const QVariant &value)
@@ -73,6 +77,8 @@ QString RoomStatus::problemText(const ProblemWords &words) const
         parts << words.missed.arg(missed);
     if (problems & Failed)
         parts << words.failed.arg(failed);
+    if (problems & SoundsNotReady)
+        parts << words.soundsNotReady.arg(*soundFilesHeld).arg(*soundFilesNamed);
     return parts.join(words.separator);
 }
 
@@ -96,10 +102,16 @@ QList<RoomStatus> RoomStatus::readAll(const QSqlDatabase &db, int clockLimitMs,
         room.missed = query.value(9).toInt();
         room.failed = query.value(10).toInt();
         room.worstDelayMs = number(query.value(11));
+        if (!query.isNull(12) && !query.isNull(13)) {
+            room.soundFilesHeld = query.value(12).toInt();
+            room.soundFilesNamed = query.value(13).toInt();
+        }
         room.problems =
             (room.unseenMs > UnseenAfterMs ? Unseen : 0) | (room.missed > 0 ? Missed : 0) |
             (room.failed > 0 ? Failed : 0) |
-            (room.clockOffsetMs && qAbs(*room.clockOffsetMs) > clockLimitMs ? ClockOff : 0);
+            (room.clockOffsetMs && qAbs(*room.clockOffsetMs) > clockLimitMs ? ClockOff : 0) |
+            (room.soundFilesHeld && *room.soundFilesHeld < *room.soundFilesNamed ? SoundsNotReady
+                                                                                  : 0);
         // An unseen room's row tells what it did once, not what it does now.
         if (room.running && !(room.problems & Unseen))
             room.nextDue = nextAfter(schedules.value(room.subject),

@@ -71,7 +71,8 @@ QStringList buildDatabase(const QString &location)
     const bool server = engine == Dialect::Engine::PostgreSQL;
     QStringList ours{"var", "test", "sound"};
     if (server)
-        ours << QStringLiteral("room") << QStringLiteral("room_event");
+        ours << QStringLiteral("room") << QStringLiteral("room_event")
+             << QStringLiteral("sound_file") << QStringLiteral("sound_file_chunk");
     QStringList present;
     for (const QString &table : Schema::tables(db)) {
         if (ours.contains(table, Qt::CaseInsensitive))

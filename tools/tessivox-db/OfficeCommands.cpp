@@ -38,7 +38,7 @@ int OfficeCommands::upgrade(const QString &uri)
                         .arg(ServerAddress::shown(uri)));
     const QStringList added = OfficeSchema::addMissing(db);
     if (added.isEmpty())
-        m_out << ServerAddress::shown(uri) << " already has the tables room and room_event\n";
+        m_out << ServerAddress::shown(uri) << " already has the tables room, room_event, sound_file and sound_file_chunk\n";
     else
         m_out << "Added " << added.join(QStringLiteral(", ")) << " to " << ServerAddress::shown(uri)
               << "\n";

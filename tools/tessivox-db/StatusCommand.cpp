@@ -21,7 +21,7 @@ QString problemText(const RoomStatus &room)
 {
     return room.problemText({QStringLiteral("not seen"), QStringLiteral("clock off"),
                              QStringLiteral("%1 missed"), QStringLiteral("%1 failed"),
-                             QStringLiteral(", ")});
+                             QStringLiteral(", "), QStringLiteral("声音文件未就绪 %1/%2")});
 }
 
 QString state(const RoomStatus &room)

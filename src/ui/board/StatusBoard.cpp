@@ -33,7 +33,7 @@ QString problemText(const RoomStatus &room)
 {
     return room.problemText({QStringLiteral("失去联系"), QStringLiteral("时钟偏差过大"),
                              QStringLiteral("错过 %1 条"), QStringLiteral("失败 %1 条"),
-                             QStringLiteral("，")});
+                             QStringLiteral("，"), QStringLiteral("声音文件未就绪 %1/%2")});
 }
 
 QString milliseconds(const std::optional<qint64> &ms)

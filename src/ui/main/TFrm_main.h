@@ -46,6 +46,8 @@ public:
     QTimeEdit *DateTimePicker2;
     QPushButton *FlatButton1;
     Timer *Timer1;
+    // What the room still receives of the server's recordings.
+    QLabel *Lbl_sounds;
 
 protected:
     void FormClose() override;
@@ -54,6 +56,7 @@ protected:
 private:
     void showTitle(const QString &title);
     void showClock();
+    void showSoundFiles(int held, int named);
     void setClockRowShown(bool shown);
 
     // Whether input has gone to one of the program's own windows since the

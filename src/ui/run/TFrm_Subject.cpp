@@ -1,5 +1,7 @@
 #include "ui/run/TFrm_Subject.h"
 
+#include "data/SoundCache.h"
+#include "data/SoundFetcher.h"
 #include "data/Statements.h"
 #include "data/TDataModule1.h"
 #include "office/RoomReporter.h"
@@ -20,11 +22,13 @@
 
 #include "controls/TFlatComboBox.h"
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QSqlDatabase>
 #include <QPushButton>
 #include <QTreeWidget>
 
@@ -57,9 +61,11 @@ TFrm_Subject::TFrm_Subject(Shell &shell)
       Timer3(new Timer(0, this)), MediaPlayer1(shell.platform.makeMediaPlayer()),
       scheduler(std::make_unique<Scheduler>(Scheduler::Parts{
           shell.data.ADOQuery10, *MediaPlayer1, *Timer1, *Timer3, shell.platform.clock, *this,
-          [&platform = shell.platform](const QString &file) { return platform.soundPath(file); }})),
+          [this](const QString &file) { return soundPath(file); },
+          [this](const QString &path) { return absence(path); }})),
       candidateScreen(std::make_unique<CandidateScreen>(
           shell.platform.clock, shell.platform.formats, shell.platform.screen)),
+      m_cacheFolder(SoundCache::folderIn(shell.data.dataFolder())),
       m_log(
           std::make_unique<RunLog>(shell.platform.clock, RunLog::folderIn(shell.data.dataFolder())))
 {
@@ -125,6 +131,9 @@ void TFrm_Subject::FormCreate()
     data.ADOQuery6.replace(Statements::selectSoundsByPlaytime(m_subject));
     data.ADOQuery6.open();
     InstructionList::fill(ListView1, data.ADOQuery6, platform.formats);
+    m_serverSounds = SoundStore::heldIfKept(data.connection());
+    if (m_shell.sounds)
+        m_shell.sounds->fetch(filesInPlayOrder(data.ADOQuery6));
 
     data.ADOQuery10.replace(Statements::selectSoundsByPlaytime(m_subject));
     data.ADOQuery10.open();
@@ -153,6 +162,29 @@ void TFrm_Subject::FormCreate()
         return;
     }
     scheduler->start();
+}
+
+QStringList TFrm_Subject::filesInPlayOrder(Query &rows)
+{
+    QStringList files;
+    for (rows.first(); !rows.eof() && rows.recordCount() > 0; rows.next())
+        files << rows.text(QStringLiteral("filename"));
+    return files;
+}
+
+QString TFrm_Subject::soundPath(const QString &file) const
+{
+    const auto held = m_serverSounds.constFind(file);
+    return held == m_serverSounds.cend()
+               ? m_shell.platform.soundPath(file)
+               : SoundCache(m_cacheFolder).pathFor(held->sha256);
+}
+
+QString TFrm_Subject::absence(const QString &path) const
+{
+    if (path.startsWith(m_cacheFolder + QLatin1Char('/')) && !QFileInfo::exists(path))
+        return QStringLiteral("not yet received from the server");
+    return {};
 }
 
 void TFrm_Subject::setPlayTime(const QString &text)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/SoundStore.h"
+
 #include "app/Form.h"
 #include "platform/SleepInhibitor.h"
 #include "run/RunDisplay.h"
@@ -15,6 +17,7 @@ class QPushButton;
 class QTreeWidget;
 class CandidateScreen;
 class MediaPlayer;
+class Query;
 class Scheduler;
 class Timer;
 
@@ -72,8 +75,15 @@ private:
     void showClockHealth(const ClockHealth::Reading &reading);
     void endRun(RunLog::End how);
     void warnOfClockOffset(qint64 offsetMs);
+    static QStringList filesInPlayOrder(Query &rows);
+    QString soundPath(const QString &file) const;
+    QString absence(const QString &path) const;
 
     QString m_subject;
+    // The files of the schedule the server holds: they play from this
+    // room's cache, the others from the sound folder.
+    QHash<QString, SoundStore::Held> m_serverSounds;
+    QString m_cacheFolder;
     std::unique_ptr<RunLog> m_log;
     // Kept below the explanation for the rest of the run once the log fails.
     QString m_logWarning;

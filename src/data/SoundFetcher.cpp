@@ -1,0 +1,161 @@
+#include "data/SoundFetcher.h"
+
+#include "data/DbError.h"
+#include "data/Dialect.h"
+#include "data/Query.h"
+#include "data/ServerAddress.h"
+#include "data/SoundCache.h"
+#include "data/SoundSchema.h"
+#include "data/SoundStore.h"
+
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <atomic>
+
+namespace {
+
+QString uniqueName()
+{
+    static std::atomic<int> count = 0;
+    return QStringLiteral("SoundFetcher-%1").arg(++count);
+}
+
+// Thrown out of a download when the program ends.
+struct Stopped
+{};
+
+} // namespace
+
+SoundFetcher::SoundFetcher(Room room, QObject *parent)
+    : QObject(parent), m_room(std::move(room)), m_connectionName(uniqueName()),
+      m_thread([this] { work(); })
+{}
+
+SoundFetcher::~SoundFetcher()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
+    m_thread.join();
+}
+
+void SoundFetcher::fetch(const QStringList &first)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_woken = true;
+        m_first = first;
+    }
+    m_wake.notify_all();
+}
+
+bool SoundFetcher::stopping() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_stopping;
+}
+
+QSqlDatabase SoundFetcher::connect()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    if (db.isOpen())
+        return db;
+    if (!db.isValid()) {
+        db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connectionName);
+        ServerAddress::configure(db, m_room.server);
+        // libpq waits for an unreachable host as long as TCP does, minutes.
+        if (!db.connectOptions().contains(QLatin1String("connect_timeout")))
+            db.setConnectOptions(
+                db.connectOptions() +
+                (db.connectOptions().isEmpty() ? QString() : QStringLiteral(";")) +
+                QStringLiteral("connect_timeout=%1").arg(m_room.connectTimeoutS));
+    }
+    if (!db.open()) {
+        const QSqlError error = db.lastError();
+        db.close();
+        throw Dialect::error(Dialect::Engine::PostgreSQL, error)
+            .concerning(ServerAddress::shown(m_room.server));
+    }
+    Query::run(db, {QStringLiteral("SELECT set_config('statement_timeout', ?, false)"),
+                    {QString::number(m_room.statementTimeoutMs)}});
+    return db;
+}
+
+void SoundFetcher::work()
+{
+    SoundCache(m_room.cacheFolder).sweep();
+    bool failureSaid = false;
+    auto due = std::chrono::steady_clock::time_point::max();
+    for (;;) {
+        QStringList first;
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait_until(lock, due, [this] { return m_woken || m_stopping; });
+            if (m_stopping)
+                break;
+            m_woken = false;
+            first = std::exchange(m_first, {});
+        }
+        try {
+            round(connect(), first);
+            failureSaid = false;
+            due = std::chrono::steady_clock::time_point::max();
+        } catch (const Stopped &) {
+            break;
+        } catch (const DbError &error) {
+            QSqlDatabase::database(m_connectionName, false).close();
+            if (!failureSaid)
+                emit failed(error.text());
+            failureSaid = true;
+            due = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_room.retryMs);
+        }
+    }
+    QSqlDatabase::database(m_connectionName, false).close();
+    QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+void SoundFetcher::round(const QSqlDatabase &db, const QStringList &first)
+{
+    if (!SoundSchema::present(db))
+        return;
+    const SoundStore::Named named = SoundStore::named(db);
+    QStringList order;
+    for (const QString &name : first)
+        if (named.held.contains(name) && !order.contains(name))
+            order << name;
+    for (const QString &name : named.names)
+        if (named.held.contains(name) && !order.contains(name))
+            order << name;
+
+    SoundCache cache(m_room.cacheFolder);
+    int held = 0;
+    QStringList lacking;
+    for (const QString &name : named.names) {
+        if (named.held.contains(name) ? cache.holds(named.held.value(name))
+                                      : QFileInfo(m_room.soundFolder + QLatin1Char('/') + name)
+                                            .isFile())
+            ++held;
+    }
+    emit progress(held, int(named.names.size()));
+    for (const QString &name : order) {
+        const SoundStore::Held &file = named.held.value(name);
+        if (cache.holds(file))
+            continue;
+        cache.receive(file, [&](const std::function<void(const QByteArray &)> &sink) {
+            SoundStore::fetch(db, file, [&](const QByteArray &piece) {
+                if (stopping())
+                    throw Stopped();
+                sink(piece);
+            });
+        });
+        emit progress(++held, int(named.names.size()));
+        // A run that just started wants its own files first.
+        const std::lock_guard lock(m_mutex);
+        if (m_woken)
+            return;
+    }
+}
