@@ -7,6 +7,7 @@
 #include "OfficeCommands.h"
 #include "RehearseCommand.h"
 #include "StatusCommand.h"
+#include "UploadCommand.h"
 #include "data/DbError.h"
 #include "data/Dialect.h"
 #include "data/Schema.h"
@@ -126,6 +127,9 @@ int DatabaseTool::run(const QStringList &arguments)
          [this](const Arguments &a) {
              return OfficeCommands(m_out, m_err).upgrade(a.positional().at(0));
          }},
+        {QStringLiteral("upload"),
+         {1, {QStringLiteral("sound-dir")}, {}},
+         [this](const Arguments &a) { return UploadCommand(m_out, m_err).run(a); }},
         {QStringLiteral("grants"),
          {0, {}, {}},
          [this](const Arguments &) { return OfficeCommands(m_out, m_err).grants(); }},
@@ -248,8 +252,11 @@ int DatabaseTool::usage(const QString &error)
              "       tessivox-db status URI [--watch SECONDS] [--json]\n"
              "                                 every room of the centre's server: running or\n"
              "                                 idle, its clock, its run's plays, problems first\n"
-             "       tessivox-db upgrade URI   add the tables room and room_event to an older\n"
-             "                                 centre database\n"
+             "       tessivox-db upgrade URI   add the tables room, room_event, sound_file and\n"
+             "                                 sound_file_chunk to an older centre database\n"
+             "       tessivox-db upload URI [--sound-dir DIR]\n"
+             "                                 store on the server every sound file its\n"
+             "                                 schedule names that it lacks or holds otherwise\n"
              "       tessivox-db grants        the SQL for the rooms' and the office's roles\n"
              "The sound folder is \"sound\" beside the program, where the run plays from,\n"
              "unless --sound-dir names one.\n"
