@@ -69,10 +69,9 @@ QSqlDatabase SoundFetcher::connect()
         ServerAddress::configure(db, m_room.server);
         // libpq waits for an unreachable host as long as TCP does, minutes.
         if (!db.connectOptions().contains(QLatin1String("connect_timeout")))
-            db.setConnectOptions(
-                db.connectOptions() +
-                (db.connectOptions().isEmpty() ? QString() : QStringLiteral(";")) +
-                QStringLiteral("connect_timeout=%1").arg(m_room.connectTimeoutS));
+            db.setConnectOptions(db.connectOptions() +
+                                 (db.connectOptions().isEmpty() ? QString() : QStringLiteral(";")) +
+                                 QStringLiteral("connect_timeout=%1").arg(m_room.connectTimeoutS));
     }
     if (!db.open()) {
         const QSqlError error = db.lastError();
@@ -87,7 +86,6 @@ QSqlDatabase SoundFetcher::connect()
 
 void SoundFetcher::work()
 {
-    SoundCache(m_room.cacheFolder).sweep();
     bool failureSaid = false;
     auto due = std::chrono::steady_clock::time_point::max();
     for (;;) {
@@ -132,12 +130,13 @@ void SoundFetcher::round(const QSqlDatabase &db, const QStringList &first)
             order << name;
 
     SoundCache cache(m_room.cacheFolder);
+    cache.sweep();
     int held = 0;
     QStringList lacking;
     for (const QString &name : named.names) {
-        if (named.held.contains(name) ? cache.holds(named.held.value(name))
-                                      : QFileInfo(m_room.soundFolder + QLatin1Char('/') + name)
-                                            .isFile())
+        if (named.held.contains(name)
+                ? cache.holds(named.held.value(name))
+                : QFileInfo(m_room.soundFolder + QLatin1Char('/') + name).isFile())
             ++held;
     }
     emit progress(held, int(named.names.size()));

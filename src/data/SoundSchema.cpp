@@ -19,7 +19,8 @@ void execute(const QSqlDatabase &db, const QString &sql)
 bool exists(const QSqlDatabase &db, const QString &table)
 {
     // to_regclass needs no right on the table, unlike a probe that reads it.
-    QSqlQuery query = Query::run(db, {QStringLiteral("SELECT to_regclass(?) IS NOT NULL"), {table}});
+    QSqlQuery query =
+        Query::run(db, {QStringLiteral("SELECT to_regclass(?) IS NOT NULL"), {table}});
     return query.next() && query.value(0).toBool();
 }
 
@@ -88,7 +89,7 @@ bool present(const QSqlDatabase &db)
 QString grants()
 {
     return QStringLiteral(
-        R"(-- The recordings: the rooms fetch them; only the office stores them.
+        R"(-- The recordings: the rooms fetch them, only the office stores them.
 GRANT SELECT ON sound_file, sound_file_chunk TO tessivox_room;
 GRANT SELECT, INSERT, UPDATE, DELETE ON sound_file, sound_file_chunk TO tessivox_admin;
 )");

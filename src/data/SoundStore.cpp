@@ -34,16 +34,16 @@ qint64 pieces(qint64 size)
 
 bool holdsContent(const QSqlDatabase &db, const QString &sha256, qint64 size)
 {
-    QSqlQuery query = Query::run(
-        db, {QStringLiteral("SELECT count(*), coalesce(sum(length(data)), 0) FROM "
-                            "sound_file_chunk WHERE sha256 = ?"),
-             {sha256}});
+    QSqlQuery query =
+        Query::run(db, {QStringLiteral("SELECT count(*), coalesce(sum(length(data)), 0) FROM "
+                                       "sound_file_chunk WHERE sha256 = ?"),
+                        {sha256}});
     return query.next() && query.value(0).toLongLong() == pieces(size) &&
            query.value(1).toLongLong() == size;
 }
 
-void sendContent(const QSqlDatabase &db, const QString &path, const QString &sha256,
-                 qint64 size, const std::function<void(qint64, qint64)> &progress)
+void sendContent(const QSqlDatabase &db, const QString &path, const QString &sha256, qint64 size,
+                 const std::function<void(qint64, qint64)> &progress)
 {
     // Pieces of an upload that broke off before its commit are gone with
     // its transaction; any left by other means would mix with these.
@@ -81,9 +81,9 @@ QHash<QString, Held> held(const QSqlDatabase &db)
     QSqlQuery query =
         Query::run(db, {QStringLiteral("SELECT name, sha256, size FROM sound_file"), {}});
     while (query.next())
-        files.insert(query.value(0).toString(),
-                     {query.value(0).toString(), query.value(1).toString(),
-                      query.value(2).toLongLong()});
+        files.insert(
+            query.value(0).toString(),
+            {query.value(0).toString(), query.value(1).toString(), query.value(2).toLongLong()});
     return files;
 }
 
@@ -132,7 +132,8 @@ Outcome store(const QSqlDatabase &db, const QString &name, const QString &path,
     Outcome outcome = Outcome::Skipped;
     Transaction::run(db, {QStringLiteral("BEGIN")}, [&] {
         QSqlQuery old = Query::run(
-            db, {QStringLiteral("SELECT sha256 FROM sound_file WHERE name = ? FOR UPDATE"), {name}});
+            db,
+            {QStringLiteral("SELECT sha256 FROM sound_file WHERE name = ? FOR UPDATE"), {name}});
         const QString before = old.next() ? old.value(0).toString() : QString();
         if (before == sha256 && holdsContent(db, sha256, size))
             return;

@@ -95,7 +95,7 @@ QStringList addMissing(const QSqlDatabase &db)
 QString grants()
 {
     return QStringLiteral(
-        R"(-- The rooms: each PC logs in as a user of its own whose name is the room's
+               R"(-- The rooms: each PC logs in as a user of its own whose name is the room's
 -- name (the setting [room] name), a member of tessivox_room.
 CREATE ROLE tessivox_room NOLOGIN;
 GRANT SELECT ON var, test, sound TO tessivox_room;
@@ -107,7 +107,8 @@ GRANT SELECT, INSERT ON room_event TO tessivox_room;
 CREATE ROLE tessivox_admin NOLOGIN;
 GRANT SELECT, INSERT, UPDATE, DELETE ON var, test, sound, room, room_event TO tessivox_admin;
 
-)") + SoundSchema::grants() + QStringLiteral(R"(
+)") + SoundSchema::grants() +
+           QStringLiteral(R"(
 -- A room writes only its own row and its own events.
 ALTER TABLE room ENABLE ROW LEVEL SECURITY;
 ALTER TABLE room_event ENABLE ROW LEVEL SECURITY;

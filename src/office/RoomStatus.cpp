@@ -111,7 +111,7 @@ QList<RoomStatus> RoomStatus::readAll(const QSqlDatabase &db, int clockLimitMs,
             (room.failed > 0 ? Failed : 0) |
             (room.clockOffsetMs && qAbs(*room.clockOffsetMs) > clockLimitMs ? ClockOff : 0) |
             (room.soundFilesHeld && *room.soundFilesHeld < *room.soundFilesNamed ? SoundsNotReady
-                                                                                  : 0);
+                                                                                 : 0);
         // An unseen room's row tells what it did once, not what it does now.
         if (room.running && !(room.problems & Unseen))
             room.nextDue = nextAfter(schedules.value(room.subject),

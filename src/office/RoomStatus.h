@@ -13,10 +13,10 @@ struct RoomStatus
 {
     enum Problem
     {
-        Unseen = 1,   // no sign of life for more than UnseenAfterMs
-        Missed = 2,   // an instruction passed over in the run
-        Failed = 4,   // an instruction that could not play
-        ClockOff = 8, // the clock further from the server's than the limit
+        Unseen = 1,          // no sign of life for more than UnseenAfterMs
+        Missed = 2,          // an instruction passed over in the run
+        Failed = 4,          // an instruction that could not play
+        ClockOff = 8,        // the clock further from the server's than the limit
         SoundsNotReady = 16, // recordings the schedule names not yet in the room
     };
     static constexpr qint64 UnseenAfterMs = 2 * 60 * 1000;

@@ -38,6 +38,8 @@ public:
     mutable QStringList log;
     // The file names prepare() was called with, in order.
     QStringList prepared;
+    // Opening a file that is not on disk fails, as with the real device.
+    bool missingFilesFail = false;
     // open() throws SoundError for every file, or for these paths.
     bool openFailsForAll = false;
     QSet<QString> openFailsFor;

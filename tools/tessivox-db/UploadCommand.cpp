@@ -60,7 +60,8 @@ int UploadCommand::run(const Arguments &arguments)
           << ServerAddress::shown(uri) << "\n";
     const auto list = [this](const char *what, const QStringList &names) {
         m_out << what << " (" << names.size() << ")"
-              << (names.isEmpty() ? QString() : QStringLiteral(": ") + names.join(QStringLiteral(", ")))
+              << (names.isEmpty() ? QString()
+                                  : QStringLiteral(": ") + names.join(QStringLiteral(", ")))
               << "\n";
     };
     list("sent", sent);

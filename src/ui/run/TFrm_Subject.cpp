@@ -28,8 +28,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QSqlDatabase>
 #include <QPushButton>
+#include <QSqlDatabase>
 #include <QTreeWidget>
 
 namespace {
@@ -175,9 +175,8 @@ QStringList TFrm_Subject::filesInPlayOrder(Query &rows)
 QString TFrm_Subject::soundPath(const QString &file) const
 {
     const auto held = m_serverSounds.constFind(file);
-    return held == m_serverSounds.cend()
-               ? m_shell.platform.soundPath(file)
-               : SoundCache(m_cacheFolder).pathFor(held->sha256);
+    return held == m_serverSounds.cend() ? m_shell.platform.soundPath(file)
+                                         : SoundCache(m_cacheFolder).pathFor(held->sha256);
 }
 
 QString TFrm_Subject::absence(const QString &path) const

@@ -1,0 +1,313 @@
+#include "support/ServerDatabase.h"
+#include "support/ShellFixture.h"
+
+#include "data/SoundCache.h"
+#include "data/SoundFetcher.h"
+#include "data/SoundStore.h"
+#include "platform/Timer.h"
+#include "ui/main/TFrm_main.h"
+#include "ui/run/TFrm_Subject.h"
+
+#include "controls/TFlatComboBox.h"
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTest>
+
+// The recordings of a centre's schedule kept on its server: stored there by
+// the office, fetched by each room into its cache and played from it.
+namespace {
+
+const QString Subject = QStringLiteral("语文");
+const QString Tools = qEnvironmentVariable("TESSIVOX_TEST_TOOLS");
+constexpr int ArrivalMs = 20'000;
+
+struct Tool
+{
+    int code = -1;
+    QString out;
+};
+
+Tool tessivoxDb(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(Tools + QStringLiteral("/tessivox-db"), arguments);
+    process.waitForFinished(120'000);
+    return {process.exitCode(),
+            QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError())};
+}
+
+// Content that spans several of the store's pieces.
+QByteArray content(int seed)
+{
+    QByteArray bytes(int(SoundStore::ChunkBytes * 2 + 1000), Qt::Uninitialized);
+    QRandomGenerator random(seed);
+    random.fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
+    return bytes;
+}
+
+void write(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QByteArray read(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A schedule of a.wav at 08:00:00 and b.wav at 08:00:10, whose files the
+// office uploaded from a folder of its own.
+struct Centre
+{
+    explicit Centre(const TestServer &server) : db(server)
+    {
+        if (tessivoxDb({QStringLiteral("create"), db.uri()}).code != 0)
+            qFatal("tessivox-db create failed");
+        db.exec(QStringLiteral("INSERT INTO test (subjectname, starttime, endtime) VALUES (?, ?, "
+                               "?)"),
+                {Subject, QStringLiteral("2026-06-07 08:00:00"),
+                 QStringLiteral("2026-06-07 10:00:00")});
+        for (const auto &[file, at] : {std::pair("a.wav", "08:00:00"), {"b.wav", "08:00:10"}})
+            db.exec(QStringLiteral("INSERT INTO sound (subjectname, filename, explain, playtime) "
+                                   "VALUES (?, ?, '', ?)"),
+                    {Subject, QString::fromLatin1(file), QString::fromLatin1(at)});
+        write(office.filePath("a.wav"), content(1));
+        write(office.filePath("b.wav"), content(2));
+    }
+    Tool upload()
+    {
+        return tessivoxDb(
+            {QStringLiteral("upload"), db.uri(), QStringLiteral("--sound-dir"), office.path()});
+    }
+
+    ServerDatabase db;
+    QTemporaryDir office;
+};
+
+// A room's PC on the centre's server, its sound folder empty, with the
+// fetcher the program starts.
+struct Room
+{
+    explicit Room(const QString &uri)
+        : fixture(nullptr, uri),
+          fetcher({uri, SoundCache::folderIn(fixture.data.dataFolder()),
+                   Platform::soundFolderOf(fixture.platform.programFolder), 200})
+    {
+        fixture.clock.set(QDateTime(QDate(2026, 6, 7), QTime(7, 50)));
+        fixture.shell.sounds = &fetcher;
+    }
+    ~Room() { fixture.shell.sounds = nullptr; }
+
+    TFrm_main *main()
+    {
+        if (!fixture.shell.Frm_main)
+            fixture.start();
+        return fixture.shell.Frm_main;
+    }
+    QString said() { return main()->Lbl_sounds->text(); }
+
+    TFrm_Subject *startRun()
+    {
+        main()->show();
+        main()->ComboBox1->setCurrentIndex(main()->ComboBox1->findText(Subject));
+        QTest::mouseClick(main()->FBtn_ok, Qt::LeftButton);
+        if (fixture.shell.Frm_Subject)
+            fixture.players.last()->missingFilesFail = true;
+        return fixture.shell.Frm_Subject;
+    }
+    void quitRun()
+    {
+        fixture.shell.Frm_Subject->close();
+        ShellFixture::settle();
+    }
+    // The run's tick at the second given (from 08:00:00): the file playing.
+    QString playAt(int second)
+    {
+        TFrm_Subject *run = fixture.shell.Frm_Subject;
+        fixture.clock.set(QDateTime(QDate(2026, 6, 7), QTime(8, 0).addSecs(second).addMSecs(2)));
+        run->Timer1->timeout();
+        for (int guard = 0; run->Timer1->interval() == 1 && guard < 10; ++guard) {
+            fixture.clock.advance(1);
+            run->Timer1->timeout();
+        }
+        return fixture.players.last()->playing();
+    }
+    QString runLog() const
+    {
+        return QString::fromUtf8(
+            read(fixture.data.dataFolder() + QStringLiteral("/run-log/2026-06-07.log")));
+    }
+    QStringList cached() const
+    {
+        return QDir(SoundCache::folderIn(fixture.data.dataFolder())).entryList(QDir::Files);
+    }
+
+    ShellFixture fixture;
+    SoundFetcher fetcher;
+};
+
+} // namespace
+
+class TestSounds : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestServer> m_shared;
+
+private slots:
+    void initTestCase() { m_shared = std::make_unique<TestServer>(); }
+
+    void uploadSendsWhatTheServerLacks_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("report");
+
+        QTest::newRow("nothing changed") << "" << 0 << "sent (0)";
+        QTest::newRow("a file changed") << "b.wav" << 0 << "sent (1): b.wav";
+        QTest::newRow("a file found nowhere")
+            << "c.wav" << 1 << "not found in the folder nor on the server (1): c.wav";
+    }
+    void uploadSendsWhatTheServerLacks()
+    {
+        QFETCH(QString, change);
+        QFETCH(int, code);
+        QFETCH(QString, report);
+        Centre centre(*m_shared);
+        const Tool first = centre.upload();
+        QCOMPARE(first.code, 0);
+        QVERIFY2(first.out.contains("sent (2): a.wav, b.wav"), qPrintable(first.out));
+        if (change == QLatin1String("b.wav"))
+            write(centre.office.filePath(change), content(3));
+        if (change == QLatin1String("c.wav"))
+            centre.db.exec("INSERT INTO sound (subjectname, filename, explain, playtime) VALUES "
+                           "('语文', 'c.wav', '', '08:00:20')");
+        const Tool second = centre.upload();
+        QCOMPARE(second.code, code);
+        QVERIFY2(second.out.contains(report), qPrintable(second.out));
+    }
+
+    // The tryout: the files only on the office PC, a room's sound
+    // folder empty.
+    void aRoomWithAnEmptySoundFolderPlaysTheServersFiles()
+    {
+        Centre centre(*m_shared);
+        QCOMPARE(centre.upload().code, 0);
+        Room room(centre.db.uri());
+        QTRY_COMPARE_WITH_TIMEOUT(room.said(), QStringLiteral("声音文件已全部接收 2/2"), ArrivalMs);
+        QVERIFY(room.startRun());
+        QCOMPARE(read(room.playAt(0)), content(1));
+        QCOMPARE(read(room.playAt(10)), content(2));
+        QVERIFY(QDir(Platform::soundFolderOf(room.fixture.platform.programFolder)).isEmpty());
+    }
+
+    void aFileChangedOnTheServerIsFetchedAgainAndPlays()
+    {
+        Centre centre(*m_shared);
+        QCOMPARE(centre.upload().code, 0);
+        Room room(centre.db.uri());
+        QTRY_COMPARE_WITH_TIMEOUT(room.said(), QStringLiteral("声音文件已全部接收 2/2"), ArrivalMs);
+        write(centre.office.filePath("b.wav"), content(3));
+        QCOMPARE(centre.upload().code, 0);
+        // A run fetches what changed before it plays.
+        QVERIFY(room.startRun());
+        QTRY_VERIFY_WITH_TIMEOUT(room.cached().size() == 3, ArrivalMs);
+        QCOMPARE(read(room.playAt(0)), content(1));
+        QCOMPARE(read(room.playAt(10)), content(3));
+    }
+
+    // Pieces of b.wav missing on the server: its download breaks off after
+    // the first, as when a fetch is cut off.
+    void aBrokenDownloadLeavesNothingARunWouldPlay()
+    {
+        Centre centre(*m_shared);
+        QCOMPARE(centre.upload().code, 0);
+        centre.db.exec("DELETE FROM sound_file_chunk WHERE seq = 1 AND sha256 = (SELECT sha256 "
+                       "FROM sound_file WHERE name = 'b.wav')");
+        Room room(centre.db.uri());
+        // What a fetcher killed in the middle leaves behind.
+        const QString cache = SoundCache::folderIn(room.fixture.data.dataFolder());
+        QVERIFY(QDir().mkpath(cache));
+        write(cache + "/" + SoundStore::sha256Of(centre.office.filePath("b.wav")) + ".wav.Ab12Cd",
+              content(2).left(1000));
+        QSignalSpy failures(&room.fetcher, &SoundFetcher::failed);
+        room.main();
+        QTRY_VERIFY_WITH_TIMEOUT(room.said().startsWith("声音文件接收失败"), ArrivalMs);
+        QVERIFY2(room.said().contains("b.wav"), qPrintable(room.said()));
+        QVERIFY(room.startRun());
+        QTest::qWait(600);
+        QCOMPARE(failures.size(), 1);
+        QCOMPARE(room.cached().size(), 1);
+        QCOMPARE(read(room.playAt(0)), content(1));
+        QCOMPARE(room.playAt(10), QString());
+        QCOMPARE(room.fixture.boxes.notices.last(),
+                 QStringLiteral("声音控制器不正确，程序可能无法正常运行 !"));
+        QTRY_VERIFY(room.runLog().contains("\t08:00:10\t"));
+        QVERIFY2(room.runLog().contains("not yet received from the server"),
+                 qPrintable(room.runLog()));
+    }
+
+    void aRoomCutOffFromTheServerPlaysFromItsCache()
+    {
+        auto server = TestServer::startPrivate();
+        Centre centre(*server);
+        QCOMPARE(centre.upload().code, 0);
+        Room room(centre.db.uri());
+        QTRY_COMPARE_WITH_TIMEOUT(room.said(), QStringLiteral("声音文件已全部接收 2/2"), ArrivalMs);
+        room.fixture.data.waitForLocalCopy();
+        server->kill();
+        delete room.fixture.shell.Frm_main.data();
+        QVERIFY(room.startRun());
+        QCOMPARE(read(room.playAt(0)), content(1));
+        QCOMPARE(read(room.playAt(10)), content(2));
+        room.quitRun();
+        server->start();
+    }
+
+    void aRoomMayReadTheRecordingsButNotWriteThem()
+    {
+        Centre centre(*m_shared);
+        QCOMPARE(centre.upload().code, 0);
+        const Tool grants = tessivoxDb({QStringLiteral("grants")});
+        // Roles belong to the whole server; each test database has its own.
+        const QString roles = QStringLiteral("tvs_%1_").arg(QDateTime::currentMSecsSinceEpoch());
+        QString sql = grants.out;
+        sql.replace(QStringLiteral("tessivox_"), roles);
+        for (const QString &statement : sql.split(QLatin1Char(';'))) {
+            QString lines;
+            for (const QString &line : statement.split(QLatin1Char('\n')))
+                if (!line.trimmed().startsWith(QStringLiteral("--")))
+                    lines += line + QLatin1Char('\n');
+            if (!lines.trimmed().isEmpty())
+                centre.db.exec(lines);
+        }
+        const QString user = roles + QStringLiteral("r1");
+        centre.db.exec(QStringLiteral("CREATE USER %1 IN ROLE %2room").arg(user, roles));
+        const QString asRoom =
+            QString(centre.db.uri())
+                .replace(QStringLiteral("user=postgres"), QStringLiteral("user=") + user);
+        {
+            Room room(asRoom);
+            QTRY_COMPARE_WITH_TIMEOUT(room.said(), QStringLiteral("声音文件已全部接收 2/2"),
+                                      ArrivalMs);
+            write(centre.office.filePath("a.wav"), content(4));
+            const Tool upload = tessivoxDb({QStringLiteral("upload"), asRoom,
+                                            QStringLiteral("--sound-dir"), centre.office.path()});
+            QCOMPARE(upload.code, 2);
+            QVERIFY2(upload.out.contains("permission denied"), qPrintable(upload.out));
+        }
+        for (const QString &role : {user, roles + "room", roles + "admin"})
+            centre.db.exec(QStringLiteral("DROP OWNED BY %1; DROP ROLE %1").arg(role));
+    }
+};
+
+QTEST_MAIN(TestSounds)
+#include "tst_sounds.moc"
