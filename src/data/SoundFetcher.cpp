@@ -64,23 +64,9 @@ QSqlDatabase SoundFetcher::connect()
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
     if (db.isOpen())
         return db;
-    if (!db.isValid()) {
+    if (!db.isValid())
         db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connectionName);
-        ServerAddress::configure(db, m_room.server);
-        // libpq waits for an unreachable host as long as TCP does, minutes.
-        if (!db.connectOptions().contains(QLatin1String("connect_timeout")))
-            db.setConnectOptions(db.connectOptions() +
-                                 (db.connectOptions().isEmpty() ? QString() : QStringLiteral(";")) +
-                                 QStringLiteral("connect_timeout=%1").arg(m_room.connectTimeoutS));
-    }
-    if (!db.open()) {
-        const QSqlError error = db.lastError();
-        db.close();
-        throw Dialect::error(Dialect::Engine::PostgreSQL, error)
-            .concerning(ServerAddress::shown(m_room.server));
-    }
-    Query::run(db, {QStringLiteral("SELECT set_config('statement_timeout', ?, false)"),
-                    {QString::number(m_room.statementTimeoutMs)}});
+    SoundStore::open(db, m_room.server, m_room.statementTimeoutMs);
     return db;
 }
 

@@ -28,7 +28,6 @@ public:
         int retryMs = 10'000;
         // Every statement's deadline, and the connection's.
         int statementTimeoutMs = 30'000;
-        int connectTimeoutS = 5;
     };
 
     explicit SoundFetcher(Room room, QObject *parent = nullptr);

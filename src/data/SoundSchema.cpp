@@ -82,7 +82,8 @@ QStringList addMissing(const QSqlDatabase &db)
 
 bool present(const QSqlDatabase &db)
 {
-    return exists(db, QStringLiteral("sound_file")) &&
+    // A database file keeps no recordings: its PC has them in its folder.
+    return db.driverName() == QLatin1String("QPSQL") && exists(db, QStringLiteral("sound_file")) &&
            exists(db, QStringLiteral("sound_file_chunk"));
 }
 

@@ -19,7 +19,8 @@ void create(const QSqlDatabase &db);
 // DbError.
 QStringList addMissing(const QSqlDatabase &db);
 
-// Whether db keeps recordings: a server made or upgraded since they came.
+// Whether db keeps recordings: a server made or upgraded since they came;
+// never a database file.
 bool present(const QSqlDatabase &db);
 
 // The rights on both tables, for OfficeSchema::grants().

@@ -1,12 +1,15 @@
 #include "data/SoundStore.h"
 
 #include "data/DbError.h"
+#include "data/Dialect.h"
 #include "data/Query.h"
+#include "data/ServerAddress.h"
 #include "data/Transaction.h"
 
 #include <QCryptographicHash>
 #include <QFile>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -74,6 +77,24 @@ void sendContent(const QSqlDatabase &db, const QString &path, const QString &sha
 } // namespace
 
 namespace SoundStore {
+
+void open(QSqlDatabase &db, const QString &uri, int statementTimeoutMs)
+{
+    ServerAddress::configure(db, uri);
+    // libpq waits for an unreachable host as long as TCP does, minutes.
+    if (!db.connectOptions().contains(QLatin1String("connect_timeout")))
+        db.setConnectOptions(db.connectOptions() +
+                             (db.connectOptions().isEmpty() ? QString() : QStringLiteral(";")) +
+                             QStringLiteral("connect_timeout=%1").arg(ConnectTimeoutS));
+    if (!db.open()) {
+        const QSqlError error = db.lastError();
+        db.close();
+        throw Dialect::error(Dialect::Engine::PostgreSQL, error)
+            .concerning(ServerAddress::shown(uri));
+    }
+    Query::run(db, {QStringLiteral("SELECT set_config('statement_timeout', ?, false)"),
+                    {QString::number(statementTimeoutMs)}});
+}
 
 QHash<QString, Held> held(const QSqlDatabase &db)
 {

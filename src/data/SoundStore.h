@@ -25,6 +25,12 @@ struct Held
     qint64 size = 0;
 };
 
+// The one way the recordings' own connections are opened (the fetcher's,
+// the uploader's, the tool's): db set up for the server at uri and opened,
+// with a deadline for the connection and for every statement. Throws DbError.
+void open(QSqlDatabase &db, const QString &uri, int statementTimeoutMs);
+constexpr int ConnectTimeoutS = 5;
+
 // What the server holds, by file name.
 QHash<QString, Held> held(const QSqlDatabase &db);
 // The same, from a server or a room's local copy of it; empty where no

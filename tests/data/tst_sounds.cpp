@@ -1,3 +1,4 @@
+#include "support/OpenEditor.h"
 #include "support/ServerDatabase.h"
 #include "support/ShellFixture.h"
 
@@ -5,6 +6,7 @@
 #include "data/SoundFetcher.h"
 #include "data/SoundStore.h"
 #include "platform/Timer.h"
+#include "ui/admin/TFrm_config.h"
 #include "ui/main/TFrm_main.h"
 #include "ui/run/TFrm_Subject.h"
 
@@ -17,6 +19,7 @@
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimeEdit>
 
 // The recordings of a centre's schedule kept on its server: stored there by
 // the office, fetched by each room into its cache and played from it.
@@ -270,6 +273,38 @@ private slots:
         QCOMPARE(read(room.playAt(10)), content(2));
         room.quitRun();
         server->start();
+    }
+
+    // The office's editor on the centre's server: a file from a USB stick
+    // goes to the server with the list, and replacing another subject's
+    // file is said first.
+    void theEditorStoresAFileFromAnyFolder()
+    {
+        Centre centre(*m_shared);
+        QCOMPARE(centre.upload().code, 0);
+        centre.db.exec("INSERT INTO test (subjectname) VALUES ('英语')");
+        centre.db.exec("INSERT INTO sound (subjectname, filename, explain, playtime) VALUES "
+                       "('英语', 'b.wav', '', '09:00:00')");
+        ShellFixture office(nullptr, centre.db.uri());
+        TFrm_config *editor = openEditor(office.shell, Subject);
+        QTemporaryDir stick;
+        for (const auto &[name, seed] : {std::pair("new.wav", 5), {"b.wav", 6}}) {
+            write(stick.filePath(name), content(seed));
+            office.fileDialog.answer = stick.filePath(name);
+            QTest::mouseClick(editor->FBtn_browse, Qt::LeftButton);
+            editor->DateTimePicker1->setTime(QTime(8, 0, 20 + seed));
+            QTest::mouseClick(editor->FBtn_add, Qt::LeftButton);
+        }
+        QCOMPARE(office.boxes.texts(), QStringList{QStringLiteral("其他科目也使用此文件：英语")});
+        QTest::mouseClick(editor->FBtn_ok, Qt::LeftButton);
+        QTRY_VERIFY(!office.shell.Frm_config);
+        QCOMPARE(office.boxes.texts().last(), QStringLiteral("一共修改了4条记录"));
+        for (const auto &[name, seed] : {std::pair("new.wav", 5), {"b.wav", 6}})
+            QCOMPARE(centre.db.rows("SELECT sha256 FROM sound_file WHERE name = ?", {name}),
+                     QList<QStringList>{{SoundStore::sha256Of(stick.filePath(name))}});
+        // Only the new content is kept.
+        QCOMPARE(centre.db.rows("SELECT count(DISTINCT sha256) FROM sound_file_chunk"),
+                 QList<QStringList>{{"3"}});
     }
 
     void aRoomMayReadTheRecordingsButNotWriteThem()

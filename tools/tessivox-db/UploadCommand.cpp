@@ -3,15 +3,14 @@
 #include "Arguments.h"
 #include "CommandInput.h"
 #include "data/DbError.h"
-#include "data/Query.h"
 #include "data/ServerAddress.h"
 #include "data/SoundSchema.h"
 #include "data/SoundStore.h"
-#include "office/ServerConnection.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSqlQuery>
+#include <QScopeGuard>
+#include <QSqlDatabase>
 
 namespace {
 
@@ -30,10 +29,10 @@ int UploadCommand::run(const Arguments &arguments)
     const QString folder = CommandInput::soundFolder(arguments);
     QStringList sent, skipped, notFound;
     try {
-        ServerConnection server(uri);
-        const QSqlDatabase db = server.open();
-        Query::run(db, {QStringLiteral("SELECT set_config('statement_timeout', ?, false)"),
-                        {QString::number(StatementTimeoutMs)}});
+        const QString connection = QStringLiteral("upload");
+        const auto remove = qScopeGuard([&] { QSqlDatabase::removeDatabase(connection); });
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection);
+        SoundStore::open(db, uri, StatementTimeoutMs);
         if (!SoundSchema::present(db))
             return CommandInput::refuse(
                 m_err, QStringLiteral("%1 has no table sound_file (tessivox-db upgrade adds it)")

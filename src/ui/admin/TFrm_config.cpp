@@ -1,5 +1,8 @@
 #include "ui/admin/TFrm_config.h"
 
+#include "data/SoundSchema.h"
+#include "data/SoundStore.h"
+#include "data/SoundUploader.h"
 #include "data/Statements.h"
 #include "data/TDataModule1.h"
 #include "platform/FileDialog.h"
@@ -11,12 +14,16 @@
 #include "ui/common/InstructionList.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTimeEdit>
 #include <QTreeWidget>
 #include <algorithm>
@@ -115,10 +122,81 @@ void TFrm_config::FBtn_browseClick()
     if (!chosen.isEmpty())
         m_dialogFile = QDir::toNativeSeparators(chosen);
     Edt_path->setText(m_dialogFile);
-    if (chosen.isEmpty() || QDir(QFileInfo(chosen).absolutePath()) == QDir(soundFolder()))
+    if (chosen.isEmpty())
+        return;
+    // A server keeps the recordings with the schedule: any folder will do.
+    if (SoundSchema::present(m_shell.data.connection())) {
+        m_chosen.insert(fileNamePart(chosen), chosen);
+        warnIfShared(fileNamePart(chosen), chosen);
+        return;
+    }
+    if (QDir(QFileInfo(chosen).absolutePath()) == QDir(soundFolder()))
         return;
     m_shell.platform.messageBoxes.inform(
         this, QStringLiteral("所选文件不在播放文件夹中，考试前请将它复制到：") + soundFolder());
+}
+
+void TFrm_config::warnIfShared(const QString &name, const QString &path)
+{
+    const QSqlDatabase db = m_shell.data.connection();
+    QSqlQuery others = Query::run(
+        db, {QStringLiteral("SELECT DISTINCT subjectname FROM sound WHERE filename = ? AND "
+                            "subjectname <> ? ORDER BY 1"),
+             {name, subject()}});
+    QStringList subjects;
+    while (others.next())
+        subjects << others.value(0).toString();
+    if (subjects.isEmpty())
+        return;
+    const SoundStore::Held held = SoundStore::held(db).value(name);
+    // Only a file of the same size may be the same content: reading a large
+    // one through is spared for that case.
+    if (held.size == QFileInfo(path).size() && SoundStore::sha256Of(path) == held.sha256)
+        return;
+    m_shell.platform.messageBoxes.inform(this, QStringLiteral("其他科目也使用此文件：") +
+                                                   subjects.join(QStringLiteral("、")));
+}
+
+bool TFrm_config::storeSounds()
+{
+    const QSqlDatabase db = m_shell.data.connection();
+    if (!SoundSchema::present(db))
+        return true;
+    const QHash<QString, SoundStore::Held> held = SoundStore::held(db);
+    QList<SoundUploader::File> files;
+    for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
+        const QString name = ListView1->topLevelItem(i)->text(0);
+        const QString path =
+            m_chosen.contains(name) ? m_chosen.value(name) : m_shell.platform.soundPath(name);
+        if ((m_chosen.contains(name) || !held.contains(name)) && QFileInfo(path).isFile() &&
+            std::none_of(files.cbegin(), files.cend(),
+                         [&](const SoundUploader::File &f) { return f.name == name; }))
+            files.append({name, path});
+    }
+    if (files.isEmpty())
+        return true;
+    SoundUploader uploader(m_shell.data.path(), files);
+    QProgressDialog progress(QStringLiteral("正在向服务器保存声音文件…"), QStringLiteral("取消"), 0,
+                             1000, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    QEventLoop loop;
+    QString error;
+    connect(&uploader, &SoundUploader::progress, &progress, [&](qint64 done, qint64 total) {
+        progress.setValue(total > 0 ? int(done * 1000 / total) : 0);
+    });
+    connect(&uploader, &SoundUploader::finished, &loop, [&](const QString &failure) {
+        error = failure;
+        loop.quit();
+    });
+    connect(&progress, &QProgressDialog::canceled, &uploader, &SoundUploader::cancel);
+    uploader.start();
+    loop.exec();
+    if (error.isEmpty())
+        return true;
+    m_shell.platform.messageBoxes.inform(
+        this, QStringLiteral("声音文件未能保存到服务器，指令列表未保存：\n") + error);
+    return false;
 }
 
 void TFrm_config::FBtn_addClick()
@@ -208,6 +286,9 @@ void TFrm_config::FBtn_okClick()
         statements.append(Statements::insertSound(name, row->text(0), row->text(1),
                                                   InstructionList::storedPlaytime(row)));
     }
+    // No list on the server may name a recording the server lacks.
+    if (!storeSounds())
+        return;
     // All or nothing: a failure half-way must not leave the subject with
     // part of its instructions deleted.
     data.transaction([&] { data.ADOQuery11.executeAll(statements); });

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <atomic>
+#include <thread>
+
+// Stores recordings on the centre's server off the windows' thread, each
+// file in a transaction of its own on a connection of its own, every
+// statement under a deadline. A window waits for finished() and may
+// cancel() meanwhile.
+class SoundUploader final : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct File
+    {
+        QString name;
+        QString path;
+    };
+    static constexpr int StatementTimeoutMs = 60'000;
+
+    SoundUploader(QString serverUri, QList<File> files, QObject *parent = nullptr);
+    ~SoundUploader() override;
+    Q_DISABLE_COPY_MOVE(SoundUploader)
+
+    void start();
+    // The file being sent is rolled back; none after it is sent.
+    void cancel() { m_cancelled = true; }
+
+signals:
+    // From the uploading thread: bytes of all files read so far, of total.
+    void progress(qint64 done, qint64 total);
+    // From the uploading thread, once: empty error when all are stored.
+    void finished(const QString &error);
+
+private:
+    void work();
+
+    const QString m_server;
+    const QList<File> m_files;
+    std::atomic<bool> m_cancelled = false;
+    std::thread m_thread;
+};
