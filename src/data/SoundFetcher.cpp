@@ -85,8 +85,9 @@ void SoundFetcher::work()
             first = std::exchange(m_first, {});
         }
         try {
-            round(connect(), first);
-            failureSaid = false;
+            // A round cut short for a run's own files ends no failure.
+            if (round(connect(), first))
+                failureSaid = false;
             due = std::chrono::steady_clock::time_point::max();
         } catch (const Stopped &) {
             break;
@@ -102,10 +103,10 @@ void SoundFetcher::work()
     QSqlDatabase::removeDatabase(m_connectionName);
 }
 
-void SoundFetcher::round(const QSqlDatabase &db, const QStringList &first)
+bool SoundFetcher::round(const QSqlDatabase &db, const QStringList &first)
 {
     if (!SoundSchema::present(db))
-        return;
+        return true;
     const SoundStore::Named named = SoundStore::named(db);
     QStringList order;
     for (const QString &name : first)
@@ -141,6 +142,7 @@ void SoundFetcher::round(const QSqlDatabase &db, const QStringList &first)
         // A run that just started wants its own files first.
         const std::lock_guard lock(m_mutex);
         if (m_woken)
-            return;
+            return false;
     }
+    return true;
 }

@@ -50,8 +50,9 @@ signals:
 
 private:
     void work();
-    // One look at the schedule and the fetches it calls for.
-    void round(const QSqlDatabase &db, const QStringList &first);
+    // One look at the schedule and the fetches it calls for; false when cut
+    // short by a new request.
+    bool round(const QSqlDatabase &db, const QStringList &first);
     QSqlDatabase connect();
     bool stopping() const;
 

@@ -11,6 +11,7 @@
 #include "ui/run/TFrm_Subject.h"
 
 #include "controls/TFlatComboBox.h"
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -35,21 +36,33 @@ struct Tool
     QString out;
 };
 
-Tool tessivoxDb(const QStringList &arguments)
+Tool tessivoxDb(const QStringList &arguments, const QString &workingFolder = {})
 {
     QProcess process;
+    process.setWorkingDirectory(workingFolder);
     process.start(Tools + QStringLiteral("/tessivox-db"), arguments);
     process.waitForFinished(120'000);
     return {process.exitCode(),
             QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError())};
 }
 
-// Content that spans several of the store's pieces.
+// A WAV file (16-bit mono noise) that spans several of the store's pieces.
 QByteArray content(int seed)
 {
-    QByteArray bytes(int(SoundStore::ChunkBytes * 2 + 1000), Qt::Uninitialized);
+    const quint32 samples = quint32(SoundStore::ChunkBytes + 500);
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.writeRawData("RIFF", 4);
+    out << quint32(36 + samples * 2);
+    out.writeRawData("WAVEfmt ", 8);
+    out << quint32(16) << quint16(1) << quint16(1) << quint32(44100) << quint32(88200) << quint16(2)
+        << quint16(16);
+    out.writeRawData("data", 4);
+    out << quint32(samples * 2);
     QRandomGenerator random(seed);
-    random.fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
+    for (quint32 i = 0; i < samples; ++i)
+        out << qint16(random.bounded(-3000, 3000));
     return bytes;
 }
 
@@ -273,6 +286,33 @@ private slots:
         QCOMPARE(read(room.playAt(10)), content(2));
         room.quitRun();
         server->start();
+    }
+
+    // check on a room's PC, whose cache lies in ./data/sound-cache.
+    void checkSaysWhereEachFileIs()
+    {
+        Centre centre(*m_shared);
+        QCOMPARE(centre.upload().code, 0);
+        QTemporaryDir pc;
+        QVERIFY(QDir(pc.path()).mkpath("data/sound-cache"));
+        QFile::copy(centre.office.filePath("a.wav"),
+                    pc.filePath("data/sound-cache/") +
+                        SoundStore::sha256Of(centre.office.filePath("a.wav")) + ".wav");
+        const QStringList check{QStringLiteral("check"), centre.db.uri(),
+                                QStringLiteral("--sound-dir"), pc.path()};
+        Tool found = tessivoxDb(check, pc.path());
+        QCOMPARE(found.code, 0);
+        QVERIFY2(
+            found.out.contains("#1 a.wav: the server holds the file; this PC's cache holds it"),
+            qPrintable(found.out));
+        QVERIFY2(found.out.contains(
+                     "#2 b.wav: the server holds the file; this PC's cache does not hold it yet"),
+                 qPrintable(found.out));
+        centre.db.exec("INSERT INTO sound (subjectname, filename, explain, playtime) VALUES "
+                       "('语文', 'c.wav', '', '08:00:20')");
+        Tool missing = tessivoxDb(check, pc.path());
+        QCOMPARE(missing.code, 1);
+        QVERIFY2(missing.out.contains("and the server does not hold it"), qPrintable(missing.out));
     }
 
     // The office's editor on the centre's server: a file from a USB stick

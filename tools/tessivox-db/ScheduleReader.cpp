@@ -65,6 +65,11 @@ void ScheduleReader::fail(const QString &engineText) const
     throw DbError(path + QStringLiteral(": ") + text);
 }
 
+QHash<QString, SoundStore::Held> ScheduleReader::soundFiles()
+{
+    return reading([&] { return SoundStore::heldIfKept(m_module.connection()); });
+}
+
 QStringList ScheduleReader::subjectNames()
 {
     return reading([&] {
