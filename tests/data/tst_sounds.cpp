@@ -5,6 +5,8 @@
 #include "data/SoundCache.h"
 #include "data/SoundFetcher.h"
 #include "data/SoundStore.h"
+#include "office/RoomReporter.h"
+#include "platform/Clock.h"
 #include "platform/Timer.h"
 #include "ui/admin/TFrm_config.h"
 #include "ui/main/TFrm_main.h"
@@ -286,6 +288,45 @@ private slots:
         QCOMPARE(read(room.playAt(10)), content(2));
         room.quitRun();
         server->start();
+    }
+
+    // A room tells the office how many of the recordings it holds; one that
+    // lacks some is a problem before the exam.
+    void statusShowsARoomWhoseRecordingsAreNotReady()
+    {
+        Centre centre(*m_shared);
+        QTemporaryDir folder;
+        SystemClock clock;
+        {
+            RoomReporter room({centre.db.uri(), QStringLiteral("Room 1"), QStringLiteral("test"),
+                               folder.path(), 1000, 200, 600'000, 200},
+                              clock);
+            room.setSoundFiles(10, 12);
+            QTRY_COMPARE_WITH_TIMEOUT(
+                centre.db.rows("SELECT sound_files_held, sound_files_named FROM room"),
+                (QList<QStringList>{{"10", "12"}}), ArrivalMs);
+        }
+        const Tool status = tessivoxDb({QStringLiteral("status"), centre.db.uri()});
+        QCOMPARE(status.code, 1);
+        QVERIFY2(status.out.contains(QStringLiteral("声音文件未就绪 10/12")),
+                 qPrintable(status.out));
+    }
+
+    // A centre's database made before the recordings: upgrade adds them and
+    // the room's columns, and nothing else.
+    void upgradeAddsTheRecordings()
+    {
+        ServerDatabase db(*m_shared);
+        QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
+        db.exec("DROP TABLE sound_file, sound_file_chunk");
+        db.exec("ALTER TABLE room DROP COLUMN sound_files_held, DROP COLUMN sound_files_named");
+        const Tool upgrade = tessivoxDb({QStringLiteral("upgrade"), db.uri()});
+        QCOMPARE(upgrade.code, 0);
+        QVERIFY2(upgrade.out.contains("sound_file, sound_file_chunk, room.sound_files_held"),
+                 qPrintable(upgrade.out));
+        QCOMPARE(db.rows("SELECT count(*) FROM sound_file_chunk, sound_file"),
+                 QList<QStringList>{{"0"}});
+        QCOMPARE(tessivoxDb({QStringLiteral("upgrade"), db.uri()}).code, 0);
     }
 
     // check on a room's PC, whose cache lies in ./data/sound-cache.
