@@ -33,8 +33,9 @@ constexpr int ConnectTimeoutS = 5;
 
 // What the server holds, by file name.
 QHash<QString, Held> held(const QSqlDatabase &db);
-// The same, from a server or a room's local copy of it; empty where no
-// recordings are kept (a file database, a server made before them).
+// The same, from a server or a room's local copy of it (an SQLite file with
+// the table); empty where no recordings are kept (a server made before
+// them, any other database file).
 QHash<QString, Held> heldIfKept(const QSqlDatabase &db);
 // The files the schedule names that the server holds, and how many names
 // the schedule has in all (held or not).

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <atomic>
+#include <thread>
 
 namespace {
 
@@ -17,20 +18,18 @@ QString uniqueName()
 
 } // namespace
 
-SoundUploader::SoundUploader(QString serverUri, QList<File> files, QObject *parent)
-    : QObject(parent), m_server(std::move(serverUri)), m_files(std::move(files))
+SoundUploader::SoundUploader(QString serverUri, QList<File> files)
+    : m_server(std::move(serverUri)), m_files(std::move(files))
 {}
 
-SoundUploader::~SoundUploader()
+std::shared_ptr<SoundUploader> SoundUploader::start(QString serverUri, QList<File> files)
 {
-    cancel();
-    if (m_thread.joinable())
-        m_thread.join();
-}
-
-void SoundUploader::start()
-{
-    m_thread = std::thread([this] { work(); });
+    std::shared_ptr<SoundUploader> uploader(
+        new SoundUploader(std::move(serverUri), std::move(files)));
+    // Nothing waits for the thread: the window that started it may give up
+    // on a server that stopped answering, and the thread ends when libpq does.
+    std::thread([uploader] { uploader->work(); }).detach();
+    return uploader;
 }
 
 void SoundUploader::work()

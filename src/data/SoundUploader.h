@@ -4,12 +4,13 @@
 #include <QObject>
 #include <QString>
 #include <atomic>
-#include <thread>
+#include <memory>
 
 // Stores recordings on the centre's server off the windows' thread, each
 // file in a transaction of its own on a connection of its own, every
 // statement under a deadline. A window waits for finished() and may
-// cancel() meanwhile.
+// cancel() meanwhile, or stop waiting: the thread holds the object until it
+// is done, so that a server that stopped answering costs the window nothing.
 class SoundUploader final : public QObject
 {
     Q_OBJECT
@@ -22,11 +23,12 @@ public:
     };
     static constexpr int StatementTimeoutMs = 60'000;
 
-    SoundUploader(QString serverUri, QList<File> files, QObject *parent = nullptr);
-    ~SoundUploader() override;
+    ~SoundUploader() override = default;
     Q_DISABLE_COPY_MOVE(SoundUploader)
 
-    void start();
+    // Starts storing; connect to the signals of the object returned at once
+    // (nothing is emitted before the first file's first piece is read).
+    static std::shared_ptr<SoundUploader> start(QString serverUri, QList<File> files);
     // The file being sent is rolled back; none after it is sent.
     void cancel() { m_cancelled = true; }
 
@@ -37,10 +39,10 @@ signals:
     void finished(const QString &error);
 
 private:
+    SoundUploader(QString serverUri, QList<File> files);
     void work();
 
     const QString m_server;
     const QList<File> m_files;
     std::atomic<bool> m_cancelled = false;
-    std::thread m_thread;
 };

@@ -25,6 +25,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTimeEdit>
+#include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
 
@@ -175,23 +176,37 @@ bool TFrm_config::storeSounds()
     }
     if (files.isEmpty())
         return true;
-    SoundUploader uploader(m_shell.data.path(), files);
     QProgressDialog progress(QStringLiteral("正在向服务器保存声音文件…"), QStringLiteral("取消"), 0,
                              1000, this);
     progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
+    progress.setMinimumDuration(0);
+    progress.show();
     QEventLoop loop;
-    QString error;
-    connect(&uploader, &SoundUploader::progress, &progress, [&](qint64 done, qint64 total) {
+    // The server's own deadline cannot fire when it stopped answering
+    // altogether: the window gives up by itself a little later.
+    QTimer silence;
+    silence.setSingleShot(true);
+    silence.setInterval(SoundUploader::StatementTimeoutMs + 5'000);
+    QString error = QStringLiteral("服务器没有回应");
+    const std::shared_ptr<SoundUploader> uploader =
+        SoundUploader::start(m_shell.data.path(), files);
+    connect(uploader.get(), &SoundUploader::progress, &progress, [&](qint64 done, qint64 total) {
         progress.setValue(total > 0 ? int(done * 1000 / total) : 0);
+        silence.start();
     });
-    connect(&uploader, &SoundUploader::finished, &loop, [&](const QString &failure) {
+    connect(uploader.get(), &SoundUploader::finished, &loop, [&](const QString &failure) {
         error = failure;
         loop.quit();
     });
-    connect(&progress, &QProgressDialog::canceled, &uploader, &SoundUploader::cancel);
-    uploader.start();
+    connect(&silence, &QTimer::timeout, &loop, &QEventLoop::quit);
+    connect(&progress, &QProgressDialog::canceled, &loop, [&] {
+        uploader->cancel();
+        error = QStringLiteral("已取消");
+        loop.quit();
+    });
+    silence.start();
     loop.exec();
+    uploader->disconnect();
     if (error.isEmpty())
         return true;
     m_shell.platform.messageBoxes.inform(

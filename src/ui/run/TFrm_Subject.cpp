@@ -1,5 +1,6 @@
 #include "ui/run/TFrm_Subject.h"
 
+#include "data/ServerAddress.h"
 #include "data/SoundCache.h"
 #include "data/SoundFetcher.h"
 #include "data/Statements.h"
@@ -131,7 +132,9 @@ void TFrm_Subject::FormCreate()
     data.ADOQuery6.replace(Statements::selectSoundsByPlaytime(m_subject));
     data.ADOQuery6.open();
     InstructionList::fill(ListView1, data.ADOQuery6, platform.formats);
-    m_serverSounds = SoundStore::heldIfKept(data.connection());
+    // A database file's PC plays from its sound folder, whatever its tables.
+    if (ServerAddress::isServer(data.path()))
+        m_serverSounds = SoundStore::heldIfKept(data.connection());
     if (m_shell.sounds)
         m_shell.sounds->fetch(filesInPlayOrder(data.ADOQuery6));
 
