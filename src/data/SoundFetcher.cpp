@@ -72,6 +72,9 @@ QSqlDatabase SoundFetcher::connect()
 
 void SoundFetcher::work()
 {
+    // One for the thread's life: each file is read through for its SHA-256
+    // once, not at every look at the schedule.
+    SoundCache cache(m_room.cacheFolder);
     bool failureSaid = false;
     auto due = std::chrono::steady_clock::time_point::max();
     for (;;) {
@@ -86,7 +89,7 @@ void SoundFetcher::work()
         }
         try {
             // A round cut short for a run's own files ends no failure.
-            if (round(connect(), first))
+            if (round(connect(), first, cache))
                 failureSaid = false;
             due = std::chrono::steady_clock::time_point::max();
         } catch (const Stopped &) {
@@ -103,7 +106,7 @@ void SoundFetcher::work()
     QSqlDatabase::removeDatabase(m_connectionName);
 }
 
-bool SoundFetcher::round(const QSqlDatabase &db, const QStringList &first)
+bool SoundFetcher::round(const QSqlDatabase &db, const QStringList &first, SoundCache &cache)
 {
     if (!SoundSchema::present(db))
         return true;
@@ -116,7 +119,6 @@ bool SoundFetcher::round(const QSqlDatabase &db, const QStringList &first)
         if (named.held.contains(name) && !order.contains(name))
             order << name;
 
-    SoundCache cache(m_room.cacheFolder);
     cache.sweep();
     int held = 0;
     QStringList lacking;

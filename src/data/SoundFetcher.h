@@ -8,6 +8,7 @@
 #include <thread>
 
 class QSqlDatabase;
+class SoundCache;
 
 // Brings the recordings a centre's schedule names into this room's cache
 // (SoundCache) before the exam, on a thread of its own with its own
@@ -52,7 +53,7 @@ private:
     void work();
     // One look at the schedule and the fetches it calls for; false when cut
     // short by a new request.
-    bool round(const QSqlDatabase &db, const QStringList &first);
+    bool round(const QSqlDatabase &db, const QStringList &first, SoundCache &cache);
     QSqlDatabase connect();
     bool stopping() const;
 
