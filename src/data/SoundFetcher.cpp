@@ -7,6 +7,7 @@
 #include "data/SoundCache.h"
 #include "data/SoundSchema.h"
 #include "data/SoundStore.h"
+#include "platform/ThreadPriority.h"
 
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -72,6 +73,8 @@ QSqlDatabase SoundFetcher::connect()
 
 void SoundFetcher::work()
 {
+    // A room fetches while a run may be playing.
+    ThreadPriority::backgroundCurrent();
     // One for the thread's life: each file is read through for its SHA-256
     // once, not at every look at the schedule.
     SoundCache cache(m_room.cacheFolder);

@@ -5,17 +5,12 @@
 #include "office/OfficeSchema.h"
 #include "office/ServerConnection.h"
 #include "platform/Clock.h"
+#include "platform/ThreadPriority.h"
 
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSqlQuery>
-
-#ifdef Q_OS_LINUX
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -107,11 +102,7 @@ void RoomReporter::setSoundFiles(int held, int named)
 
 void RoomReporter::work()
 {
-#ifdef Q_OS_LINUX
-    // Behind every other thread of the program, the playing one above all,
-    // whenever they want the same core. A thread's nice value is its own.
-    setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), 10);
-#endif
+    ThreadPriority::backgroundCurrent();
     std::optional<ServerConnection> server;
     try {
         server.emplace(m_room.server);

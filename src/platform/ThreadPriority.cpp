@@ -15,6 +15,11 @@ void ThreadPriority::lowerCurrent()
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL);
 }
 
+void ThreadPriority::backgroundCurrent()
+{
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+}
+
 void ThreadPriority::realtimeCurrent(bool) {}
 
 #else
@@ -33,6 +38,7 @@ namespace {
 // within what the desktop's realtime service grants (down to -15).
 constexpr int HighNice = -11;
 constexpr int NormalNice = 0;
+constexpr int BackgroundNice = 10;
 // The lowest realtime priority: ahead of all ordinary threads, behind the
 // sound server's own (which takes 5), so that it never holds the server up.
 constexpr int RealtimePriority = 1;
@@ -69,6 +75,11 @@ QString ThreadPriority::raiseCurrent()
 void ThreadPriority::lowerCurrent()
 {
     setpriority(PRIO_PROCESS, id_t(currentThread()), NormalNice);
+}
+
+void ThreadPriority::backgroundCurrent()
+{
+    setpriority(PRIO_PROCESS, id_t(currentThread()), BackgroundNice);
 }
 
 void ThreadPriority::realtimeCurrent(bool on)
