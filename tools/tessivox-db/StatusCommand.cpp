@@ -94,6 +94,10 @@ QJsonDocument json(const QList<RoomStatus> &rooms, const QString &server, const 
             {QStringLiteral("missed"), room.missed},
             {QStringLiteral("failed"), room.failed},
             {QStringLiteral("worstDelayMs"), orNull(room.worstDelayMs)},
+            {QStringLiteral("soundFilesHeld"),
+             room.soundFilesHeld ? QJsonValue(*room.soundFilesHeld) : QJsonValue()},
+            {QStringLiteral("soundFilesNamed"),
+             room.soundFilesNamed ? QJsonValue(*room.soundFilesNamed) : QJsonValue()},
             {QStringLiteral("nextDue"),
              room.nextDue.isValid() ? QJsonValue(room.nextDue.toString(QStringLiteral("HH:mm:ss")))
                                     : QJsonValue()},
