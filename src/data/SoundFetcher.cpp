@@ -14,6 +14,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <atomic>
+#include <optional>
 
 namespace {
 
@@ -124,7 +125,6 @@ bool SoundFetcher::round(const QSqlDatabase &db, const QStringList &first, Sound
 
     cache.sweep();
     int held = 0;
-    QStringList lacking;
     for (const QString &name : named.names) {
         if (named.held.contains(name)
                 ? cache.holds(named.held.value(name))
@@ -132,22 +132,32 @@ bool SoundFetcher::round(const QSqlDatabase &db, const QStringList &first, Sound
             ++held;
     }
     emit progress(held, int(named.names.size()));
+    // One file that cannot be had holds up none of the others.
+    std::optional<DbError> failure;
     for (const QString &name : order) {
         const SoundStore::Held &file = named.held.value(name);
         if (cache.holds(file))
             continue;
-        cache.receive(file, [&](const std::function<void(const QByteArray &)> &sink) {
-            SoundStore::fetch(db, file, [&](const QByteArray &piece) {
-                if (stopping())
-                    throw Stopped();
-                sink(piece);
+        try {
+            cache.receive(file, [&](const std::function<void(const QByteArray &)> &sink) {
+                SoundStore::fetch(db, file, [&](const QByteArray &piece) {
+                    if (stopping())
+                        throw Stopped();
+                    sink(piece);
+                });
             });
-        });
-        emit progress(++held, int(named.names.size()));
+            emit progress(++held, int(named.names.size()));
+        } catch (const DbError &error) {
+            if (!failure)
+                failure = error;
+        }
         // A run that just started wants its own files first.
         const std::lock_guard lock(m_mutex);
         if (m_woken)
-            return false;
+            break;
     }
-    return true;
+    if (failure)
+        throw *failure;
+    const std::lock_guard lock(m_mutex);
+    return !m_woken;
 }

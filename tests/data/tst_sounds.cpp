@@ -249,25 +249,26 @@ private slots:
         Centre centre(*m_shared);
         QCOMPARE(centre.upload().code, 0);
         centre.db.exec("DELETE FROM sound_file_chunk WHERE seq = 1 AND sha256 = (SELECT sha256 "
-                       "FROM sound_file WHERE name = 'b.wav')");
+                       "FROM sound_file WHERE name = 'a.wav')");
         Room room(centre.db.uri());
         // What a fetcher killed in the middle leaves behind.
         const QString cache = SoundCache::folderIn(room.fixture.data.dataFolder());
         QVERIFY(QDir().mkpath(cache));
-        write(cache + "/" + SoundStore::sha256Of(centre.office.filePath("b.wav")) + ".wav.Ab12Cd",
-              content(2).left(1000));
+        write(cache + "/" + SoundStore::sha256Of(centre.office.filePath("a.wav")) + ".wav.Ab12Cd",
+              content(1).left(1000));
         QSignalSpy failures(&room.fetcher, &SoundFetcher::failed);
         room.main();
         QTRY_VERIFY_WITH_TIMEOUT(room.said().startsWith("声音文件接收失败"), ArrivalMs);
-        QVERIFY2(room.said().contains("b.wav"), qPrintable(room.said()));
+        QVERIFY2(room.said().contains("a.wav"), qPrintable(room.said()));
         QVERIFY(room.startRun());
         QTest::qWait(600);
+        // Said once, tried again; the file after it arrived all the same.
         QCOMPARE(failures.size(), 1);
         QCOMPARE(room.cached().size(), 1);
-        QCOMPARE(read(room.playAt(0)), content(1));
-        QCOMPARE(room.playAt(10), QString());
+        QCOMPARE(room.playAt(0), QString());
         QCOMPARE(room.fixture.boxes.notices.last(),
                  QStringLiteral("声音控制器不正确，程序可能无法正常运行 !"));
+        QCOMPARE(read(room.playAt(10)), content(2));
         QTRY_VERIFY(room.runLog().contains("\t08:00:10\t"));
         QVERIFY2(room.runLog().contains("not yet received from the server"),
                  qPrintable(room.runLog()));
