@@ -117,8 +117,9 @@ Named named(const QSqlDatabase &db)
 {
     Named named;
     QSqlQuery query = Query::run(
-        db, {QStringLiteral("SELECT DISTINCT s.filename, f.sha256, f.size FROM sound s LEFT JOIN "
-                            "sound_file f ON f.name = s.filename WHERE s.filename IS NOT NULL"),
+        db, {QStringLiteral(
+                 "SELECT DISTINCT s.filename, f.sha256, f.size FROM sound s LEFT JOIN "
+                 "sound_file f ON f.name = s.filename WHERE s.filename IS NOT NULL ORDER BY 1"),
              {}});
     while (query.next()) {
         const QString name = query.value(0).toString();
