@@ -9,6 +9,7 @@
 #include "platform/Clock.h"
 #include "platform/Timer.h"
 #include "ui/admin/TFrm_config.h"
+#include "ui/admin/TFrm_sa.h"
 #include "ui/main/TFrm_main.h"
 #include "ui/run/TFrm_Subject.h"
 
@@ -387,6 +388,21 @@ private slots:
         // Only the new content is kept.
         QCOMPARE(centre.db.rows("SELECT count(DISTINCT sha256) FROM sound_file_chunk"),
                  QList<QStringList>{{"3"}});
+
+        // A chosen file gone before "完成": the list stays as it was.
+        office.shell.Frm_sa->Fbtn_enterClick();
+        editor = office.shell.Frm_config;
+        write(stick.filePath("gone.wav"), content(7));
+        office.fileDialog.answer = stick.filePath("gone.wav");
+        QTest::mouseClick(editor->FBtn_browse, Qt::LeftButton);
+        QTest::mouseClick(editor->FBtn_add, Qt::LeftButton);
+        QFile::remove(stick.filePath("gone.wav"));
+        QTest::mouseClick(editor->FBtn_ok, Qt::LeftButton);
+        QVERIFY(office.shell.Frm_config);
+        QVERIFY2(office.boxes.texts().last().startsWith("声音文件未能保存到服务器，指令列表未保存"),
+                 qPrintable(office.boxes.texts().last()));
+        QCOMPARE(centre.db.rows("SELECT count(*) FROM sound WHERE filename = 'gone.wav'"),
+                 QList<QStringList>{{"0"}});
     }
 
     void aRoomMayReadTheRecordingsButNotWriteThem()

@@ -169,9 +169,12 @@ bool TFrm_config::storeSounds()
         const QString name = ListView1->topLevelItem(i)->text(0);
         const QString path =
             m_chosen.contains(name) ? m_chosen.value(name) : m_shell.platform.soundPath(name);
-        if ((m_chosen.contains(name) || !held.contains(name)) && QFileInfo(path).isFile() &&
-            std::none_of(files.cbegin(), files.cend(),
-                         [&](const SoundUploader::File &f) { return f.name == name; }))
+        // A file chosen anew must go, or the list with it; one the sound
+        // folder lacks stays where it is, as a centre that mixes has it.
+        const bool wanted =
+            m_chosen.contains(name) || (!held.contains(name) && QFileInfo(path).isFile());
+        if (wanted && std::none_of(files.cbegin(), files.cend(),
+                                   [&](const SoundUploader::File &f) { return f.name == name; }))
             files.append({name, path});
     }
     if (files.isEmpty())
