@@ -63,17 +63,17 @@ int fetch(const QString &uri, const QString &folder, int rooms)
     for (int i = 0; i < rooms; ++i) {
         auto fetcher = std::make_unique<SoundFetcher>(SoundFetcher::Room{
             uri, QStringLiteral("%1/room%2").arg(folder).arg(i), folder + "/empty", 1000});
-        QObject::connect(fetcher.get(), &SoundFetcher::progress, qApp,
-                         [&ready, &timer, rooms, before](int held, int named) {
-                             if (held < named || named == 0)
-                                 return;
-                             if (++ready == rooms) {
-                                 report(qPrintable(QStringLiteral("%1 rooms hold every file")
-                                                       .arg(rooms)),
-                                        timer, before);
-                                 qApp->quit();
-                             }
-                         });
+        QObject::connect(
+            fetcher.get(), &SoundFetcher::progress, qApp,
+            [&ready, &timer, rooms, before](int held, int named) {
+                if (held < named || named == 0)
+                    return;
+                if (++ready == rooms) {
+                    report(qPrintable(QStringLiteral("%1 rooms hold every file").arg(rooms)), timer,
+                           before);
+                    qApp->quit();
+                }
+            });
         QObject::connect(fetcher.get(), &SoundFetcher::failed, qApp, [](const QString &why) {
             std::printf("a fetch failed: %s\n", qPrintable(why));
         });
