@@ -8,6 +8,7 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -27,6 +28,14 @@ QByteArray readPiece(QFile &file, const QString &path)
     if (piece.isEmpty() && file.error() != QFileDevice::NoError)
         throw DbError(QStringLiteral("%1: %2").arg(path, file.errorString()));
     return piece;
+}
+
+// The SHA-256 names the cached file: anything else (a copy edited by hand)
+// must not lead outside the cache.
+bool isSha256(const QString &text)
+{
+    static const QRegularExpression hex(QStringLiteral("^[0-9a-f]{64}$"));
+    return hex.match(text).hasMatch();
 }
 
 // An empty file is one empty piece, so that every content has a first.
@@ -102,9 +111,10 @@ QHash<QString, Held> held(const QSqlDatabase &db)
     QSqlQuery query =
         Query::run(db, {QStringLiteral("SELECT name, sha256, size FROM sound_file"), {}});
     while (query.next())
-        files.insert(
-            query.value(0).toString(),
-            {query.value(0).toString(), query.value(1).toString(), query.value(2).toLongLong()});
+        if (isSha256(query.value(1).toString()))
+            files.insert(query.value(0).toString(),
+                         {query.value(0).toString(), query.value(1).toString(),
+                          query.value(2).toLongLong()});
     return files;
 }
 
@@ -124,7 +134,7 @@ Named named(const QSqlDatabase &db)
     while (query.next()) {
         const QString name = query.value(0).toString();
         named.names << name;
-        if (!query.isNull(1))
+        if (isSha256(query.value(1).toString()))
             named.held.insert(name, {name, query.value(1).toString(), query.value(2).toLongLong()});
     }
     return named;

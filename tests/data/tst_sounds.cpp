@@ -2,6 +2,7 @@
 #include "support/ServerDatabase.h"
 #include "support/ShellFixture.h"
 
+#include "data/Query.h"
 #include "data/SoundCache.h"
 #include "data/SoundFetcher.h"
 #include "data/SoundStore.h"
@@ -22,6 +23,9 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTest>
 #include <QTimeEdit>
 
@@ -273,6 +277,26 @@ private slots:
         QTRY_VERIFY(room.runLog().contains("\t08:00:10\t"));
         QVERIFY2(room.runLog().contains("not yet received from the server"),
                  qPrintable(room.runLog()));
+    }
+
+    // A local copy edited by hand names its cached files: a name that is no
+    // SHA-256 must not lead a run outside the cache.
+    void onlyASha256NamesACachedFile()
+    {
+        QTemporaryDir folder;
+        {
+            QSqlDatabase copy = QSqlDatabase::addDatabase("QSQLITE", "copy");
+            copy.setDatabaseName(folder.filePath("local-copy.mdb"));
+            QVERIFY(copy.open());
+            const QString good(64, QLatin1Char('a'));
+            for (const QString &statement :
+                 {QStringLiteral("CREATE TABLE sound_file (name TEXT, sha256 TEXT, size INTEGER)"),
+                  QStringLiteral("INSERT INTO sound_file VALUES ('a.wav', '%1', 1)").arg(good),
+                  QStringLiteral("INSERT INTO sound_file VALUES ('b.wav', '../../b', 1)")})
+                QVERIFY(!Query::run(copy, {statement, {}}).lastError().isValid());
+            QCOMPARE(SoundStore::heldIfKept(copy).keys(), QStringList{"a.wav"});
+        }
+        QSqlDatabase::removeDatabase("copy");
     }
 
     void aRoomCutOffFromTheServerPlaysFromItsCache()
