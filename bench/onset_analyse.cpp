@@ -1,5 +1,7 @@
 #include "onset.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QTextStream>
 #include <algorithm>
@@ -7,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <map>
 #include <vector>
 
 // Tying samples to the wall clock
@@ -166,6 +169,25 @@ int soundsHeard(const std::vector<qint16> &pcm)
     return sounds;
 }
 
+// The delays the run log wrote for its plays, by the second played, when
+// the run kept one.
+std::map<QString, double> loggedDelays(const QString &folder)
+{
+    std::map<QString, double> delays;
+    const QDir logs(folder + QStringLiteral("/run-log"));
+    for (const QString &name : logs.entryList({QStringLiteral("*.log")}, QDir::Files)) {
+        QFile file(logs.filePath(name));
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+            continue;
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            const QStringList fields = QString::fromUtf8(line).split(QLatin1Char('\t'));
+            if (fields.size() >= 4 && fields[1] == QLatin1String("played"))
+                delays.emplace(fields[2], fields[3].section(QLatin1Char(' '), 0, 0).toDouble());
+        }
+    }
+    return delays;
+}
+
 double milliseconds(double micros)
 {
     return micros / 1000;
@@ -194,6 +216,9 @@ int Onset::analyse(const QString &folder, qint64 sinkBlockUs)
 
     bool complete = true;
     std::vector<double> errors;
+    const std::map<QString, double> logged = loggedDelays(folder);
+    // How far the delay the log wrote is from the one heard at the sink.
+    std::vector<double> logErrors;
     for (const Instruction &instruction : instructions) {
         const qint64 around = clock.sampleAt(instruction.target);
         const qint64 onset = firstLoud(pcm, around - Rate, around + Rate);
@@ -211,12 +236,23 @@ int Onset::analyse(const QString &folder, qint64 sinkBlockUs)
         }
         const double error = placement.micros - double(instruction.target);
         errors.push_back(std::abs(error));
+        const auto log = logged.find(QDateTime::fromMSecsSinceEpoch(instruction.target / 1000)
+                                         .time()
+                                         .toString(QStringLiteral("HH:mm:ss")));
+        QString inLog;
+        if (log != logged.end()) {
+            logErrors.push_back(std::abs(milliseconds(error) - log->second));
+            inLog = QStringLiteral(", run log %1%2 ms")
+                        .arg(log->second < 0 ? QString() : QStringLiteral("+"))
+                        .arg(log->second);
+        }
         std::printf("onset instruction %d: %+.1f ms (tick %+.1f, play() called %+.1f, returned "
-                    "%+.1f)\n",
+                    "%+.1f%s)\n",
                     instruction.number, milliseconds(error),
                     milliseconds(double(instruction.tick - instruction.target)),
                     milliseconds(double(instruction.called - instruction.target)),
-                    milliseconds(double(instruction.returned - instruction.target)));
+                    milliseconds(double(instruction.returned - instruction.target)),
+                    qPrintable(inLog));
     }
     const int heard = soundsHeard(pcm);
     if (heard != int(instructions.size())) {
@@ -227,5 +263,8 @@ int Onset::analyse(const QString &folder, qint64 sinkBlockUs)
         std::printf("onset p50 %.1f ms p99 %.1f ms max %.1f ms\n",
                     milliseconds(percentile(errors, 0.5)), milliseconds(percentile(errors, 0.99)),
                     milliseconds(*std::max_element(errors.begin(), errors.end())));
+    if (!logErrors.empty())
+        std::printf("onset run log against the sink: %zu plays, largest difference %.1f ms\n",
+                    logErrors.size(), *std::max_element(logErrors.begin(), logErrors.end()));
     return complete ? 0 : 1;
 }

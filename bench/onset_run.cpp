@@ -3,6 +3,7 @@
 #include "app/Shell.h"
 #include "controls/TFlatComboBox.h"
 #include "data/Schema.h"
+#include "data/Session.h"
 #include "data/Statements.h"
 #include "data/TDataModule1.h"
 #include "onset_quiet.h"
@@ -101,6 +102,7 @@ public:
     void setFileName(const QString &path) override { m_device.setFileName(path); }
     QString fileName() const override { return m_device.fileName(); }
     void prepare() override { m_device.prepare(); }
+    void forgetPrepared() override { m_device.forgetPrepared(); }
     bool isOpen() const override { return m_device.isOpen(); }
     void open() override { m_device.open(); }
     void close() override { m_device.close(); }
@@ -159,8 +161,10 @@ std::vector<QDateTime> schedule(int leadSeconds, int count)
 void createSubject(TDataModule1 &data, const QString &folder, const std::vector<QDateTime> &targets)
 {
     QDir(folder).mkpath(QStringLiteral("sound"));
-    QSqlDatabase db = data.connection();
-    Schema::createSchema(db, Subject);
+    data.use(TDataModule1::Access::Write, [](Session &session) {
+        QSqlDatabase db = session.db();
+        Schema::createSchema(db, Subject);
+    });
     execute(data.ADOQuery1, Statements::insertSubject(Subject, targets.front().addSecs(-60),
                                                       targets.back().addSecs(60)));
     for (size_t i = 0; i < targets.size(); ++i) {

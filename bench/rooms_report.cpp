@@ -10,12 +10,18 @@
 // the server took the events. Once without reporting, for comparison.
 // A backlog: every room then hands over events as fast as it can until the
 // server holds EVENTS in all, and the time the server takes to accept them.
-// Last, the office's status over all rooms and events.
+// Then the office's status over all rooms and events. Last, another day
+// while one room, logged in with a room's rights, tries to lock the rooms'
+// table and holds what it may for the day: the other rooms' reports and
+// the office's status, read every half second, carry on.
 
+#include "data/ServerLink.h"
+#include "data/Session.h"
 #include "office/RoomReporter.h"
 #include "office/RoomStatus.h"
-#include "office/ServerConnection.h"
 #include "platform/Clock.h"
+
+#include <QSqlError>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -63,11 +69,17 @@ void print(const char *label, const QList<qint64> &us)
                 double(percentile(us, 1.0)) / 1000, qlonglong(us.size()));
 }
 
-qint64 count(ServerConnection &server)
+qint64 count(ServerLink &server)
 {
-    QSqlQuery query(server.open());
-    query.exec(QStringLiteral("SELECT count(*) FROM room_event"));
-    return query.next() ? query.value(0).toLongLong() : -1;
+    qint64 events = -1;
+    server.run(
+        [&](Session &session) {
+            QSqlQuery query(session.db());
+            query.exec(QStringLiteral("SELECT count(*) FROM room_event"));
+            events = query.next() ? query.value(0).toLongLong() : -1;
+        },
+        std::chrono::seconds(30));
+    return events;
 }
 
 RoomReporter::Room room(const QString &uri, const QString &work, int i)
@@ -134,6 +146,73 @@ void runDay(const QList<RoomReporter *> &reporters, const Clock &clock, int room
     }
 }
 
+// A room's login tries to lock the rooms' table, then holds its own row
+// in a transaction left open for the day, all it is allowed.
+QString holdRoomTable(const QString &uri, const QString &login, int seconds)
+{
+    QString refusal;
+    ServerLink(uri).run(
+        [&](Session &session) {
+            QSqlQuery query(session.db());
+            query.exec(QStringLiteral("BEGIN"));
+            refusal = query.exec(QStringLiteral("LOCK TABLE room IN ACCESS EXCLUSIVE MODE"))
+                          ? QStringLiteral("LOCK TABLE room allowed")
+                          : query.lastError().databaseText().simplified();
+            query.exec(QStringLiteral("ROLLBACK"));
+            query.exec(QStringLiteral("BEGIN"));
+            query.prepare(QStringLiteral("SELECT room_report(?, 'bench', 'idle', NULL, 0, NULL)"));
+            query.addBindValue(login);
+            query.exec();
+            query.prepare(QStringLiteral("SELECT pg_sleep(?)"));
+            query.addBindValue(seconds);
+            query.exec();
+            query.exec(QStringLiteral("COMMIT"));
+        },
+        std::chrono::seconds(seconds + 30));
+    return refusal;
+}
+
+void lockedDay(const QString &uri, const QList<RoomReporter *> &reporters, const Clock &clock,
+               int instructions, int seconds, ServerLink &server)
+{
+    const QString login = QStringLiteral("locker");
+    const QString lockerUri =
+        QString(uri).replace(QStringLiteral("user=postgres"), QStringLiteral("user=") + login);
+    const qint64 before = count(server);
+    QString refusal;
+    std::thread locker([&] { refusal = holdRoomTable(lockerUri, login, seconds + 2); });
+    std::atomic<bool> dayOver = false;
+    QList<qint64> statusUs;
+    std::thread office([&] {
+        ServerLink reader(uri, true);
+        while (!dayOver) {
+            QElapsedTimer timer;
+            timer.start();
+            reader.run(
+                [](Session &session) {
+                    RoomStatus::readAll(session.db(), 1000, QDateTime::currentDateTime());
+                },
+                std::chrono::seconds(30));
+            statusUs << timer.nsecsElapsed() / 1000;
+            std::this_thread::sleep_for(milliseconds(500));
+        }
+    });
+    QElapsedTimer dayTimer;
+    dayTimer.start();
+    runDay(reporters, clock, int(reporters.size()), instructions, seconds,
+           "a day while one room holds what it may of the rooms' table");
+    const qint64 dayEvents = qint64(reporters.size()) * (instructions + 2);
+    while (count(server) < before + dayEvents)
+        std::this_thread::sleep_for(milliseconds(20));
+    std::printf("  the server held all %lld events of the other rooms %.2f s after the last play\n",
+                qlonglong(dayEvents), double(dayTimer.elapsed()) / 1000 - seconds - 2);
+    dayOver = true;
+    office.join();
+    locker.join();
+    std::printf("  the room's LOCK TABLE room: %s\n", qPrintable(refusal));
+    print("  the office's status meanwhile, read", statusUs);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -148,7 +227,7 @@ int main(int argc, char **argv)
     const int seconds = args.value(5, QStringLiteral("60")).toInt();
     const qint64 events = args.value(6, QStringLiteral("100000")).toLongLong();
     SystemClock clock;
-    ServerConnection server(uri);
+    ServerLink server(uri);
 
     std::printf("%d rooms, %d instructions each over %d s\n", rooms, instructions, seconds);
     runDay({}, clock, rooms, instructions, seconds, "without reporting");
@@ -210,10 +289,22 @@ int main(int argc, char **argv)
     for (int i = 0; i < 11; ++i) {
         QElapsedTimer timer;
         timer.start();
-        shown = RoomStatus::readAll(server.open(), 1000, QDateTime::currentDateTime()).size();
+        server.run(
+            [&](Session &session) {
+                shown =
+                    RoomStatus::readAll(session.db(), 1000, QDateTime::currentDateTime()).size();
+            },
+            std::chrono::seconds(30));
         statusUs << timer.nsecsElapsed() / 1000;
     }
     std::printf("status of %lld rooms over %lld events\n", qlonglong(shown), qlonglong(total));
     print("  read", statusUs);
+
+    owned.clear();
+    for (int i = 0; i < rooms; ++i) {
+        owned.push_back(std::make_unique<RoomReporter>(room(uri, work, i), clock));
+        reporters[i] = owned.back().get();
+    }
+    lockedDay(uri, reporters, clock, instructions, seconds, server);
     return 0;
 }

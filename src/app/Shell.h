@@ -7,6 +7,7 @@
 
 class QWidget;
 class RoomReporter;
+class ScheduleWatch;
 class SoundFetcher;
 class TDataModule1;
 class TFrm_config;
@@ -42,6 +43,11 @@ public:
     QPointer<TFrm_config> Frm_config;
     QPointer<TFrm_Subject> Frm_Subject;
 
+    // From now on the windows follow the server's notices of schedule
+    // changes: the main window refills, a run follows its subject, an open
+    // console or editor is left alone but says so.
+    void follow(ScheduleWatch &watch);
+
     // Builds a window, stores it in its reference and only then runs its
     // creation handler, so the handler can already be reached through the
     // reference. A failing creation handler is reported; the window stays.
@@ -74,4 +80,7 @@ public:
 
 signals:
     void terminated();
+
+private:
+    void scheduleChanged(qint64 writer);
 };

@@ -2,6 +2,7 @@
 
 #include "app/Application.h"
 #include "app/Shell.h"
+#include "data/ScheduleWatch.h"
 #include "data/ServerAddress.h"
 #include "data/SoundCache.h"
 #include "data/SoundFetcher.h"
@@ -11,6 +12,7 @@
 #include "platform/Platform.h"
 #include "platform/RegionalFormats.h"
 #include "platform/Settings.h"
+#include "platform/SingleInstance.h"
 #include "platform/SystemClockHealth.h"
 #include "platform/SystemClockSetter.h"
 #include "platform/SystemSleepInhibitor.h"
@@ -19,6 +21,8 @@
 #include "run/RunLog.h"
 #include "run/SoundDevice.h"
 #include "ui/main/TFrm_main.h"
+
+#include <QDir>
 
 int runTessivox(int argc, char **argv)
 {
@@ -48,13 +52,48 @@ int runTessivox(int argc, char **argv)
                       settings.screen};
 
     TDataModule1 data(settings.database);
+    SingleInstance instance(data.dataFolder());
+    if (!instance.claim()) {
+        messageBoxes.show(nullptr,
+                          instance.error().isEmpty()
+                              ? QStringLiteral("Tessivox 已在运行，使用同一数据文件夹（%1），"
+                                               "已切换到它的窗口。")
+                                    .arg(QDir(data.dataFolder()).absolutePath())
+                              : QStringLiteral("无法锁定数据文件夹，Tessivox 不能启动。\n%1")
+                                    .arg(instance.error()),
+                          QStringLiteral("Tessivox"), MessageBoxes::Buttons::Ok,
+                          MessageBoxes::Icon::Information);
+        return 1;
+    }
+    QObject::connect(&instance, &SingleInstance::raiseRequested, [] {
+        for (QWidget *window : QApplication::topLevelWidgets())
+            if (window->isVisible()) {
+                window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+                window->raise();
+                window->activateWindow();
+            }
+    });
+    const bool server = ServerAddress::isServer(settings.database);
+    if (const QString problem = RoomReporter::nameProblem(settings.room);
+        server && !problem.isEmpty()) {
+        messageBoxes.show(nullptr, problem, QStringLiteral("Tessivox"), MessageBoxes::Buttons::Ok,
+                          MessageBoxes::Icon::Error);
+        return 2;
+    }
+    // The reporter shares the windows' link: a room keeps one connection.
+    // Ended before the data module, it stops the link, so that the exit
+    // waits for no server.
     std::unique_ptr<RoomReporter> reporter;
+    std::unique_ptr<ScheduleWatch> watch;
+    // The fetcher has a link of its own, stopped as it ends: the exit waits
+    // for no download.
     std::unique_ptr<SoundFetcher> sounds;
-    if (ServerAddress::isServer(settings.database)) {
+    if (server) {
         reporter = std::make_unique<RoomReporter>(
             RoomReporter::Room{settings.database, settings.room, QStringLiteral(TESSIVOX_VERSION),
                                RunLog::folderIn(data.dataFolder()), settings.clockLimitMs},
-            clock);
+            clock, data.link());
+        watch = std::make_unique<ScheduleWatch>(*data.link());
         sounds = std::make_unique<SoundFetcher>(
             SoundFetcher::Room{settings.database, SoundCache::folderIn(data.dataFolder()),
                                Platform::soundFolderOf(platform.programFolder)});
@@ -66,6 +105,8 @@ int runTessivox(int argc, char **argv)
         Shell shell(platform, data);
         shell.reporter = reporter.get();
         shell.sounds = sounds.get();
+        if (watch)
+            shell.follow(*watch);
         app.setErrorHandler(&shell.errors);
         QObject::connect(&shell, &Shell::terminated, &app, &QCoreApplication::quit);
 

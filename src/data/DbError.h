@@ -24,6 +24,14 @@ public:
         // The server cannot be reached (down, no network, wrong address), or
         // the connection to it broke.
         Unreachable,
+        // The server took the connection but did not answer in time: the
+        // program gave up waiting.
+        NoAnswer,
+        // The server refuses more connections (max_connections, or a limit
+        // of the role or the database).
+        Full,
+        // A centre database made before the exam office's tables.
+        Outdated,
         // The server answered but refused this user or password, or has no
         // such database.
         Refused,

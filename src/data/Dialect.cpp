@@ -44,23 +44,30 @@ DbError::Kind sqliteKind(const QSqlError &error, const QString &text)
 DbError::Kind serverKind(const QSqlError &error, const QString &text)
 {
     const QString state = error.nativeErrorCode();
+    // A refused connection has no SQLSTATE of its own: its text tells.
+    if (state == QLatin1String("53300") ||
+        mentions(text, {"too many clients", "too many connections"}))
+        return DbError::Kind::Full;
     if (state.startsWith(QLatin1String("28")) || state == QLatin1String("3D000") ||
         (error.type() == QSqlError::ConnectionError &&
          mentions(text, {"password", "authentication", "pg_hba.conf", "does not exist"})))
         return DbError::Kind::Refused;
     if (state == QLatin1String("55P03") || state == QLatin1String("57014") ||
-        state == QLatin1String("40P01") || state == QLatin1String("53300") ||
-        mentions(text, {"too many clients"}))
+        state == QLatin1String("40P01"))
         return DbError::Kind::Busy;
     if (state == QLatin1String("40001"))
         return DbError::Kind::Conflict;
     if (state == QLatin1String("42P01"))
         return DbError::Kind::NotTessivox;
+    // libpq's connect_timeout: the host or the server took the attempt and
+    // never answered it.
+    if (mentions(text, {"timeout expired"}))
+        return DbError::Kind::NoAnswer;
     // A connection that could not be made or broke has no state of its own
     // (libpq says so in its text), or one of class 08 or 57P0x.
     if (error.type() == QSqlError::ConnectionError || state.startsWith(QLatin1String("08")) ||
         state.startsWith(QLatin1String("57P0")) ||
-        mentions(text, {"connection", "server closed", "could not", "timeout expired"}))
+        mentions(text, {"connection", "server closed", "could not"}))
         return DbError::Kind::Unreachable;
     return DbError::Kind::Other;
 }

@@ -4,6 +4,8 @@
 #include "data/Dialect.h"
 #include "data/Query.h"
 #include "data/ServerAddress.h"
+#include "data/ServerLink.h"
+#include "data/Session.h"
 #include "data/SoundSchema.h"
 #include "data/Transaction.h"
 
@@ -14,11 +16,15 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryFile>
-#include <QThread>
+#include <QUrl>
 #include <atomic>
 #include <filesystem>
 
 namespace {
+
+// A copy being written takes seconds; files of one older than this were
+// left by a program that was killed or lost its power meanwhile.
+constexpr int StagingLifeS = 60;
 
 QString uniqueConnectionName(const char *role)
 {
@@ -46,6 +52,18 @@ void copyTable(const QSqlDatabase &from, const QSqlDatabase &to, const QString &
     }
 }
 
+void removeLeftovers(const QFileInfo &target)
+{
+    const QDateTime old = QDateTime::currentDateTime().addSecs(-StagingLifeS);
+    const QDir folder = target.absoluteDir();
+    // The staging files and SQLite's journals beside them.
+    for (const QFileInfo &file : folder.entryInfoList({target.fileName() + QStringLiteral(".*")},
+                                                      QDir::Files | QDir::Hidden)) {
+        if (file.lastModified() < old)
+            QFile::remove(file.absoluteFilePath());
+    }
+}
+
 } // namespace
 
 LocalCopy::LocalCopy(QString serverUri, QString path)
@@ -54,31 +72,59 @@ LocalCopy::LocalCopy(QString serverUri, QString path)
 
 LocalCopy::~LocalCopy()
 {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_ending = true;
+        if (m_link)
+            m_link->stop();
+    }
     wait();
-}
-
-bool LocalCopy::exists() const
-{
-    return QFileInfo(m_path).isFile();
 }
 
 QDateTime LocalCopy::taken() const
 {
-    const QFileInfo file(m_path);
-    return file.isFile() ? file.lastModified() : QDateTime();
+    if (!QFileInfo(m_path).isFile())
+        return {};
+    const QString name = uniqueConnectionName("read");
+    const auto remove = qScopeGuard([&] { QSqlDatabase::removeDatabase(name); });
+    QSqlDatabase copy = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    copy.setDatabaseName(
+        QUrl::fromLocalFile(QFileInfo(m_path).absoluteFilePath()).toString(QUrl::FullyEncoded) +
+        QStringLiteral("?mode=ro"));
+    copy.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
+    QDateTime taken;
+    if (copy.open()) {
+        QSqlQuery origin(copy);
+        if (origin.exec(QStringLiteral("SELECT server, taken FROM local_copy")) && origin.next() &&
+            origin.value(0).toString() == ServerAddress::origin(m_serverUri))
+            taken = QDateTime::fromString(origin.value(1).toString(), Qt::ISODateWithMs);
+    }
+    copy.close();
+    return taken;
 }
 
 void LocalCopy::refresh()
 {
     std::lock_guard lock(m_mutex);
-    if (m_writing)
+    if (m_writing || m_ending)
         return;
     if (m_writer.joinable())
         m_writer.join();
     m_writing = true;
     m_writer = std::thread([this] {
         try {
-            write(m_serverUri, m_path);
+            ServerLink link(m_serverUri);
+            {
+                const std::lock_guard lock(m_mutex);
+                m_link = &link;
+                if (m_ending)
+                    link.stop();
+            }
+            const auto forget = qScopeGuard([this] {
+                const std::lock_guard lock(m_mutex);
+                m_link = nullptr;
+            });
+            write(link, m_path);
         } catch (const std::exception &error) {
             // The old copy stays; the next load tries again.
             qWarning("Tessivox: the local copy of the schedule was not written: %s", error.what());
@@ -100,56 +146,72 @@ void LocalCopy::wait()
         writer.join();
 }
 
-void LocalCopy::write(const QString &serverUri, const QString &path)
+void LocalCopy::write(ServerLink &link, const QString &path)
 {
     const QFileInfo target(path);
     if (!QDir().mkpath(target.absolutePath()))
         throw DbError(target.absolutePath() + QStringLiteral(": cannot create the folder"));
+    removeLeftovers(target);
     QTemporaryFile staging(target.absoluteFilePath() + QStringLiteral(".XXXXXX"));
     if (!staging.open())
         throw DbError(staging.fileTemplate() + QStringLiteral(": ") + staging.errorString());
     staging.close();
 
-    const QString serverName = uniqueConnectionName("server");
-    const QString copyName = uniqueConnectionName("copy");
-    const auto remove = qScopeGuard([&] {
-        QSqlDatabase::removeDatabase(serverName);
-        QSqlDatabase::removeDatabase(copyName);
-    });
-    {
-        QSqlDatabase server = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), serverName);
-        ServerAddress::configure(server, serverUri);
-        if (!server.open())
-            throw Dialect::error(Dialect::Engine::PostgreSQL, server.lastError());
-        QSqlDatabase copy = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), copyName);
-        copy.setDatabaseName(staging.fileName());
-        if (!copy.open())
-            throw Dialect::error(Dialect::Engine::SQLite, copy.lastError());
-        // One snapshot of all three tables: an administrator's save
-        // meanwhile is in the copy whole or not at all.
-        Query::run(server, {QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"), {}});
-        Transaction::run(copy, [&] {
-            for (const QString &statement : Dialect::createTables(Dialect::Engine::SQLite))
-                Query::run(copy, {statement, {}});
-            copyTable(server, copy, QStringLiteral("var"), {"id", "systitle"});
-            copyTable(server, copy, QStringLiteral("test"),
-                      {"subjectname", "starttime", "endtime"});
-            copyTable(server, copy, QStringLiteral("sound"),
-                      {"subjectname", "filename", "explain", "playtime"});
-            // Which recording each name stood for: a room cut off from the
-            // server plays what its cache received of them.
-            if (SoundSchema::present(server)) {
-                Query::run(copy, {QStringLiteral("CREATE TABLE sound_file (name TEXT PRIMARY KEY, "
-                                                 "sha256 TEXT NOT NULL, size INTEGER NOT NULL)"),
-                                  {}});
-                copyTable(server, copy, QStringLiteral("sound_file"), {"name", "sha256", "size"},
-                          QStringLiteral("name"));
+    // The copy is written on the link's thread, whose connection reads it.
+    link.run(
+        [&](Session &session) {
+            session.waitFor(LockWaitMs);
+            const QSqlDatabase &server = session.db();
+            const QString copyName = uniqueConnectionName("copy");
+            const auto remove = qScopeGuard([&] { QSqlDatabase::removeDatabase(copyName); });
+            QSqlDatabase copy = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), copyName);
+            copy.setDatabaseName(staging.fileName());
+            if (!copy.open())
+                throw Dialect::error(Dialect::Engine::SQLite, copy.lastError());
+            // One snapshot of all three tables: an administrator's save
+            // meanwhile is in the copy whole or not at all.
+            Query::run(server,
+                       {QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"), {}});
+            const QDateTime taken = QDateTime::currentDateTime();
+            try {
+                Transaction::run(copy, [&] {
+                    for (const QString &statement : Dialect::createTables(Dialect::Engine::SQLite))
+                        Query::run(copy, {statement, {}});
+                    copyTable(server, copy, QStringLiteral("var"), {"id", "systitle"});
+                    copyTable(server, copy, QStringLiteral("test"),
+                              {"subjectname", "starttime", "endtime"});
+                    // The server's rowids, by which a run started from the copy
+                    // knows its instructions when it follows the server again.
+                    copyTable(server, copy, QStringLiteral("sound"),
+                              {"rowid", "subjectname", "filename", "explain", "playtime"});
+                    Query::run(copy, {QStringLiteral("CREATE TABLE local_copy (server TEXT, "
+                                                     "taken TEXT)"),
+                                      {}});
+                    // Which recording each name stood for: a room cut off from
+                    // the server plays what its cache received of them.
+                    if (SoundSchema::present(server)) {
+                        Query::run(copy, {QStringLiteral("CREATE TABLE sound_file (name TEXT "
+                                                         "PRIMARY KEY, sha256 TEXT NOT NULL, "
+                                                         "size INTEGER NOT NULL)"),
+                                          {}});
+                        copyTable(server, copy, QStringLiteral("sound_file"),
+                                  {"name", "sha256", "size"}, QStringLiteral("name"));
+                    }
+                    Query::run(copy, {QStringLiteral("INSERT INTO local_copy VALUES (?, ?)"),
+                                      {ServerAddress::origin(link.uri()),
+                                       taken.toOffsetFromUtc(taken.offsetFromUtc())
+                                           .toString(Qt::ISODateWithMs)}});
+                });
+            } catch (...) {
+                QSqlQuery(server).exec(QStringLiteral("ROLLBACK"));
+                copy.close();
+                throw;
             }
-        });
-        Query::run(server, {QStringLiteral("COMMIT"), {}});
-        copy.close();
-        server.close();
-    }
+            Query::run(server, {QStringLiteral("COMMIT"), {}});
+            copy.close();
+        },
+        Deadline);
+
     staging.setAutoRemove(false);
     std::error_code failed;
     std::filesystem::rename(QFile::encodeName(staging.fileName()).toStdString(),

@@ -2,6 +2,7 @@
 
 #include "data/DbError.h"
 #include "data/Dialect.h"
+#include "data/Session.h"
 #include "data/StoredTime.h"
 #include "data/TDataModule1.h"
 
@@ -59,19 +60,10 @@ void Query::replace(const Statement &statement)
     m_statement = statement;
 }
 
-QSqlQuery &Query::executed(const QSqlDatabase &db)
+QSqlQuery &Query::executed(Session &session) const
 {
-    if (!m_prepared) {
-        m_prepared = std::make_unique<QSqlQuery>(db);
-        m_prepared->setForwardOnly(true);
-    }
-    QSqlQuery &query = *m_prepared;
+    QSqlQuery &query = session.prepared(m_statement.sql);
     try {
-        if (m_statement.sql != m_preparedSql) {
-            m_preparedSql.clear();
-            prepare(query, m_statement.sql);
-            m_preparedSql = m_statement.sql;
-        }
         bindAndExec(query, m_statement.values);
     } catch (const DbError &) {
         query.finish();
@@ -83,66 +75,54 @@ QSqlQuery &Query::executed(const QSqlDatabase &db)
 void Query::open()
 {
     close();
-    const QSqlDatabase db = m_module.connection(TDataModule1::Access::Read);
-    try {
-        read(db);
-    } catch (const DbError &error) {
-        // A server restarted since the last statement: the first statement
-        // on the old connection fails, one on a new connection may not.
-        if (error.kind() != DbError::Kind::Unreachable || m_module.inTransaction())
-            throw;
-        m_module.disconnect();
-        read(m_module.connection(TDataModule1::Access::Read));
-    }
+    m_module.use(TDataModule1::Access::Read, [this](Session &session) { m_rows = read(session); });
     m_open = true;
     first();
 }
 
-void Query::read(const QSqlDatabase &db)
+QList<QSqlRecord> Query::read(Session &session) const
 {
-    QSqlQuery &query = executed(db);
+    QSqlQuery &query = executed(session);
+    QList<QSqlRecord> rows;
     while (query.next())
-        m_rows.append(query.record());
+        rows.append(query.record());
     const QSqlError error = query.lastError();
     // A kept statement left unfinished would hold the file's read lock.
     query.finish();
-    if (error.isValid()) {
-        m_rows.clear();
+    if (error.isValid())
         throw Dialect::error(engineOf(query), error);
-    }
+    return rows;
 }
 
 int Query::execute()
 {
     close();
-    try {
-        QSqlQuery &query = executed(m_module.connection(TDataModule1::Access::Write));
-        const int changed = query.numRowsAffected();
+    int changed = 0;
+    m_module.use(TDataModule1::Access::Write, [&](Session &session) {
+        QSqlQuery &query = executed(session);
+        changed = query.numRowsAffected();
         query.finish();
-        return changed;
-    } catch (const DbError &error) {
-        // Not tried again, since a write may have been done; the next
-        // statement opens a new connection instead of failing on this one.
-        if (error.kind() == DbError::Kind::Unreachable)
-            m_module.disconnect();
-        throw;
-    }
-}
-
-void Query::forgetPrepared()
-{
-    m_prepared.reset();
-    m_preparedSql.clear();
+    });
+    return changed;
 }
 
 void Query::executeAll(const QList<Statement> &statements)
 {
     close();
-    const QSqlDatabase db = m_module.connection(TDataModule1::Access::Write);
-    for (const Statement &statement : statements) {
-        m_statement = statement;
-        executed(db).finish();
-    }
+    m_module.use(TDataModule1::Access::Write, [&](Session &session) {
+        for (const Statement &statement : statements) {
+            m_statement = statement;
+            executed(session).finish();
+        }
+    });
+}
+
+void Query::swapResult(Query &other)
+{
+    std::swap(m_rows, other.m_rows);
+    std::swap(m_row, other.m_row);
+    std::swap(m_eof, other.m_eof);
+    std::swap(m_open, other.m_open);
 }
 
 void Query::close()

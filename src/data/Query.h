@@ -7,10 +7,10 @@
 #include <QSqlRecord>
 #include <QString>
 #include <QTime>
-#include <memory>
 
 class QSqlDatabase;
 class QSqlQuery;
+class Session;
 class TDataModule1;
 
 // A query object: one statement at a time and, once opened, its whole
@@ -22,9 +22,9 @@ class TDataModule1;
 // does nothing. prior() moves back one row and clears eof(); on the first
 // row it stays and clears eof().
 //
-// The statement prepared last is kept: running the same text again, with
-// other values, prepares nothing, which is what makes reading or storing
-// thousands of rows quick.
+// A statement once prepared stays prepared on its connection (Session):
+// running the same text again, with other values, prepares nothing, which
+// is what makes reading or storing thousands of rows quick.
 class Query final
 {
 public:
@@ -42,10 +42,10 @@ public:
     // Replace and execute each statement in turn. Throws DbError at the first
     // failing statement; the ones before it stay done.
     void executeAll(const QList<Statement> &statements);
+    // Exchanges the two objects' results and cursors; the statements stay.
+    void swapResult(Query &other);
     // Discard any open result.
     void close();
-    // Drops the prepared statement of a connection that is going away.
-    void forgetPrepared();
 
     // Runs one statement on db, outside any query object. Throws DbError.
     static QSqlQuery run(const QSqlDatabase &db, const Statement &statement);
@@ -67,17 +67,14 @@ public:
     QTime time(const QString &column) const;
 
 private:
-    // Runs the statement on the prepared query, preparing it when its text
-    // differs from the last; the caller reads the result, then finishes it.
-    QSqlQuery &executed(const QSqlDatabase &db);
-    // Runs the statement and keeps its rows. Throws DbError.
-    void read(const QSqlDatabase &db);
+    // Runs the statement on its prepared query; the caller reads the
+    // result, then finishes it.
+    QSqlQuery &executed(Session &session) const;
+    // Runs the statement and returns its rows. Throws DbError.
+    QList<QSqlRecord> read(Session &session) const;
 
     TDataModule1 &m_module;
     Statement m_statement;
-    std::unique_ptr<QSqlQuery> m_prepared;
-    // Empty until a text was prepared successfully.
-    QString m_preparedSql;
     QList<QSqlRecord> m_rows;
     int m_row = 0;
     bool m_eof = true;

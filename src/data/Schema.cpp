@@ -2,6 +2,7 @@
 
 #include "data/Dialect.h"
 #include "data/Query.h"
+#include "data/ScheduleNotice.h"
 #include "data/Transaction.h"
 
 #include <QSqlDatabase>
@@ -16,6 +17,8 @@ void createSchema(QSqlDatabase &db, const QString &title)
         for (const QString &statement : Dialect::createTables(engine))
             Query::run(db, {statement, {}});
         Query::run(db, {QStringLiteral("INSERT INTO var (id, systitle) VALUES (1, ?)"), {title}});
+        if (engine == Dialect::Engine::PostgreSQL)
+            ScheduleNotice::create(db);
     });
 }
 

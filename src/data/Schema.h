@@ -8,7 +8,8 @@ class QSqlDatabase;
 namespace Schema {
 
 // Creates the tables var, test and sound in an empty database and the title
-// row (id 1) in var, all or nothing. Throws DbError.
+// row (id 1) in var, all or nothing; on a server also the notice of changes
+// (ScheduleNotice). Throws DbError.
 void createSchema(QSqlDatabase &db, const QString &title);
 
 // The tables and views a statement reaches. Throws DbError.

@@ -68,15 +68,6 @@ QStringList addMissing(const QSqlDatabase &db)
         createChunks(db);
         added << QStringLiteral("sound_file_chunk");
     }
-    QSqlQuery columns = Query::run(
-        db, {QStringLiteral("SELECT count(*) FROM information_schema.columns WHERE table_name = "
-                            "'room' AND column_name IN ('sound_files_held', 'sound_files_named')"),
-             {}});
-    if (exists(db, QStringLiteral("room")) && columns.next() && columns.value(0).toInt() < 2) {
-        execute(db, QStringLiteral("ALTER TABLE room ADD COLUMN IF NOT EXISTS sound_files_held "
-                                   "integer, ADD COLUMN IF NOT EXISTS sound_files_named integer"));
-        added << QStringLiteral("room.sound_files_held, room.sound_files_named");
-    }
     return added;
 }
 

@@ -14,9 +14,8 @@ namespace SoundSchema {
 // Creates both tables, within the caller's transaction. Throws DbError.
 void create(const QSqlDatabase &db);
 
-// Adds whichever is missing, and the room's columns for its sounds, within
-// the caller's transaction; returns the names of what was added. Throws
-// DbError.
+// Adds whichever is missing within the caller's transaction; returns the
+// names of what was added. Throws DbError.
 QStringList addMissing(const QSqlDatabase &db);
 
 // Whether db keeps recordings: a server made or upgraded since they came;

@@ -65,10 +65,10 @@ Statement selectSoundsByPlaytime(const QString &subject)
 {
     // time() reads every stored form (a date part, milliseconds, 'T') as its
     // time of day; rowid keeps instructions at the same second in the order
-    // they were saved.
-    return {
-        QStringLiteral("SELECT * FROM sound WHERE subjectname = ? ORDER BY time(playtime), rowid"),
-        {subject}};
+    // they were saved, and names each row for a run that reads the list again.
+    return {QStringLiteral(
+                "SELECT rowid, * FROM sound WHERE subjectname = ? ORDER BY time(playtime), rowid"),
+            {subject}};
 }
 
 Statement deleteSounds(const QString &subject)
@@ -88,6 +88,14 @@ Statement insertSound(const QString &subject, const QString &filename, const QSt
     return {QStringLiteral(
                 "INSERT INTO sound (subjectname, filename, explain, playtime) VALUES (?, ?, ?, ?)"),
             {subject, filename, explain, storedPlaytime}};
+}
+
+Statement insertSound(qint64 rowid, const QString &subject, const QString &filename,
+                      const QString &explain, const QString &storedPlaytime)
+{
+    return {QStringLiteral("INSERT INTO sound (rowid, subjectname, filename, explain, playtime) "
+                           "VALUES (?, ?, ?, ?, ?)"),
+            {rowid, subject, filename, explain, storedPlaytime}};
 }
 
 } // namespace Statements

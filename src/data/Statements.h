@@ -35,5 +35,8 @@ Statement insertSound(const QString &subject, const QString &filename, const QSt
 // With the play time as it was stored, a null text storing NULL.
 Statement insertSound(const QString &subject, const QString &filename, const QString &explain,
                       const QString &storedPlaytime);
+// The same, under the rowid the row had before a list replaced it whole.
+Statement insertSound(qint64 rowid, const QString &subject, const QString &filename,
+                      const QString &explain, const QString &storedPlaytime);
 
 } // namespace Statements

@@ -2,7 +2,8 @@
 
 #include "data/DbError.h"
 #include "data/LocalCopy.h"
-#include "data/ServerAddress.h"
+#include "data/ServerLink.h"
+#include "data/Session.h"
 #include "data/Transaction.h"
 
 #include <QDir>
@@ -11,7 +12,6 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QUrl>
-#include <QUrlQuery>
 #include <atomic>
 
 namespace {
@@ -22,144 +22,121 @@ QString uniqueConnectionName()
     return QStringLiteral("TDataModule1-%1").arg(++count);
 }
 
-void run(const QSqlDatabase &db, const QString &sql)
+// What a load may answer from the local copy instead: the server is away,
+// silent or full, not a refusal that the copy would only hide.
+bool copyMayStandIn(DbError::Kind kind)
 {
-    Query::run(db, {sql, {}});
-}
-
-// Without its own limit libpq waits for a silent host as long as the
-// network stack does, minutes; keepalives and tcp_user_timeout find a
-// connection whose server vanished instead of waiting on it for ever.
-QString withNetworkLimits(const QString &uri)
-{
-    QUrl url(uri);
-    QUrlQuery query(url);
-    const auto add = [&](const QString &key, const QString &value) {
-        if (!query.hasQueryItem(key))
-            query.addQueryItem(key, value);
-    };
-    add(QStringLiteral("connect_timeout"), QString::number(TDataModule1::ConnectWaitS));
-    add(QStringLiteral("keepalives_idle"), QStringLiteral("10"));
-    add(QStringLiteral("keepalives_interval"), QStringLiteral("2"));
-    add(QStringLiteral("keepalives_count"), QStringLiteral("3"));
-    add(QStringLiteral("tcp_user_timeout"), QStringLiteral("5000"));
-    url.setQuery(query);
-    return url.toString(QUrl::FullyEncoded);
+    return kind == DbError::Kind::Unreachable || kind == DbError::Kind::NoAnswer ||
+           kind == DbError::Kind::Full;
 }
 
 } // namespace
 
-TDataModule1::TDataModule1(QString location, Mode mode, const QString &dataFolder)
+TDataModule1::TDataModule1(QString location, Mode mode, const QString &dataFolder, ServerLink *link)
     : m_path(std::move(location)), m_mode(mode), m_engine(Dialect::of(m_path)),
       m_connectionName(uniqueConnectionName())
 {
     if (m_engine == Dialect::Engine::PostgreSQL) {
         m_dataFolder = QDir(dataFolder).absolutePath();
-        m_copy = std::make_unique<LocalCopy>(withNetworkLimits(m_path),
-                                             m_dataFolder + QStringLiteral("/local-copy.mdb"));
+        m_copy =
+            std::make_unique<LocalCopy>(m_path, m_dataFolder + QStringLiteral("/local-copy.mdb"));
+        if (!link) {
+            m_ownLink = std::make_unique<ServerLink>(m_path, mode == Mode::ReadOnly);
+            link = m_ownLink.get();
+        }
+        m_link = link;
     } else {
         m_dataFolder = QFileInfo(m_path).absolutePath();
     }
-    QSqlDatabase::addDatabase(Dialect::driverName(m_engine), m_connectionName);
+    QSqlDatabase::addDatabase(Dialect::driverName(Dialect::Engine::SQLite), m_connectionName);
 }
 
 TDataModule1::~TDataModule1()
 {
-    QSqlDatabase::database(m_connectionName, false).close();
+    m_file.reset();
     QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+qint64 TDataModule1::serverProcess() const
+{
+    return m_link ? m_link->serverProcess() : 0;
 }
 
 bool TDataModule1::isConnected() const
 {
-    return QSqlDatabase::database(m_connectionName, false).isOpen();
+    if (m_link && !m_onCopy)
+        return m_link->isConnected();
+    return m_file && m_file->db().isOpen();
 }
 
-QSqlDatabase TDataModule1::connection(Access access)
+void TDataModule1::use(Access access, const std::function<void(Session &)> &work)
 {
-    QSqlDatabase db = open();
+    if (m_jobSession) {
+        work(*m_jobSession);
+        return;
+    }
     // A transaction holds the write lock until its commit, which waits for
     // readers like any write.
-    const int wanted = access == Access::Write || m_inTransaction ? WriteWaitMs : ReadWaitMs;
-    if (wanted != m_waitMs) {
-        for (const QString &statement : Dialect::waitFor(Dialect::of(db), wanted))
-            run(db, statement);
-        m_waitMs = wanted;
+    const int waitMs = access == Access::Write || m_inTransaction ? WriteWaitMs : ReadWaitMs;
+    const auto job = [&](Session &session) {
+        session.waitFor(waitMs);
+        work(session);
+    };
+    if (!m_link || (m_onCopy && m_loading)) {
+        job(fileSession());
+        return;
     }
-    return db;
-}
-
-void TDataModule1::disconnect()
-{
-    reset(Dialect::of(QSqlDatabase::database(m_connectionName, false)));
-}
-
-void TDataModule1::reset(Dialect::Engine engine)
-{
-    // Prepared statements belong to the connection that goes.
-    for (Query *query :
-         {&ADOQuery1, &ADOQuery2, &ADOQuery3, &ADOQuery4, &ADOQuery5, &ADOQuery6, &ADOQuery7,
-          &ADOQuery8, &ADOQuery9, &ADOQuery10, &ADOQuery11, &ADOQuery12, &ADOQuery13, &ADOQuery14})
-        query->forgetPrepared();
-    QSqlDatabase::database(m_connectionName, false).close();
-    QSqlDatabase::removeDatabase(m_connectionName);
-    QSqlDatabase::addDatabase(Dialect::driverName(engine), m_connectionName);
-    m_waitMs = 0;
-}
-
-QSqlDatabase TDataModule1::open()
-{
-    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-    if (db.isOpen())
-        return db;
-    if (m_engine == Dialect::Engine::SQLite) {
-        openFile(db, m_path, m_mode);
-        return db;
-    }
-    if (m_onCopy && !m_loading) {
+    if (m_onCopy) {
         // The console and the editor need the server itself.
-        reset(Dialect::Engine::PostgreSQL);
+        m_file.reset();
         m_onCopy = false;
-        db = QSqlDatabase::database(m_connectionName, false);
     }
-    if (!m_onCopy) {
-        try {
-            openServer(db);
-            m_copyNoticeGiven = false;
-            return db;
-        } catch (const DbError &error) {
-            if (!m_loading || error.kind() != DbError::Kind::Unreachable || !m_copy->exists())
-                throw;
-        }
-        reset(Dialect::Engine::SQLite);
-        m_onCopy = true;
-        db = QSqlDatabase::database(m_connectionName, false);
-        if (!m_copyNoticeGiven) {
-            m_notice = QStringLiteral("服务器无法连接，使用本机保存的考试安排（%1 保存）")
-                           .arg(m_copy->taken().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-            m_copyNoticeGiven = true;
-        }
-    }
-    openFile(db, m_copy->path(), Mode::ReadOnly);
-    return db;
-}
-
-void TDataModule1::openServer(QSqlDatabase &db)
-{
-    const QString uri = withNetworkLimits(m_path);
     try {
-        ServerAddress::configure(db, uri);
+        onServer(access, job);
+        m_copyNoticeGiven = false;
     } catch (const DbError &error) {
-        throw DbError(error.text(), DbError::Kind::Unreachable);
+        if (!m_loading || !copyMayStandIn(error.kind()) || !m_copy->isUsable())
+            throw;
+        turnToCopy(error.kind());
+        job(fileSession());
     }
-    if (!db.open())
-        throw Dialect::error(m_engine, db.lastError()).concerning(ServerAddress::shown(m_path));
-    m_waitMs = 0;
-    if (m_mode == Mode::ReadOnly)
-        run(db, QStringLiteral("SET default_transaction_read_only = on"));
 }
 
-void TDataModule1::openFile(QSqlDatabase &db, const QString &file, Mode mode)
+void TDataModule1::onServer(Access access, const std::function<void(Session &)> &job)
 {
+    const auto deadline = access == Access::Read && !m_inTransaction ? ReadDeadline : WriteDeadline;
+    try {
+        m_link->run(job, deadline);
+    } catch (const DbError &error) {
+        // A server restarted since the last statement: the first statement
+        // on the old connection fails, one on a new connection may not. A
+        // write is not tried again, since it may have been done.
+        if (error.kind() != DbError::Kind::Unreachable || access != Access::Read || m_inTransaction)
+            throw;
+        m_link->run(job, deadline);
+    }
+}
+
+void TDataModule1::turnToCopy(DbError::Kind why)
+{
+    m_file.reset();
+    m_onCopy = true;
+    if (m_copyNoticeGiven)
+        return;
+    m_notice = QStringLiteral("%1，使用本机保存的考试安排（%2 保存）")
+                   .arg(why == DbError::Kind::Full ? QStringLiteral("服务器连接数已满")
+                                                   : QStringLiteral("服务器无法连接"),
+                        m_copy->taken().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    m_copyNoticeGiven = true;
+}
+
+Session &TDataModule1::fileSession()
+{
+    if (m_file)
+        return *m_file;
+    const QString file = m_onCopy ? m_copy->path() : m_path;
+    const Mode mode = m_onCopy ? Mode::ReadOnly : m_mode;
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
     // mode=rw makes a missing file an error instead of a new empty database;
     // QUrl builds the URI because a '#' or '?' in a folder name would
     // otherwise end the path.
@@ -171,29 +148,33 @@ void TDataModule1::openFile(QSqlDatabase &db, const QString &file, Mode mode)
         QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(ReadWaitMs));
     if (!db.open())
         throw Dialect::error(Dialect::Engine::SQLite, db.lastError()).concerning(file);
-    m_waitMs = ReadWaitMs;
 
     // Any file opens; only reading it shows whether it is a database.
     try {
-        run(db, QStringLiteral("SELECT count(*) FROM sqlite_master"));
+        Query::run(db, {QStringLiteral("SELECT count(*) FROM sqlite_master"), {}});
     } catch (const DbError &error) {
         db.close();
         throw error.concerning(file);
     }
+    m_file = std::make_unique<Session>(db);
+    return *m_file;
 }
 
 void TDataModule1::transaction(const std::function<void()> &work)
 {
-    const QSqlDatabase db = connection(Access::Write);
     const QScopedValueRollback inTransaction(m_inTransaction, true);
-    Transaction::run(db, work);
+    // One job: nothing else's statements land inside the transaction.
+    use(Access::Write, [&](Session &session) {
+        const QScopedValueRollback inJob(m_jobSession, &session);
+        Transaction::run(session.db(), work);
+    });
 }
 
 TDataModule1::Load::Load(TDataModule1 &module) : m_module(module)
 {
     m_module.m_loading = true;
     if (m_module.m_onCopy) {
-        m_module.reset(Dialect::Engine::PostgreSQL);
+        m_module.m_file.reset();
         m_module.m_onCopy = false;
     }
 }

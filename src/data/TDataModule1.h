@@ -4,20 +4,24 @@
 #include "data/Query.h"
 
 #include <QString>
+#include <chrono>
 #include <functional>
 #include <memory>
 
 class LocalCopy;
-class QSqlDatabase;
+class ServerLink;
+class Session;
 
 // The one database connection and the fourteen query objects every window
 // goes through. The connection is configured here but opened only by the
 // first statement, and stays open until the module is destroyed.
 //
-// The database is a file or a server (a libpq URI). A server's schedule is
-// also kept in a local copy beside the run log, which the main window's and
-// the run's loads read when the server cannot be reached; everything else
-// needs the server.
+// The database is a file or a server (a libpq URI). A file is read on the
+// caller's thread; a server's statements run on its link's thread, and the
+// caller waits for them at most a deadline. A server's schedule is also kept
+// in a local copy beside the run log, which the main window's and the run's
+// loads read when the server cannot be reached, does not answer or takes no
+// more connections; everything else needs the server.
 class TDataModule1 final
 {
 public:
@@ -32,9 +36,12 @@ public:
     };
 
     // dataFolder: where a server's local copy and the run log are kept
-    // (default ./data); a file's are beside it.
+    // (default ./data); a file's are beside it. link: the server's link when
+    // another part of the program shares it (the room's reporter); without
+    // one the module makes its own.
     explicit TDataModule1(QString location = DefaultPath, Mode mode = Mode::ReadWrite,
-                          const QString &dataFolder = QStringLiteral("./data"));
+                          const QString &dataFolder = QStringLiteral("./data"),
+                          ServerLink *link = nullptr);
     ~TDataModule1();
     Q_DISABLE_COPY_MOVE(TDataModule1)
 
@@ -48,8 +55,10 @@ public:
     };
     static constexpr int ReadWaitMs = 250;
     static constexpr int WriteWaitMs = 1000;
-    // libpq counts its wait for a connection in whole seconds, two at least.
-    static constexpr int ConnectWaitS = 2;
+    // How long a caller waits for the server at all: a read, then a write or
+    // a transaction, a little more than its wait for a lock.
+    static constexpr std::chrono::milliseconds ReadDeadline{1500};
+    static constexpr std::chrono::milliseconds WriteDeadline{3000};
 
     // The file path or the server's URI, as given.
     const QString &path() const { return m_path; }
@@ -57,13 +66,19 @@ public:
     // a server (absolute, as at creation).
     const QString &dataFolder() const { return m_dataFolder; }
     bool isConnected() const;
+    // The server's link; null for a file.
+    ServerLink *link() const { return m_link; }
+    // The server's process serving this module's connection (0 when none):
+    // a notice of a change that names it is this module's own.
+    qint64 serverProcess() const;
 
-    // Opens the connection if needed and sets how long the next statement
-    // may wait. A missing file or one that is not a database throws DbError
-    // with the engine's text; nothing is created.
-    QSqlDatabase connection(Access access = Access::Read);
-    // Forgets a connection that broke; the next statement opens a new one.
-    void disconnect();
+    // Runs work on the connection, opened if needed, after setting how long
+    // its statements may wait; a read on a connection that broke since the
+    // last statement is tried once more on a new one. A missing file or one
+    // that is not a database throws DbError with the engine's text; nothing
+    // is created. Inside transaction(), work runs on the transaction's
+    // connection.
+    void use(Access access, const std::function<void(Session &)> &work);
 
     // Runs work in one transaction: commits when it returns, rolls back and
     // rethrows when it throws, so no half-done change stays.
@@ -87,6 +102,8 @@ public:
     };
     // Once after the loads turned to the local copy: what the user is told.
     QString takeNotice();
+    // The last load read the local copy.
+    bool readFromCopy() const { return m_onCopy; }
     // Waits until the local copy being written, if any, is in place.
     void waitForLocalCopy();
     // Where the local copy of a server's schedule is kept; empty for a file.
@@ -108,18 +125,21 @@ public:
     Query ADOQuery14{*this};
 
 private:
-    QSqlDatabase open();
-    void openServer(QSqlDatabase &db);
-    void openFile(QSqlDatabase &db, const QString &file, Mode mode);
-    // Closes the connection and makes the next open one of the engine given.
-    void reset(Dialect::Engine engine);
+    void onServer(Access access, const std::function<void(Session &)> &job);
+    // The file's connection, or the local copy's while the loads read it.
+    Session &fileSession();
+    void turnToCopy(DbError::Kind why);
 
     QString m_path;
     Mode m_mode;
     Dialect::Engine m_engine;
     QString m_dataFolder;
     QString m_connectionName;
-    int m_waitMs = 0;
+    std::unique_ptr<ServerLink> m_ownLink;
+    ServerLink *m_link = nullptr;
+    std::unique_ptr<Session> m_file;
+    // The transaction's connection while its work runs.
+    Session *m_jobSession = nullptr;
     bool m_inTransaction = false;
     bool m_loading = false;
     bool m_onCopy = false;

@@ -1,13 +1,21 @@
 #include "office/OfficeSchema.h"
 
+#include "data/DbError.h"
 #include "data/Query.h"
 #include "data/SoundSchema.h"
-#include "office/ServerConnection.h"
+#include "data/Transaction.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <algorithm>
 
 namespace {
+
+// A statement without values: DDL and function bodies cannot be prepared.
+void execute(const QSqlDatabase &db, const QString &sql)
+{
+    Query::run(db, {sql, {}});
+}
 
 struct Table
 {
@@ -27,7 +35,8 @@ const QList<Table> &tables()
                         "subject text, "
                         "clock_offset_ms integer, "
                         "sound_files_held integer, "
-                        "sound_files_named integer)")},
+                        "sound_files_named integer, "
+                        "refused text)")},
         // A room sends an event again when it cannot know whether the server
         // took it: the key makes the second copy a no-op.
         {QStringLiteral("room_event"), QStringLiteral("CREATE TABLE room_event ("
@@ -41,21 +50,137 @@ const QList<Table> &tables()
                                                       "delay_ms bigint, "
                                                       "file text, "
                                                       "reason text, "
+                                                      "received_at timestamptz NOT NULL "
+                                                      "DEFAULT now(), "
                                                       "PRIMARY KEY (room, run_id, seq))")},
     };
     return all;
+}
+
+// Columns that came after the tables: an older centre's tables lack them.
+struct Column
+{
+    QString table;
+    QString name;
+    QString definition;
+};
+
+const QList<Column> &laterColumns()
+{
+    static const QList<Column> all{
+        {QStringLiteral("room"), QStringLiteral("refused"), QStringLiteral("text")},
+        // How many of the recordings its schedule names a room holds.
+        {QStringLiteral("room"), QStringLiteral("sound_files_held"), QStringLiteral("integer")},
+        {QStringLiteral("room"), QStringLiteral("sound_files_named"), QStringLiteral("integer")},
+        // Rows already there get the time of the upgrade: their runs are
+        // then told apart by their own times.
+        {QStringLiteral("room_event"), QStringLiteral("received_at"),
+         QStringLiteral("timestamptz NOT NULL DEFAULT now()")},
+    };
+    return all;
+}
+
+// A room writes through these and nothing else: they run as the tables'
+// owner, so a room needs no right on the tables, none that could lock them.
+// The name is checked against session_user, which SET ROLE does not change.
+// A login that may write the tables anyway (the owner, the office) reports
+// under any name, as a centre without roles has every PC log in as one user.
+// The wrong name is a bad value (22023), so a room tells it from a refusal
+// of everything it sends.
+const QString ReportFunction = QStringLiteral(R"(
+CREATE OR REPLACE FUNCTION room_report(room_name text, room_version text, room_state text,
+                                       room_subject text, offset_ms integer, refused_text text,
+                                       files_held integer DEFAULT NULL,
+                                       files_named integer DEFAULT NULL)
+RETURNS void LANGUAGE plpgsql SECURITY DEFINER AS $$
+BEGIN
+    IF room_name IS DISTINCT FROM session_user
+            AND NOT has_table_privilege(session_user, 'room', 'UPDATE') THEN
+        RAISE EXCEPTION 'login % may not report as room %', session_user, room_name
+            USING ERRCODE = '22023';
+    END IF;
+    INSERT INTO room AS r (name, version, last_seen, state, subject, clock_offset_ms, refused,
+                           sound_files_held, sound_files_named)
+    VALUES (room_name, room_version, now(), room_state, room_subject, offset_ms, refused_text,
+            files_held, files_named)
+    ON CONFLICT (name) DO UPDATE SET version = excluded.version, last_seen = excluded.last_seen,
+        state = excluded.state, subject = excluded.subject,
+        clock_offset_ms = coalesce(excluded.clock_offset_ms, r.clock_offset_ms),
+        refused = excluded.refused,
+        sound_files_held = coalesce(excluded.sound_files_held, r.sound_files_held),
+        sound_files_named = coalesce(excluded.sound_files_named, r.sound_files_named);
+END $$)");
+
+// events: a JSON array of the journal's lines.
+const QString EventsFunction = QStringLiteral(R"(
+CREATE OR REPLACE FUNCTION room_events(events jsonb)
+RETURNS void LANGUAGE plpgsql SECURITY DEFINER AS $$
+BEGIN
+    IF NOT has_table_privilege(session_user, 'room_event', 'INSERT') AND EXISTS (
+            SELECT FROM jsonb_array_elements(events) e
+            WHERE e->>'room' IS DISTINCT FROM session_user) THEN
+        RAISE EXCEPTION 'login % may send only its own events', session_user
+            USING ERRCODE = '22023';
+    END IF;
+    INSERT INTO room_event (room, run_id, seq, at, kind, subject, second, delay_ms, file, reason)
+    SELECT e.room, e.run, e.seq, e.at, e.kind, e.subject, e.second, e.delay::bigint, e.file,
+        e.reason
+    FROM jsonb_to_recordset(events) AS e(room text, run text, seq integer, at timestamptz,
+        kind text, subject text, second time, delay numeric, file text, reason text)
+    ON CONFLICT (room, run_id, seq) DO NOTHING;
+END $$)");
+
+const QStringList Functions{
+    QStringLiteral("room_report(text,text,text,text,integer,text,integer,integer)"),
+    QStringLiteral("room_events(jsonb)")};
+
+bool yes(const QSqlDatabase &db, const QString &sql, const QVariantList &values)
+{
+    QSqlQuery query = Query::run(db, {sql, values});
+    return query.next() && query.value(0).toBool();
+}
+
+// Without search_path fixed, a function that runs as the owner would find
+// whatever tables the caller put first on its own path.
+void createFunctions(const QSqlDatabase &db)
+{
+    // The report before the recordings' counts: another signature is
+    // another function, which would stay beside the new one and make a call
+    // with six values ambiguous. Such a call (a room of that version) takes
+    // the new one, its counts none.
+    execute(db, QStringLiteral("DROP FUNCTION IF EXISTS room_report(text, text, text, text, "
+                               "integer, text)"));
+    execute(db, ReportFunction);
+    execute(db, EventsFunction);
+    execute(db,
+            QStringLiteral("DO $$ DECLARE f text; BEGIN "
+                           "FOREACH f IN ARRAY ARRAY['room_report(text,text,text,text,integer,"
+                           "text,integer,integer)', 'room_events(jsonb)'] LOOP "
+                           "EXECUTE format('ALTER FUNCTION %s SET search_path = %I, pg_temp', f, "
+                           "current_schema()); "
+                           "EXECUTE format('REVOKE EXECUTE ON FUNCTION %s FROM PUBLIC', f); "
+                           "END LOOP; END $$"));
 }
 
 void createEach(const QSqlDatabase &db, const QStringList &names)
 {
     for (const Table &table : tables())
         if (names.contains(table.name))
-            ServerConnection::execute(db, table.definition);
-    // The office's status looks for each room's last run among all events.
-    if (names.contains(QStringLiteral("room_event")))
-        ServerConnection::execute(db, QStringLiteral("CREATE INDEX room_event_run_started ON "
-                                                     "room_event (room, at DESC) WHERE kind = "
-                                                     "'run started'"));
+            execute(db, table.definition);
+    for (const Column &column : laterColumns())
+        if (names.contains(column.table + QLatin1Char('.') + column.name))
+            execute(db, QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
+                            .arg(column.table, column.name, column.definition));
+    // The office's status looks for each room's last run by when the server
+    // received it: a room's clock may be wrong.
+    if (names.contains(QStringLiteral("room_event")) ||
+        names.contains(QStringLiteral("room_event.received_at")))
+        execute(db, QStringLiteral("CREATE INDEX room_event_run_received ON "
+                                   "room_event (room, received_at DESC) WHERE "
+                                   "kind = 'run started'"));
+    if (std::any_of(Functions.cbegin(), Functions.cend(),
+                    [&](const QString &f) { return names.contains(f); }))
+        createFunctions(db);
 }
 
 } // namespace
@@ -64,27 +189,47 @@ namespace OfficeSchema {
 
 void create(const QSqlDatabase &db)
 {
-    createEach(db, {QStringLiteral("room"), QStringLiteral("room_event")});
+    createEach(db, QStringList{QStringLiteral("room"), QStringLiteral("room_event")} + Functions);
     SoundSchema::create(db);
 }
 
 QStringList missing(const QSqlDatabase &db)
 {
     QStringList names;
-    for (const Table &table : tables()) {
-        // to_regclass needs no right on the table, unlike a probe that reads it.
-        QSqlQuery query =
-            Query::run(db, {QStringLiteral("SELECT to_regclass(?) IS NULL"), {table.name}});
-        if (query.next() && query.value(0).toBool())
+    // to_regclass, pg_attribute and to_regprocedure need no right on the
+    // tables, unlike a probe that reads them: a room may ask.
+    for (const Table &table : tables())
+        if (yes(db, QStringLiteral("SELECT to_regclass(?) IS NULL"), {table.name}))
             names << table.name;
-    }
+    for (const Column &column : laterColumns())
+        if (!names.contains(column.table) &&
+            yes(db,
+                QStringLiteral("SELECT NOT EXISTS (SELECT FROM pg_attribute WHERE attrelid = "
+                               "to_regclass(?) AND attname = ? AND NOT attisdropped)"),
+                {column.table, column.name}))
+            names << column.table + QLatin1Char('.') + column.name;
+    for (const QString &function : Functions)
+        if (yes(db, QStringLiteral("SELECT to_regprocedure(?) IS NULL"), {function}))
+            names << function;
     return names;
+}
+
+void requireTables(const QSqlDatabase &db)
+{
+    if (const QStringList names = missing(db); !names.isEmpty())
+        throw DbError(QStringLiteral("the server lacks %1: tessivox-db upgrade adds it")
+                          .arg(names.join(QStringLiteral(", "))),
+                      DbError::Kind::Outdated);
 }
 
 QStringList addMissing(const QSqlDatabase &db)
 {
     QStringList names;
-    ServerConnection::transaction(db, [&] {
+    Transaction::run(db, {QStringLiteral("BEGIN")}, [&] {
+        // Adding a column waits for every transaction on the table, and
+        // every report and reading of the office would queue behind it: a
+        // room that keeps a transaction open makes the upgrade fail instead.
+        execute(db, QStringLiteral("SET LOCAL lock_timeout = '2s'"));
         names = missing(db);
         createEach(db, names);
         names << SoundSchema::addMissing(db);
@@ -96,29 +241,22 @@ QString grants()
 {
     return QStringLiteral(
                R"(-- The rooms: each PC logs in as a user of its own whose name is the room's
--- name (the setting [room] name), a member of tessivox_room.
+-- name (the setting [room] name), a member of tessivox_room. A room reads the
+-- schedule and writes its row and events only through the two functions,
+-- which check its login's name: no right on room or room_event at all.
 CREATE ROLE tessivox_room NOLOGIN;
 GRANT SELECT ON var, test, sound TO tessivox_room;
-GRANT SELECT, INSERT, UPDATE ON room TO tessivox_room;
--- Sending an event again stores it once: that needs reading the room's own.
-GRANT SELECT, INSERT ON room_event TO tessivox_room;
+GRANT EXECUTE ON FUNCTION room_report(text, text, text, text, integer, text, integer, integer),
+    room_events(jsonb) TO tessivox_room;
 
 -- The exam office and the administrators: everything.
 CREATE ROLE tessivox_admin NOLOGIN;
 GRANT SELECT, INSERT, UPDATE, DELETE ON var, test, sound, room, room_event TO tessivox_admin;
+GRANT EXECUTE ON FUNCTION room_report(text, text, text, text, integer, text, integer, integer),
+    room_events(jsonb) TO tessivox_admin;
 
 )") + SoundSchema::grants() +
            QStringLiteral(R"(
--- A room writes only its own row and its own events.
-ALTER TABLE room ENABLE ROW LEVEL SECURITY;
-ALTER TABLE room_event ENABLE ROW LEVEL SECURITY;
-CREATE POLICY own_row ON room TO tessivox_room
-    USING (name = current_user) WITH CHECK (name = current_user);
-CREATE POLICY own_events ON room_event TO tessivox_room
-    USING (room = current_user) WITH CHECK (room = current_user);
-CREATE POLICY office ON room TO tessivox_admin USING (true) WITH CHECK (true);
-CREATE POLICY office ON room_event TO tessivox_admin USING (true) WITH CHECK (true);
-
 -- For example:
 --   CREATE USER "Room 17" IN ROLE tessivox_room;
 --   CREATE USER office IN ROLE tessivox_admin;

@@ -11,20 +11,25 @@ class QSqlDatabase;
 // log records it). Other tools read them: the names are fixed.
 namespace OfficeSchema {
 
-// Creates both tables and the recordings' (SoundSchema), within the
-// caller's transaction. Throws DbError.
+// Creates both tables, the two functions through which a room writes them
+// (room_report, room_events) and the recordings' tables (SoundSchema),
+// within the caller's transaction. Throws DbError.
 void create(const QSqlDatabase &db);
 
-// Adds whichever of the two tables is missing, and the recordings' tables
-// (SoundSchema), and nothing else, in one transaction; returns their names.
+// Adds whichever of the tables, their later columns, the functions and the
+// recordings' tables is missing, and nothing else, in one transaction;
+// returns their names. A room_report of an older signature is replaced.
 // Throws DbError.
 QStringList addMissing(const QSqlDatabase &db);
 
-// The tables of the office that db lacks.
+// The parts of the office that db lacks: "room", "room_event.received_at",
+// "room_events(jsonb)", ...
 QStringList missing(const QSqlDatabase &db);
+// Throws DbError (Outdated) when db lacks them, saying how to add them.
+void requireTables(const QSqlDatabase &db);
 
-// SQL for the two roles of a centre: rooms read the schedule and write their
-// own events and row; the administrator may do everything.
+// SQL for the two roles of a centre: rooms read the schedule and report
+// through the functions; the administrator may do everything.
 QString grants();
 
 } // namespace OfficeSchema

@@ -70,12 +70,7 @@ QList<RoomJournal::Entry> RoomJournal::pending(int max)
     // Only this thread moves the mark or empties the journal; appends only
     // add beyond size. So the reading needs no lock, and the run's thread
     // never waits for it.
-    if (m_accepted < 0)
-        m_accepted = readAccepted();
-    // An offset beyond the end is from before a truncation that a crash
-    // interrupted: everything left is unsent.
-    if (m_accepted > size)
-        m_accepted = 0;
+    checkMark(size);
     QFile reader(path());
     if (!reader.open(QIODevice::ReadOnly) || !reader.seek(m_accepted))
         return entries;
@@ -132,6 +127,101 @@ void RoomJournal::accepted(qint64 end)
     }
     writeAccepted(end);
     m_accepted = end;
+}
+
+void RoomJournal::checkMark(qint64 size)
+{
+    if (m_accepted < 0)
+        m_accepted = readAccepted();
+    // An offset beyond the end or inside a line comes from before a
+    // truncation a crash interrupted, or from another process: nothing says
+    // which events went, so all go again, which the server ignores.
+    if (!isLineStart(m_accepted, size))
+        m_accepted = 0;
+}
+
+bool RoomJournal::isLineStart(qint64 offset, qint64 size) const
+{
+    if (offset == 0)
+        return true;
+    if (offset > size)
+        return false;
+    QFile reader(path());
+    return reader.open(QIODevice::ReadOnly) && reader.seek(offset - 1) &&
+           reader.read(1) == QByteArrayLiteral("\n");
+}
+
+int RoomJournal::compact()
+{
+    qint64 size = 0;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (!m_file.isOpen())
+            return 0;
+        size = m_file.size();
+    }
+    checkMark(size);
+    const qint64 start = m_accepted;
+    if (start < RotateBytes && size - start <= CapBytes)
+        return 0;
+    QFile reader(path());
+    if (!reader.open(QIODevice::ReadOnly) || !reader.seek(start))
+        return 0;
+    QList<QByteArray> lines;
+    while (reader.pos() < size) {
+        const QByteArray line = reader.readLine();
+        if (!line.endsWith('\n'))
+            break;
+        lines.append(line);
+    }
+    int dropped = 0;
+    const QString lastRun =
+        lines.isEmpty() ? QString()
+                        : QJsonDocument::fromJson(lines.last()).object().value("run").toString();
+    // Down to half the cap, so that the next compaction is far off.
+    qint64 kept = size - start;
+    while (kept > CapBytes / 2 && size - start > CapBytes && !lines.isEmpty() &&
+           QJsonDocument::fromJson(lines.first()).object().value("run").toString() != lastRun) {
+        kept -= lines.takeFirst().size();
+        ++dropped;
+    }
+    QSaveFile next(path());
+    if (!next.open(QIODevice::WriteOnly))
+        return 0;
+    for (const QByteArray &line : lines)
+        next.write(line);
+    // The mark goes back to the start first: a crash before the new journal
+    // is in place sends the old one again, never skips an event.
+    writeAccepted(0);
+    m_accepted = 0;
+    QMutexLocker lock(&m_mutex);
+    // What the run appended meanwhile follows, under the lock, so the run's
+    // next append lands in the new journal.
+    reader.seek(size);
+    next.write(reader.readAll());
+    // Closed first: Windows replaces no file that is open.
+    m_file.close();
+    const bool done = next.commit();
+    openLocked();
+    return done ? dropped : 0;
+}
+
+void RoomJournal::setAside(const QJsonObject &event, const QString &reason)
+{
+    QJsonObject kept = event;
+    kept.insert(QStringLiteral("refused"), reason);
+    QFile file(refusedPath());
+    if (file.open(QIODevice::WriteOnly | QIODevice::Append))
+        file.write(QJsonDocument(kept).toJson(QJsonDocument::Compact) + '\n');
+}
+
+QString RoomJournal::lastRefusal() const
+{
+    QFile file(refusedPath());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QList<QByteArray> lines = file.readAll().trimmed().split('\n');
+    return QJsonDocument::fromJson(lines.last()).object().value("refused").toString();
 }
 
 qint64 RoomJournal::readAccepted() const

@@ -10,7 +10,9 @@
 // the run log, so that neither a network cut nor the program's end, however
 // abrupt, loses one. One JSON object a line, appended; a second file holds
 // how far the server has accepted them. Once everything is accepted, the
-// journal starts again empty.
+// journal starts again empty; compact() drops what was accepted when the
+// journal never comes to its end. Events the server refused lie in a third
+// file, each with the server's reason. One process at a time writes them.
 //
 // append() may be called from any thread and never waits for the disk or
 // the network; the other functions belong to the one thread that sends.
@@ -36,14 +38,31 @@ public:
     void sync();
     // Everything up to end has been taken by the server.
     void accepted(qint64 end);
+    // Starts the journal again from what is pending once the accepted part
+    // exceeds RotateBytes. Beyond CapBytes pending (a server refusing the
+    // room for months), the events of the oldest runs go until half of it
+    // is left, never the last run's; returns how many went.
+    int compact();
+    static constexpr qint64 RotateBytes = 1 << 20;
+    static constexpr qint64 CapBytes = 8 << 20;
+
+    // Keeps an event the server refused, with its reason.
+    void setAside(const QJsonObject &event, const QString &reason);
+    // The reason of the last event set aside; empty when none is kept.
+    QString lastRefusal() const;
 
     QString path() const { return m_file.fileName(); }
+    QString refusedPath() const { return m_folder + QStringLiteral("/office.refused"); }
 
 private:
     bool openLocked();
     // Whether end is the journal's end: everything in it accepted.
     bool isWhole(qint64 end);
     qint64 readAccepted() const;
+    // Reads the mark once, and mends it when the journal says it is wrong.
+    void checkMark(qint64 size);
+    // Whether offset may be the mark: the journal's start or a line's.
+    bool isLineStart(qint64 offset, qint64 size) const;
     void writeAccepted(qint64 end);
 
     QString m_folder;

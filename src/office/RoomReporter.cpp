@@ -2,15 +2,20 @@
 
 #include "data/DbError.h"
 #include "data/Query.h"
+#include "data/ServerAddress.h"
+#include "data/ServerLink.h"
+#include "data/Session.h"
 #include "office/OfficeSchema.h"
-#include "office/ServerConnection.h"
 #include "platform/Clock.h"
 #include "platform/ThreadPriority.h"
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QRegularExpression>
 #include <QSqlQuery>
+#include <QUuid>
 
 namespace {
 
@@ -23,15 +28,23 @@ QString stamp(const QDateTime &time)
     return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODateWithMs);
 }
 
-QVariant textOrNull(const QJsonValue &value)
+// The driver ends the server's text with its SQLSTATE. Class 22 (a bad
+// value, a room writing under another's name) and 23 (a broken rule) refuse
+// what was sent; class 42 (no right, no function) refuses the room whatever
+// it sends; the rest (a timeout, a lost connection) passes.
+bool refusedWith(const DbError &error, const QString &classes)
 {
-    return value.isString() ? QVariant(value.toString()) : QVariant(QMetaType(QMetaType::QString));
+    return error.kind() != DbError::Kind::Unreachable &&
+           error.text().contains(
+               QRegularExpression(QStringLiteral("\\((%1)[0-9A-Z]{3}\\)$").arg(classes)));
 }
 
 } // namespace
 
-RoomReporter::RoomReporter(Room room, const Clock &clock, QObject *parent)
-    : QObject(parent), m_room(std::move(room)), m_clock(clock), m_journal(m_room.logFolder),
+RoomReporter::RoomReporter(Room room, const Clock &clock, ServerLink *link, QObject *parent)
+    : QObject(parent), m_room(std::move(room)), m_clock(clock),
+      m_ownLink(link ? nullptr : std::make_unique<ServerLink>(m_room.server)),
+      m_link(link ? link : m_ownLink.get()), m_journal(m_room.logFolder),
       m_thread([this] { work(); })
 {}
 
@@ -42,7 +55,23 @@ RoomReporter::~RoomReporter()
         m_stopping = true;
     }
     m_wake.notify_one();
+    m_link->stop();
     m_thread.join();
+}
+
+QString RoomReporter::nameProblem(const QString &name)
+{
+    const qsizetype bytes = name.toUtf8().size();
+    if (bytes <= MaxNameBytes)
+        return {};
+    return QStringLiteral(
+               "考场名称过长：服务器上的用户名最多 %1 字节（约 21 个汉字），"
+               "“%2”有 %3 字节。请改短 tessivox.ini 的 [room] name（或 TESSIVOX_ROOM）。\n"
+               "The room's name is %3 bytes in UTF-8; the server cuts names "
+               "beyond %1 bytes.")
+        .arg(MaxNameBytes)
+        .arg(name)
+        .arg(bytes);
 }
 
 std::optional<qint64> RoomReporter::clockOffsetMs() const
@@ -57,9 +86,9 @@ void RoomReporter::record(const RunEvent &event)
     {
         const std::lock_guard lock(m_mutex);
         if (event.kind == QLatin1String("run started") || m_runId.isEmpty()) {
-            // Unique for the room as long as its runs start a millisecond
-            // apart, and in the order they started.
-            m_runId = event.at.toUTC().toString(Qt::ISODateWithMs);
+            // Whatever the room's clock says: the server orders runs by
+            // when it received them.
+            m_runId = QUuid::createUuid().toString(QUuid::WithoutBraces);
             m_seq = 0;
         }
         if (event.kind == QLatin1String("run started")) {
@@ -103,88 +132,111 @@ void RoomReporter::setSoundFiles(int held, int named)
 void RoomReporter::work()
 {
     ThreadPriority::backgroundCurrent();
-    std::optional<ServerConnection> server;
     try {
-        server.emplace(m_room.server);
+        ServerAddress::check(m_room.server);
     } catch (const DbError &error) {
         // Events still go to the journal, for a program with a usable address.
         note({QStringLiteral("office cannot see this room"), error.text()});
         return;
     }
+    {
+        const std::lock_guard lock(m_mutex);
+        m_refused = m_journal.lastRefusal();
+    }
     std::unique_lock lock(m_mutex);
     while (!m_stopping) {
         lock.unlock();
-        const Moment rest = talk(*server);
+        const Moment rest = talk();
         lock.lock();
         m_wake.wait_until(lock, rest, [this] { return m_stopping || m_woken; });
         m_woken = false;
     }
 }
 
-RoomReporter::Moment RoomReporter::talk(ServerConnection &server)
+RoomReporter::Moment RoomReporter::talk()
 {
     m_journal.sync();
     if (!m_journal.error().isEmpty() && !m_journalFailSaid) {
         m_journalFailSaid = true;
         note({QStringLiteral("office journal unwritable"), m_journal.error()});
     }
+    // Also while the server is away or refuses the room.
+    if (const int dropped = m_journal.compact(); dropped > 0)
+        note({QStringLiteral("office journal full"),
+              QStringLiteral("%1 events of earlier runs dropped, still in their run logs")
+                  .arg(dropped)});
     const Moment now = steady_clock::now();
     bool connected = false;
     try {
-        const QSqlDatabase db = server.open();
-        connected = true;
-        if (m_serverLost) {
-            m_serverLost = false;
-            note({QStringLiteral("server back")});
-        }
-        if (!m_tablesSeen) {
-            const QStringList missing = OfficeSchema::missing(db);
-            if (!missing.isEmpty()) {
-                if (!m_blindSaid)
-                    note({QStringLiteral("office cannot see this room"),
-                          QStringLiteral("the server has no table %1 (tessivox-db upgrade adds it)")
-                              .arg(missing.join(QStringLiteral(", ")))});
-                m_blindSaid = true;
-                return now + milliseconds(m_room.heartbeatMs);
-            }
-            m_tablesSeen = true;
-        }
-        if (now >= m_clockDue) {
-            measureClock(db);
-            m_clockDue = now + milliseconds(m_room.clockEveryMs);
-        }
-        bool rowDue = now >= m_rowDue;
-        {
-            const std::lock_guard lock(m_mutex);
-            rowDue = rowDue || m_rowChanged;
-        }
-        if (rowDue) {
-            updateRow(db);
-            m_rowDue = now + milliseconds(m_room.heartbeatMs);
-        }
-        sendJournal(db);
-        return std::min(m_rowDue, m_clockDue);
+        Moment rest{};
+        m_link->run(
+            [&](Session &session) {
+                connected = true;
+                session.waitFor(StatementWaitMs);
+                rest = round(session.db(), now);
+            },
+            RoundDeadline);
+        return rest;
     } catch (const DbError &error) {
-        // A server that answers and refuses (no right to the tables, say)
+        {
+            // The link was stopped for the program's end: nothing was lost.
+            const std::lock_guard lock(m_mutex);
+            if (m_stopping)
+                return now;
+        }
+        // A server that answers and refuses (no right to the functions, say)
         // will not change its mind by itself: whoever reads the log should
         // know. Away or refusing, the journal keeps everything.
-        // The driver ends the server's text with its SQLSTATE; class 42 is
-        // a refusal (rights, rules), unlike a connection lost on the way.
-        static const QRegularExpression refusal(QStringLiteral("\\(42[0-9A-Z]{3}\\)"));
-        if (connected && !m_refusalSaid && error.text().contains(refusal)) {
+        if (connected && !m_refusalSaid && refusedWith(error, QStringLiteral("42"))) {
             m_refusalSaid = true;
             note({QStringLiteral("office cannot see this room"), error.text()});
         }
         // Said once a loss: the run plays on from the rows it holds, and
         // whoever reads the log afterwards should see when the room was cut off.
-        if (!m_serverLost && (!connected || error.kind() == DbError::Kind::Unreachable)) {
+        if (!m_serverLost && (!connected || error.kind() == DbError::Kind::Unreachable ||
+                              error.kind() == DbError::Kind::NoAnswer)) {
             m_serverLost = true;
             note({QStringLiteral("server lost"), error.text()});
         }
-        server.close();
         m_tablesSeen = false;
         return now + milliseconds(m_room.retryMs);
     }
+}
+
+RoomReporter::Moment RoomReporter::round(const QSqlDatabase &db, Moment now)
+{
+    if (m_serverLost) {
+        m_serverLost = false;
+        note({QStringLiteral("server back")});
+    }
+    if (!m_tablesSeen) {
+        const QStringList missing = OfficeSchema::missing(db);
+        if (!missing.isEmpty()) {
+            if (!m_blindSaid)
+                note({QStringLiteral("office cannot see this room"),
+                      QStringLiteral("the server lacks %1 (tessivox-db upgrade adds it)")
+                          .arg(missing.join(QStringLiteral(", ")))});
+            m_blindSaid = true;
+            return now + milliseconds(m_room.heartbeatMs);
+        }
+        m_tablesSeen = true;
+    }
+    if (now >= m_clockDue) {
+        measureClock(db);
+        m_clockDue = now + milliseconds(m_room.clockEveryMs);
+    }
+    bool rowDue = now >= m_rowDue;
+    {
+        const std::lock_guard lock(m_mutex);
+        rowDue = rowDue || m_rowChanged;
+    }
+    if (rowDue) {
+        updateRow(db);
+        m_rowDue = now + milliseconds(m_room.heartbeatMs);
+    }
+    if (sendJournal(db))
+        updateRow(db);
+    return std::min(m_rowDue, m_clockDue);
 }
 
 void RoomReporter::measureClock(const QSqlDatabase &db)
@@ -203,68 +255,91 @@ void RoomReporter::measureClock(const QSqlDatabase &db)
 
 void RoomReporter::updateRow(const QSqlDatabase &db)
 {
-    Statement upsert{
-        QStringLiteral(
-            "INSERT INTO room (name, version, last_seen, state, subject, clock_offset_ms) "
-            "VALUES (?, ?, now(), ?, ?, ?) ON CONFLICT (name) DO UPDATE SET "
-            "version = excluded.version, last_seen = excluded.last_seen, "
-            "state = excluded.state, subject = excluded.subject, "
-            "clock_offset_ms = coalesce(excluded.clock_offset_ms, room.clock_offset_ms)"),
+    // The server stamps last_seen: a dead room cannot stay seen.
+    Statement report{
+        QStringLiteral("SELECT room_report(?, ?, ?, ?, ?::integer, ?, ?::integer, ?::integer)"),
         {}};
-    Statement sounds;
+    // The refusal stays a problem for the office until someone moved the
+    // refused events away.
+    const bool refusedKept = QFile::exists(m_journal.refusedPath());
     {
         const std::lock_guard lock(m_mutex);
-        upsert.values = {m_room.name, m_room.version,
+        if (!refusedKept)
+            m_refused.clear();
+        const QVariant none(QMetaType(QMetaType::QString));
+        const QVariant noNumber(QMetaType(QMetaType::Int));
+        report.values = {m_room.name, m_room.version,
                          m_running ? QStringLiteral("running") : QStringLiteral("idle"),
-                         m_running ? QVariant(m_subject) : QVariant(QMetaType(QMetaType::QString)),
-                         m_offsetMs ? QVariant(int(*m_offsetMs))
-                                    : QVariant(QMetaType(QMetaType::Int))};
+                         m_running ? QVariant(m_subject) : none,
+                         m_offsetMs ? QVariant(int(*m_offsetMs)) : noNumber,
+                         m_refused.isEmpty() ? none : QVariant(m_refused),
+                         // Unknown until the fetcher's first look: the office
+                         // keeps what the room said last.
+                         m_soundFiles ? QVariant(m_soundFiles->first) : noNumber,
+                         m_soundFiles ? QVariant(m_soundFiles->second) : noNumber};
         m_rowChanged = false;
-        // Known only on a server that keeps recordings, which has the columns.
-        if (m_soundFiles)
-            sounds = {QStringLiteral("UPDATE room SET sound_files_held = ?, sound_files_named = ? "
-                                     "WHERE name = ?"),
-                      {m_soundFiles->first, m_soundFiles->second, m_room.name}};
     }
-    Query::run(db, upsert);
-    if (!sounds.sql.isEmpty())
-        Query::run(db, sounds);
+    try {
+        Query::run(db, report);
+    } catch (const DbError &error) {
+        // A row refused (another room's name, say) keeps nothing from being
+        // sent: the events still go, or are set aside one by one.
+        if (!refusedWith(error, QStringLiteral("22|23|42")))
+            throw;
+        if (!m_rowRefusalSaid)
+            note({QStringLiteral("office cannot see this room"), error.text()});
+        m_rowRefusalSaid = true;
+    }
 }
 
-void RoomReporter::sendJournal(const QSqlDatabase &db)
+bool RoomReporter::sendJournal(const QSqlDatabase &db)
 {
+    bool refused = false;
     for (;;) {
-        const QList<RoomJournal::Entry> entries = m_journal.pending(BatchSize);
+        QList<RoomJournal::Entry> entries = m_journal.pending(BatchSize);
         if (entries.isEmpty())
-            return;
-        Statement insert{QStringLiteral("INSERT INTO room_event (room, run_id, seq, at, kind, "
-                                        "subject, second, delay_ms, file, reason) VALUES "),
-                         {}};
-        QStringList rows;
-        for (const RoomJournal::Entry &entry : entries) {
-            const QJsonObject &e = entry.event;
-            if (e.isEmpty() || !e.value(QStringLiteral("seq")).isDouble())
-                continue;
-            rows << QStringLiteral("(?, ?, ?, ?::timestamptz, ?, ?, ?::time, ?::bigint, ?, ?)");
-            insert.values << e.value(QStringLiteral("room")).toString()
-                          << e.value(QStringLiteral("run")).toString()
-                          << e.value(QStringLiteral("seq")).toInt()
-                          << e.value(QStringLiteral("at")).toString()
-                          << e.value(QStringLiteral("kind")).toString()
-                          << textOrNull(e.value(QStringLiteral("subject")))
-                          << textOrNull(e.value(QStringLiteral("second")))
-                          << (e.contains(QStringLiteral("delay"))
-                                  ? QVariant(qint64(e.value(QStringLiteral("delay")).toDouble()))
-                                  : QVariant(QMetaType(QMetaType::LongLong)))
-                          << textOrNull(e.value(QStringLiteral("file")))
-                          << textOrNull(e.value(QStringLiteral("reason")));
+            return refused;
+        const qint64 end = entries.last().end;
+        // Unreadable lines (a torn write) are passed over as accepted.
+        entries.removeIf([](const RoomJournal::Entry &entry) {
+            return !entry.event.value(QStringLiteral("seq")).isDouble();
+        });
+        refused = send(db, entries) || refused;
+        m_journal.accepted(end);
+    }
+}
+
+bool RoomReporter::send(const QSqlDatabase &db, const QList<RoomJournal::Entry> &entries)
+{
+    if (entries.isEmpty())
+        return false;
+    QJsonArray events;
+    for (const RoomJournal::Entry &entry : entries)
+        events.append(entry.event);
+    try {
+        Query::run(db, {QStringLiteral("SELECT room_events(?::jsonb)"),
+                        {QString::fromUtf8(QJsonDocument(events).toJson(QJsonDocument::Compact))}});
+        return false;
+    } catch (const DbError &error) {
+        if (!refusedWith(error, QStringLiteral("22|23")))
+            throw;
+        if (entries.size() > 1) {
+            // Halves until the refused ones are found: the rest go.
+            const qsizetype half = entries.size() / 2;
+            const bool first = send(db, entries.first(half));
+            return send(db, entries.sliced(half)) || first;
         }
-        if (!rows.isEmpty()) {
-            insert.sql += rows.join(QStringLiteral(", ")) +
-                          QStringLiteral(" ON CONFLICT (room, run_id, seq) DO NOTHING");
-            Query::run(db, insert);
+        m_journal.setAside(entries.first().event, error.text());
+        {
+            const std::lock_guard lock(m_mutex);
+            m_refused = error.text();
+            m_rowChanged = true;
         }
-        m_journal.accepted(entries.last().end);
+        if (!m_eventRefusalSaid)
+            note({QStringLiteral("some events refused"), error.text(),
+                  QStringLiteral("kept in ") + m_journal.refusedPath()});
+        m_eventRefusalSaid = true;
+        return true;
     }
 }
 

@@ -9,13 +9,14 @@
 
 namespace {
 
-// The last run of each room is the one that started last.
+// The last run of each room is the one whose start the server received
+// last: a room's clock may have been wrong.
 const QString Overview = QStringLiteral(R"(
 WITH last_run AS (
-    SELECT DISTINCT ON (room) room, run_id FROM room_event
-    WHERE kind = 'run started' ORDER BY room, at DESC),
+    SELECT DISTINCT ON (room) room, run_id, subject FROM room_event
+    WHERE kind = 'run started' ORDER BY room, received_at DESC, at DESC),
 counts AS (
-    SELECT e.room, e.run_id,
+    SELECT e.room, e.run_id, min(l.subject) AS subject,
         count(*) FILTER (WHERE e.kind = 'played') AS played,
         count(*) FILTER (WHERE e.kind = 'missed') AS missed,
         count(*) FILTER (WHERE e.kind = 'failed') AS failed,
@@ -24,11 +25,8 @@ counts AS (
     GROUP BY e.room, e.run_id)
 SELECT r.name, r.state, r.subject, r.version, r.last_seen,
     (extract(epoch FROM now() - r.last_seen) * 1000)::bigint, r.clock_offset_ms,
-    c.run_id, c.played, c.missed, c.failed, c.worst,
-    -- Through the row's JSON: a server not upgraded for recordings lacks
-    -- the columns, and its rooms simply never said.
-    (to_jsonb(r) ->> 'sound_files_held')::integer,
-    (to_jsonb(r) ->> 'sound_files_named')::integer
+    c.run_id, c.played, c.missed, c.failed, c.worst, c.subject, r.refused,
+    r.sound_files_held, r.sound_files_named
 FROM room r LEFT JOIN counts c ON c.room = r.name)");
 
 std::optional<qint64> number(const QVariant &value)
@@ -71,6 +69,8 @@ QString RoomStatus::problemText(const ProblemWords &words) const
     QStringList parts;
     if (problems & Unseen)
         parts << words.unseen;
+    if (problems & Refused)
+        parts << words.refused.arg(refused);
     if (problems & ClockOff)
         parts << words.clockOff;
     if (problems & Missed)
@@ -95,19 +95,22 @@ QList<RoomStatus> RoomStatus::readAll(const QSqlDatabase &db, int clockLimitMs,
         room.subject = query.value(2).toString();
         room.version = query.value(3).toString();
         room.lastSeen = query.value(4).toDateTime().toLocalTime();
-        room.unseenMs = query.value(5).isNull() ? UnseenAfterMs + 1 : query.value(5).toLongLong();
+        room.unseenMs = number(query.value(5));
         room.clockOffsetMs = number(query.value(6));
         room.runId = query.value(7).toString();
         room.played = query.value(8).toInt();
         room.missed = query.value(9).toInt();
         room.failed = query.value(10).toInt();
         room.worstDelayMs = number(query.value(11));
-        if (!query.isNull(12) && !query.isNull(13)) {
-            room.soundFilesHeld = query.value(12).toInt();
-            room.soundFilesNamed = query.value(13).toInt();
+        room.runSubject = query.value(12).toString();
+        room.refused = query.value(13).toString();
+        if (!query.isNull(14) && !query.isNull(15)) {
+            room.soundFilesHeld = query.value(14).toInt();
+            room.soundFilesNamed = query.value(15).toInt();
         }
         room.problems =
-            (room.unseenMs > UnseenAfterMs ? Unseen : 0) | (room.missed > 0 ? Missed : 0) |
+            (room.unseenMs.value_or(UnseenAfterMs + 1) > UnseenAfterMs ? Unseen : 0) |
+            (room.refused.isEmpty() ? 0 : Refused) | (room.missed > 0 ? Missed : 0) |
             (room.failed > 0 ? Failed : 0) |
             (room.clockOffsetMs && qAbs(*room.clockOffsetMs) > clockLimitMs ? ClockOff : 0) |
             (room.soundFilesHeld && *room.soundFilesHeld < *room.soundFilesNamed ? SoundsNotReady

@@ -17,7 +17,8 @@ struct RoomStatus
         Missed = 2,          // an instruction passed over in the run
         Failed = 4,          // an instruction that could not play
         ClockOff = 8,        // the clock further from the server's than the limit
-        SoundsNotReady = 16, // recordings the schedule names not yet in the room
+        Refused = 16,        // the server refused some of its events
+        SoundsNotReady = 32, // recordings the schedule names not yet in the room
     };
     static constexpr qint64 UnseenAfterMs = 2 * 60 * 1000;
 
@@ -26,9 +27,14 @@ struct RoomStatus
     QString subject;
     QString version;
     QDateTime lastSeen;
-    qint64 unseenMs = 0;
+    // Since lastSeen, by the server's clock; none for a room never seen.
+    std::optional<qint64> unseenMs;
     std::optional<qint64> clockOffsetMs;
     QString runId;
+    // The subject of the current or last run, also when idle.
+    QString runSubject;
+    // Why the server refused the room's last event it set aside.
+    QString refused;
     int played = 0;
     int missed = 0;
     int failed = 0;
@@ -43,12 +49,13 @@ struct RoomStatus
 
     bool isWell() const { return problems == 0; }
 
-    // The room's problems in the reader's words: for not seen, clock off,
-    // missed (%1 the count), failed (%1 the count) and recordings not ready
-    // (%1 held, %2 named), joined by separator.
+    // The room's problems in the reader's words: for not seen, events
+    // refused (%1 the server's reason), clock off, missed (%1 the count),
+    // failed (%1 the count) and recordings not ready (%1 held, %2 named),
+    // joined by separator.
     struct ProblemWords
     {
-        QString unseen, clockOff, missed, failed, separator, soundsNotReady;
+        QString unseen, refused, clockOff, missed, failed, separator, soundsNotReady;
     };
     QString problemText(const ProblemWords &words) const;
 

@@ -8,7 +8,8 @@ class Clock;
 
 // Notices when the wall clock is set: between two checks it must move as far
 // as a monotonic clock does. Daylight-saving changes are no step: they move
-// the reading's offset, not the moment.
+// the reading's offset, not the moment. A change of the machine's zone is
+// one, from the time the clock showed in the old zone.
 class ClockWatch final
 {
 public:
@@ -30,5 +31,9 @@ public:
 private:
     const Clock &m_clock;
     QDateTime m_base;
+    // The base's moment and offset as read: a reading in the machine's zone
+    // names another moment once that zone is changed.
+    qint64 m_baseMs = 0;
+    int m_baseOffset = 0;
     QElapsedTimer m_sinceBase;
 };

@@ -24,22 +24,30 @@ PulseConnection::PulseConnection(int answerWithinMs)
 {
     pa_threaded_mainloop_set_name(m_mainloop, "sound server");
     pa_threaded_mainloop_start(m_mainloop);
-    // The thread sends the start of a sound and writes its data; refused,
-    // it goes on as it is.
+    // The thread sends the start of a sound and writes its data: raised, and
+    // realtime around a second as the thread that plays is; refused, it goes
+    // on as it is.
     lock();
     pa_mainloop_api_once(
         pa_threaded_mainloop_get_api(m_mainloop),
-        [](pa_mainloop_api *, void *) {
+        [](pa_mainloop_api *, void *self) {
+            auto *connection = static_cast<PulseConnection *>(self);
+            if (connection->m_closing)
+                return;
             ThreadPriority::raiseCurrent();
-            ThreadPriority::realtimeCurrent(true);
+            connection->m_thread = ThreadPriority::followRealtime();
         },
-        nullptr);
+        this);
     unlock();
 }
 
 PulseConnection::~PulseConnection()
 {
     lock();
+    // Under the lock, so that the thread is let go once it followed.
+    m_closing = true;
+    if (m_thread != 0)
+        ThreadPriority::unfollowRealtime(m_thread);
     dropContext();
     unlock();
     pa_threaded_mainloop_stop(m_mainloop);
@@ -98,6 +106,11 @@ QString PulseConnection::connect()
     if (pa_context_get_state(m_context) != PA_CONTEXT_READY)
         return QStringLiteral("No sound server: %1").arg(lastError());
     return {};
+}
+
+bool PulseConnection::lost() const
+{
+    return m_context && !PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context));
 }
 
 QString PulseConnection::lastError() const

@@ -33,6 +33,9 @@ public:
     // With the lock held. Empty when connected (anew if the server went away
     // since), otherwise why no server took the connection.
     QString connect();
+    // With the lock held: whether the server of the last connect() went away
+    // (or refused it), rather than answering or being waited for.
+    bool lost() const;
     // Valid after a connect(), also a failed one, until the next.
     pa_context *context() const { return m_context; }
     // The context's last error as text.
@@ -53,6 +56,10 @@ private:
     void dropContext();
 
     int m_answerWithinMs;
+    // The connection's thread, once it follows the realtime one; both
+    // guarded by the lock.
+    long m_thread = 0;
+    bool m_closing = false;
     pa_threaded_mainloop *m_mainloop;
     pa_context *m_context = nullptr;
 };

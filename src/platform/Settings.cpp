@@ -26,7 +26,12 @@ QString serverUri(const QSettings &ini, QStringList &problems)
     QUrlQuery query;
     const QString host = text(ini, QStringLiteral("database/host"));
     const bool socket = host.startsWith(QLatin1Char('/'));
-    QString authority = socket ? QString() : encoded(host);
+    // An IPv6 address (a host name has no ':') goes into brackets, as a
+    // URI writes it; percent-encoded it would be no valid host.
+    const bool ipv6 = host.contains(QLatin1Char(':')) && !host.startsWith(QLatin1Char('['));
+    QString authority = socket ? QString()
+                        : ipv6 ? QLatin1Char('[') + host + QLatin1Char(']')
+                               : encoded(host);
     if (socket)
         query.addQueryItem(QStringLiteral("host"), host);
     const QString port = text(ini, QStringLiteral("database/port"));

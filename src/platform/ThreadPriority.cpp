@@ -20,17 +20,29 @@ void ThreadPriority::backgroundCurrent()
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
 }
 
+// A new thread starts at normal priority on Windows, whatever its creator's:
+// nothing leaks to it.
 void ThreadPriority::realtimeCurrent(bool) {}
+
+long ThreadPriority::followRealtime()
+{
+    return 0;
+}
+
+void ThreadPriority::unfollowRealtime(long) {}
 
 #else
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <sched.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -51,12 +63,34 @@ pid_t currentThread()
     return pid_t(syscall(SYS_gettid));
 }
 
+// Reset on fork: a thread started meanwhile begins at normal policy and
+// nice value instead of inheriting these.
+void setRealtime(pid_t thread, bool on)
+{
+    const sched_param priority{on ? RealtimePriority : 0};
+    sched_setscheduler(thread, (on ? SCHED_FIFO : SCHED_OTHER) | SCHED_RESET_ON_FORK, &priority);
+}
+
+struct Followers
+{
+    std::mutex mutex;
+    std::vector<pid_t> threads;
+    bool realtime = false;
+};
+
+Followers &followers()
+{
+    static Followers followers;
+    return followers;
+}
+
 } // namespace
 
 // A thread's nice value is its own on Linux, so only the caller is raised.
 QString ThreadPriority::raiseCurrent()
 {
     const pid_t thread = currentThread();
+    setRealtime(0, false);
     if (setpriority(PRIO_PROCESS, id_t(thread), HighNice) == 0)
         return {};
     const QString denied = QString::fromUtf8(std::strerror(errno));
@@ -84,8 +118,33 @@ void ThreadPriority::backgroundCurrent()
 
 void ThreadPriority::realtimeCurrent(bool on)
 {
-    const sched_param priority{on ? RealtimePriority : 0};
     // For the calling thread only (0), keeping its nice value when it ends.
-    sched_setscheduler(0, on ? SCHED_FIFO : SCHED_OTHER, &priority);
+    setRealtime(0, on);
+    Followers &all = followers();
+    std::lock_guard lock(all.mutex);
+    all.realtime = on;
+    for (const pid_t thread : all.threads)
+        setRealtime(thread, on);
+}
+
+long ThreadPriority::followRealtime()
+{
+    const pid_t thread = currentThread();
+    Followers &all = followers();
+    std::lock_guard lock(all.mutex);
+    all.threads.push_back(thread);
+    setRealtime(thread, all.realtime);
+    return thread;
+}
+
+void ThreadPriority::unfollowRealtime(long thread)
+{
+    Followers &all = followers();
+    std::lock_guard lock(all.mutex);
+    const auto found = std::find(all.threads.begin(), all.threads.end(), pid_t(thread));
+    if (found == all.threads.end())
+        return;
+    all.threads.erase(found);
+    setRealtime(pid_t(thread), false);
 }
 #endif

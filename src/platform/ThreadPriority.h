@@ -20,7 +20,18 @@ void backgroundCurrent();
 // realtime priorities), the calling thread goes ahead of every ordinary
 // thread on the machine, compilers included, for as long as it keeps it:
 // for the short moments when it must act on time. Without the right it stays
-// as it is. Off again, it is back to where it was raised to.
+// as it is. Off again, it is back to where it was raised to. The threads
+// that follow it (below) go and come back with it.
+//
+// Neither a raised nor a realtime thread hands its priority on to a thread
+// it starts (a pooled worker started at such a moment would keep it for
+// good): those start at normal priority.
 void realtimeCurrent(bool on);
+
+// The calling thread serves the one that goes realtime (the sound server
+// connection's thread sends the start of the sound): it is realtime exactly
+// when that one is. Returns what unfollow() takes, before the thread ends.
+long followRealtime();
+void unfollowRealtime(long thread);
 
 } // namespace ThreadPriority

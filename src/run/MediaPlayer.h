@@ -26,6 +26,9 @@ public:
     // it; what cannot be got ready is reported by them as usual. Nothing for
     // a device whose open and play cost no waiting.
     virtual void prepare() = 0;
+    // Lets go of what was got ready: the clock was set, and a sound got ready
+    // for a second that moved may no longer be what plays then.
+    virtual void forgetPrepared() {}
     virtual bool isOpen() const = 0;
     // Closes an open device first. Throws SoundError when the file cannot be
     // opened; the device is closed then.

@@ -14,6 +14,16 @@ namespace {
 // for as long as the connection waits for any answer.
 constexpr int WaitAtStartMs = 200;
 
+// A sound got ready longer ago than this is got ready again: well beyond
+// the scheduler's lead, so that the checks near the second keep it, yet
+// short enough that a clock set back cannot play one got ready long before.
+constexpr qint64 FreshForMs = 10000;
+
+// A server restarted in the last moments before a second answers a new
+// connection within milliseconds; one that does not within this costs the
+// instruction rather than the windows' thread.
+constexpr int WaitForNewServerMs = 500;
+
 } // namespace
 
 PulseMediaPlayer::PulseMediaPlayer() = default;
@@ -33,21 +43,49 @@ PulseMediaPlayer::~PulseMediaPlayer()
 
 std::shared_ptr<PulseSound> PulseMediaPlayer::begin(std::shared_ptr<PulseSound> sound)
 {
+    sound->handOver();
     m_workers.start([sound] { sound->prepare(); });
     return sound;
+}
+
+bool PulseMediaPlayer::current(const std::shared_ptr<PulseSound> &sound) const
+{
+    return sound && sound->path() == m_fileName && sound->freshFor(FreshForMs);
 }
 
 void PulseMediaPlayer::prepare()
 {
     std::lock_guard lock(m_connection);
-    // One underway or ready is kept; one that failed is tried again, as the
-    // server or the file may be back.
-    if (m_prepared && m_prepared->path() == m_fileName &&
-        (!m_prepared->settled() || m_prepared->ready()))
-        return;
+    // One underway or ready is kept, also the one opened and not played yet
+    // (the first of a run); one that failed is tried again, as the server
+    // or the file may be back.
+    for (const std::shared_ptr<PulseSound> &sound :
+         {m_playAsked ? std::shared_ptr<PulseSound>() : m_current, m_prepared}) {
+        if (current(sound) && (!sound->settled() || sound->ready())) {
+            if (!sound->handedOver())
+                begin(sound);
+            return;
+        }
+    }
     if (m_prepared)
         m_prepared->release();
     m_prepared = begin(std::make_shared<PulseSound>(m_connection, m_fileName));
+}
+
+void PulseMediaPlayer::forgetPrepared()
+{
+    std::lock_guard lock(m_connection);
+    if (m_prepared)
+        m_prepared->release();
+    m_prepared.reset();
+    // So does the open sound not played yet (a run's first): it stays open,
+    // holding only its file until it is got ready again.
+    if (m_current && !m_playAsked && m_current->handedOver()) {
+        auto reopened = std::make_shared<PulseSound>(m_connection, m_current->path());
+        reopened->readFile();
+        if (reopened->fileFailure().isEmpty())
+            std::exchange(m_current, reopened)->release();
+    }
 }
 
 void PulseMediaPlayer::open()
@@ -58,15 +96,17 @@ void PulseMediaPlayer::open()
         std::lock_guard lock(m_connection);
         m_closedFailure.clear();
         m_playAsked = false;
-        m_preparedAhead = m_prepared && m_prepared->path() == m_fileName;
-        if (m_preparedAhead)
+        // One that failed is taken too: play() tries it again on a new
+        // connection when its server went away.
+        if (current(m_prepared))
             sound = std::exchange(m_prepared, {});
+        // Any other is of no use now and would only hold a stream.
+        else if (m_prepared)
+            std::exchange(m_prepared, {})->release();
     }
     if (!sound) {
         sound = std::make_shared<PulseSound>(m_connection, m_fileName);
         sound->readFile();
-        if (sound->fileFailure().isEmpty())
-            begin(sound);
     }
     std::lock_guard lock(m_connection);
     m_connection.waitFor([&sound] { return sound->fileSettled(); }, WaitAtStartMs);
@@ -88,6 +128,13 @@ void PulseMediaPlayer::close()
     if (!m_current)
         return;
     m_closedFailure = m_playAsked ? m_current->failure() : QString();
+    // Not played, it is kept for an open() of its file that follows, as at
+    // the second of a run's first instruction, opened as the run started;
+    // failed, play() tells then whether to try again.
+    if (!m_playAsked && !m_prepared) {
+        m_prepared = std::exchange(m_current, {});
+        return;
+    }
     m_current->release();
     m_current.reset();
 }
@@ -111,8 +158,14 @@ void PulseMediaPlayer::play()
         return;
     m_playAsked = true;
     const std::shared_ptr<PulseSound> &sound = m_current;
-    m_connection.waitFor([&sound] { return sound->settled(); },
-                         m_preparedAhead ? WaitAtStartMs : -1);
+    const bool preparedAhead = sound->handedOver();
+    if (!preparedAhead)
+        begin(sound);
+    m_connection.waitFor([&sound] { return sound->settled(); }, preparedAhead ? WaitAtStartMs : -1);
+    // A server that went away, restarted or not, is tried once more at
+    // once; one that does not answer would only hold the windows up again.
+    if (sound->settled() && !sound->ready() && m_connection.lost())
+        prepareAgain();
     if (sound->ready())
         sound->start();
     else
@@ -120,6 +173,17 @@ void PulseMediaPlayer::play()
                            ? QStringLiteral("The sound server let go of \"%1\"")
                            : QStringLiteral("The sound server did not answer for \"%1\""))
                           .arg(sound->path()));
+}
+
+void PulseMediaPlayer::prepareAgain()
+{
+    // A new sound for the same file: the old one's stream went with its
+    // server, with part of the file already handed to it.
+    auto again = std::make_shared<PulseSound>(m_connection, m_fileName);
+    begin(again);
+    m_connection.waitFor([&again] { return again->settled(); }, WaitForNewServerMs);
+    m_current->release();
+    m_current = std::move(again);
 }
 
 QString PulseMediaPlayer::playFailure() const

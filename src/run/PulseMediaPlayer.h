@@ -19,7 +19,8 @@ class PulseSound;
 // connected to anew) and fills a corked stream, so that open() and play()
 // at the second only take that sound and start it. Neither waits for the
 // server for long: a sound not ready by then is reported through
-// playFailure() rather than waited for.
+// playFailure() rather than waited for. open() alone only reads the file:
+// nothing waits on the server for a second that is far off.
 class PulseMediaPlayer final : public MediaPlayer
 {
 public:
@@ -31,6 +32,7 @@ public:
     void setFileName(const QString &path) override { m_fileName = path; }
     QString fileName() const override { return m_fileName; }
     void prepare() override;
+    void forgetPrepared() override;
     bool isOpen() const override { return m_current != nullptr; }
     void open() override;
     void close() override;
@@ -43,6 +45,12 @@ private:
     void requireOpen() const;
     // Hands the sound to a worker to prepare.
     std::shared_ptr<PulseSound> begin(std::shared_ptr<PulseSound> sound);
+    // With the lock held: a sound of the file named now, got ready lately
+    // from what the file still holds.
+    bool current(const std::shared_ptr<PulseSound> &sound) const;
+    // With the lock held, at the second: the open sound's server went away
+    // since it was got ready; it is got ready at once on a new connection.
+    void prepareAgain();
 
     // Declared first so that it goes last, once no stream is left.
     PulseConnection m_connection;
@@ -52,8 +60,6 @@ private:
     std::shared_ptr<PulseSound> m_prepared;
     // The open sound.
     std::shared_ptr<PulseSound> m_current;
-    // Whether the open sound was prepared ahead, rather than by open().
-    bool m_preparedAhead = false;
     bool m_playAsked = false;
     // The failure of the sound closed last, until the next open().
     QString m_closedFailure;

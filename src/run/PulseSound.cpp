@@ -4,6 +4,7 @@
 #include "run/SoundError.h"
 #include "run/SoundFile.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <mutex>
 #include <pulse/channelmap.h>
@@ -19,6 +20,11 @@ namespace {
 // topped up from the connection's thread, with this much room for a busy
 // machine before the sound would break up.
 constexpr pa_usec_t BufferUs = 250 * PA_USEC_PER_MSEC;
+
+// A local server takes the start of a sound within a millisecond, a busy one
+// within a few; one that takes longer costs the delay reported, not the
+// windows.
+constexpr int StartTakenWithinMs = 50;
 
 // A stream given up while the server has not yet answered its creation:
 // it can only be disconnected once it exists, so it goes then.
@@ -37,14 +43,42 @@ void dropWhenCreated(pa_stream *stream, void *)
 
 PulseSound::PulseSound(PulseConnection &connection, QString path)
     : m_connection(connection), m_path(std::move(path))
-{}
+{
+    m_since.start();
+}
 
 PulseSound::~PulseSound() = default;
+
+namespace {
+
+bool sameFile(const struct stat &a, const struct stat &b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+} // namespace
+
+bool PulseSound::freshFor(qint64 withinMs) const
+{
+    if (m_since.elapsed() > withinMs)
+        return false;
+    if (!m_fileSettled || !m_fileFailure.isEmpty())
+        return true;
+    struct stat now
+    {};
+    return ::stat(QFile::encodeName(m_path).constData(), &now) == 0 && sameFile(now, m_identity);
+}
 
 void PulseSound::readFile()
 {
     std::unique_ptr<SoundFile> file;
     QString fileFailure;
+    // Taken before the file is opened: a file replaced meanwhile then
+    // counts as changed, never the other way round.
+    struct stat identity
+    {};
+    ::stat(QFile::encodeName(m_path).constData(), &identity);
     try {
         file = std::make_unique<SoundFile>(m_path);
         file->setSampleFormat(QAudioFormat::Float);
@@ -52,6 +86,7 @@ void PulseSound::readFile()
         fileFailure = error.text();
     }
     std::lock_guard lock(m_connection);
+    m_identity = identity;
     m_file = std::move(file);
     m_fileFailure = fileFailure;
     m_fileSettled = true;
@@ -157,10 +192,12 @@ QString PulseSound::makeStream()
 void PulseSound::start()
 {
     m_started = true;
-    // Not awaited: the request goes out at once, and a server that fails
-    // now fails the stream, which failure() then tells.
+    // Awaited briefly: once the server has taken the start, the sound plays
+    // from its next block, so a delay read then is the one heard, also when
+    // the server is slow to take it. A server that fails now fails the
+    // stream, which failure() then tells.
     if (pa_operation *uncork = pa_stream_cork(m_stream, 0, nullptr, nullptr))
-        pa_operation_unref(uncork);
+        m_connection.await(uncork, StartTakenWithinMs);
     else
         giveUp(QStringLiteral("The sound server refused \"%1\": %2")
                    .arg(m_path, m_connection.lastError()));

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QtGlobal>
 #include <atomic>
 #include <memory>
+#include <sys/stat.h>
 
 struct pa_operation;
 struct pa_stream;
@@ -29,6 +31,19 @@ public:
 
     // Without the lock: opens the file.
     void readFile();
+    // Whether what was read, or is being read, is still what the file holds
+    // (the same file, size and modification time) and was read, or got
+    // ready, at most withinMs ago: a sound got ready long before, or from a
+    // file replaced since, is not the one to play.
+    bool freshFor(qint64 withinMs) const;
+    // Whether prepare() was handed to a worker; a sound only opened has no
+    // stream on the server yet.
+    bool handedOver() const { return m_handedOver; }
+    void handOver()
+    {
+        m_handedOver = true;
+        m_since.start();
+    }
     // On a worker thread, without the lock: reads the file unless that was
     // done, then connects (anew if the server went away) and makes the
     // stream; gives up as soon as the sound is released.
@@ -48,7 +63,7 @@ public:
     // Recorded as its failure when it was not ready in time.
     void giveUp(const QString &reason);
 
-    // Starts a ready sound without waiting for the server's answer.
+    // Starts a ready sound; waits a moment at most for the server to take it.
     void start();
     bool started() const { return m_started; }
     // Silences it and lets go of its stream; a preparation still underway
@@ -62,6 +77,12 @@ private:
 
     PulseConnection &m_connection;
     const QString m_path;
+    // Since it was read, or since it was handed over.
+    QElapsedTimer m_since;
+    // The file's identity as it was opened.
+    struct stat m_identity
+    {};
+    bool m_handedOver = false;
     std::unique_ptr<SoundFile> m_file;
     bool m_fileSettled = false;
     QString m_fileFailure;

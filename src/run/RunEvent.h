@@ -12,7 +12,7 @@ struct RunEvent
     QDateTime at{};
     // The run log's own word: "run started", "clock", "played", "missed",
     // "failed", "clock step", "sound output lost", "sound output back",
-    // "run ended".
+    // "schedule changed", "run ended".
     QString kind{};
     // Only on "run started": followers remember it for the rest of the run.
     QString subject{};

@@ -79,8 +79,14 @@ void RunLog::missed(const QTime &time, const QString &file)
 void RunLog::failed(const QTime &time, const QString &file, const QString &reason,
                     Scheduler::Failure failure)
 {
-    write({QStringLiteral("failed"), second(time), file, reason});
-    tell({.kind = QStringLiteral("failed"), .second = time, .file = file, .reason = reason});
+    // What happened in the reader's words first, the sound library's or
+    // the sound server's own text after it, as for database errors.
+    const QString shown =
+        (failure == Scheduler::Failure::File ? QStringLiteral("声音文件无法播放：")
+                                             : QStringLiteral("声音输出失败：")) +
+        reason;
+    write({QStringLiteral("failed"), second(time), file, shown});
+    tell({.kind = QStringLiteral("failed"), .second = time, .file = file, .reason = shown});
     if (failure == Scheduler::Failure::Output)
         noteOutput(Output::Lost, reason);
 }
@@ -92,6 +98,12 @@ void RunLog::clockStepped(const QDateTime &from, const QDateTime &to)
           .reason = stamp(from) + QStringLiteral(" -> ") + stamp(to)});
 }
 
+void RunLog::scheduleChanged(const QString &what)
+{
+    write({QStringLiteral("schedule changed"), what});
+    tell({.kind = QStringLiteral("schedule changed"), .reason = what});
+}
+
 void RunLog::ended(End how)
 {
     const QString word = how == End::Stopped ? QStringLiteral("stopped") : QStringLiteral("closed");
@@ -101,7 +113,8 @@ void RunLog::ended(End how)
 
 void RunLog::noteOutput(Output state, const QString &reason)
 {
-    if (m_output == Output::Working && state == Output::Lost) {
+    // Lost also before any play: a later play then says it is back.
+    if (m_output != Output::Lost && state == Output::Lost) {
         write({QStringLiteral("sound output lost"), reason});
         tell({.kind = QStringLiteral("sound output lost"), .reason = reason});
     } else if (m_output == Output::Lost && state == Output::Working) {

@@ -55,6 +55,8 @@ public:
     void failed(const QTime &second, const QString &file, const QString &reason,
                 Scheduler::Failure failure);
     void clockStepped(const QDateTime &from, const QDateTime &to);
+    // The run read its subject again from the server; what says what moved.
+    void scheduleChanged(const QString &what);
     void ended(End how);
 
 signals:

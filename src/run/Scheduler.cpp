@@ -47,6 +47,11 @@ QString Scheduler::unpaddedTime(const QTime &time)
     return QStringLiteral("%1:%2:%3").arg(time.hour()).arg(time.minute()).arg(time.second());
 }
 
+qint64 Scheduler::rowId() const
+{
+    return m_.queue.text(QStringLiteral("rowid")).toLongLong();
+}
+
 QTime Scheduler::rowTime() const
 {
     const QTime time = m_.queue.time(QStringLiteral("playtime"));
@@ -63,20 +68,20 @@ bool Scheduler::rowPassed(const QTime &time, const QDateTime &at) const
 {
     // Passed as soon as its second has begun by one millisecond; no
     // instruction is ever played late.
-    return m_.queue.row() <= m_doneRow || DayMoment::of(at, time).passedAt(at);
+    return m_done.contains(rowId()) || DayMoment::of(at, time).passedAt(at);
 }
 
-void Scheduler::noteMissed(int row, const QTime &time, const QString &file)
+void Scheduler::noteMissed(qint64 id, const QTime &time, const QString &file)
 {
-    if (row <= m_doneRow)
+    if (m_done.contains(id))
         return;
-    m_doneRow = row;
+    m_done.insert(id);
     emit missed(time, file);
 }
 
 void Scheduler::armRow(const QTime &time)
 {
-    m_armed = {m_.queue.row(), time, rowFile(), m_.queue.text(QStringLiteral("explain"))};
+    m_armed = {rowId(), time, rowFile(), m_.queue.text(QStringLiteral("explain"))};
     m_.device.setFileName(m_armed.file);
     aim();
 }
@@ -106,11 +111,12 @@ void Scheduler::showRow(const QString &prefix, const QTime &time)
 
 void Scheduler::start()
 {
+    m_started = true;
     m_watch.restart();
     m_.queue.first();
     const QTime time = rowTime();
     if (rowPassed(time, m_.clock.now())) {
-        noteMissed(m_.queue.row(), time, rowFile());
+        noteMissed(rowId(), time, rowFile());
         m_.queue.next();
         m_.Timer1.setInterval(1);
         return;
@@ -140,7 +146,7 @@ void Scheduler::Timer1Timer()
     if (!second.exists || second.at.msecsTo(now) >= SecondMs) {
         // The clock jumped over the instruction: set forward, or a time the
         // daylight-saving change skips.
-        noteMissed(m_armed.row, m_armed.time, m_armed.file);
+        noteMissed(m_armed.id, m_armed.time, m_armed.file);
         m_showPassed = true;
         evaluate(now);
         return;
@@ -158,23 +164,29 @@ void Scheduler::Timer1Timer()
 bool Scheduler::play(const QDateTime &second)
 {
     MediaPlayer &device = m_.device;
-    m_doneRow = std::max(m_doneRow, m_armed.row);
+    m_done.insert(m_armed.id);
     // Opening the next sound forgets how the last one ended.
     reportBrokenOff();
     try {
-        if (device.isOpen())
+        if (device.isOpen()) {
             device.close();
+            if (m_.clock.now() < std::exchange(m_soundEnds, {}))
+                emit silenced();
+        }
         device.open();
         device.stop();
-        const QDateTime called = m_.clock.now();
         device.play();
+        // Read once the sound is let go, however long play() took to get it
+        // there: the delay reported is the one heard.
+        const QDateTime letGo = m_.clock.now();
         if (const QString failure = device.playFailure(); !failure.isEmpty()) {
             emit failed(m_armed.time, device.fileName(), failure, Failure::Output);
             return false;
         }
-        emit played(m_armed.time, second.msecsTo(called), device.fileName());
+        emit played(m_armed.time, second.msecsTo(letGo), device.fileName());
         m_sounding = m_armed;
         const qint64 length = device.length();
+        m_soundEnds = letGo.addMSecs(length);
         m_.Timer3.setInterval(int(std::min<qint64>(length, std::numeric_limits<int>::max())));
         emit speaking(m_armed.explanation, length);
         peek();
@@ -189,12 +201,14 @@ bool Scheduler::play(const QDateTime &second)
 
 void Scheduler::reportBrokenOff()
 {
-    if (m_sounding.row < 0)
+    if (m_sounding.id < 0)
         return;
     const QString failure = m_.device.playFailure();
     if (failure.isEmpty())
         return;
     const Armed sounding = std::exchange(m_sounding, {});
+    m_soundEnds = {};
+    emit silenced();
     emit failed(sounding.time, sounding.file, failure, Failure::Output);
     m_.display.showPlayFailure(PlayFailure);
 }
@@ -216,7 +230,7 @@ void Scheduler::evaluate(const QDateTime &at)
     const QTime time = rowTime();
     const bool passed = rowPassed(time, at);
     if (passed)
-        noteMissed(m_.queue.row(), time, rowFile());
+        noteMissed(rowId(), time, rowFile());
     if (!m_.queue.eof()) {
         if (passed) {
             m_.queue.next();
@@ -259,6 +273,7 @@ void Scheduler::checkClock()
     reportBrokenOff();
     if (const std::optional<ClockWatch::Step> step = m_watch.check()) {
         emit clockStepSeen(step->from, step->to);
+        m_.device.forgetPrepared();
         clockStepped();
     }
     prepareIfNear(m_.clock.now());
@@ -275,7 +290,61 @@ void Scheduler::clockStepped()
         aim();
         return;
     }
-    noteMissed(m_armed.row, m_armed.time, m_armed.file);
+    noteMissed(m_armed.id, m_armed.time, m_armed.file);
     m_showPassed = true;
     m_.Timer1.setInterval(1);
+}
+
+QList<QueueChange::Row> Scheduler::rows(Query &query) const
+{
+    const int at = query.row();
+    const bool atEnd = query.eof();
+    QList<QueueChange::Row> all;
+    for (query.first(); !query.eof(); query.next()) {
+        const QTime time = query.time(QStringLiteral("playtime"));
+        all.append({query.text(QStringLiteral("rowid")).toLongLong(),
+                    time.isValid() ? QTime(time.hour(), time.minute(), time.second()) : QTime(0, 0),
+                    m_.soundPath(query.text(QStringLiteral("filename"))),
+                    query.text(QStringLiteral("explain"))});
+    }
+    query.first();
+    for (int i = 0; i < at; ++i)
+        query.next();
+    if (atEnd)
+        query.next();
+    return all;
+}
+
+QueueChange Scheduler::follow(Query &fresh)
+{
+    QueueChange change = QueueChange::between(rows(m_.queue), rows(fresh));
+    if (change.isEmpty())
+        return change;
+    const QDateTime now = m_.clock.now();
+    const bool frozen = m_.Timer1.interval() > 1 && !m_done.contains(m_armed.id) &&
+                        now.msecsTo(DayMoment::of(now, m_armed.time).at) < FrozenMs;
+    if (frozen)
+        change.keep({m_armed.id, m_armed.time, m_armed.file, m_armed.explanation});
+    m_.queue.swapResult(fresh);
+    // An instruction added behind the clock was never this run's to play.
+    for (const QueueChange::Row &row : std::as_const(change.added))
+        if (DayMoment::of(now, row.time).passedAt(now))
+            m_done.insert(row.id);
+    if (!std::exchange(m_started, true))
+        m_watch.restart();
+    m_.queue.first();
+    // The frozen instruction's wait stays; after its play the evaluation
+    // walks the new rows from the first.
+    if (frozen)
+        return change;
+    if (m_.queue.recordCount() == 0) {
+        m_.Timer1.setInterval(0);
+        m_.display.setPlayTime(EndOfQueue);
+        return change;
+    }
+    // While a sound plays its explanation stays until the display switch,
+    // which then shows what the evaluation armed.
+    m_showPassed = m_.Timer3.interval() == 0;
+    m_.Timer1.setInterval(1);
+    return change;
 }

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "platform/ClockWatch.h"
+#include "run/QueueChange.h"
 
 #include <QDateTime>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QTime>
 #include <functional>
@@ -76,6 +78,18 @@ public:
     // come round again.
     void clockStepped();
 
+    // A change closer than this to the armed instruction's second leaves it
+    // as it was: its sound is already being prepared.
+    static constexpr qint64 FrozenMs = 2000;
+
+    // The subject's rows changed while it runs: fresh holds them as read
+    // anew, in play-time order (cursor anywhere), and afterwards the rows the
+    // queue held. Every instruction is judged again as after a step of the
+    // clock: one that played, failed or was missed in this run never plays
+    // again, one ahead plays at its (new) second, one removed no longer
+    // plays, one added plays if its second is ahead. Returns what changed.
+    QueueChange follow(Query &fresh);
+
     // The texts of the instruction armed last, and the end marker.
     const QString &label6() const { return m_label6; }
     const QString &Label4() const { return m_label4; }
@@ -83,10 +97,13 @@ public:
 
 signals:
     // Right after the play call: delayMs is how long after its second the
-    // call was made.
+    // call returned, the sound let go.
     void played(const QTime &second, qint64 delayMs, const QString &file);
     // Once a sound plays: the instruction's explanation and the sound's length.
     void speaking(const QString &explanation, qint64 lengthMs);
+    // The sound that spoke stopped before its end: cut off by the next
+    // instruction's play, or broken off.
+    void silenced();
     void missed(const QTime &second, const QString &file);
     void failed(const QTime &second, const QString &file, const QString &reason,
                 Scheduler::Failure failure);
@@ -96,17 +113,21 @@ signals:
 private:
     struct Armed
     {
-        int row = -1;
+        qint64 id = -1;
         QTime time;
         QString file;
         QString explanation;
     };
 
+    // The identity of the row under the cursor: its rowid.
+    qint64 rowId() const;
     QTime rowTime() const;
     QString rowFile() const;
     // Played, failed or missed rows stay passed whatever the clock says.
     bool rowPassed(const QTime &time, const QDateTime &at) const;
-    void noteMissed(int row, const QTime &time, const QString &file);
+    void noteMissed(qint64 id, const QTime &time, const QString &file);
+    // The queue's rows, the cursor left where it stood.
+    QList<QueueChange::Row> rows(Query &query) const;
     // Sets Timer1 to the wait until the row's second and stores its file as
     // the device's next sound.
     void armRow(const QTime &time);
@@ -126,7 +147,11 @@ private:
     Armed m_armed;
     // The instruction whose sound started last, until reported broken off.
     Armed m_sounding;
-    int m_doneRow = -1;
+    // When the sound that started last ends, by the clock.
+    QDateTime m_soundEnds;
+    // The rows played, failed or missed in this run, by identity.
+    QSet<qint64> m_done;
+    bool m_started = false;
     // The instruction on display was passed over by a jump of the clock: the
     // next arming shows its own instead of waiting for a display switch.
     bool m_showPassed = false;

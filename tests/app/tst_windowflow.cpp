@@ -129,6 +129,9 @@ private slots:
         ShellFixture::settle();
         QVERIFY(run);
         QCOMPARE(run->Timer2->interval(), 1000);
+        // Hidden behind the run, the main window's clock is the run's: one
+        // tick a second, not two.
+        QCOMPARE(main->Timer1->interval(), 0);
         expectOnlyInput(run);
 
         QTest::mouseClick(run->Fbtn_quit, Qt::LeftButton);
@@ -137,6 +140,8 @@ private slots:
         ShellFixture::settle();
         QVERIFY(!run);
         expectOnlyInput(main);
+        QCOMPARE(main->Timer1->interval(), 1000);
+        QCOMPARE(main->Label2->text(), f->formats.dateTime(f->clock.now()));
     }
 
     void closingRunEndsItWithoutAsking()

@@ -21,6 +21,8 @@ private slots:
         QTest::newRow("socket folder and options in the query")
             << "postgres:///exams?host=/run/pg%20sock&port=5432&sslmode=require"
             << QStringList{"/run/pg sock", "5432", "exams", "", "sslmode='require'"};
+        QTest::newRow("an IPv6 address")
+            << "postgresql://[::1]:5432/exams" << QStringList{"::1", "5432", "exams", "", ""};
         QTest::newRow("a quote and a backslash in an option stay libpq's")
             << "postgresql://h/d?application_name=O'Brien%5C1"
             << QStringList{"h", "-1", "d", "", "application_name='O\\'Brien\\\\1'"};
@@ -39,15 +41,29 @@ private slots:
         QSqlDatabase::removeDatabase(QStringLiteral("t"));
     }
 
+    void whatIsNoServerUriIsRefused_data()
+    {
+        QTest::addColumn<QString>("uri");
+        QTest::newRow("a file") << "data.mdb";
+        QTest::newRow("a ';' in an option") << "postgresql://h/d?application_name=a;b";
+        // libpq would read the name as dbname=old and an option x.
+        QTest::newRow("an option name that is none of libpq's")
+            << "postgresql://h/d?dbname%3Dold%20x=y";
+        QTest::newRow("an unknown option") << "postgresql://h/d?colour=red";
+    }
+
     void whatIsNoServerUriIsRefused()
     {
-        QVERIFY(!ServerAddress::isServer(QStringLiteral("./data/asdf.mdb")));
+        QFETCH(QString, uri);
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("t"));
-        QVERIFY_THROWS_EXCEPTION(DbError, ServerAddress::configure(db, QStringLiteral("data.mdb")));
-        QVERIFY_THROWS_EXCEPTION(
-            DbError, ServerAddress::configure(db, QStringLiteral("postgresql://h/d?x=a;b")));
+        QVERIFY_THROWS_EXCEPTION(DbError, ServerAddress::configure(db, uri));
         db = {};
         QSqlDatabase::removeDatabase(QStringLiteral("t"));
+    }
+
+    void aPasswordIsNeverShown()
+    {
+        QVERIFY(!ServerAddress::isServer(QStringLiteral("./data/asdf.mdb")));
         QCOMPARE(ServerAddress::shown(QStringLiteral("postgresql://u:secret@h/d?password=x&a=b")),
                  QStringLiteral("postgresql://u@h/d?a=b"));
     }

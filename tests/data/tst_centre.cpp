@@ -1,5 +1,6 @@
 #include "support/ServerDatabase.h"
 #include "support/ShellFixture.h"
+#include "support/StalledServer.h"
 
 #include "data/Statements.h"
 #include "platform/Timer.h"
@@ -7,10 +8,13 @@
 #include "ui/run/TFrm_Subject.h"
 
 #include "controls/TFlatComboBox.h"
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -19,7 +23,7 @@
 namespace {
 
 const QString Subject = QStringLiteral("语文");
-const QString CopyNotice = QStringLiteral("服务器无法连接，使用本机保存的考试安排");
+const QString CopyNotice = QStringLiteral("，使用本机保存的考试安排");
 
 // The tables, and the subject's morning.
 void createSchedule(ServerDatabase &db)
@@ -91,6 +95,22 @@ QString playAt(ShellFixture &room, TFrm_Subject *run, int second)
 QStringList copyNotices(const ShellFixture &room)
 {
     return (room.boxes.texts() + room.boxes.notices).filter(CopyNotice);
+}
+
+// A room whose main window has loaded and whose local copy is in place.
+std::unique_ptr<ShellFixture> loadedRoom(const QString &uri)
+{
+    auto loaded = room(uri);
+    loaded->start();
+    loaded->data.waitForLocalCopy();
+    return loaded;
+}
+
+// The main window made afresh, as the program's start makes it.
+TFrm_main *restart(ShellFixture &room)
+{
+    delete room.shell.Frm_main.data();
+    return room.start();
 }
 
 } // namespace
@@ -206,6 +226,130 @@ private slots:
         QCOMPARE(listed(startRun(*room)), QStringList{"a.wav"});
         QCOMPARE(copyNotices(*room).size(), 1);
         startPrivate();
+    }
+
+    void aCopyIsPlayedOnlyForItsOwnServerAndDatabase_data()
+    {
+        QTest::addColumn<QString>("from"); // what the copy's URI becomes in the room's
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<int>("subjects");
+        QTest::newRow("its own") << QString() << QString() << 1;
+        QTest::newRow("another database")
+            << QStringLiteral("postgresql:///t_") << QStringLiteral("postgresql:///other_") << 0;
+        QTest::newRow("another server")
+            << QStringLiteral("host=/") << QStringLiteral("host=/nowhere/") << 0;
+    }
+
+    void aCopyIsPlayedOnlyForItsOwnServerAndDatabase()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(int, subjects);
+        ServerDatabase db(*m_private);
+        createSchedule(db);
+        const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+        auto writer = loadedRoom(db.uri());
+        const QDateTime after = QDateTime::currentDateTime();
+
+        killPrivate();
+        auto room = ::room(QString(db.uri()).replace(from, to));
+        QVERIFY(QFile::copy(writer->data.localCopyPath(), room->data.localCopyPath()));
+        // Copied, touched, restored from a backup: the file's own time says
+        // nothing of when the schedule was read.
+        QFile copy(room->data.localCopyPath());
+        QVERIFY(copy.open(QIODevice::ReadWrite));
+        QVERIFY(copy.setFileTime(QDateTime(QDate(2001, 1, 1), QTime(8, 0)),
+                                 QFileDevice::FileModificationTime));
+        copy.close();
+
+        const int shown = room->start()->ComboBox1->count();
+        const QStringList notices = copyNotices(*room);
+        startPrivate();
+        QCOMPARE(shown, subjects);
+        QCOMPARE(notices.size(), subjects);
+        if (subjects == 0)
+            return;
+        const QRegularExpressionMatch taken =
+            QRegularExpression(QStringLiteral("（(.+) 保存）$")).match(notices.first());
+        const QDateTime at =
+            QDateTime::fromString(taken.captured(1), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        QVERIFY2(at >= before && at <= after, qPrintable(notices.first()));
+    }
+
+    void aCopyLeftHalfWrittenIsRemoved()
+    {
+        ServerDatabase db(*m_shared);
+        createSchedule(db);
+        auto room = ::room(db.uri());
+        const QString copy = room->data.localCopyPath();
+        QVERIFY(QDir().mkpath(QFileInfo(copy).path()));
+        for (const QString &left :
+             {copy + QStringLiteral(".Ab12Cd"), copy + QStringLiteral(".Ab12Cd-journal")}) {
+            QFile file(left);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("half");
+            file.flush();
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                                     QFileDevice::FileModificationTime));
+        }
+        room->start();
+        room->data.waitForLocalCopy();
+        QCOMPARE(QDir(QFileInfo(copy).path())
+                     .entryList({QFileInfo(copy).fileName() + QStringLiteral("*")}, QDir::Files),
+                 QStringList{QFileInfo(copy).fileName()});
+    }
+
+    // The server takes the connection and answers nothing.
+    void aRunPressedOnAStalledServerPlaysFromTheLocalCopy()
+    {
+        ServerDatabase db(*m_private);
+        createSchedule(db);
+        setInstructions(db, {{"a.wav", 0}, {"b.wav", 10}, {"c.wav", 20}});
+        auto room = loadedRoom(db.uri());
+
+        const StalledServer stalled(*m_private);
+        TFrm_Subject *run = startRun(*room);
+        QVERIFY2(run, qPrintable(room->boxes.texts().join(QLatin1Char('\n'))));
+        QCOMPARE(listed(run), (QStringList{"a.wav", "b.wav", "c.wav"}));
+        QCOMPARE(copyNotices(*room).size(), 1);
+        QCOMPARE(playAt(*room, run, 0), QStringLiteral("a.wav"));
+        QCOMPARE(playAt(*room, run, 10), QStringLiteral("b.wav"));
+        QCOMPARE(playAt(*room, run, 20), QStringLiteral("c.wav"));
+    }
+
+    void theMainWindowOfAStalledServerFillsFromTheCopyThenFromTheServerWhenItAnswers()
+    {
+        ServerDatabase db(*m_private);
+        createSchedule(db);
+        auto room = loadedRoom(db.uri());
+        db.exec(QStringLiteral("INSERT INTO test (subjectname) VALUES ('数学')"));
+
+        StalledServer stalled(*m_private);
+        QCOMPARE(restart(*room)->ComboBox1->count(), 1);
+        QCOMPARE(copyNotices(*room).size(), 1);
+        stalled.resume();
+        // Nobody touches anything.
+        QTRY_COMPARE_WITH_TIMEOUT(room->shell.Frm_main->ComboBox1->count(), 2, 30'000);
+    }
+
+    void aServerTakingNoMoreConnectionsIsReplacedByTheCopyInItsOwnWords()
+    {
+        ServerDatabase db(*m_shared);
+        createSchedule(db);
+        const QString role = QStringLiteral("full_%1").arg(QCoreApplication::applicationPid());
+        db.exec(QStringLiteral("CREATE ROLE %1 LOGIN CONNECTION LIMIT 0").arg(role));
+        const auto dropRole =
+            qScopeGuard([&] { db.exec(QStringLiteral("DROP ROLE %1").arg(role)); });
+        auto writer = loadedRoom(db.uri());
+
+        auto room = ::room(QString(db.uri()).replace(QStringLiteral("user=postgres"),
+                                                     QStringLiteral("user=") + role));
+        QVERIFY(QFile::copy(writer->data.localCopyPath(), room->data.localCopyPath()));
+        QCOMPARE(room->start()->ComboBox1->count(), 1);
+        const QStringList notices = copyNotices(*room);
+        QCOMPARE(notices.size(), 1);
+        QVERIFY2(notices.first().startsWith(QStringLiteral("服务器连接数已满")),
+                 qPrintable(notices.first()));
     }
 };
 

@@ -1,6 +1,10 @@
+#include "support/OfficeTools.h"
 #include "support/ServerDatabase.h"
 #include "support/ShellFixture.h"
 #include "support/SkewedClock.h"
+#include "support/StalledServer.h"
+
+#include "data/Statements.h"
 
 #include "office/RoomReporter.h"
 #include "ui/main/TFrm_main.h"
@@ -16,25 +20,12 @@
 #include <QTest>
 #include <csignal>
 #include <functional>
+#include <optional>
 
 namespace {
 
 const QString Tools = qEnvironmentVariable("TESSIVOX_TEST_TOOLS");
 constexpr int ArrivalMs = 30'000;
-
-struct Tool
-{
-    int code = -1;
-    QString out;
-};
-
-Tool tessivoxDb(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(Tools + QStringLiteral("/tessivox-db"), arguments);
-    process.waitForFinished(60'000);
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput())};
-}
 
 std::unique_ptr<RoomReporter> reporter(const QString &uri, const QString &room,
                                        const QString &folder, const Clock &clock)
@@ -58,12 +49,6 @@ void recordRun(RoomReporter &room, const Clock &clock, const QStringList &kinds)
                      .delayMs = kinds[i] == QLatin1String("played") ? std::optional<qint64>(i + 1)
                                                                     : std::nullopt,
                      .file = QStringLiteral("a.wav")});
-}
-
-QString countOf(ServerDatabase &db, const QString &sql)
-{
-    const QList<QStringList> rows = db.rows(sql);
-    return rows.isEmpty() ? QString() : rows.first().join(QLatin1Char(' '));
 }
 
 QString readAll(const QString &path)
@@ -123,10 +108,10 @@ private slots:
         recordRun(*one, rightClock, {QStringLiteral("played")});
         recordRun(*two, aheadClock, {QStringLiteral("played"), QStringLiteral("missed")});
         QTRY_COMPARE_WITH_TIMEOUT(
-            countOf(db, "SELECT count(*) FROM room WHERE clock_offset_ms IS NOT NULL "
-                        "AND state = 'running'"),
+            firstRow(db, "SELECT count(*) FROM room WHERE clock_offset_ms IS NOT NULL "
+                         "AND state = 'running'"),
             QStringLiteral("2"), ArrivalMs);
-        QTRY_COMPARE_WITH_TIMEOUT(countOf(db, "SELECT count(*) FROM room_event"),
+        QTRY_COMPARE_WITH_TIMEOUT(firstRow(db, "SELECT count(*) FROM room_event"),
                                   QStringLiteral("5"), ArrivalMs);
 
         const Tool text = tessivoxDb({QStringLiteral("status"), db.uri()});
@@ -187,6 +172,40 @@ private slots:
                  code);
     }
 
+    void statusSaysWhatKeepsItFromTheRooms_data()
+    {
+        QTest::addColumn<QString>("trouble");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("said"); // on the error output
+        QTest::newRow("a server that hangs") << "stalled" << 2 << "服务器没有应答";
+        QTest::newRow("a centre database made before the office's tables")
+            << "old" << 2 << "tessivox-db upgrade";
+        QTest::newRow("fewer connections than the rooms seen need")
+            << "rooms" << 0 << "set max_connections to";
+    }
+
+    void statusSaysWhatKeepsItFromTheRooms()
+    {
+        QFETCH(QString, trouble);
+        QFETCH(int, code);
+        QFETCH(QString, said);
+
+        ServerDatabase db(*m_private);
+        QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
+        if (trouble == QLatin1String("old"))
+            db.exec(QStringLiteral("DROP TABLE room, room_event"));
+        if (trouble == QLatin1String("rooms"))
+            db.exec(QStringLiteral("INSERT INTO room SELECT 'Room ' || i, '0.1', now(), 'idle', "
+                                   "NULL, 0 FROM generate_series(1, 50) i"));
+        std::optional<StalledServer> stalled;
+        if (trouble == QLatin1String("stalled"))
+            stalled.emplace(*m_private);
+        const Tool status = tessivoxDb({QStringLiteral("status"), db.uri()});
+        stalled.reset();
+        QCOMPARE(status.code, code);
+        QVERIFY2(status.err.contains(said), qPrintable(status.err));
+    }
+
     void aRunOnAClockOffTheServersWarnsOnce_data()
     {
         QTest::addColumn<qint64>("offsetMs");
@@ -225,55 +244,132 @@ private slots:
         emit room->clockOffsetMeasured(offsetMs);
         QCOMPARE(f.boxes.notices, notices);
         QTRY_COMPARE_WITH_TIMEOUT(
-            countOf(db, "SELECT kind, subject FROM room_event WHERE room = 'Room 3'"),
+            firstRow(db, "SELECT kind, subject FROM room_event WHERE room = 'Room 3'"),
             QStringLiteral("run started 语文"), ArrivalMs);
         f.shell.Frm_Subject->close();
         ShellFixture::settle();
     }
 
     // The roles tessivox-db grants prints: a room writes its own events and
-    // row, and another room's name is refused, its events kept.
+    // row; events under another room's name are refused and set aside, and
+    // hold up nothing.
     void aRoomWritesOnlyAsItself()
     {
         ServerDatabase db(*m_shared);
         QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
-        const Tool grants = tessivoxDb({QStringLiteral("grants")});
-        QCOMPARE(grants.code, 0);
-        // Roles belong to the whole server; each test database has its own.
-        const QString roles = QStringLiteral("tvx_%1_").arg(QDateTime::currentMSecsSinceEpoch());
-        QString sql = grants.out;
-        sql.replace(QStringLiteral("tessivox_"), roles);
-        for (const QString &statement : sql.split(QLatin1Char(';'))) {
-            QString lines;
-            for (const QString &line : statement.split(QLatin1Char('\n')))
-                if (!line.trimmed().startsWith(QStringLiteral("--")))
-                    lines += line + QLatin1Char('\n');
-            if (!lines.trimmed().isEmpty())
-                db.exec(lines);
-        }
-        const QString user = roles + QStringLiteral("r7");
-        db.exec(QStringLiteral("CREATE USER %1 IN ROLE %2room").arg(user, roles));
-        const QString asRoom = QString(db.uri()).replace(QStringLiteral("user=postgres"),
-                                                         QStringLiteral("user=") + user);
+        CentreRoles roles(db);
+        const QString user = roles.addRoom(QStringLiteral("r7"));
         QTemporaryDir dir;
         SystemClock clock;
-        auto own = reporter(asRoom, user, dir.filePath("own"), clock);
-        auto other = reporter(asRoom, QStringLiteral("Room 8"), dir.filePath("other"), clock);
+        auto own = reporter(roles.uriAs(user), user, dir.filePath("own"), clock);
+        auto other =
+            reporter(roles.uriAs(user), QStringLiteral("Room 8"), dir.filePath("other"), clock);
         recordRun(*own, clock, {QStringLiteral("played")});
         recordRun(*other, clock, {QStringLiteral("played")});
         QTRY_COMPARE_WITH_TIMEOUT(
-            countOf(db, "SELECT room, count(*) FROM room_event GROUP BY room"),
+            firstRow(db, "SELECT room, count(*) FROM room_event GROUP BY room"),
             user + QStringLiteral(" 2"), ArrivalMs);
-        QTRY_VERIFY_WITH_TIMEOUT(
-            readAll(dir.filePath("other") + QDate::currentDate().toString("/yyyy-MM-dd.log"))
-                .contains("office cannot see this room"),
-            ArrivalMs);
-        QCOMPARE(countOf(db, "SELECT string_agg(name, ',') FROM room"), user);
-        QVERIFY(QFileInfo(dir.filePath("other") + "/office.journal").size() > 0);
-        own.reset();
-        other.reset();
-        for (const QString &role : {user, roles + "room", roles + "admin"})
-            db.exec(QStringLiteral("DROP OWNED BY %1; DROP ROLE %1").arg(role));
+        const QString log =
+            dir.filePath("other") + QDate::currentDate().toString("/yyyy-MM-dd.log");
+        QTRY_VERIFY_WITH_TIMEOUT(readAll(log).contains("\tsome events refused\t"), ArrivalMs);
+        QTRY_COMPARE_WITH_TIMEOUT(readAll(dir.filePath("other") + "/office.refused").count("\n"), 2,
+                                  ArrivalMs);
+        QVERIFY(readAll(log).contains("office cannot see this room"));
+        QCOMPARE(firstRow(db, "SELECT string_agg(name, ',') FROM room"), user);
+        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(dir.filePath("other") + "/office.journal").size(), 0,
+                                  ArrivalMs);
+    }
+
+    // An event the server refuses (a value it cannot take) is set aside with
+    // the reason; the ones behind it arrive, and the office sees the room
+    // as a problem.
+    void aRefusedEventHoldsUpNoOther()
+    {
+        ServerDatabase db(*m_shared);
+        QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("run-log");
+        QDir().mkpath(folder);
+        QFile journal(folder + "/office.journal");
+        QVERIFY(journal.open(QIODevice::WriteOnly));
+        const QStringList seconds{"08:00:01", "25:99:00", "08:00:03"};
+        for (int seq = 1; seq <= 3; ++seq)
+            journal.write(
+                QStringLiteral(R"({"room":"Room 9","run":"r","seq":%1,"at":"%2",)"
+                               R"("kind":"played","second":"%3"})"
+                               "\n")
+                    .arg(seq)
+                    .arg(QDateTime::currentDateTime().toString(Qt::ISODate), seconds[seq - 1])
+                    .toUtf8());
+        journal.close();
+        SystemClock clock;
+        auto room = reporter(db.uri(), QStringLiteral("Room 9"), folder, clock);
+        QTRY_COMPARE_WITH_TIMEOUT(firstRow(db, "SELECT string_agg(seq::text, ',' ORDER BY seq) "
+                                               "FROM room_event"),
+                                  QStringLiteral("1,3"), ArrivalMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!firstRow(db, "SELECT refused FROM room").isEmpty(), ArrivalMs);
+        const QString refused = readAll(folder + "/office.refused");
+        QVERIFY2(refused.contains("25:99:00") && refused.contains("\"refused\""),
+                 qPrintable(refused));
+        QCOMPARE(readAll(folder + QDate::currentDate().toString("/yyyy-MM-dd.log"))
+                     .count("\tsome events refused\t"),
+                 1);
+        const Tool status = tessivoxDb({QStringLiteral("status"), db.uri()});
+        QCOMPARE(status.code, 1);
+        QVERIFY2(status.out.contains("some events refused: "), qPrintable(status.out));
+        // Read and moved away: the room is well again.
+        QVERIFY(QFile::remove(folder + "/office.refused"));
+        QTRY_COMPARE_WITH_TIMEOUT(firstRow(db, "SELECT refused IS NULL FROM room"),
+                                  QStringLiteral("true"), ArrivalMs);
+    }
+
+    // A run made while the room's clock was an hour ahead is not its last
+    // once the clock is mended: the server's receipt orders the runs.
+    void theServersClockOrdersRuns()
+    {
+        ServerDatabase db(*m_shared);
+        QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
+        QTemporaryDir dir;
+        SkewedClock ahead(3600'000);
+        auto room = reporter(db.uri(), QStringLiteral("Room 10"), dir.path(), ahead);
+        recordRun(*room, ahead, {QStringLiteral("played")});
+        QTRY_COMPARE_WITH_TIMEOUT(firstRow(db, "SELECT count(*) FROM room_event"),
+                                  QStringLiteral("2"), ArrivalMs);
+        room.reset();
+        SystemClock mended;
+        room = reporter(db.uri(), QStringLiteral("Room 10"), dir.path(), mended);
+        recordRun(*room, mended, {QStringLiteral("missed")});
+        QTRY_COMPARE_WITH_TIMEOUT(firstRow(db, "SELECT count(*) FROM room_event"),
+                                  QStringLiteral("4"), ArrivalMs);
+        const QJsonObject shown =
+            QJsonDocument::fromJson(
+                tessivoxDb({QStringLiteral("status"), db.uri(), QStringLiteral("--json")})
+                    .out.toUtf8())["rooms"][0]
+                .toObject();
+        QCOMPARE(shown["missed"].toInt(), 1);
+        QCOMPARE(shown["run"].toString(),
+                 firstRow(db, "SELECT run_id FROM room_event WHERE kind = 'missed'"));
+    }
+
+    void aNameTheServerWouldCutIsRefused_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("refused");
+
+        QTest::newRow("21 Chinese characters, 63 bytes") << QString(21, QChar(0x8003)) << false;
+        QTest::newRow("22 Chinese characters, 66 bytes") << QString(22, QChar(0x8003)) << true;
+        QTest::newRow("64 letters") << QString(64, QLatin1Char('r')) << true;
+    }
+
+    void aNameTheServerWouldCutIsRefused()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, refused);
+
+        const QString problem = RoomReporter::nameProblem(name);
+        QCOMPARE(!problem.isEmpty(), refused);
+        if (refused)
+            QVERIFY2(problem.startsWith(QStringLiteral("考场名称过长")), qPrintable(problem));
     }
 
     void everyEventArrivesOnce_data()
@@ -284,7 +380,7 @@ private slots:
         QTest::newRow("the server stopped in the middle of a run") << Step([](Trouble &t) {
             t.room = reporter(t.db.uri(), QStringLiteral("Room 4"), t.folder, t.clock);
             recordRun(*t.room, t.clock, {"played", "played"});
-            QTRY_COMPARE_WITH_TIMEOUT(countOf(t.db, "SELECT count(*) FROM room_event"),
+            QTRY_COMPARE_WITH_TIMEOUT(firstRow(t.db, "SELECT count(*) FROM room_event"),
                                       QStringLiteral("3"), ArrivalMs);
             t.server.stop();
             for (int i = 3; i <= 6; ++i)
@@ -313,7 +409,7 @@ private slots:
             << Step([](Trouble &t) {
                    t.server.start();
                    t.room = reporter(t.db.uri(), QStringLiteral("Room 5"), t.folder, t.clock);
-                   QTRY_COMPARE_WITH_TIMEOUT(countOf(t.db, "SELECT count(*) FROM room_event"),
+                   QTRY_COMPARE_WITH_TIMEOUT(firstRow(t.db, "SELECT count(*) FROM room_event"),
                                              QStringLiteral("7"), ArrivalMs);
                    // A second program with the same journal sends nothing new.
                    QDir().mkpath(t.folder + "2");
@@ -334,6 +430,26 @@ private slots:
         }) << Step([](Trouble &t) {
             QCOMPARE(tessivoxDb({QStringLiteral("upgrade"), t.db.uri()}).code, 0);
         });
+        QTest::newRow("a centre database from before the office's functions")
+            << Step([](Trouble &t) {
+                   t.db.exec("DROP FUNCTION room_report; DROP FUNCTION room_events; "
+                             "ALTER TABLE room DROP COLUMN refused; "
+                             "ALTER TABLE room_event DROP COLUMN received_at");
+                   t.room = reporter(t.db.uri(), QStringLiteral("Room 7"), t.folder, t.clock);
+                   recordRun(*t.room, t.clock, QStringList(6, "played"));
+                   QTRY_VERIFY_WITH_TIMEOUT(
+                       readAll(t.log()).contains("office cannot see this room"), ArrivalMs);
+               })
+            << Step([](Trouble &t) {
+                   const Tool status = tessivoxDb({QStringLiteral("status"), t.db.uri()});
+                   QVERIFY2(status.code == 2 && status.err.contains("tessivox-db upgrade adds it"),
+                            qPrintable(status.err));
+                   const Tool upgrade = tessivoxDb({QStringLiteral("upgrade"), t.db.uri()});
+                   QCOMPARE(upgrade.code, 0);
+                   QVERIFY2(upgrade.out.contains("room_event.received_at") &&
+                                upgrade.out.contains("room_events(jsonb)"),
+                            qPrintable(upgrade.out));
+               });
     }
 
     void everyEventArrivesOnce()
@@ -350,11 +466,35 @@ private slots:
             return;
         letThrough(trouble);
         QTRY_COMPARE_WITH_TIMEOUT(
-            countOf(db, "SELECT count(*), count(DISTINCT seq), min(seq), max(seq), "
-                        "count(DISTINCT run_id) FROM room_event"),
+            firstRow(db, "SELECT count(*), count(DISTINCT seq), min(seq), max(seq), "
+                         "count(DISTINCT run_id) FROM room_event"),
             QStringLiteral("7 7 1 7 1"), ArrivalMs);
-        QCOMPARE(countOf(db, "SELECT string_agg(kind, ',' ORDER BY seq) FROM room_event"),
+        QCOMPARE(firstRow(db, "SELECT string_agg(kind, ',' ORDER BY seq) FROM room_event"),
                  QStringLiteral("run started,played,played,played,played,played,played"));
+    }
+
+    // The program's end on a server that hangs: the reporter in the middle
+    // of a round, the windows' connection open.
+    void anExitWaitsForNoServerThatHangs()
+    {
+        QTemporaryDir dir;
+        ServerDatabase db(*m_private);
+        QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
+        SystemClock clock;
+        auto data =
+            std::make_unique<TDataModule1>(db.uri(), TDataModule1::Mode::ReadWrite, dir.path());
+        data->ADOQuery1.replace(Statements::selectTitle());
+        data->ADOQuery1.open();
+        auto room = reporter(db.uri(), QStringLiteral("Room 1"), dir.path(), clock);
+        recordRun(*room, clock, {QStringLiteral("played")});
+        QTRY_COMPARE_WITH_TIMEOUT(firstRow(db, "SELECT count(*) FROM room_event"),
+                                  QStringLiteral("2"), ArrivalMs);
+
+        const StalledServer stalled(*m_private);
+        recordRun(*room, clock, {QStringLiteral("played")});
+        QTest::qWait(500);
+        room.reset();
+        data.reset();
     }
 };
 

@@ -76,6 +76,10 @@ private slots:
                    writeFile(f + "/office.sent", "9999\n");
                })
             << QList<int>{5, 6};
+        QTest::newRow("a mark inside a line, from another process") << Steps([](const QString &f) {
+            append(f, {5, 6});
+            writeFile(f + "/office.sent", "3\n");
+        }) << QList<int>{5, 6};
     }
 
     void whatIsPendingSurvivesARestart()
@@ -92,6 +96,55 @@ private slots:
             if (entry.event.contains(QStringLiteral("seq")))
                 seqs << entry.event.value(QStringLiteral("seq")).toInt();
         QCOMPARE(seqs, pending);
+    }
+
+    // The sender keeps up with a run that never stops appending, so the
+    // journal is never wholly accepted at once; or the server refuses the
+    // room for months. Either way the journal stays bounded, and what was
+    // not accepted of the last run stays.
+    void theJournalStaysBounded_data()
+    {
+        QTest::addColumn<bool>("accepting");
+        QTest::addColumn<qint64>("limit");
+
+        QTest::newRow("a server that accepts") << true << RoomJournal::RotateBytes;
+        QTest::newRow("a server that refuses the room") << false << RoomJournal::CapBytes;
+    }
+
+    void theJournalStaysBounded()
+    {
+        QFETCH(bool, accepting);
+        QFETCH(qint64, limit);
+
+        QTemporaryDir dir;
+        RoomJournal journal(dir.path());
+        const QString padding(20'000, QLatin1Char('x'));
+        const auto add = [&](int seq) {
+            QVERIFY(journal.append({{"run", QStringLiteral("run %1").arg(qAbs(seq) / 100)},
+                                    {"seq", seq},
+                                    {"file", padding}}));
+        };
+        int dropped = 0;
+        for (int seq = 1; seq <= 599; ++seq) {
+            add(seq);
+            if (accepting) {
+                const QList<RoomJournal::Entry> entries = journal.pending(100);
+                add(-seq);
+                journal.accepted(entries.last().end);
+            } else {
+                add(-seq);
+            }
+            dropped += journal.compact();
+        }
+        QVERIFY2(QFileInfo(journal.path()).size() <= limit + 41'000,
+                 qPrintable(QString::number(QFileInfo(journal.path()).size())));
+        QCOMPARE(dropped > 0, !accepting);
+        // The last run (seq 500 to 599 and their pairs) whole, less what
+        // was accepted.
+        int lastRun = 0;
+        for (const RoomJournal::Entry &entry : journal.pending(100'000))
+            lastRun += entry.event["run"] == QLatin1String("run 5") ? 1 : 0;
+        QCOMPARE(lastRun, accepting ? 1 : 200);
     }
 
     void theShortestRoundTripGivesTheOffset_data()

@@ -33,6 +33,9 @@ private slots:
         QTest::newRow("a server on a Unix socket folder")
             << QByteArray("[database]\nhost=/run/pg sock\nport=5432\nname=exams\n") << QStringList()
             << "postgresql:///exams?host=/run/pg%20sock&port=5432" << host << 0;
+        QTest::newRow("a server by its IPv6 address")
+            << QByteArray("[database]\nhost=::1\nport=5432\nname=exams\n") << QStringList()
+            << "postgresql://[::1]:5432/exams" << host << 0;
         QTest::newRow("the environment wins over the file")
             << QByteArray("[database]\nhost=a\nname=b\n[room]\nname=file\n")
             << QStringList{"TESSIVOX_DATABASE=postgresql:///x?host=/s", "TESSIVOX_ROOM=考场 17"}

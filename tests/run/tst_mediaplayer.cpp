@@ -164,15 +164,16 @@ class tst_MediaPlayer : public QObject
 
     QTemporaryDir m_dir;
 
-    // A 1 kHz tone at half of full scale.
-    QString tone(const QString &name, int subtype, int rate, int channels, qint64 frames)
+    // A 1 kHz tone at half of full scale, or at the level given.
+    QString tone(const QString &name, int subtype, int rate, int channels, qint64 frames,
+                 float level = 0.5f)
     {
         const QString path = m_dir.filePath(name);
         SF_INFO info{0, rate, channels, SF_FORMAT_WAV | subtype, 0, 0};
         SNDFILE *file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
         std::vector<float> samples(size_t(frames * channels));
         for (size_t i = 0; i < samples.size(); ++i)
-            samples[i] = 0.5f * float(std::sin(2 * M_PI * 1000 * double(i / channels) / rate));
+            samples[i] = level * float(std::sin(2 * M_PI * 1000 * double(i / channels) / rate));
         sf_writef_float(file, samples.data(), frames);
         sf_close(file);
         return path;
@@ -366,6 +367,125 @@ private slots:
     }
 
 #if TESSIVOX_SOUND_PULSEAUDIO
+    // What a sound got ready ahead holds on the server, and which sound it
+    // plays: a sound only opened (a run's first, far ahead) holds no stream,
+    // nor does one got ready once the clock is set; one got ready is played
+    // as it is, also when closed and opened again at its second; one whose
+    // file was replaced since plays the file as it is.
+    void aSoundGotReadyIsTheFileAsItIsNow_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::newRow("opened far ahead, nothing on the server")
+            << QStringList{"write tone", "open", "streams 0", "play", "heard"};
+        QTest::newRow("got ready, closed and opened again at its second")
+            << QStringList{"write tone", "prepare", "open",        "streams 1", "close",
+                           "open",       "play",    "same stream", "heard"};
+        QTest::newRow("opened and got ready, then the clock set") << QStringList{
+            "write tone", "open", "prepare", "streams 1", "forget", "streams 0", "play", "heard"};
+        QTest::newRow("its file replaced after it was got ready") << QStringList{
+            "write silence", "prepare", "streams 1", "write tone", "open", "play", "heard"};
+    }
+    void aSoundGotReadyIsTheFileAsItIsNow()
+    {
+        QFETCH(QStringList, steps);
+        REQUIRE_AUDIO(!QStandardPaths::findExecutable("pulseaudio").isEmpty(),
+                      "pulseaudio is not installed");
+        QTemporaryDir folder;
+        PrivateServer server(folder.path());
+        QVERIFY(server.start());
+        const QString path = m_dir.filePath("instruction.wav");
+        SoundDevice player;
+        player.setFileName(path);
+        const auto streams = [] {
+            return pactl({"list", "short", "sink-inputs"}).split('\n', Qt::SkipEmptyParts);
+        };
+        QString stream;
+        for (const QString &step : steps) {
+            const QByteArray where = ("at " + step).toUtf8();
+            if (step.startsWith("write ")) {
+                // Copied in as a new file, as a file manager does.
+                const QString written = tone("written.wav", SF_FORMAT_PCM_16, 44100, 1, 44100,
+                                             step == "write tone" ? 0.5f : 0.0f);
+                QFile::remove(path);
+                QVERIFY2(QFile::rename(written, path), where);
+            } else if (step == "prepare") {
+                player.prepare();
+            } else if (step == "forget") {
+                player.forgetPrepared();
+            } else if (step == "open") {
+                player.open();
+            } else if (step == "close") {
+                player.close();
+            } else if (step == "play") {
+                player.play();
+                QVERIFY2(player.playFailure().isEmpty(), qPrintable(player.playFailure()));
+            } else if (step == "streams 0") {
+                QTest::qWait(300);
+                QVERIFY2(streams().isEmpty(), qPrintable(streams().join('\n')));
+            } else if (step == "streams 1") {
+                QTRY_COMPARE(streams().size(), 1);
+                stream = streams().first().section('\t', 0, 0);
+            } else if (step == "same stream") {
+                QTest::qWait(300);
+                QCOMPARE(streams().size(), 1);
+                QCOMPARE(streams().first().section('\t', 0, 0), stream);
+            } else if (step == "heard") {
+                QVERIFY2(QTest::qWaitFor([&] { return server.heardSound(); }), where);
+            }
+        }
+    }
+
+    // A server restarted in the last second before an instruction, after
+    // its sound was got ready against the old one: at the second the sound
+    // is got ready again at once on the new server and played, late as
+    // that makes it, rather than failed.
+    void aServerRestartedJustBeforeTheSecondIsPlayedTo()
+    {
+        REQUIRE_AUDIO(!QStandardPaths::findExecutable("pulseaudio").isEmpty(),
+                      "pulseaudio is not installed");
+        QTemporaryDir folder;
+        PrivateServer server(folder.path());
+        QVERIFY(server.start());
+        TestDatabase db;
+        const QDateTime now = QDateTime::currentDateTime();
+        const QDateTime second = now.addMSecs(5000 - now.time().msec());
+        if (second.addSecs(5).date() != now.date())
+            QSKIP("too close to midnight");
+        tone("restarted.wav", SF_FORMAT_PCM_16, 44100, 1, 13230);
+        db.addSound("语文", "restarted.wav", "", second.time());
+        TDataModule1 data(db.path());
+        data.ADOQuery10.replace(Statements::selectSoundsByPlaytime("语文"));
+        data.ADOQuery10.open();
+        SoundDevice device;
+        SystemClock clock;
+        NoDisplay display;
+        Timer Timer1;
+        Timer Timer3;
+        Scheduler scheduler({data.ADOQuery10, device, Timer1, Timer3, clock, display,
+                             [this](const QString &file) { return m_dir.filePath(file); }});
+        connect(&Timer1, &Timer::timeout, &scheduler, &Scheduler::Timer1Timer);
+        connect(&Timer3, &Timer::timeout, &scheduler, &Scheduler::Timer3Timer);
+        QSignalSpy played(&scheduler, &Scheduler::played);
+        QSignalSpy failed(&scheduler, &Scheduler::failed);
+        scheduler.start();
+        // The run window's clock, which has the sound got ready, checks a
+        // tenth of a second past each second: the last check before the
+        // second comes before the server goes.
+        QTest::qWait(int(QDateTime::currentDateTime().msecsTo(second.addMSecs(-3900))));
+        QTimer clockTimer;
+        clockTimer.setTimerType(Qt::PreciseTimer);
+        connect(&clockTimer, &QTimer::timeout, &scheduler, &Scheduler::checkClock);
+        clockTimer.start(1000);
+        QTest::qWait(int(QDateTime::currentDateTime().msecsTo(second.addMSecs(-700))));
+        server.kill();
+        QVERIFY(server.start());
+        QTRY_COMPARE_WITH_TIMEOUT(played.size() + failed.size(), 1, 5000);
+        QVERIFY2(failed.isEmpty(), failed.isEmpty() ? "" : qPrintable(failed[0][2].toString()));
+        QVERIFY(QTest::qWaitFor([&] { return server.heardSound(); }));
+        // Late, and said to be as late as the sound was let go.
+        QVERIFY(played[0][1].toLongLong() >= 0);
+    }
+
     // (Only the build that speaks to the server itself: Qt Multimedia's own
     // backend, on Linux, reports plays into a stopped server as started.)
     //

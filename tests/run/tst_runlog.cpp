@@ -41,21 +41,22 @@ private slots:
                    log.failed(eight.addSecs(10), a, QStringLiteral("Format not recognised."), File);
                })
             << QStringList{"played\t08:00:00\t+2 ms\t" + a,
-                           "failed\t08:00:10\t" + a + "\tFormat not recognised."};
+                           "failed\t08:00:10\t" + a + "\t声音文件无法播放：Format not recognised."};
         QTest::newRow("output lost after a play")
             << Events([=](RunLog &log) {
                    log.played(eight, 2, a);
                    log.failed(eight.addSecs(10), a, QStringLiteral("no server"), Output);
                })
             << QStringList{"played\t08:00:00\t+2 ms\t" + a,
-                           "failed\t08:00:10\t" + a + "\tno server",
+                           "failed\t08:00:10\t" + a + "\t声音输出失败：no server",
                            "sound output lost\tno server"};
-        QTest::newRow("output back after a failure")
+        QTest::newRow("output lost before any play, then back")
             << Events([=](RunLog &log) {
                    log.failed(eight, a, QStringLiteral("no server"), Output);
                    log.played(eight.addSecs(10), 4, a);
                })
-            << QStringList{"failed\t08:00:00\t" + a + "\tno server",
+            << QStringList{"failed\t08:00:00\t" + a + "\t声音输出失败：no server",
+                           "sound output lost\tno server",
                            "played\t08:00:10\t+4 ms\t" + a, "sound output back"};
         QTest::newRow("clock step")
             << Events([](RunLog &log) {

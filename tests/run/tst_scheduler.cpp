@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTimeZone>
 #include <algorithm>
+#include <ctime>
 #include <functional>
 
 namespace {
@@ -472,12 +473,60 @@ private slots:
         // for the check that matters.
         run.scheduler.checkClock();
         steps.clear();
+        run.device.forgotten = 0;
         run.clock.set(setTo);
         run.scheduler.checkClock();
         QCOMPARE(steps.size(), 1);
+        // What was got ready for the old time is let go.
+        QCOMPARE(run.device.forgotten, 1);
         played << run.playThrough();
         QCOMPARE(played, heard);
         QCOMPARE(seconds(missedSpy), missed);
+    }
+
+    // The delay reported is the one heard: a device that takes its time to
+    // start the sound (one not got ready ahead, a server slow to answer)
+    // makes the play late, and the log and the office must say so.
+    void thePlayIsReportedAsLateAsItsSoundWasLetGo()
+    {
+        Run run;
+        run.addAll({"08:00:00"});
+        QSignalSpy played(&run.scheduler, &Scheduler::played);
+        run.start(at(7, 59, 50));
+        run.device.whilePlaying = [&] { run.clock.advance(40); };
+        run.playTick(at(8, 0, 0, 3));
+        QCOMPARE(played.size(), 1);
+        QCOMPARE(played[0][1].toLongLong(), 43);
+    }
+
+    // A change of the machine's zone (its zone file replaced) moves every
+    // time of day: it is a step of the clock, from the time the clock showed
+    // in the old zone to the one it shows in the new.
+    void aZoneChangeIsAStepFromWhatTheClockShowed()
+    {
+        const QByteArray zone = qgetenv("TZ");
+        const auto setZone = [](const QByteArray &name) {
+            qputenv("TZ", name);
+            tzset();
+        };
+        setZone("Asia/Shanghai");
+        Run run;
+        run.addAll({"08:00:00"});
+        QSignalSpy steps(&run.scheduler, &Scheduler::clockStepSeen);
+        run.start(QDateTime(QDate(2026, 6, 7), at(7, 0, 0)));
+        setZone("Asia/Tokyo");
+        run.clock.set(QDateTime(QDate(2026, 6, 7), at(8, 0, 0)));
+        run.scheduler.checkClock();
+        QStringList shown;
+        for (const QList<QVariant> &step : steps) {
+            for (const QVariant &reading : step) {
+                const QDateTime time = reading.toDateTime();
+                shown << time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate);
+            }
+        }
+        zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone);
+        tzset();
+        QCOMPARE(shown, (QStringList{"2026-06-07T07:00:00+08:00", "2026-06-07T08:00:00+09:00"}));
     }
 
     // Each instruction's sound is got ready a few seconds before its second,
@@ -613,6 +662,78 @@ private slots:
             check(start.toLocalTime(),
                   QStringList(heard).replaceInStrings(
                       QRegularExpression(QStringLiteral("[+-]\\d\\d:\\d\\d$")), {}));
+    }
+
+    // The subject's rows change on the server while 0.wav has played: the
+    // run reads them again and follows them by each row's identity.
+    void aRunFollowsItsRowsByTheirIdentity_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QTime>("at");
+        QTest::addColumn<QStringList>("heard");
+        QTest::addColumn<QStringList>("missed");
+        const QTime early = at(8, 1, 0);
+        QTest::newRow("played, moved ahead: never again")
+            << "UPDATE sound SET playtime = '08:30:00' WHERE filename = '0.wav'" << early
+            << QStringList{"1.wav 08:10:00.003", "2.wav 08:20:00.003"} << QStringList{};
+        QTest::newRow("ahead, moved later: at its new second")
+            << "UPDATE sound SET playtime = '08:15:00' WHERE filename = '1.wav'" << early
+            << QStringList{"1.wav 08:15:00.003", "2.wav 08:20:00.003"} << QStringList{};
+        QTest::newRow("ahead, moved before the next: at its new second")
+            << "UPDATE sound SET playtime = '08:05:00' WHERE filename = '2.wav'" << early
+            << QStringList{"2.wav 08:05:00.003", "1.wav 08:10:00.003"} << QStringList{};
+        QTest::newRow("removed: no longer plays")
+            << "DELETE FROM sound WHERE filename = '1.wav'" << early
+            << QStringList{"2.wav 08:20:00.003"} << QStringList{};
+        QTest::newRow("added ahead: plays")
+            << "INSERT INTO sound (subjectname, filename, playtime) VALUES ('语文', '3.wav', "
+               "'08:12:00')"
+            << early
+            << QStringList{"1.wav 08:10:00.003", "3.wav 08:12:00.003", "2.wav 08:20:00.003"}
+            << QStringList{};
+        QTest::newRow("added behind: neither played nor missed")
+            << "INSERT INTO sound (subjectname, filename, playtime) VALUES ('语文', '3.wav', "
+               "'07:55:00')"
+            << early << QStringList{"1.wav 08:10:00.003", "2.wav 08:20:00.003"} << QStringList{};
+        QTest::newRow("ahead, moved behind the clock: missed")
+            << "UPDATE sound SET playtime = '07:58:00' WHERE filename = '1.wav'" << early
+            << QStringList{"2.wav 08:20:00.003"} << QStringList{"07:58:00"};
+        QTest::newRow("moved less than 2 s before its second: as it was")
+            << "UPDATE sound SET playtime = '08:15:00' WHERE filename = '1.wav'"
+            << at(8, 9, 58, 500) << QStringList{"1.wav 08:10:00.003", "2.wav 08:20:00.003"}
+            << QStringList{};
+        QTest::newRow("removed less than 2 s before its second: as it was")
+            << "DELETE FROM sound WHERE filename = '1.wav'" << at(8, 9, 58, 500)
+            << QStringList{"1.wav 08:10:00.003", "2.wav 08:20:00.003"} << QStringList{};
+        QTest::newRow("moved 2 s before its second: at its new second")
+            << "UPDATE sound SET playtime = '08:15:00' WHERE filename = '1.wav'" << at(8, 9, 58)
+            << QStringList{"1.wav 08:15:00.003", "2.wav 08:20:00.003"} << QStringList{};
+    }
+
+    void aRunFollowsItsRowsByTheirIdentity()
+    {
+        QFETCH(QString, change);
+        QFETCH(QTime, at);
+        QFETCH(QStringList, heard);
+        QFETCH(QStringList, missed);
+        Run run;
+        run.addAll({"08:00:00", "08:10:00", "08:20:00"});
+        run.device.lengths.insert(Run::path(QStringLiteral("3.wav")), 1000);
+        run.start(::at(7, 59, 0));
+        QCOMPARE(run.playThrough(1), QStringList{"0.wav 08:00:00.003"});
+        QSignalSpy missing(&run.scheduler, &Scheduler::missed);
+
+        run.db.exec(change);
+        run.clock.setTime(at);
+        run.scheduler.checkClock();
+        Query &fresh = run.data.ADOQuery6;
+        fresh.replace(Statements::selectSoundsByPlaytime(QStringLiteral("语文")));
+        fresh.open();
+        const QueueChange followed = run.scheduler.follow(fresh);
+        QVERIFY(!followed.isEmpty() || !followed.kept.isEmpty());
+
+        QCOMPARE(run.playThrough(), heard);
+        QCOMPARE(seconds(missing), missed);
     }
 };
 

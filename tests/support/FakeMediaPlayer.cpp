@@ -46,6 +46,8 @@ void FakeMediaPlayer::play()
 {
     log << QStringLiteral("play");
     requireOpen();
+    if (whilePlaying)
+        whilePlaying();
     if (playFailsForAll || playFailsFor.contains(m_openFile)) {
         m_playFailure = QStringLiteral("No sound output for \"%1\"").arg(m_openFile);
         return;

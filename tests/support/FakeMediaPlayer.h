@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QSet>
 #include <QStringList>
+#include <functional>
 
 // Records every call in order and keeps the real device's open/closed rules,
 // without sound. The log reads like "fileName:/a.wav", "open:/a.wav", "close",
@@ -20,6 +21,7 @@ public:
     QString fileName() const override { return m_fileName; }
     // Noted apart from the log: when it comes is the device's business.
     void prepare() override { prepared << m_fileName; }
+    void forgetPrepared() override { ++forgotten; }
     bool isOpen() const override { return m_open; }
     void open() override;
     void close() override;
@@ -40,6 +42,8 @@ public:
     QStringList prepared;
     // Opening a file that is not on disk fails, as with the real device.
     bool missingFilesFail = false;
+    // How often forgetPrepared() was called.
+    int forgotten = 0;
     // open() throws SoundError for every file, or for these paths.
     bool openFailsForAll = false;
     QSet<QString> openFailsFor;
@@ -47,6 +51,8 @@ public:
     // through playFailure().
     bool playFailsForAll = false;
     QSet<QString> playFailsFor;
+    // Called inside play(), as a device that takes its time to start.
+    std::function<void()> whilePlaying;
     // length() per path; 0 for a path not listed.
     QHash<QString, qint64> lengths;
 

@@ -1,6 +1,7 @@
 #include "ServerDatabase.h"
 
-#include "office/ServerConnection.h"
+#include "data/ServerLink.h"
+#include "data/Session.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -34,6 +35,19 @@ QString pgCtl()
     if (versions.isEmpty())
         qFatal("no PostgreSQL server installed");
     return QStringLiteral("/usr/lib/postgresql/%1/bin/pg_ctl").arg(versions.last());
+}
+
+// Runs work on a connection of its own to the database at uri.
+void onServer(const QString &uri, const std::function<void(const QSqlDatabase &)> &work)
+{
+    ServerLink(uri).run([&](Session &session) { work(session.db()); }, std::chrono::minutes(1));
+}
+
+void execute(const QSqlDatabase &db, const QString &sql)
+{
+    QSqlQuery query(db);
+    if (!query.exec(sql))
+        qFatal("%s: %s", qPrintable(sql), qPrintable(query.lastError().text()));
 }
 
 } // namespace
@@ -118,17 +132,18 @@ ServerDatabase::ServerDatabase(const TestServer &server)
     : m_server(server),
       m_name(QStringLiteral("t_") + QUuid::createUuid().toString(QUuid::Id128).left(16))
 {
-    ServerConnection admin(server.uri(QStringLiteral("postgres")));
-    ServerConnection::execute(admin.open(), QStringLiteral("CREATE DATABASE ") + m_name);
+    onServer(server.uri(QStringLiteral("postgres")), [&](const QSqlDatabase &db) {
+        execute(db, QStringLiteral("CREATE DATABASE ") + m_name);
+    });
     m_uri = server.uri(m_name);
 }
 
 ServerDatabase::~ServerDatabase()
 {
     try {
-        ServerConnection admin(m_server.uri(QStringLiteral("postgres")));
-        ServerConnection::execute(
-            admin.open(), QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_name));
+        onServer(m_server.uri(QStringLiteral("postgres")), [&](const QSqlDatabase &db) {
+            execute(db, QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_name));
+        });
     } catch (const std::exception &error) {
         qWarning("cannot drop the test database %s: %s", qPrintable(m_name), error.what());
     }
@@ -136,35 +151,37 @@ ServerDatabase::~ServerDatabase()
 
 void ServerDatabase::exec(const QString &sql, const QVariantList &values)
 {
-    ServerConnection connection(m_uri);
-    QSqlQuery query(connection.open());
-    // The server cannot prepare every statement (DROP, CREATE, ...).
-    if (!values.isEmpty()) {
-        query.prepare(sql);
-        for (const QVariant &value : values)
-            query.addBindValue(value);
-    }
-    if (!(values.isEmpty() ? query.exec(sql) : query.exec()))
-        qFatal("%s: %s", qPrintable(sql), qPrintable(query.lastError().text()));
+    onServer(m_uri, [&](const QSqlDatabase &db) {
+        QSqlQuery query(db);
+        // The server cannot prepare every statement (DROP, CREATE, ...).
+        if (!values.isEmpty()) {
+            query.prepare(sql);
+            for (const QVariant &value : values)
+                query.addBindValue(value);
+        }
+        if (!(values.isEmpty() ? query.exec(sql) : query.exec()))
+            qFatal("%s: %s", qPrintable(sql), qPrintable(query.lastError().text()));
+    });
 }
 
 QList<QStringList> ServerDatabase::rows(const QString &sql, const QVariantList &values)
 {
     QList<QStringList> result;
     try {
-        ServerConnection connection(m_uri);
-        QSqlQuery query(connection.open());
-        query.prepare(sql);
-        for (const QVariant &value : values)
-            query.addBindValue(value);
-        if (!query.exec())
-            return result;
-        while (query.next()) {
-            QStringList row;
-            for (int i = 0; i < query.record().count(); ++i)
-                row << query.value(i).toString();
-            result << row;
-        }
+        onServer(m_uri, [&](const QSqlDatabase &db) {
+            QSqlQuery query(db);
+            query.prepare(sql);
+            for (const QVariant &value : values)
+                query.addBindValue(value);
+            if (!query.exec())
+                return;
+            while (query.next()) {
+                QStringList row;
+                for (int i = 0; i < query.record().count(); ++i)
+                    row << query.value(i).toString();
+                result << row;
+            }
+        });
     } catch (const std::exception &) {
     }
     return result;

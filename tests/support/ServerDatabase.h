@@ -20,6 +20,8 @@ public:
     Q_DISABLE_COPY_MOVE(TestServer)
 
     QString uri(const QString &database) const;
+    // The cluster's folder, where postmaster.pid lies.
+    QString dataFolder() const { return m_socketFolder + QStringLiteral("/cluster"); }
     // Stops the private server, which keeps its data, and starts it again.
     // kill() stops it as a power cut would, without a word to its clients.
     void stop();

@@ -38,6 +38,12 @@ TFrm_main *ShellFixture::start()
     return shell.create(shell.Frm_main);
 }
 
+void ShellFixture::listen()
+{
+    watch = std::make_unique<ScheduleWatch>(*data.link());
+    shell.follow(*watch);
+}
+
 TFrm_validate *ShellFixture::openGate()
 {
     QTest::mouseClick(shell.Frm_main->FBtn_sa, Qt::LeftButton);

@@ -11,6 +11,7 @@
 #include "TestDatabase.h"
 
 #include "app/Shell.h"
+#include "data/ScheduleWatch.h"
 #include "data/TDataModule1.h"
 #include "platform/Platform.h"
 #include "platform/RegionalFormats.h"
@@ -37,6 +38,9 @@ struct ShellFixture
     TFrm_sa *openConsole();
     // Changes the console's page as the user does: a click on its tab.
     static void chooseTab(TFrm_sa *console, int index);
+    // The windows follow the server's notices of schedule changes, as the
+    // program on a server does.
+    void listen();
     // Runs the deferred destructions of released windows.
     static void settle();
 
@@ -53,5 +57,6 @@ struct ShellFixture
     FakeClockHealth clockHealth;
     Platform platform;
     TDataModule1 data;
+    std::unique_ptr<ScheduleWatch> watch;
     Shell shell;
 };

@@ -1,13 +1,29 @@
 #include "support/ServerDatabase.h"
+#include "support/StalledServer.h"
 
+#include "ui/board/DelayForm.h"
 #include "ui/board/StatusBoard.h"
 
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QTest>
+#include <QUrl>
 
 namespace {
+
+void createTables(const ServerDatabase &db)
+{
+    QProcess tool;
+    tool.start(qEnvironmentVariable("TESSIVOX_TEST_TOOLS") + "/tessivox-db",
+               {QStringLiteral("create"), db.uri()});
+    if (!tool.waitForFinished(60'000) || tool.exitCode() != 0)
+        qFatal("tessivox-db create failed");
+}
 
 QStringList row(const QTableWidget *table, int r)
 {
@@ -28,10 +44,7 @@ private slots:
     {
         TestServer server;
         ServerDatabase db(server);
-        QProcess tool;
-        tool.start(qEnvironmentVariable("TESSIVOX_TEST_TOOLS") + "/tessivox-db",
-                   {QStringLiteral("create"), db.uri()});
-        QVERIFY(tool.waitForFinished(60'000) && tool.exitCode() == 0);
+        createTables(db);
         db.exec("INSERT INTO room VALUES ('Room 1', '0.1', now(), 'running', '语文', 12), "
                 "('Room 2', '0.1', now(), 'running', '语文', -40), "
                 "('Room 3', '0.1', now() - interval '10 minutes', 'idle', NULL, 0)");
@@ -46,7 +59,7 @@ private slots:
                                                      : QStringLiteral("played")});
 
         StatusBoard board(db.uri(), 1000);
-        QCOMPARE(board.rooms->rowCount(), 3);
+        QTRY_COMPARE(board.rooms->rowCount(), 3);
         const QColor trouble = board.rooms->item(0, 0)->background().color();
         QCOMPARE(row(board.rooms, 0).mid(0, 2), (QStringList{"Room 2", "运行 语文"}));
         QCOMPARE(row(board.rooms, 0).last(), QStringLiteral("错过 1 条"));
@@ -56,8 +69,82 @@ private slots:
 
         const QRect cell = board.rooms->visualItemRect(board.rooms->item(0, 0));
         QTest::mouseClick(board.rooms->viewport(), Qt::LeftButton, {}, cell.center());
-        QCOMPARE(board.events->rowCount(), 3);
+        QTRY_COMPARE(board.events->rowCount(), 3);
         QCOMPARE(row(board.events, 2).mid(1), (QStringList{"错过", "08:05:00", "", "b.wav", ""}));
+    }
+
+    // Whatever a room wrote shows as written, never as markup; the server
+    // is named as a person names it.
+    void aRoomsTextIsPlainText()
+    {
+        TestServer server;
+        ServerDatabase db(server);
+        createTables(db);
+        db.exec("INSERT INTO room VALUES ('<i>Room 1</i>', '0.1', now(), 'idle', NULL, 0, "
+                "'bad value')");
+        db.exec("INSERT INTO room_event (room, run_id, seq, at, kind, subject) VALUES "
+                "('<i>Room 1</i>', 'r', 1, now(), 'run started', '<b>语文</b>')");
+
+        StatusBoard board(db.uri(), 1000);
+        QTRY_COMPARE(board.rooms->rowCount(), 1);
+        QCOMPARE(row(board.rooms, 0).mid(0, 2),
+                 (QStringList{"<i>Room 1</i>", "空闲（上一场 <b>语文</b>）"}));
+        QCOMPARE(row(board.rooms, 0).last(), QStringLiteral("部分事件被拒绝：bad value"));
+        const QString name = QUrl(db.uri()).path().mid(1);
+        QVERIFY2(board.heading->text().contains(" " + name + " @ /"),
+                 qPrintable(board.heading->text()));
+        QTest::mouseClick(board.rooms->viewport(), Qt::LeftButton, {},
+                          board.rooms->visualItemRect(board.rooms->item(0, 0)).center());
+        QTRY_COMPARE(board.eventsHeading->text(),
+                     QStringLiteral("<i>Room 1</i> 本场记录（<b>语文</b>）"));
+        for (const QLabel *label : {board.heading, board.eventsHeading})
+            QCOMPARE(label->textFormat(), Qt::PlainText);
+    }
+
+    void theOfficePutsAnExamBackFromTheBoard()
+    {
+        TestServer server;
+        ServerDatabase db(server);
+        createTables(db);
+        db.exec("INSERT INTO test (subjectname, starttime, endtime) VALUES "
+                "('语文', '2099-06-07 08:00:00', '2099-06-07 10:00:00')");
+        StatusBoard board(db.uri(), 1000);
+        DelayForm *form = board.delayForm;
+        form->subject->setText(QStringLiteral("语文"));
+        form->minutes->setValue(-15);
+        QTest::mouseClick(form->delay, Qt::LeftButton);
+        QVERIFY2(form->result->toPlainText().contains(QStringLiteral("brought forward by 15 min")),
+                 qPrintable(form->result->toPlainText()));
+        QCOMPARE(db.rows("SELECT starttime, endtime FROM test"),
+                 (QList<QStringList>{{"2099-06-07 07:45:00", "2099-06-07 09:45:00"}}));
+
+        form->subject->setText(QStringLiteral("数学"));
+        QTest::mouseClick(form->delay, Qt::LeftButton);
+        QCOMPARE(form->result->toPlainText(), QStringLiteral("服务器上没有考试科目：数学"));
+    }
+
+    void aServerThatHangsLeavesTheBoardAnswering()
+    {
+        const auto server = TestServer::startPrivate();
+        ServerDatabase db(*server);
+        createTables(db);
+        db.exec("INSERT INTO room VALUES ('Room 1', '0.1', now(), 'idle', NULL, 0, NULL)");
+        StatusBoard board(db.uri(), 1000);
+        QTRY_COMPARE(board.rooms->rowCount(), 1);
+
+        StalledServer stalled(*server);
+        board.refresh();
+        // The window's thread is free: a click is taken while the read hangs.
+        const QRect cell = board.rooms->visualItemRect(board.rooms->item(0, 0));
+        QTest::mouseClick(board.rooms->viewport(), Qt::LeftButton, {}, cell.center());
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            board.heading->text().contains(QStringLiteral("服务器没有应答")),
+            qPrintable(board.heading->text().replace(QLatin1Char(0x0a), QLatin1Char(0x7c))), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            board.eventsHeading->text().contains(QStringLiteral("服务器没有应答")), 20'000);
+        stalled.resume();
+        QTRY_VERIFY_WITH_TIMEOUT(board.heading->text().contains(QStringLiteral("共 1 个考场")),
+                                 30'000);
     }
 };
 

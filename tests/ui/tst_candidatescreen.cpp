@@ -10,6 +10,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLabel>
@@ -248,6 +249,78 @@ private slots:
         QVERIFY(screen->Lbl_clock->isVisible());
         QVERIFY(!screen->Lbl_explanation->isVisible());
         QCOMPARE(screen->explanationTimer->interval(), 0);
+    }
+
+    // A sound cut off by the next instruction, whose own sound then fails,
+    // takes its explanation with it a few seconds later, not at the end it
+    // would have had.
+    void anExplanationGoesSoonAfterItsSoundIsCutOff()
+    {
+        f->db.addSound(QStringLiteral("语文"), QStringLiteral("a.wav"), QStringLiteral("A"),
+                       QStringLiteral("07:50:05"));
+        f->db.addSound(QStringLiteral("语文"), QStringLiteral("missing.wav"), QStringLiteral("B"),
+                       QStringLiteral("07:50:10"));
+        TFrm_Subject *run = startRun(QStringLiteral("1"));
+        CandidateScreen *screen = run->candidateScreen.get();
+        const QString sounds = f->programFolder.path() + QStringLiteral("/sound/");
+        f->players.last()->lengths.insert(sounds + QStringLiteral("a.wav"), 60000);
+        f->players.last()->openFailsFor.insert(sounds + QStringLiteral("missing.wav"));
+        f->clock.set(at(QTime(7, 50, 5, 2)));
+        run->Timer1->timeout();
+        QVERIFY(screen->explanationTimer->interval() > 60000);
+        // The next instruction is armed, then its second comes.
+        f->clock.set(at(QTime(7, 50, 5, 3)));
+        run->Timer1->timeout();
+        f->clock.set(at(QTime(7, 50, 10, 2)));
+        run->Timer1->timeout();
+        QVERIFY(screen->Lbl_explanation->isVisible());
+        QCOMPARE(screen->explanationTimer->interval(), 5000);
+    }
+
+    // Texts too long for the screen at a readable size are wrapped anywhere
+    // and cut short with "…": every line drawn fits, none is clipped.
+    void aTextTooLongIsCutShortReadably_data()
+    {
+        QTest::addColumn<QString>("subject");
+        QTest::addColumn<QString>("explanation");
+        QTest::newRow("a subject of 200 letters without a space")
+            << QStringLiteral("A").repeated(200) << QStringLiteral("请注意");
+        QTest::newRow("an explanation of 3,000 characters")
+            << QStringLiteral("语文") << QStringLiteral("考生请注意，").repeated(500);
+        QTest::newRow("an explanation of one long word")
+            << QStringLiteral("语文") << QStringLiteral("W").repeated(3000);
+    }
+    void aTextTooLongIsCutShortReadably()
+    {
+        QFETCH(QString, subject);
+        QFETCH(QString, explanation);
+        CandidateScreen screen(f->clock, f->formats, QStringLiteral("none"));
+        screen.showExam(QStringLiteral("考场"), subject, at(QTime(8, 30)), at(QTime(11, 0)));
+        screen.Lbl_explanation->setText(explanation);
+        screen.resize(800, 600);
+        screen.show();
+        for (FittedLabel *label : {screen.Lbl_subject, screen.Lbl_explanation}) {
+            const QFont face = label->shownFont();
+            QVERIFY2(face.pixelSize() >= 12, qPrintable(QString::number(face.pixelSize())));
+            const QStringList lines = label->shownLines();
+            const QFontMetrics metrics(face);
+            const QRect space = label->contentsRect();
+            if (lines.isEmpty()) {
+                const QRect needed =
+                    metrics.boundingRect(space, Qt::AlignCenter | Qt::TextWordWrap, label->text());
+                QVERIFY(space.contains(needed));
+                continue;
+            }
+            // Cut short, or whole on more lines than its words would make.
+            QVERIFY(lines.last().endsWith(QChar(0x2026)) ||
+                    lines.join(QString()) == QString(label->text()).remove(QLatin1Char('\n')));
+            QVERIFY(metrics.lineSpacing() * lines.size() <= space.height());
+            for (const QString &line : lines)
+                QVERIFY2(metrics.horizontalAdvance(line) <= space.width(), qPrintable(line));
+            // Read from its start: nothing is left out before the cut.
+            QVERIFY(label->text().startsWith(QString(lines.first()).remove(QChar(0x2026))));
+        }
+        QCOMPARE(heard(screen.Lbl_subject), subject);
     }
 };
 

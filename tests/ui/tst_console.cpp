@@ -3,6 +3,7 @@
 
 #include "controls/xpPages.h"
 #include "data/Query.h"
+#include "data/Session.h"
 #include "platform/Timer.h"
 #include "ui/admin/TFrm_sa.h"
 #include "ui/main/TFrm_main.h"
@@ -451,7 +452,9 @@ private slots:
         console->Edt_subjectname->setText(name);
         QTest::mouseClick(console->FBtn_ok, Qt::LeftButton);
         QCOMPARE(f->boxes.texts(), QStringList{message});
-        QCOMPARE(f->db.rows(QStringLiteral("select subjectname, starttime, endtime from test where rowid > 2")), added);
+        QCOMPARE(f->db.rows(QStringLiteral(
+                     "select subjectname, starttime, endtime from test where rowid > 2")),
+                 added);
 
         QTest::mouseClick(console->FlatButton2, Qt::LeftButton);
         QVERIFY(console->Edt_subjectname->text().isEmpty());
@@ -494,7 +497,9 @@ private slots:
         }
         TFrm_sa *console = open();
         // Fails fast instead of waiting for the other writer for seconds.
-        Query::run(f->data.connection(), {QStringLiteral("PRAGMA busy_timeout = 50"), {}});
+        f->data.use(TDataModule1::Access::Read, [](Session &session) {
+            Query::run(session.db(), {QStringLiteral("PRAGMA busy_timeout = 50"), {}});
+        });
 
         const QList<std::function<void()>> steps{
             [&] {

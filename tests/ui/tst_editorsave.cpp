@@ -1,3 +1,4 @@
+#include "data/Session.h"
 #include "support/OpenEditor.h"
 #include "support/ShellFixture.h"
 
@@ -50,7 +51,7 @@ void openReadOnly(ShellFixture &f)
     if (root)
         setfsuid(65534);
 #endif
-    f.data.connection();
+    f.data.use(TDataModule1::Access::Read, [](Session &) {});
 #ifdef Q_OS_LINUX
     if (root)
         setfsuid(0);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <chrono>
 #include <exception>
 
 class Arguments;
@@ -8,6 +9,9 @@ class QTextStream;
 
 // What the commands that look at a run's schedule share.
 namespace CommandInput {
+
+// How long a command waits for the server before it gives up on it.
+constexpr std::chrono::milliseconds ServerDeadline{5000};
 
 // The folder the run plays from ("sound" beside the program, which lies
 // beside this tool), unless --sound-dir names another.

@@ -3,6 +3,7 @@
 #include "Arguments.h"
 #include "CheckCommand.h"
 #include "CommandInput.h"
+#include "DelayCommand.h"
 #include "DemoSounds.h"
 #include "OfficeCommands.h"
 #include "RehearseCommand.h"
@@ -12,6 +13,8 @@
 #include "data/Dialect.h"
 #include "data/Schema.h"
 #include "data/ServerAddress.h"
+#include "data/ServerLink.h"
+#include "data/Session.h"
 #include "data/Statements.h"
 #include "data/StoredTime.h"
 #include "data/TDataModule1.h"
@@ -51,25 +54,13 @@ const QList<DemoInstruction> &demoInstructions()
     return instructions;
 }
 
-// Builds the tables in the database at location, a new file or a server's
-// database. Returns the tables of the program it found there already, when
-// it found any, and then changes nothing.
-QStringList buildDatabase(const QString &location)
+// Builds the tables in db, a new file or a server's database. Returns the
+// tables of the program it found there already, when it found any, and then
+// changes nothing.
+QStringList buildDatabase(QSqlDatabase db)
 {
-    const QString name = QStringLiteral("tessivox-db-create");
-    const auto remove = qScopeGuard([&] { QSqlDatabase::removeDatabase(name); });
-    const Dialect::Engine engine = Dialect::of(location);
-    QSqlDatabase db = QSqlDatabase::addDatabase(Dialect::driverName(engine), name);
-    const QString shown =
-        engine == Dialect::Engine::PostgreSQL ? ServerAddress::shown(location) : location;
-    if (engine == Dialect::Engine::PostgreSQL)
-        ServerAddress::configure(db, location);
-    else
-        db.setDatabaseName(location);
-    if (!db.open())
-        throw Dialect::error(engine, db.lastError()).concerning(shown);
     // A server also gets the exam office's tables, which only a server has.
-    const bool server = engine == Dialect::Engine::PostgreSQL;
+    const bool server = Dialect::of(db) == Dialect::Engine::PostgreSQL;
     QStringList ours{"var", "test", "sound"};
     if (server)
         ours << QStringLiteral("room") << QStringLiteral("room_event")
@@ -84,7 +75,27 @@ QStringList buildDatabase(const QString &location)
         if (server)
             OfficeSchema::create(db);
     }
+    return present;
+}
+
+QStringList buildFile(const QString &path)
+{
+    const QString name = QStringLiteral("tessivox-db-create");
+    const auto remove = qScopeGuard([&] { QSqlDatabase::removeDatabase(name); });
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    db.setDatabaseName(path);
+    if (!db.open())
+        throw Dialect::error(Dialect::Engine::SQLite, db.lastError()).concerning(path);
+    const QStringList present = buildDatabase(db);
     db.close();
+    return present;
+}
+
+QStringList buildServer(const QString &uri)
+{
+    QStringList present;
+    ServerLink(uri).run([&](Session &session) { present = buildDatabase(session.db()); },
+                        CommandInput::ServerDeadline);
     return present;
 }
 
@@ -130,6 +141,9 @@ int DatabaseTool::run(const QStringList &arguments)
         {QStringLiteral("upload"),
          {1, {QStringLiteral("sound-dir")}, {}},
          [this](const Arguments &a) { return UploadCommand(m_out, m_err).run(a); }},
+        {QStringLiteral("delay"),
+         {3, {}, {}},
+         [this](const Arguments &a) { return DelayCommand(m_out, m_err).run(a); }},
         {QStringLiteral("grants"),
          {0, {}, {}},
          [this](const Arguments &) { return OfficeCommands(m_out, m_err).grants(); }},
@@ -160,7 +174,7 @@ int DatabaseTool::run(const QStringList &arguments)
 int DatabaseTool::create(const QString &path)
 {
     if (ServerAddress::isServer(path)) {
-        const QStringList present = buildDatabase(path);
+        const QStringList present = buildServer(path);
         if (!present.isEmpty())
             return fail(QStringLiteral("%1 already has the tables %2; it was left untouched.")
                             .arg(ServerAddress::shown(path), present.join(QStringLiteral(", "))));
@@ -180,7 +194,7 @@ int DatabaseTool::create(const QString &path)
         return fail(staging.fileTemplate() + QStringLiteral(": ") + staging.errorString());
     const QString stagingPath = staging.fileName();
     staging.close();
-    buildDatabase(stagingPath);
+    buildFile(stagingPath);
     // A temporary file is private to its owner; a database is not.
     QFile::setPermissions(stagingPath, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
                                            QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther);
@@ -197,7 +211,7 @@ int DatabaseTool::demo(const QString &path, const QString &soundDir)
 {
     TDataModule1 module(path);
     // Refuse a missing or broken database before any sound is written.
-    module.connection();
+    module.use(TDataModule1::Access::Read, [](Session &) {});
 
     DemoSounds sounds(soundDir);
     for (const DemoInstruction &instruction : demoInstructions())
@@ -253,10 +267,15 @@ int DatabaseTool::usage(const QString &error)
              "                                 every room of the centre's server: running or\n"
              "                                 idle, its clock, its run's plays, problems first\n"
              "       tessivox-db upgrade URI   add the tables room, room_event, sound_file and\n"
-             "                                 sound_file_chunk to an older centre database\n"
+             "                                 sound_file_chunk and the rooms' notice of\n"
+             "                                 changes to an older centre database\n"
              "       tessivox-db upload URI [--sound-dir DIR]\n"
              "                                 store on the server every sound file its\n"
              "                                 schedule names that it lacks or holds otherwise\n"
+             "       tessivox-db delay URI SUBJECT MINUTES\n"
+             "                                 put SUBJECT back by MINUTES (negative: forward)\n"
+             "                                 by the server's clock: its end, its start if\n"
+             "                                 ahead, every instruction more than 5 s ahead\n"
              "       tessivox-db grants        the SQL for the rooms' and the office's roles\n"
              "The sound folder is \"sound\" beside the program, where the run plays from,\n"
              "unless --sound-dir names one.\n"

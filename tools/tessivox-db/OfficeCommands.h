@@ -9,8 +9,8 @@ public:
     OfficeCommands(QTextStream &out, QTextStream &err) : m_out(out), m_err(err) {}
     Q_DISABLE_COPY_MOVE(OfficeCommands)
 
-    // upgrade URI: the office's tables added to a database that has only the
-    // schedule's, nothing else touched.
+    // upgrade URI: the office's tables and the notice of schedule changes
+    // added to a database that lacks them, nothing else touched.
     int upgrade(const QString &uri);
     int grants();
 

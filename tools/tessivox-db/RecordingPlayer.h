@@ -22,6 +22,7 @@ public:
     void setFileName(const QString &path) override { m_device.setFileName(path); }
     QString fileName() const override { return m_device.fileName(); }
     void prepare() override { m_device.prepare(); }
+    void forgetPrepared() override { m_device.forgetPrepared(); }
     bool isOpen() const override { return m_device.isOpen(); }
     void open() override;
     void close() override;

@@ -5,6 +5,7 @@
 #include "data/Query.h"
 #include "data/Schema.h"
 #include "data/ServerAddress.h"
+#include "data/Session.h"
 #include "data/Statements.h"
 
 #include <QFileInfo>
@@ -31,7 +32,12 @@ ScheduleReader::ScheduleReader(const QString &path) : m_module(path, TDataModule
             throw DbError(path + QStringLiteral(" is a folder, not a database file"),
                           DbError::Kind::Missing);
     }
-    const QStringList tables = reading([&] { return Schema::tables(m_module.connection()); });
+    const QStringList tables = reading([&] {
+        QStringList names;
+        m_module.use(TDataModule1::Access::Read,
+                     [&](Session &session) { names = Schema::tables(session.db()); });
+        return names;
+    });
     for (const QString &table : {QStringLiteral("test"), QStringLiteral("sound")}) {
         if (!tables.contains(table, Qt::CaseInsensitive)) {
             throw DbError(
@@ -67,7 +73,12 @@ void ScheduleReader::fail(const QString &engineText) const
 
 QHash<QString, SoundStore::Held> ScheduleReader::soundFiles()
 {
-    return reading([&] { return SoundStore::heldIfKept(m_module.connection()); });
+    return reading([&] {
+        QHash<QString, SoundStore::Held> held;
+        m_module.use(TDataModule1::Access::Read,
+                     [&](Session &session) { held = SoundStore::heldIfKept(session.db()); });
+        return held;
+    });
 }
 
 QStringList ScheduleReader::subjectNames()
@@ -97,9 +108,10 @@ void ScheduleReader::prepareForEverySubject()
     // Without an index on subjectname each subject's statements would scan
     // the tables whole: hours for ten thousand subjects.
     reading([&] {
-        const QSqlDatabase db = m_module.connection();
-        for (const QString &statement : Dialect::indexForReadingAll(Dialect::of(db)))
-            Query::run(db, {statement, {}});
+        m_module.use(TDataModule1::Access::Read, [](Session &session) {
+            for (const QString &statement : Dialect::indexForReadingAll(Dialect::of(session.db())))
+                Query::run(session.db(), {statement, {}});
+        });
     });
 }
 

@@ -4,14 +4,20 @@
 #include "CommandInput.h"
 #include "TextTable.h"
 
+#include "data/Query.h"
 #include "data/ServerAddress.h"
+#include "data/ServerLink.h"
+#include "data/Session.h"
+#include "office/OfficeSchema.h"
+#include "office/PlainText.h"
 #include "office/RoomStatus.h"
-#include "office/ServerConnection.h"
+#include "office/ServerCapacity.h"
 #include "platform/Settings.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSqlQuery>
 #include <QThread>
 #include <algorithm>
 
@@ -19,18 +25,48 @@ namespace {
 
 QString problemText(const RoomStatus &room)
 {
-    return room.problemText({QStringLiteral("not seen"), QStringLiteral("clock off"),
-                             QStringLiteral("%1 missed"), QStringLiteral("%1 failed"),
-                             QStringLiteral(", "), QStringLiteral("声音文件未就绪 %1/%2")});
+    return room.problemText({QStringLiteral("not seen"), QStringLiteral("some events refused: %1"),
+                             QStringLiteral("clock off"), QStringLiteral("%1 missed"),
+                             QStringLiteral("%1 failed"), QStringLiteral(", "),
+                             QStringLiteral("声音文件未就绪 %1/%2")});
 }
 
+// With the subject beside the counts it belongs to, also when idle.
 QString state(const RoomStatus &room)
 {
     if (room.problems & RoomStatus::Unseen)
-        return room.lastSeen.isValid()
-                   ? QStringLiteral("not seen for %1 min").arg(room.unseenMs / 60000)
-                   : QStringLiteral("never seen");
-    return room.running ? QStringLiteral("running ") + room.subject : QStringLiteral("idle");
+        return room.unseenMs ? QStringLiteral("not seen for %1 min").arg(*room.unseenMs / 60000)
+                             : QStringLiteral("never seen");
+    if (room.running)
+        return room.subject.isEmpty() ? QStringLiteral("running")
+                                      : QStringLiteral("running ") + room.subject;
+    return room.runSubject.isEmpty() ? QStringLiteral("idle")
+                                     : QStringLiteral("idle, last ") + room.runSubject;
+}
+
+// With its offset from UTC: whoever reads the JSON may be elsewhere.
+QJsonValue isoTime(const QDateTime &time)
+{
+    return time.isValid()
+               ? QJsonValue(time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate))
+               : QJsonValue();
+}
+
+// A room's login reads neither table; the office's rights do. A centre's
+// database from before the office's later columns needs upgrading first.
+void checkReadable(const QSqlDatabase &db, const QString &shown)
+{
+    OfficeSchema::requireTables(db);
+    QSqlQuery query =
+        Query::run(db, {QStringLiteral("SELECT has_table_privilege('room', 'SELECT') AND "
+                                       "has_table_privilege('room_event', 'SELECT'), current_user"),
+                        {}});
+    if (query.next() && !query.value(0).toBool())
+        throw std::runtime_error(
+            QStringLiteral("%1: the login %2 cannot see the office's tables room and room_event "
+                           "(a room's login; the office's is a member of tessivox_admin)")
+                .arg(shown, query.value(1).toString())
+                .toStdString());
 }
 
 QString signedMs(const std::optional<qint64> &ms)
@@ -60,12 +96,13 @@ void print(QTextStream &out, const QList<RoomStatus> &rooms, const QString &serv
                      QStringLiteral("failed"), QStringLiteral("worst delay"),
                      QStringLiteral("next"), QStringLiteral("problem")});
     for (const RoomStatus &room : rooms)
-        table.addRow({room.name, state(room), lastSeen(room, now), signedMs(room.clockOffsetMs),
+        table.addRow({PlainText::visible(room.name), PlainText::visible(state(room)),
+                      lastSeen(room, now), signedMs(room.clockOffsetMs),
                       QString::number(room.played), QString::number(room.missed),
                       QString::number(room.failed), signedMs(room.worstDelayMs),
                       room.nextDue.isValid() ? room.nextDue.toString(QStringLiteral("HH:mm:ss"))
                                              : QStringLiteral("-"),
-                      problemText(room)});
+                      PlainText::visible(problemText(room))});
     table.print(out, QString());
 }
 
@@ -83,11 +120,11 @@ QJsonDocument json(const QList<RoomStatus> &rooms, const QString &server, const 
             {QStringLiteral("state"), state(room)},
             {QStringLiteral("running"), room.running},
             {QStringLiteral("subject"), room.running ? QJsonValue(room.subject) : QJsonValue()},
+            {QStringLiteral("runSubject"), room.runSubject},
             {QStringLiteral("version"), room.version},
-            {QStringLiteral("lastSeen"), room.lastSeen.isValid()
-                                             ? QJsonValue(room.lastSeen.toString(Qt::ISODate))
-                                             : QJsonValue()},
-            {QStringLiteral("unseenSeconds"), double(room.unseenMs / 1000)},
+            {QStringLiteral("lastSeen"), isoTime(room.lastSeen)},
+            {QStringLiteral("unseenSeconds"),
+             room.unseenMs ? QJsonValue(double(*room.unseenMs / 1000)) : QJsonValue()},
             {QStringLiteral("clockOffsetMs"), orNull(room.clockOffsetMs)},
             {QStringLiteral("run"), room.runId},
             {QStringLiteral("played"), room.played},
@@ -104,7 +141,7 @@ QJsonDocument json(const QList<RoomStatus> &rooms, const QString &server, const 
             {QStringLiteral("well"), room.isWell()},
             {QStringLiteral("problem"), problemText(room)}});
     return QJsonDocument(QJsonObject{{QStringLiteral("server"), server},
-                                     {QStringLiteral("at"), now.toString(Qt::ISODate)},
+                                     {QStringLiteral("at"), isoTime(now)},
                                      {QStringLiteral("rooms"), list}});
 }
 
@@ -126,25 +163,35 @@ int StatusCommand::run(const Arguments &arguments)
     const int clockLimitMs = Settings::read().clockLimitMs;
     const QString shown = ServerAddress::shown(uri);
     try {
-        ServerConnection server(uri);
+        ServerLink server(uri, true);
         for (;;) {
             const QDateTime now = QDateTime::currentDateTime();
             QList<RoomStatus> rooms;
             QString unreadable;
+            QString tooFew;
             try {
-                rooms = RoomStatus::readAll(server.open(), clockLimitMs, now);
+                server.run(
+                    [&](Session &session) {
+                        checkReadable(session.db(), shown);
+                        rooms = RoomStatus::readAll(session.db(), clockLimitMs, now);
+                        tooFew = ServerCapacity::warning(session.db(), int(rooms.size()));
+                    },
+                    CommandInput::ServerDeadline);
             } catch (const std::exception &error) {
                 if (watch == 0)
                     throw;
                 // Watching goes on through a server that is away for a while.
                 unreadable = QString::fromStdString(error.what());
-                server.close();
             }
-            if (watch > 0)
-                m_out << "\x1b[H\x1b[2J"; // home, then clear: the table redrawn in place
+            if (!tooFew.isEmpty())
+                m_err << "tessivox-db: warning: " << tooFew << "\n";
+            const bool asJson = arguments.has(QStringLiteral("json"));
+            // Home, then clear: the table redrawn in place. JSON stays JSON.
+            if (watch > 0 && !asJson)
+                m_out << "\x1b[H\x1b[2J";
             if (!unreadable.isEmpty())
                 m_out << now.toString(QStringLiteral("HH:mm:ss")) << "  " << unreadable << "\n";
-            else if (arguments.has(QStringLiteral("json")))
+            else if (asJson)
                 m_out << json(rooms, shown, now).toJson();
             else
                 print(m_out, rooms, shown, now);

@@ -1,5 +1,6 @@
 #include "ui/admin/TFrm_config.h"
 
+#include "data/Session.h"
 #include "data/SoundSchema.h"
 #include "data/SoundStore.h"
 #include "data/SoundUploader.h"
@@ -126,7 +127,7 @@ void TFrm_config::FBtn_browseClick()
     if (chosen.isEmpty())
         return;
     // A server keeps the recordings with the schedule: any folder will do.
-    if (SoundSchema::present(m_shell.data.connection())) {
+    if (serverKeepsSounds()) {
         m_chosen.insert(fileNamePart(chosen), chosen);
         warnIfShared(fileNamePart(chosen), chosen);
         return;
@@ -137,19 +138,30 @@ void TFrm_config::FBtn_browseClick()
         this, QStringLiteral("所选文件不在播放文件夹中，考试前请将它复制到：") + soundFolder());
 }
 
+bool TFrm_config::serverKeepsSounds()
+{
+    bool present = false;
+    m_shell.data.use(TDataModule1::Access::Read,
+                     [&](Session &session) { present = SoundSchema::present(session.db()); });
+    return present;
+}
+
 void TFrm_config::warnIfShared(const QString &name, const QString &path)
 {
-    const QSqlDatabase db = m_shell.data.connection();
-    QSqlQuery others = Query::run(
-        db, {QStringLiteral("SELECT DISTINCT subjectname FROM sound WHERE filename = ? AND "
+    QStringList subjects;
+    SoundStore::Held held;
+    m_shell.data.use(TDataModule1::Access::Read, [&](Session &session) {
+        QSqlQuery others = Query::run(
+            session.db(),
+            {QStringLiteral("SELECT DISTINCT subjectname FROM sound WHERE filename = ? AND "
                             "subjectname <> ? ORDER BY 1"),
              {name, subject()}});
-    QStringList subjects;
-    while (others.next())
-        subjects << others.value(0).toString();
+        while (others.next())
+            subjects << others.value(0).toString();
+        held = SoundStore::held(session.db()).value(name);
+    });
     if (subjects.isEmpty())
         return;
-    const SoundStore::Held held = SoundStore::held(db).value(name);
     // Only a file of the same size may be the same content: reading a large
     // one through is spared for that case.
     if (held.size == QFileInfo(path).size() && SoundStore::sha256Of(path) == held.sha256)
@@ -160,10 +172,11 @@ void TFrm_config::warnIfShared(const QString &name, const QString &path)
 
 bool TFrm_config::storeSounds()
 {
-    const QSqlDatabase db = m_shell.data.connection();
-    if (!SoundSchema::present(db))
+    if (!serverKeepsSounds())
         return true;
-    const QHash<QString, SoundStore::Held> held = SoundStore::held(db);
+    QHash<QString, SoundStore::Held> held;
+    m_shell.data.use(TDataModule1::Access::Read,
+                     [&](Session &session) { held = SoundStore::held(session.db()); });
     QList<SoundUploader::File> files;
     for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
         const QString name = ListView1->topLevelItem(i)->text(0);
@@ -299,11 +312,20 @@ void TFrm_config::FBtn_okClick()
     const int count = ListView1->topLevelItemCount();
     QList<Statement> statements{Statements::deleteSounds(name)};
     statements.reserve(count + 1);
+    // A row kept keeps its rowid, by which a running room knows it played
+    // already; the new rows come after them, so that a new one never takes
+    // a rowid a kept one still needs.
+    QList<Statement> added;
     for (int i = 0; i < count; ++i) {
         const QTreeWidgetItem *row = ListView1->topLevelItem(i);
-        statements.append(Statements::insertSound(name, row->text(0), row->text(1),
-                                                  InstructionList::storedPlaytime(row)));
+        const QString stored = InstructionList::storedPlaytime(row);
+        if (const std::optional<qint64> id = InstructionList::identity(row))
+            statements.append(
+                Statements::insertSound(*id, name, row->text(0), row->text(1), stored));
+        else
+            added.append(Statements::insertSound(name, row->text(0), row->text(1), stored));
     }
+    statements.append(added);
     // No list on the server may name a recording the server lacks.
     if (!storeSounds())
         return;

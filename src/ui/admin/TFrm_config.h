@@ -63,6 +63,8 @@ private:
     // that were chosen anew, stored before the list. False when that failed
     // or was cancelled, which has been said.
     bool storeSounds();
+    // A server that keeps the recordings; never a database file.
+    bool serverKeepsSounds();
     // Before a chosen file replaces the server's of the same name.
     void warnIfShared(const QString &name, const QString &path);
 

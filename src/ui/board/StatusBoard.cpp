@@ -1,13 +1,18 @@
 #include "ui/board/StatusBoard.h"
 
-#include "data/ServerAddress.h"
-#include "office/ServerConnection.h"
+#include "data/ServerLink.h"
+#include "data/Session.h"
+#include "office/OfficeSchema.h"
+#include "office/PlainText.h"
+#include "ui/board/DelayForm.h"
 
 #include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QTableWidget>
 #include <QTimer>
+#include <QUrl>
+#include <QUrlQuery>
 #include <QVBoxLayout>
 
 namespace {
@@ -24,16 +29,36 @@ QColor rowColour(const RoomStatus &room)
 QString stateText(const RoomStatus &room)
 {
     if (room.problems & RoomStatus::Unseen)
-        return room.lastSeen.isValid() ? QStringLiteral("%1 分钟未联系").arg(room.unseenMs / 60000)
-                                       : QStringLiteral("从未联系");
-    return room.running ? QStringLiteral("运行 ") + room.subject : QStringLiteral("空闲");
+        return room.unseenMs ? QStringLiteral("%1 分钟未联系").arg(*room.unseenMs / 60000)
+                             : QStringLiteral("从未联系");
+    if (room.running)
+        return QStringLiteral("运行 ") + room.subject;
+    return room.runSubject.isEmpty() ? QStringLiteral("空闲")
+                                     : QStringLiteral("空闲（上一场 %1）").arg(room.runSubject);
 }
 
 QString problemText(const RoomStatus &room)
 {
-    return room.problemText({QStringLiteral("失去联系"), QStringLiteral("时钟偏差过大"),
-                             QStringLiteral("错过 %1 条"), QStringLiteral("失败 %1 条"),
-                             QStringLiteral("，"), QStringLiteral("声音文件未就绪 %1/%2")});
+    return room.problemText({QStringLiteral("失去联系"), QStringLiteral("部分事件被拒绝：%1"),
+                             QStringLiteral("时钟偏差过大"), QStringLiteral("错过 %1 条"),
+                             QStringLiteral("失败 %1 条"), QStringLiteral("，"),
+                             QStringLiteral("声音文件未就绪 %1/%2")});
+}
+
+// The server as a person names it: the database, then where it lies.
+QString serverName(const QString &uri)
+{
+    const QUrl url(uri);
+    const QUrlQuery query(url);
+    const QString database = query.hasQueryItem(QStringLiteral("dbname"))
+                                 ? query.queryItemValue(QStringLiteral("dbname"))
+                                 : url.path().mid(1);
+    QString host = query.hasQueryItem(QStringLiteral("host"))
+                       ? query.queryItemValue(QStringLiteral("host"), QUrl::FullyDecoded)
+                       : url.host();
+    if (host.isEmpty())
+        host = QStringLiteral("localhost");
+    return database.isEmpty() ? host : database + QStringLiteral(" @ ") + host;
 }
 
 QString milliseconds(const std::optional<qint64> &ms)
@@ -52,6 +77,7 @@ QString kindText(const QString &kind)
         {QStringLiteral("clock step"), QStringLiteral("时钟跳变")},
         {QStringLiteral("sound output lost"), QStringLiteral("声音输出中断")},
         {QStringLiteral("sound output back"), QStringLiteral("声音输出恢复")},
+        {QStringLiteral("schedule changed"), QStringLiteral("考试安排变更")},
         {QStringLiteral("run ended"), QStringLiteral("运行结束")}};
     return words.value(kind, kind);
 }
@@ -78,7 +104,7 @@ void fit(QTableWidget *widget)
 void fillRow(QTableWidget *widget, int row, const QStringList &cells, const QColor &colour = {})
 {
     for (int column = 0; column < cells.size(); ++column) {
-        auto *item = new QTableWidgetItem(cells[column]);
+        auto *item = new QTableWidgetItem(PlainText::visible(cells[column]));
         if (colour.isValid())
             item->setBackground(colour);
         widget->setItem(row, column, item);
@@ -97,7 +123,8 @@ StatusBoard::StatusBoard(const QString &server, int clockLimitMs, QWidget *paren
       events(table(this,
                    {QStringLiteral("时间"), QStringLiteral("事件"), QStringLiteral("指令时间"),
                     QStringLiteral("延迟 (ms)"), QStringLiteral("文件"), QStringLiteral("原因")})),
-      m_server(server), m_clockLimitMs(clockLimitMs), m_timer(new QTimer(this))
+      delayForm(new DelayForm(server, this)), m_server(server), m_clockLimitMs(clockLimitMs),
+      m_link(std::make_unique<ServerLink>(server, true)), m_timer(new QTimer(this))
 {
     setWindowTitle(QStringLiteral("Tessivox 考场状态"));
     resize(1000, 640);
@@ -106,7 +133,11 @@ StatusBoard::StatusBoard(const QString &server, int clockLimitMs, QWidget *paren
     layout->addWidget(rooms, 3);
     layout->addWidget(eventsHeading);
     layout->addWidget(events, 2);
+    layout->addWidget(delayForm);
     heading->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A room's subject or a server's text is never markup.
+    heading->setTextFormat(Qt::PlainText);
+    eventsHeading->setTextFormat(Qt::PlainText);
     connect(rooms, &QTableWidget::cellClicked, this, [this](int row) { showRoom(row); });
     connect(m_timer, &QTimer::timeout, this, &StatusBoard::refresh);
     m_timer->start(RefreshMs);
@@ -117,21 +148,38 @@ StatusBoard::~StatusBoard() = default;
 
 void StatusBoard::refresh()
 {
-    const QDateTime now = QDateTime::currentDateTime();
-    const QString where = ServerAddress::shown(m_server);
-    try {
-        if (!m_connection)
-            m_connection = std::make_unique<ServerConnection>(m_server);
-        m_shown = RoomStatus::readAll(m_connection->open(), m_clockLimitMs, now);
-    } catch (const std::exception &error) {
-        if (m_connection)
-            m_connection->close();
-        heading->setText(QStringLiteral("%1  无法读取服务器，%2 秒后重试\n%3")
-                             .arg(now.toString(QStringLiteral("HH:mm:ss")))
-                             .arg(RefreshMs / 1000)
-                             .arg(QString::fromStdString(error.what())));
+    // One read at a time: a server that hangs is not handed a pile of them.
+    if (m_reading)
         return;
-    }
+    m_reading = true;
+    const QDateTime now = QDateTime::currentDateTime();
+    auto read = std::make_shared<QList<RoomStatus>>();
+    m_link->post(
+        [read, now, limit = m_clockLimitMs](Session &session) {
+            OfficeSchema::requireTables(session.db());
+            *read = RoomStatus::readAll(session.db(), limit, now);
+        },
+        ReadDeadline, this,
+        [this, read, now](std::exception_ptr failure) {
+            m_reading = false;
+            try {
+                if (failure)
+                    std::rethrow_exception(failure);
+            } catch (const std::exception &error) {
+                heading->setText(QStringLiteral("%1  无法读取服务器，%2 秒后重试\n%3")
+                                     .arg(now.toString(QStringLiteral("HH:mm:ss")))
+                                     .arg(RefreshMs / 1000)
+                                     .arg(QString::fromStdString(error.what())));
+                return;
+            }
+            showRooms(*read, now);
+        });
+}
+
+void StatusBoard::showRooms(const QList<RoomStatus> &read, const QDateTime &now)
+{
+    m_shown = read;
+    const QString where = serverName(m_server);
     const auto unwell = std::count_if(m_shown.cbegin(), m_shown.cend(),
                                       [](const RoomStatus &r) { return !r.isWell(); });
     heading->setText(QStringLiteral("%1  %2  共 %3 个考场，%4 个有问题")
@@ -160,22 +208,38 @@ void StatusBoard::refresh()
 
 void StatusBoard::showRoom(int row)
 {
-    if (row < 0 || row >= m_shown.size() || !m_connection)
+    if (row < 0 || row >= m_shown.size())
         return;
-    const RoomStatus &room = m_shown[row];
+    const RoomStatus room = m_shown[row];
     m_chosen = room.name;
-    QList<QStringList> rows;
-    try {
-        rows = RoomStatus::runEvents(m_connection->open(), room.name, room.runId);
-    } catch (const std::exception &error) {
-        eventsHeading->setText(QString::fromStdString(error.what()));
-        return;
-    }
+    auto read = std::make_shared<QList<QStringList>>();
+    m_link->post(
+        [read, room](Session &session) {
+            *read = RoomStatus::runEvents(session.db(), room.name, room.runId);
+        },
+        ReadDeadline, this,
+        [this, read, room](std::exception_ptr failure) {
+            try {
+                if (failure)
+                    std::rethrow_exception(failure);
+            } catch (const std::exception &error) {
+                eventsHeading->setText(QString::fromStdString(error.what()));
+                return;
+            }
+            showEvents(room, *read);
+        });
+}
+
+void StatusBoard::showEvents(const RoomStatus &room, const QList<QStringList> &read)
+{
+    QList<QStringList> rows = read;
     eventsHeading->setText(
         room.runId.isEmpty()
-            ? QStringLiteral("%1：尚无运行记录").arg(room.name)
+            ? QStringLiteral("%1：尚无运行记录").arg(PlainText::visible(room.name))
             : QStringLiteral("%1 本场记录（%2）")
-                  .arg(room.name, room.subject.isEmpty() ? room.runId : room.subject));
+                  .arg(PlainText::visible(room.name),
+                       PlainText::visible(room.runSubject.isEmpty() ? room.runId
+                                                                    : room.runSubject)));
     events->setRowCount(int(rows.size()));
     for (int i = 0; i < rows.size(); ++i) {
         rows[i][1] = kindText(rows[i][1]);

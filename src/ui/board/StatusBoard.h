@@ -3,16 +3,20 @@
 #include "office/RoomStatus.h"
 
 #include <QWidget>
+#include <chrono>
 #include <memory>
 
+class DelayForm;
 class QLabel;
 class QTableWidget;
 class QTimer;
-class ServerConnection;
+class ServerLink;
 
 // The exam office's board: every room of the centre's server, one row each,
 // coloured by how it is doing and refreshed every few seconds; a click on a
-// room lists the events of its current or last run. It only reads.
+// room lists the events of its current or last run. It reads on its server
+// link's thread, so a server that hangs leaves the window answering; it
+// writes only when the office puts an exam back.
 class StatusBoard final : public QWidget
 {
     Q_OBJECT
@@ -22,21 +26,28 @@ public:
     ~StatusBoard() override;
 
     static constexpr int RefreshMs = 5000;
+    static constexpr std::chrono::milliseconds ReadDeadline{5000};
 
-    // Reads the server again; the timer calls it.
+    // Starts reading the server again, unless a read is under way; the
+    // timer calls it.
     void refresh();
 
     QLabel *heading;
     QTableWidget *rooms;
     QLabel *eventsHeading;
     QTableWidget *events;
+    // Putting an exam back, for the office's login.
+    DelayForm *delayForm;
 
 private:
+    void showRooms(const QList<RoomStatus> &rooms, const QDateTime &now);
     void showRoom(int row);
+    void showEvents(const RoomStatus &room, const QList<QStringList> &rows);
 
     QString m_server;
     int m_clockLimitMs;
-    std::unique_ptr<ServerConnection> m_connection;
+    std::unique_ptr<ServerLink> m_link;
+    bool m_reading = false;
     QList<RoomStatus> m_shown;
     QString m_chosen;
     QTimer *m_timer;

@@ -13,6 +13,7 @@ namespace {
 
 // The play time as read from the database, kept while the row is unchanged.
 constexpr int StoredRole = Qt::UserRole + 1;
+constexpr int IdentityRole = Qt::UserRole + 2;
 
 QTreeWidgetItem *makeRow(const QString &filename, const QString &explain, const QTime &playtime,
                          const RegionalFormats &formats)
@@ -59,6 +60,7 @@ int fill(QTreeWidget *list, Query &rows, const RegionalFormats &formats)
         QTreeWidgetItem *row = makeRow(rows.text(QStringLiteral("filename")),
                                        rows.text(QStringLiteral("explain")), playtime, formats);
         row->setData(2, StoredRole, stored);
+        row->setData(0, IdentityRole, rows.text(QStringLiteral("rowid")).toLongLong());
         if (!playtime.isValid()) {
             ++unreadable;
             row->setText(2, stored.isEmpty() ? QStringLiteral("无法读取")
@@ -88,6 +90,12 @@ void set(QTreeWidgetItem *row, const QString &filename, const QString &explain,
     row->setText(2, formats.longTime(playtime));
     row->setData(2, Qt::UserRole, playtime);
     row->setData(2, StoredRole, QVariant());
+}
+
+std::optional<qint64> identity(const QTreeWidgetItem *row)
+{
+    const QVariant id = row->data(0, IdentityRole);
+    return id.isValid() ? std::optional(id.toLongLong()) : std::nullopt;
 }
 
 QTime playtime(const QTreeWidgetItem *row)

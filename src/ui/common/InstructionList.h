@@ -2,6 +2,7 @@
 
 #include <QStringList>
 #include <QTime>
+#include <optional>
 
 class Query;
 class QTreeWidget;
@@ -17,7 +18,7 @@ class RegionalFormats;
 namespace InstructionList {
 
 void setUp(QTreeWidget *list, const QStringList &headers);
-// Replaces the list's rows with the query's rows (filename, explain,
+// Replaces the list's rows with the query's rows (rowid, filename, explain,
 // playtime), from the first row on, and fits the columns. Returns how many
 // play times could not be read.
 int fill(QTreeWidget *list, Query &rows, const RegionalFormats &formats);
@@ -27,6 +28,10 @@ QTreeWidgetItem *append(QTreeWidget *list, const QString &filename, const QStrin
 // Replaces what a row shows and holds.
 void set(QTreeWidgetItem *row, const QString &filename, const QString &explain,
          const QTime &playtime, const RegionalFormats &formats);
+// The stored row a list row was read from (its rowid); none for a row added
+// on screen. A row changed on screen keeps it: a running room takes it for
+// the same instruction, moved.
+std::optional<qint64> identity(const QTreeWidgetItem *row);
 // Invalid for a stored time that cannot be read.
 QTime playtime(const QTreeWidgetItem *row);
 // The text to store for the row's play time: as read for a row never

@@ -2,6 +2,7 @@
 
 #include "controls/TFlatComboBox.h"
 #include "data/DbError.h"
+#include "data/ServerLink.h"
 #include "data/SoundFetcher.h"
 #include "data/Statements.h"
 #include "data/TDataModule1.h"
@@ -79,6 +80,8 @@ TFrm_main::TFrm_main(Shell &shell)
             Lbl_sounds->setToolTip(reason);
         });
     }
+    if (ServerLink *link = shell.data.link())
+        connect(link, &ServerLink::reconnected, this, &TFrm_main::serverBack);
 }
 
 void TFrm_main::showSoundFiles(int held, int named)
@@ -111,11 +114,24 @@ void TFrm_main::FormCreate()
     }
     ComboBox1->setCurrentIndex(-1);
     m_loadFailed = false;
+    m_fromCopy = data.readFromCopy();
     load.finished();
     if (m_shell.sounds)
         m_shell.sounds->fetch();
     if (const QString notice = data.takeNotice(); !notice.isEmpty())
         m_shell.platform.messageBoxes.inform(this, notice);
+}
+
+void TFrm_main::refill()
+{
+    const QString chosen = ComboBox1->currentText();
+    try {
+        FormCreate();
+    } catch (const DbError &) {
+        return;
+    }
+    if (!chosen.isEmpty())
+        ComboBox1->setCurrentIndex(ComboBox1->findText(chosen));
 }
 
 void TFrm_main::changeEvent(QEvent *event)
@@ -166,15 +182,44 @@ void TFrm_main::Timer1Timer()
 {
     showClock();
     // While another window has the input, the return to this one reloads.
-    if (!m_loadFailed || !isEnabled() || ++m_ticksSinceRetry < RetryTicks)
+    if (!(m_loadFailed || m_fromCopy) || !isEnabled() || ++m_ticksSinceRetry < RetryTicks)
         return;
     // The failure was reported once; nobody need click anything or close
-    // another box for the window to fill once the database is readable.
+    // another box for the window to fill once the database is readable. A
+    // server that was lost is only asked, off this thread, whether it
+    // answers again: serverBack() reloads when it does.
     m_ticksSinceRetry = 0;
+    if (ServerLink *link = m_shell.data.link(); link && link->isLost()) {
+        link->probe();
+        return;
+    }
+    serverBack();
+}
+
+void TFrm_main::serverBack()
+{
+    if (!(m_loadFailed || m_fromCopy) || !isEnabled())
+        return;
+    // The subject chosen from the copy stays chosen.
+    const QString chosen = ComboBox1->currentText();
     try {
         FormCreate();
     } catch (const DbError &) {
     }
+    ComboBox1->setCurrentIndex(chosen.isEmpty() ? -1 : ComboBox1->findText(chosen));
+}
+
+void TFrm_main::hideEvent(QHideEvent *event)
+{
+    Form::hideEvent(event);
+    Timer1->setInterval(0);
+}
+
+void TFrm_main::showEvent(QShowEvent *event)
+{
+    Form::showEvent(event);
+    showClock();
+    Timer1->setInterval(1000);
 }
 
 void TFrm_main::showClock()

@@ -24,6 +24,10 @@ public:
     // The load: runs at creation and each time input returns to the window
     // from one of the program's own windows or message boxes.
     void FormCreate() override;
+    // The load again because the schedule changed on the server: the chosen
+    // subject stays chosen while it exists, and a failure says nothing (the
+    // clock tries again).
+    void refill();
     void Timer1Timer();
     void FBtn_okClick();
     void FBtn_saClick();
@@ -52,12 +56,18 @@ public:
 protected:
     void FormClose() override;
     void changeEvent(QEvent *event) override;
+    // Hidden (a run shows its own clock), its clock stops: nobody sees it,
+    // and it would only wake the PC once more a second.
+    void hideEvent(QHideEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void showTitle(const QString &title);
     void showClock();
     void showSoundFiles(int held, int named);
     void setClockRowShown(bool shown);
+    // The server answers again: a load it could not give is read again.
+    void serverBack();
 
     // Whether input has gone to one of the program's own windows since the
     // last load. Coming back from another application must not reload: the
@@ -69,5 +79,7 @@ private:
     bool m_boxIsNoReturn = false;
     // Set while the last load has not run to its end: the clock retries it.
     bool m_loadFailed = false;
+    // The last load read the local copy: the server's answer is awaited.
+    bool m_fromCopy = false;
     int m_ticksSinceRetry = 0;
 };

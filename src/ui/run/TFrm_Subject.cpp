@@ -1,6 +1,8 @@
 #include "ui/run/TFrm_Subject.h"
 
+#include "data/DbError.h"
 #include "data/ServerAddress.h"
+#include "data/Session.h"
 #include "data/SoundCache.h"
 #include "data/SoundFetcher.h"
 #include "data/Statements.h"
@@ -22,6 +24,7 @@
 #include "ui/screen/CandidateScreen.h"
 
 #include "controls/TFlatComboBox.h"
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -89,6 +92,8 @@ TFrm_Subject::TFrm_Subject(Shell &shell)
     on(FlatButton1, &QPushButton::clicked, &TFrm_Subject::FlatButton1Click);
     on(Fbtn_quit, &QPushButton::clicked, &TFrm_Subject::Fbtn_quitClick);
     connect(scheduler.get(), &Scheduler::speaking, candidateScreen.get(), &CandidateScreen::speak);
+    connect(scheduler.get(), &Scheduler::silenced, candidateScreen.get(),
+            &CandidateScreen::silenced);
     // While the candidates' screen turns on each second, this clock turns
     // with it: one wake-up a second for both windows.
     on(candidateScreen.get(), &CandidateScreen::secondBegan, &TFrm_Subject::Timer2Timer);
@@ -112,9 +117,7 @@ void TFrm_Subject::FormCreate()
     // window, whose reload empties the subject box.
     m_subject = m_shell.Frm_main->ComboBox1->currentText();
     MediaPlayer1->setTimeFormatMilliseconds();
-    if (platform.soundOutputs.count() <= 0)
-        platform.messageBoxes.inform(this,
-                                     QStringLiteral("声音控制器不正确，程序可能无法正常运行 !"));
+    countSoundOutputs();
     showClock();
     Lbl_Name->setText(m_subject);
 
@@ -122,19 +125,20 @@ void TFrm_Subject::FormCreate()
     TDataModule1::Load load(data);
     data.ADOQuery10.replace(Statements::selectSubject(m_subject));
     data.ADOQuery10.open();
-    const QDateTime start = data.ADOQuery10.dateTime("starttime");
-    const QDateTime end = data.ADOQuery10.dateTime("endtime");
-    Lbl_Starttime->setText(platform.formats.dateTime(start));
-    Lbl_Endtime->setText(platform.formats.dateTime(end));
+    m_start = data.ADOQuery10.dateTime("starttime");
+    m_end = data.ADOQuery10.dateTime("endtime");
+    Lbl_Starttime->setText(platform.formats.dateTime(m_start));
+    Lbl_Endtime->setText(platform.formats.dateTime(m_end));
     // Shown before the run window, which then comes up over it with the input.
-    candidateScreen->showExam(m_shell.Frm_main->Lbl_title->text(), m_subject, start, end);
+    candidateScreen->showExam(m_shell.Frm_main->Lbl_title->text(), m_subject, m_start, m_end);
 
     data.ADOQuery6.replace(Statements::selectSoundsByPlaytime(m_subject));
     data.ADOQuery6.open();
     InstructionList::fill(ListView1, data.ADOQuery6, platform.formats);
     // A database file's PC plays from its sound folder, whatever its tables.
     if (ServerAddress::isServer(data.path()))
-        m_serverSounds = SoundStore::heldIfKept(data.connection());
+        data.use(TDataModule1::Access::Read,
+                 [&](Session &session) { m_serverSounds = SoundStore::heldIfKept(session.db()); });
     if (m_shell.sounds)
         m_shell.sounds->fetch(filesInPlayOrder(data.ADOQuery6));
 
@@ -187,6 +191,72 @@ QString TFrm_Subject::absence(const QString &path) const
     if (path.startsWith(m_cacheFolder + QLatin1Char('/')) && !QFileInfo::exists(path))
         return QStringLiteral("not yet received from the server");
     return {};
+}
+
+void TFrm_Subject::followServer()
+{
+    // A run that ended, or never opened because it could not read its
+    // subject, waits only for its release.
+    if (m_ended || !isVisible())
+        return;
+    TDataModule1 &data = m_shell.data;
+    Query &fresh = data.ADOQuery6;
+    QDateTime start = m_start;
+    QDateTime end = m_end;
+    try {
+        fresh.replace(Statements::selectSubject(m_subject));
+        fresh.open();
+        // A subject deleted meanwhile keeps its times on view.
+        if (fresh.recordCount() > 0) {
+            start = fresh.dateTime("starttime");
+            end = fresh.dateTime("endtime");
+        }
+        fresh.replace(Statements::selectSoundsByPlaytime(m_subject));
+        fresh.open();
+    } catch (const DbError &) {
+        // The run plays on from the rows it holds; the next notice, or the
+        // reconnection after a lost server, reads again.
+        return;
+    }
+    const Platform &platform = m_shell.platform;
+    QStringList what;
+    const auto note = [&](const char *name, const QDateTime &from, const QDateTime &to) {
+        if (from != to)
+            what << QStringLiteral("%1 %2 -> %3")
+                        .arg(QLatin1String(name),
+                             from.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                             to.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    };
+    note("start", m_start, start);
+    note("end", m_end, end);
+    if (!what.isEmpty()) {
+        m_start = start;
+        m_end = end;
+        Lbl_Starttime->setText(platform.formats.dateTime(start));
+        Lbl_Endtime->setText(platform.formats.dateTime(end));
+        if (candidateScreen)
+            candidateScreen->showExam(m_shell.Frm_main->Lbl_title->text(), m_subject, start, end);
+    }
+    InstructionList::fill(ListView1, fresh, platform.formats);
+    if (const QueueChange change = scheduler->follow(fresh); !change.isEmpty())
+        what << change.text();
+    if (!what.isEmpty())
+        m_log->scheduleChanged(what.join(QStringLiteral("; ")));
+}
+
+void TFrm_Subject::countSoundOutputs()
+{
+    // Off this thread, and answered once the run has started: a server that
+    // is slow to count, or none at all, holds up neither the run nor the
+    // windows, and nobody needs to be at the PC to close the box.
+    m_counting.start([&outputs = m_shell.platform.soundOutputs,
+                      run = QPointer<TFrm_Subject>(this)] {
+        const int count = outputs.count();
+        QMetaObject::invokeMethod(qApp, [run, count] {
+            if (run && count <= 0)
+                run->showPlayFailure(QStringLiteral("声音控制器不正确，程序可能无法正常运行 !"));
+        });
+    });
 }
 
 void TFrm_Subject::setPlayTime(const QString &text)
@@ -277,6 +347,7 @@ void TFrm_Subject::FormClose()
 
 void TFrm_Subject::endRun(RunLog::End how)
 {
+    m_ended = true;
     m_log->ended(how);
     TFrm_main *main = m_shell.Frm_main;
     main->setEnabled(true);

@@ -7,6 +7,8 @@
 #include "run/RunDisplay.h"
 #include "run/RunLog.h"
 
+#include <QDateTime>
+#include <QThreadPool>
 #include <memory>
 
 class QGroupBox;
@@ -32,6 +34,9 @@ public:
     ~TFrm_Subject() override;
 
     void FormCreate() override;
+    // The schedule changed on the server: the run reads its subject again
+    // and follows what moved.
+    void followServer();
     void Timer2Timer();
     void FlatButton1Click();
     void Fbtn_quitClick();
@@ -70,6 +75,7 @@ private:
     void setMemoLine(const QString &line) override;
     void showPlayFailure(const QString &message) override;
 
+    void countSoundOutputs();
     void showClock();
     void showLogUnwritable(const QString &path);
     void showClockHealth(const ClockHealth::Reading &reading);
@@ -84,8 +90,14 @@ private:
     // room's cache, the others from the sound folder.
     QHash<QString, SoundStore::Held> m_serverSounds;
     QString m_cacheFolder;
+    QDateTime m_start;
+    QDateTime m_end;
+    bool m_ended = false;
     std::unique_ptr<RunLog> m_log;
     // Kept below the explanation for the rest of the run once the log fails.
     QString m_logWarning;
     bool m_clockWarned = false;
+    // Counts the sound outputs; going with the window, it waits for the
+    // count, which has a deadline of its own.
+    QThreadPool m_counting;
 };

@@ -94,9 +94,13 @@ void CandidateScreen::showExam(const QString &title, const QString &subject, con
         start.date() == end.date() ? m_formats.longTime(end.time()) : m_formats.dateTime(end);
     Lbl_times->setText(QStringLiteral("考试时间  %1 — %2").arg(m_formats.dateTime(start), to));
     auto *app = qGuiApp;
-    connect(app, &QGuiApplication::screenAdded, this, &CandidateScreen::follow);
-    connect(app, &QGuiApplication::screenRemoved, this, &CandidateScreen::follow);
-    connect(app, &QGuiApplication::primaryScreenChanged, this, &CandidateScreen::follow);
+    // Shown again when the exam's times change on the server.
+    connect(app, &QGuiApplication::screenAdded, this, &CandidateScreen::follow,
+            Qt::UniqueConnection);
+    connect(app, &QGuiApplication::screenRemoved, this, &CandidateScreen::follow,
+            Qt::UniqueConnection);
+    connect(app, &QGuiApplication::primaryScreenChanged, this, &CandidateScreen::follow,
+            Qt::UniqueConnection);
     follow();
 }
 
@@ -166,6 +170,14 @@ void CandidateScreen::speak(const QString &explanation, qint64 lengthMs)
     explanationTimer->setInterval(
         int(std::clamp<qint64>(lengthMs, 0, std::numeric_limits<int>::max() - ExplanationHoldMs)) +
         ExplanationHoldMs);
+}
+
+void CandidateScreen::silenced()
+{
+    if (explanationTimer->interval() == 0)
+        return;
+    explanationTimer->setInterval(0);
+    explanationTimer->setInterval(ExplanationHoldMs);
 }
 
 void CandidateScreen::endExplanation()

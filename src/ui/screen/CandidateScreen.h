@@ -30,6 +30,9 @@ public:
     // An instruction began to play: its explanation replaces the clock until
     // the next one, or until a few seconds after its sound ends.
     void speak(const QString &explanation, qint64 lengthMs);
+    // The sound stopped before its end: its explanation stays a few seconds
+    // from now, not from the end it would have had.
+    void silenced();
 
     FittedLabel *Lbl_title;
     FittedLabel *Lbl_subject;

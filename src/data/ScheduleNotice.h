@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+class QSqlDatabase;
+
+// How a centre's server tells every room that its schedule changed: a
+// trigger on var, test and sound sends a notification on Channel at the
+// commit of any change, whoever made it (the console, the editor,
+// tessivox-db, psql). Its payload is the writer's server process, so that a
+// window can tell its own change from another's.
+namespace ScheduleNotice {
+
+inline const QString Channel = QStringLiteral("tessivox_schedule");
+
+// Creates the trigger function and the triggers, within the caller's
+// transaction. Throws DbError.
+void create(const QSqlDatabase &db);
+
+// Whether the server already has them. Throws DbError.
+bool exists(const QSqlDatabase &db);
+
+} // namespace ScheduleNotice

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QObject>
+#include <QSet>
+
+class QTimer;
+class ServerLink;
+
+// Tells the windows that the schedule on a centre's server changed: within
+// a moment of any committed change, once after each (re)connection, and
+// every few minutes for safety. It listens on the room's one link, so the
+// listening costs no connection of its own and never waits on the windows'
+// thread.
+class ScheduleWatch final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ScheduleWatch(ServerLink &link, QObject *parent = nullptr);
+    ~ScheduleWatch() override;
+    Q_DISABLE_COPY_MOVE(ScheduleWatch)
+
+    // How often the link is asked whether its connection still stands, and
+    // to open a new one when it does not.
+    static constexpr int CheckMs = 5000;
+    // A re-read now and then in case a notice was lost on its way.
+    static constexpr int SafetyMs = 5 * 60 * 1000;
+    // Notices this close together are passed on as one: a script of many
+    // small transactions makes each room read once, not once each.
+    static constexpr int GatherMs = 50;
+
+signals:
+    // writer: the server process that made the change; 0 when not known
+    // (after a reconnection, or the safety re-read).
+    void changed(qint64 writer);
+
+private:
+    ServerLink &m_link;
+    QTimer *m_gather;
+    // The writers of the notices gathered so far.
+    QSet<qint64> m_writers;
+};

@@ -1,0 +1,428 @@
+#include "data/ServerLink.h"
+
+#include "data/DbError.h"
+#include "data/Dialect.h"
+#include "data/Query.h"
+#include "data/ServerAddress.h"
+#include "data/Session.h"
+
+#include <QPointer>
+#include <QSqlDriver>
+#include <QSqlQuery>
+#include <QThread>
+#include <QTimer>
+#include <atomic>
+#include <condition_variable>
+#include <libpq-fe.h>
+#include <mutex>
+
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#else
+#include <sys/socket.h>
+#endif
+
+namespace {
+
+QString uniqueConnectionName()
+{
+    static std::atomic<int> count = 0;
+    return QStringLiteral("ServerLink-%1").arg(++count);
+}
+
+PGconn *handleOf(const QSqlDatabase &db)
+{
+    // The driver registers the type as PGconn*; Qt names it by the struct
+    // behind the typedef.
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
+        return nullptr;
+    return *static_cast<PGconn *const *>(handle.constData());
+}
+
+void shutSocket(int socket)
+{
+#ifdef Q_OS_WIN
+    ::shutdown(SOCKET(socket), SD_BOTH);
+#else
+    ::shutdown(socket, SHUT_RDWR);
+#endif
+}
+
+DbError noAnswer(const QString &uri, const QString &why)
+{
+    return DbError(ServerAddress::shown(uri) + QStringLiteral(": ") + why, DbError::Kind::NoAnswer);
+}
+
+bool breaksTheConnection(const std::exception_ptr &failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const DbError &error) {
+        return error.kind() == DbError::Kind::Unreachable ||
+               error.kind() == DbError::Kind::NoAnswer;
+    } catch (...) {
+    }
+    return false;
+}
+
+} // namespace
+
+struct ServerLink::Job
+{
+    enum class State
+    {
+        Queued,
+        Connecting,
+        Working,
+        Done
+    };
+    Work work;
+    State state = State::Queued;
+    bool abandoned = false;
+    std::exception_ptr failure;
+    // post() only: whom to tell, on the link's own thread, and whether told.
+    QPointer<QObject> receiver;
+    Done done;
+    bool told = false;
+};
+
+// What the link and its thread share; it outlives a link whose thread is
+// still stuck in opening a connection.
+struct ServerLink::Core
+{
+    QString uri;
+    bool readOnly = false;
+    QString name = uniqueConnectionName();
+    std::atomic<bool> connected = false;
+    std::atomic<bool> lost = false;
+    std::atomic<qint64> backend = 0;
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::shared_ptr<Job> current;
+    int socket = -1;
+    // A caller gave up on the job the link is busy with.
+    bool noAnswer = false;
+    bool stopped = false;
+    // Null once the link is gone; its signals and answers go through it.
+    ServerLink *owner = nullptr;
+
+    // The link thread's own.
+    std::unique_ptr<Session> session;
+    QStringList channels;
+    bool hooked = false;
+
+    void execute(const std::shared_ptr<Job> &job);
+    void open();
+    void listen(const QString &channel);
+    void notify(const QString &channel, const QString &payload);
+    // Under the mutex: why a job is refused at once.
+    QString refusal() const
+    {
+        return stopped ? QStringLiteral("the program is ending")
+                       : QStringLiteral("still no answer to an earlier statement");
+    }
+    void drop();
+    // Under the mutex: hands the answer of a posted job to the link.
+    void tell(const std::shared_ptr<Job> &job);
+};
+
+void ServerLink::Core::execute(const std::shared_ptr<Job> &job)
+{
+    {
+        const std::lock_guard lock(mutex);
+        if (job->abandoned || stopped) {
+            job->state = Job::State::Done;
+            noAnswer = false;
+            changed.notify_all();
+            return;
+        }
+        current = job;
+        job->state = session ? Job::State::Working : Job::State::Connecting;
+    }
+    std::exception_ptr failure;
+    try {
+        if (!session)
+            open();
+        bool abandoned = false;
+        {
+            const std::lock_guard lock(mutex);
+            abandoned = job->abandoned;
+            if (!abandoned)
+                job->state = Job::State::Working;
+        }
+        if (!abandoned)
+            job->work(*session);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (session) {
+        PGconn *handle = handleOf(session->db());
+        if ((failure && breaksTheConnection(failure)) || !handle ||
+            PQstatus(handle) != CONNECTION_OK)
+            drop();
+    }
+    const std::lock_guard lock(mutex);
+    current.reset();
+    noAnswer = false;
+    job->state = Job::State::Done;
+    if (!job->failure)
+        job->failure = failure;
+    tell(job);
+    changed.notify_all();
+}
+
+void ServerLink::Core::open()
+{
+    QSqlDatabase db = QSqlDatabase::contains(name)
+                          ? QSqlDatabase::database(name, false)
+                          : QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+    try {
+        ServerAddress::configure(db, ServerAddress::withNetworkLimits(uri));
+    } catch (const DbError &error) {
+        lost = true;
+        throw DbError(error.text(), DbError::Kind::Unreachable);
+    }
+    if (!db.open()) {
+        const DbError error = Dialect::error(Dialect::Engine::PostgreSQL, db.lastError())
+                                  .concerning(ServerAddress::shown(uri));
+        db.close();
+        lost = true;
+        throw error;
+    }
+    auto opened = std::make_unique<Session>(db);
+    if (readOnly)
+        Query::run(db, {QStringLiteral("SET default_transaction_read_only = on"), {}});
+    {
+        const std::lock_guard lock(mutex);
+        PGconn *handle = handleOf(db);
+        socket = handle ? PQsocket(handle) : -1;
+        backend = handle ? PQbackendPID(handle) : 0;
+    }
+    session = std::move(opened);
+    connected = true;
+    if (!hooked) {
+        // One handler for the driver, which stays with the connection's name.
+        QObject::connect(db.driver(), &QSqlDriver::notification, db.driver(),
+                         [this](const QString &channel, QSqlDriver::NotificationSource,
+                                const QVariant &payload) { notify(channel, payload.toString()); });
+        hooked = true;
+    }
+    for (const QString &channel : std::as_const(channels))
+        listen(channel);
+    if (lost.exchange(false)) {
+        const std::lock_guard lock(mutex);
+        if (owner)
+            QMetaObject::invokeMethod(owner, &ServerLink::reconnected, Qt::QueuedConnection);
+    }
+}
+
+void ServerLink::Core::listen(const QString &channel)
+{
+    QSqlDriver *driver = session->db().driver();
+    if (!driver->subscribedToNotifications().contains(channel))
+        driver->subscribeToNotification(channel);
+}
+
+void ServerLink::Core::notify(const QString &channel, const QString &payload)
+{
+    const std::lock_guard lock(mutex);
+    if (owner)
+        QMetaObject::invokeMethod(
+            owner, [owner = owner, channel, payload] { emit owner->notified(channel, payload); },
+            Qt::QueuedConnection);
+}
+
+void ServerLink::Core::drop()
+{
+    {
+        const std::lock_guard lock(mutex);
+        socket = -1;
+    }
+    session.reset();
+    connected = false;
+    backend = 0;
+    lost = true;
+}
+
+void ServerLink::Core::tell(const std::shared_ptr<Job> &job)
+{
+    if (!job->done || job->told || !owner)
+        return;
+    job->told = true;
+    QMetaObject::invokeMethod(
+        owner,
+        [job] {
+            if (job->receiver)
+                job->done(job->failure);
+        },
+        Qt::QueuedConnection);
+}
+
+namespace {
+
+// The link's thread: its event loop runs the jobs; the connection is
+// closed on it when the loop ends.
+class LinkThread final : public QThread
+{
+public:
+    explicit LinkThread(std::function<void()> end) : m_end(std::move(end)) {}
+
+protected:
+    void run() override
+    {
+        exec();
+        m_end();
+    }
+
+private:
+    std::function<void()> m_end;
+};
+
+} // namespace
+
+ServerLink::ServerLink(QString uri, bool readOnly, QObject *parent)
+    : QObject(parent), m_uri(std::move(uri)), m_core(std::make_shared<Core>())
+{
+    m_core->uri = m_uri;
+    m_core->readOnly = readOnly;
+    m_core->owner = this;
+    // The context of the jobs, which the thread deletes as it ends.
+    m_context = new QObject;
+    m_thread = new LinkThread([core = m_core, context = m_context] {
+        core->session.reset();
+        QSqlDatabase::removeDatabase(core->name);
+        delete context;
+    });
+    m_context->moveToThread(m_thread);
+    connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
+    m_thread->start();
+}
+
+ServerLink::~ServerLink()
+{
+    {
+        const std::lock_guard lock(m_core->mutex);
+        m_core->owner = nullptr;
+    }
+    stop();
+    m_thread->quit();
+    // A thread stuck in opening a connection (connect_timeout) cannot be
+    // freed; it ends by itself and deletes itself then.
+    if (m_thread->wait(QDeadlineTimer(1000)))
+        delete m_thread;
+}
+
+bool ServerLink::isConnected() const
+{
+    return m_core->connected;
+}
+
+bool ServerLink::isLost() const
+{
+    return m_core->lost;
+}
+
+qint64 ServerLink::serverProcess() const
+{
+    return m_core->backend;
+}
+
+void ServerLink::enqueue(const std::shared_ptr<Job> &job)
+{
+    QMetaObject::invokeMethod(
+        m_context, [core = m_core, job] { core->execute(job); }, Qt::QueuedConnection);
+}
+
+void ServerLink::run(const Work &work, Deadline deadline)
+{
+    auto job = std::make_shared<Job>();
+    job->work = work;
+    {
+        const std::lock_guard lock(m_core->mutex);
+        if (m_core->stopped || m_core->noAnswer)
+            throw noAnswer(m_uri, m_core->refusal());
+    }
+    enqueue(job);
+    std::unique_lock lock(m_core->mutex);
+    m_core->changed.wait_for(lock, deadline,
+                             [&] { return job->state == Job::State::Done || m_core->stopped; });
+    if (job->state != Job::State::Done) {
+        giveUp(*m_core, job);
+        // A job cut off in the middle ends at once, its socket shut; one not
+        // begun never will be. Only then may the caller touch what work did.
+        m_core->changed.wait(lock, [&] { return job->state != Job::State::Working; });
+    }
+    if (job->failure)
+        std::rethrow_exception(job->failure);
+}
+
+void ServerLink::giveUp(Core &core, const std::shared_ptr<Job> &job)
+{
+    if (job->state == Job::State::Done)
+        return;
+    job->abandoned = true;
+    job->failure = std::make_exception_ptr(
+        noAnswer(core.uri, core.stopped ? QStringLiteral("the program is ending")
+                                        : QStringLiteral("no answer within the time allowed")));
+    // Whoever comes while the link is still busy with what did not answer
+    // is refused at once rather than queued behind it.
+    if (!core.stopped && core.current)
+        core.noAnswer = true;
+    if (core.current == job && job->state == Job::State::Working && core.socket >= 0)
+        shutSocket(core.socket);
+    core.tell(job);
+}
+
+void ServerLink::post(Work work, Deadline deadline, QObject *receiver, Done done)
+{
+    auto job = std::make_shared<Job>();
+    job->work = std::move(work);
+    job->receiver = receiver;
+    job->done = std::move(done);
+    {
+        const std::lock_guard lock(m_core->mutex);
+        if (m_core->stopped || m_core->noAnswer) {
+            job->state = Job::State::Done;
+            job->failure = std::make_exception_ptr(noAnswer(m_uri, m_core->refusal()));
+            m_core->tell(job);
+            return;
+        }
+    }
+    enqueue(job);
+    QTimer::singleShot(deadline, this, [core = m_core, job] {
+        const std::lock_guard lock(core->mutex);
+        giveUp(*core, job);
+    });
+}
+
+void ServerLink::probe()
+{
+    post([](Session &) {}, Deadline(ServerAddress::ConnectWaitS * 1000), nullptr, {});
+}
+
+void ServerLink::subscribe(const QString &channel)
+{
+    QMetaObject::invokeMethod(
+        m_context,
+        [core = m_core, channel] {
+            if (core->channels.contains(channel))
+                return;
+            core->channels << channel;
+            if (core->session)
+                core->listen(channel);
+        },
+        Qt::QueuedConnection);
+    probe();
+}
+
+void ServerLink::stop()
+{
+    const std::lock_guard lock(m_core->mutex);
+    m_core->stopped = true;
+    if (m_core->current && m_core->current->state == Job::State::Working && m_core->socket >= 0)
+        shutSocket(m_core->socket);
+    m_core->changed.notify_all();
+}

@@ -1,0 +1,84 @@
+#include "data/DbError.h"
+#include "data/Query.h"
+#include "data/ServerLink.h"
+#include "data/Session.h"
+#include "support/ServerDatabase.h"
+#include "support/StalledServer.h"
+
+#include <QSignalSpy>
+#include <QSqlQuery>
+#include <QTest>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+QString answer(ServerLink &link, std::chrono::milliseconds deadline)
+{
+    QString text;
+    link.run(
+        [&](Session &session) {
+            QSqlQuery query = Query::run(session.db(), {QStringLiteral("SELECT 'here'"), {}});
+            query.next();
+            text = query.value(0).toString();
+        },
+        deadline);
+    return text;
+}
+
+DbError::Kind failure(const std::function<void()> &work)
+{
+    try {
+        work();
+    } catch (const DbError &error) {
+        return error.kind();
+    }
+    return DbError::Kind::Other;
+}
+
+} // namespace
+
+// The one way to a server, against the tests' own.
+class TestServerLink : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void aServerThatHangsIsGivenUpOnAndFoundAgain()
+    {
+        const auto server = TestServer::startPrivate();
+        ServerLink link(server->uri(QStringLiteral("postgres")));
+        QSignalSpy back(&link, &ServerLink::reconnected);
+        QCOMPARE(answer(link, 5s), QStringLiteral("here"));
+
+        StalledServer stalled(*server);
+        QCOMPARE(failure([&] { answer(link, 300ms); }), DbError::Kind::NoAnswer);
+        // The statement cut off, its connection dropped: the next one tries a
+        // new connection, which hangs in its turn until connect_timeout.
+        QVERIFY(!link.isConnected());
+        QCOMPARE(failure([&] { answer(link, 5s); }), DbError::Kind::NoAnswer);
+        stalled.resume();
+        QCOMPARE(answer(link, 5s), QStringLiteral("here"));
+        QTRY_COMPARE(back.size(), 1);
+    }
+
+    void whatIsNotifiedArrives()
+    {
+        const TestServer server;
+        const QString uri = server.uri(QStringLiteral("postgres"));
+        ServerLink listening(uri);
+        QSignalSpy notified(&listening, &ServerLink::notified);
+        listening.subscribe(QStringLiteral("tessivox_test"));
+        QTRY_VERIFY(listening.isConnected());
+        ServerLink(uri).run(
+            [](Session &session) {
+                Query::run(session.db(), {QStringLiteral("NOTIFY tessivox_test, 'room 1'"), {}});
+            },
+            5s);
+        QTRY_COMPARE(notified.size(), 1);
+        QCOMPARE(notified.first(), (QVariantList{"tessivox_test", "room 1"}));
+    }
+};
+
+QTEST_MAIN(TestServerLink)
+#include "tst_ServerLink.moc"

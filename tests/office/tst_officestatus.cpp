@@ -1,0 +1,107 @@
+#include "support/OfficeTools.h"
+#include "support/ServerDatabase.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace {
+
+// The first screen of status --watch, then Ctrl-C.
+QString firstScreen(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(qEnvironmentVariable("TESSIVOX_TEST_TOOLS") + QStringLiteral("/tessivox-db"),
+                  arguments);
+    QByteArray out;
+    while (!out.contains("\n}") && !out.contains("room ") && process.waitForReadyRead(30'000))
+        out += process.readAllStandardOutput();
+    process.kill();
+    process.waitForFinished();
+    return QString::fromUtf8(out);
+}
+
+} // namespace
+
+class TestOfficeStatus : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestServer> m_server;
+
+private slots:
+    void initTestCase() { m_server = std::make_unique<TestServer>(); }
+
+    // What a room wrote is data: it never passes for the office's own lines
+    // or drives the terminal; what status prints says what it means.
+    void statusPrintsWhatTheRoomsSaid_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // after the URI
+        QTest::addColumn<QString>("room");          // the values of one row of room
+        QTest::addColumn<QString>("subject");       // its last run's, when it had one
+        QTest::addColumn<QString>("shown");         // matches the output
+        QTest::addColumn<QString>("hidden");        // does not
+
+        const QString running = "'Room 1', '0.1', now(), 'running', %1, 0, NULL";
+        QTest::newRow("a newline in a subject forges no room's line")
+            << QStringList{} << running.arg("E'语文\\n第999考场  running 数学'") << ""
+            << R"(running 语文\\n第999考场)"
+            << "(?m)^第999考场";
+        QTest::newRow("an escape sequence colours nothing")
+            << QStringList{} << running.arg("E'\\x1b[31m语文'") << ""
+            << R"(running \\x1b\[31m语文)"
+            << "\x1b";
+        QTest::newRow("a running room without a subject")
+            << QStringList{"--json"} << running.arg("NULL") << ""
+            << R"("state": "running")"
+            << R"("running ")";
+        QTest::newRow("an idle room with its last run's subject")
+            << QStringList{} << "'Room 1', '0.1', now(), 'idle', NULL, 0, NULL"
+            << "语文"
+            << R"(Room 1 +idle, last 语文 )"
+            << "";
+        QTest::newRow("a room never seen")
+            << QStringList{"--json"} << "'Room 1', NULL, NULL, 'idle', NULL, NULL, NULL"
+            << ""
+            << R"("unseenSeconds": null)"
+            << R"("unseenSeconds": 120)";
+        QTest::newRow("times with their offset from UTC")
+            << QStringList{"--json"} << running.arg("'语文'") << ""
+            << R"re("at": ".{19}(Z|[+-]\d\d:\d\d)"(?s:.*)"lastSeen": ".{19}(Z|[+-]\d\d:\d\d)")re"
+            << "";
+        QTest::newRow("JSON alone under --watch")
+            << QStringList{"--json", "--watch", "1"} << running.arg("'语文'") << ""
+            << R"(^\{)"
+            << "\x1b";
+        QTest::newRow("events refused, with the server's reason")
+            << QStringList{} << "'Room 1', '0.1', now(), 'idle', NULL, 0, E'bad\\nvalue'"
+            << ""
+            << R"(some events refused: bad\\nvalue)"
+            << "";
+    }
+
+    void statusPrintsWhatTheRoomsSaid()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, room);
+        QFETCH(QString, subject);
+        QFETCH(QString, shown);
+        QFETCH(QString, hidden);
+
+        ServerDatabase db(*m_server);
+        QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
+        db.exec(QStringLiteral("INSERT INTO room VALUES (%1)").arg(room));
+        if (!subject.isEmpty())
+            db.exec("INSERT INTO room_event (room, run_id, seq, at, kind, subject) VALUES "
+                    "('Room 1', 'r', 1, now(), 'run started', ?)",
+                    {subject});
+        const QStringList all = QStringList{QStringLiteral("status"), db.uri()} + arguments;
+        const QString out = arguments.contains("--watch") ? firstScreen(all) : tessivoxDb(all).out;
+        QVERIFY2(out.contains(QRegularExpression(shown)), qPrintable(out));
+        if (!hidden.isEmpty())
+            QVERIFY2(!out.contains(QRegularExpression(hidden)), qPrintable(out));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOfficeStatus)
+#include "tst_officestatus.moc"
