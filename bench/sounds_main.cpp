@@ -7,6 +7,8 @@
 //   tessivox-bench-sounds lo-fetch URI OID FILE    and back
 #include "data/DbError.h"
 #include "data/Query.h"
+#include "data/ServerAddress.h"
+#include "data/ServerLink.h"
 #include "data/SoundFetcher.h"
 #include "data/SoundStore.h"
 
@@ -15,6 +17,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTextStream>
 #include <cstdio>
@@ -46,10 +49,13 @@ void report(const char *what, const QElapsedTimer &timer, double rssBefore)
     std::fflush(stdout);
 }
 
+// The large object's own connection, for the comparison only.
 QSqlDatabase open(const QString &uri)
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("bench"));
-    SoundStore::open(db, uri, 600'000);
+    ServerAddress::configure(db, uri);
+    if (!db.open())
+        throw DbError(db.lastError().text());
     return db;
 }
 
@@ -88,8 +94,8 @@ int store(const QString &uri, const QString &name, const QString &file)
     const double before = memoryMb().first;
     QElapsedTimer timer;
     timer.start();
-    const QSqlDatabase db = open(uri);
-    SoundStore::store(db, name, file);
+    ServerLink link(uri);
+    SoundStore::store(link, name, file, std::chrono::minutes(10));
     report("stored as bytea pieces", timer, before);
     return 0;
 }

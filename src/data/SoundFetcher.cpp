@@ -1,28 +1,18 @@
 #include "data/SoundFetcher.h"
 
 #include "data/DbError.h"
-#include "data/Dialect.h"
-#include "data/Query.h"
-#include "data/ServerAddress.h"
+#include "data/ServerLink.h"
+#include "data/Session.h"
 #include "data/SoundCache.h"
 #include "data/SoundSchema.h"
 #include "data/SoundStore.h"
 #include "platform/ThreadPriority.h"
 
 #include <QFileInfo>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <atomic>
+#include <QScopeGuard>
 #include <optional>
 
 namespace {
-
-QString uniqueName()
-{
-    static std::atomic<int> count = 0;
-    return QStringLiteral("SoundFetcher-%1").arg(++count);
-}
 
 // Thrown out of a download when the program ends.
 struct Stopped
@@ -31,8 +21,7 @@ struct Stopped
 } // namespace
 
 SoundFetcher::SoundFetcher(Room room, QObject *parent)
-    : QObject(parent), m_room(std::move(room)), m_connectionName(uniqueName()),
-      m_thread([this] { work(); })
+    : QObject(parent), m_room(std::move(room)), m_thread([this] { work(); })
 {}
 
 SoundFetcher::~SoundFetcher()
@@ -40,6 +29,9 @@ SoundFetcher::~SoundFetcher()
     {
         const std::lock_guard lock(m_mutex);
         m_stopping = true;
+        // A job stuck on a server that stopped answering ends now.
+        if (m_link)
+            m_link->stop();
     }
     m_wake.notify_all();
     m_thread.join();
@@ -59,17 +51,6 @@ bool SoundFetcher::stopping() const
 {
     const std::lock_guard lock(m_mutex);
     return m_stopping;
-}
-
-QSqlDatabase SoundFetcher::connect()
-{
-    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-    if (db.isOpen())
-        return db;
-    if (!db.isValid())
-        db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connectionName);
-    SoundStore::open(db, m_room.server, m_room.statementTimeoutMs);
-    return db;
 }
 
 void SoundFetcher::work()
@@ -92,29 +73,47 @@ void SoundFetcher::work()
             first = std::exchange(m_first, {});
         }
         try {
+            ServerLink link(m_room.server, true);
+            {
+                const std::lock_guard lock(m_mutex);
+                if (m_stopping)
+                    break;
+                m_link = &link;
+            }
+            const auto forget = qScopeGuard([this] {
+                const std::lock_guard lock(m_mutex);
+                m_link = nullptr;
+            });
             // A round cut short for a run's own files ends no failure.
-            if (round(connect(), first, cache))
+            if (round(link, first, cache))
                 failureSaid = false;
             due = std::chrono::steady_clock::time_point::max();
         } catch (const Stopped &) {
             break;
         } catch (const DbError &error) {
-            QSqlDatabase::database(m_connectionName, false).close();
+            if (stopping())
+                break;
             if (!failureSaid)
                 emit failed(error.text());
             failureSaid = true;
             due = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_room.retryMs);
         }
     }
-    QSqlDatabase::database(m_connectionName, false).close();
-    QSqlDatabase::removeDatabase(m_connectionName);
 }
 
-bool SoundFetcher::round(const QSqlDatabase &db, const QStringList &first, SoundCache &cache)
+bool SoundFetcher::round(ServerLink &link, const QStringList &first, SoundCache &cache)
 {
-    if (!SoundSchema::present(db))
+    const std::chrono::milliseconds deadline(m_room.deadlineMs);
+    std::optional<SoundStore::Named> kept;
+    link.run(
+        [&](Session &session) {
+            if (SoundSchema::present(session.db()))
+                kept = SoundStore::named(session.db());
+        },
+        deadline);
+    if (!kept)
         return true;
-    const SoundStore::Named named = SoundStore::named(db);
+    const SoundStore::Named &named = *kept;
     QStringList order;
     for (const QString &name : first)
         if (named.held.contains(name) && !order.contains(name))
@@ -140,7 +139,7 @@ bool SoundFetcher::round(const QSqlDatabase &db, const QStringList &first, Sound
             continue;
         try {
             cache.receive(file, [&](const std::function<void(const QByteArray &)> &sink) {
-                SoundStore::fetch(db, file, [&](const QByteArray &piece) {
+                SoundStore::fetch(link, file, deadline, [&](const QByteArray &piece) {
                     if (stopping())
                         throw Stopped();
                     sink(piece);
@@ -148,6 +147,8 @@ bool SoundFetcher::round(const QSqlDatabase &db, const QStringList &first, Sound
             });
             emit progress(++held, int(named.names.size()));
         } catch (const DbError &error) {
+            if (stopping())
+                throw Stopped();
             if (!failure)
                 failure = error;
         }

@@ -1,18 +1,17 @@
 #include "data/SoundStore.h"
 
 #include "data/DbError.h"
-#include "data/Dialect.h"
 #include "data/Query.h"
-#include "data/ServerAddress.h"
-#include "data/Transaction.h"
+#include "data/ServerLink.h"
+#include "data/Session.h"
 
 #include <QCryptographicHash>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSqlDatabase>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+#include <optional>
 
 namespace {
 
@@ -54,12 +53,19 @@ bool holdsContent(const QSqlDatabase &db, const QString &sha256, qint64 size)
            query.value(1).toLongLong() == size;
 }
 
-void sendContent(const QSqlDatabase &db, const QString &path, const QString &sha256, qint64 size,
+// A store's jobs share its transaction: one that found the connection
+// opened anew (the old one broke between two pieces) would write outside it.
+void requireConnection(const ServerLink &link, qint64 process)
+{
+    if (link.serverProcess() != process)
+        throw DbError(QStringLiteral("the connection to the server broke while a file was sent"),
+                      DbError::Kind::Unreachable);
+}
+
+void sendContent(ServerLink &link, qint64 process, const QString &path, const QString &sha256,
+                 qint64 size, std::chrono::milliseconds deadline,
                  const std::function<void(qint64, qint64)> &progress)
 {
-    // Pieces of an upload that broke off before its commit are gone with
-    // its transaction; any left by other means would mix with these.
-    Query::run(db, {QStringLiteral("DELETE FROM sound_file_chunk WHERE sha256 = ?"), {sha256}});
     QFile file(path);
     openForReading(file);
     QCryptographicHash hash(QCryptographicHash::Sha256);
@@ -69,9 +75,15 @@ void sendContent(const QSqlDatabase &db, const QString &path, const QString &sha
         if (piece.isEmpty() && seq > 0)
             break;
         hash.addData(piece);
-        Query::run(db, {QStringLiteral("INSERT INTO sound_file_chunk (sha256, seq, data) "
-                                       "VALUES (?, ?, ?)"),
-                        {sha256, seq, piece}});
+        link.run(
+            [&](Session &session) {
+                requireConnection(link, process);
+                Query::run(session.db(),
+                           {QStringLiteral("INSERT INTO sound_file_chunk (sha256, seq, data) "
+                                           "VALUES (?, ?, ?)"),
+                            {sha256, seq, piece}});
+            },
+            deadline);
         sent += piece.size();
         if (progress)
             progress(sent, size);
@@ -86,24 +98,6 @@ void sendContent(const QSqlDatabase &db, const QString &path, const QString &sha
 } // namespace
 
 namespace SoundStore {
-
-void open(QSqlDatabase &db, const QString &uri, int statementTimeoutMs)
-{
-    ServerAddress::configure(db, uri);
-    // libpq waits for an unreachable host as long as TCP does, minutes.
-    if (!db.connectOptions().contains(QLatin1String("connect_timeout")))
-        db.setConnectOptions(db.connectOptions() +
-                             (db.connectOptions().isEmpty() ? QString() : QStringLiteral(";")) +
-                             QStringLiteral("connect_timeout=%1").arg(ConnectTimeoutS));
-    if (!db.open()) {
-        const QSqlError error = db.lastError();
-        db.close();
-        throw Dialect::error(Dialect::Engine::PostgreSQL, error)
-            .concerning(ServerAddress::shown(uri));
-    }
-    Query::run(db, {QStringLiteral("SELECT set_config('statement_timeout', ?, false)"),
-                    {QString::number(statementTimeoutMs)}});
-}
 
 QHash<QString, Held> held(const QSqlDatabase &db)
 {
@@ -156,48 +150,94 @@ QString sha256Of(const QString &path, qint64 *size)
     return QString::fromLatin1(hash.result().toHex());
 }
 
-Outcome store(const QSqlDatabase &db, const QString &name, const QString &path,
+Outcome store(ServerLink &link, const QString &name, const QString &path,
+              std::chrono::milliseconds deadline,
               const std::function<void(qint64, qint64)> &progress)
 {
     qint64 size = 0;
     const QString sha256 = sha256Of(path, &size);
-    Outcome outcome = Outcome::Skipped;
-    Transaction::run(db, {QStringLiteral("BEGIN")}, [&] {
-        QSqlQuery old = Query::run(
-            db,
-            {QStringLiteral("SELECT sha256 FROM sound_file WHERE name = ? FOR UPDATE"), {name}});
-        const QString before = old.next() ? old.value(0).toString() : QString();
-        if (before == sha256 && holdsContent(db, sha256, size))
-            return;
-        outcome = Outcome::Sent;
-        if (!holdsContent(db, sha256, size))
-            sendContent(db, path, sha256, size, progress);
-        Query::run(db, {QStringLiteral("INSERT INTO sound_file (name, sha256, size, stored_by, "
-                                       "stored_at) VALUES (?, ?, ?, session_user, now()) ON "
-                                       "CONFLICT (name) DO UPDATE SET sha256 = excluded.sha256, "
-                                       "size = excluded.size, stored_by = excluded.stored_by, "
-                                       "stored_at = excluded.stored_at"),
-                        {name, sha256, size}});
-        if (!before.isEmpty() && before != sha256)
-            Query::run(db, {QStringLiteral("DELETE FROM sound_file_chunk WHERE sha256 = ? AND NOT "
-                                           "EXISTS (SELECT 1 FROM sound_file WHERE sha256 = ?)"),
-                            {before, before}});
-    });
-    return outcome;
+    QString before;
+    bool named = false;
+    bool contentHeld = false;
+    qint64 process = 0;
+    try {
+        link.run(
+            [&](Session &session) {
+                const QSqlDatabase &db = session.db();
+                Query::run(db, {QStringLiteral("BEGIN"), {}});
+                process = link.serverProcess();
+                QSqlQuery old = Query::run(
+                    db, {QStringLiteral("SELECT sha256 FROM sound_file WHERE name = ? FOR UPDATE"),
+                         {name}});
+                before = old.next() ? old.value(0).toString() : QString();
+                contentHeld = holdsContent(db, sha256, size);
+                named = before == sha256 && contentHeld;
+                // Pieces of an upload that broke off before its commit are
+                // gone with its transaction; any left by other means would
+                // mix with these.
+                if (!contentHeld)
+                    Query::run(db, {QStringLiteral("DELETE FROM sound_file_chunk WHERE sha256 = ?"),
+                                    {sha256}});
+            },
+            deadline);
+        if (!contentHeld)
+            sendContent(link, process, path, sha256, size, deadline, progress);
+        link.run(
+            [&](Session &session) {
+                requireConnection(link, process);
+                const QSqlDatabase &db = session.db();
+                if (!named) {
+                    Query::run(db, {QStringLiteral(
+                                        "INSERT INTO sound_file (name, sha256, size, stored_by, "
+                                        "stored_at) VALUES (?, ?, ?, session_user, now()) ON "
+                                        "CONFLICT (name) DO UPDATE SET sha256 = "
+                                        "excluded.sha256, size = excluded.size, stored_by = "
+                                        "excluded.stored_by, stored_at = excluded.stored_at"),
+                                    {name, sha256, size}});
+                    if (!before.isEmpty() && before != sha256)
+                        Query::run(db, {QStringLiteral("DELETE FROM sound_file_chunk WHERE sha256 "
+                                                       "= ? AND NOT EXISTS (SELECT 1 FROM "
+                                                       "sound_file WHERE sha256 = ?)"),
+                                        {before, before}});
+                }
+                Query::run(db, {QStringLiteral("COMMIT"), {}});
+            },
+            deadline);
+    } catch (...) {
+        // A job cut off took its connection, and the transaction, with it;
+        // one that failed otherwise left the transaction open.
+        try {
+            link.run(
+                [](Session &session) { QSqlQuery(session.db()).exec(QStringLiteral("ROLLBACK")); },
+                deadline);
+        } catch (const DbError &) {
+        }
+        throw;
+    }
+    return named ? Outcome::Skipped : Outcome::Sent;
 }
 
-void fetch(const QSqlDatabase &db, const Held &file,
+void fetch(ServerLink &link, const Held &file, std::chrono::milliseconds deadline,
            const std::function<void(const QByteArray &)> &sink)
 {
     for (qint64 seq = 0; seq < pieces(file.size); ++seq) {
-        QSqlQuery query = Query::run(
-            db, {QStringLiteral("SELECT data FROM sound_file_chunk WHERE sha256 = ? AND seq = ?"),
-                 {file.sha256, seq}});
-        if (!query.next())
+        std::optional<QByteArray> piece;
+        link.run(
+            [&](Session &session) {
+                QSqlQuery query = Query::run(
+                    session.db(),
+                    {QStringLiteral(
+                         "SELECT data FROM sound_file_chunk WHERE sha256 = ? AND seq = ?"),
+                     {file.sha256, seq}});
+                if (query.next())
+                    piece = query.value(0).toByteArray();
+            },
+            deadline);
+        if (!piece)
             throw DbError(QStringLiteral("%1: the server no longer holds this content (it was "
                                          "replaced)")
                               .arg(file.name));
-        sink(query.value(0).toByteArray());
+        sink(*piece);
     }
 }
 

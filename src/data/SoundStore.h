@@ -3,14 +3,20 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <chrono>
 #include <functional>
 
 class QSqlDatabase;
+class ServerLink;
 
 // The recordings on a centre's server (SoundSchema), read and written in
 // pieces: neither side ever holds more than a piece of a file, whatever its
-// size. Every function runs on the caller's connection and thread and
-// throws DbError; a file that cannot be read throws DbError too.
+// size. The readers run on the caller's connection, as a job on a link;
+// store() and fetch() move a file over a link of its own (the fetcher's,
+// the uploader's, the tool's), a piece a job, each job within its deadline,
+// so that a server that stopped answering holds nobody longer than one
+// piece's deadline. Every function throws DbError; a file that cannot be
+// read throws DbError too.
 namespace SoundStore {
 
 // A piece a statement carries: large enough that a 600 MB file takes a few
@@ -24,12 +30,6 @@ struct Held
     QString sha256;
     qint64 size = 0;
 };
-
-// The one way the recordings' own connections are opened (the fetcher's,
-// the uploader's, the tool's): db set up for the server at uri and opened,
-// with a deadline for the connection and for every statement. Throws DbError.
-void open(QSqlDatabase &db, const QString &uri, int statementTimeoutMs);
-constexpr int ConnectTimeoutS = 5;
 
 // What the server holds, by file name.
 QHash<QString, Held> held(const QSqlDatabase &db);
@@ -59,13 +59,16 @@ enum class Outcome
 // Stores the file at path under name, replacing the content of the name for
 // every subject that names it, in one transaction: the server holds the old
 // content or the new, never part of one. Content the server holds under
-// another name is not sent again. progress(sent, total) after every piece.
-Outcome store(const QSqlDatabase &db, const QString &name, const QString &path,
+// another name is not sent again. progress(sent, total) after every piece,
+// on the caller's thread: what it throws rolls back.
+Outcome store(ServerLink &link, const QString &name, const QString &path,
+              std::chrono::milliseconds deadline,
               const std::function<void(qint64, qint64)> &progress = {});
 
-// Hands the content of a file the server holds to sink, piece by piece.
-// Throws DbError when a piece is missing: the content was replaced meanwhile.
-void fetch(const QSqlDatabase &db, const Held &file,
+// Hands the content of a file the server holds to sink, piece by piece, on
+// the caller's thread. Throws DbError when a piece is missing: the content
+// was replaced meanwhile.
+void fetch(ServerLink &link, const Held &file, std::chrono::milliseconds deadline,
            const std::function<void(const QByteArray &)> &sink);
 
 } // namespace SoundStore

@@ -1,22 +1,12 @@
 #include "data/SoundUploader.h"
 
 #include "data/DbError.h"
+#include "data/ServerLink.h"
 #include "data/SoundStore.h"
 
 #include <QFileInfo>
-#include <QSqlDatabase>
-#include <atomic>
+#include <QScopeGuard>
 #include <thread>
-
-namespace {
-
-QString uniqueName()
-{
-    static std::atomic<int> count = 0;
-    return QStringLiteral("SoundUploader-%1").arg(++count);
-}
-
-} // namespace
 
 SoundUploader::SoundUploader(QString serverUri, QList<File> files)
     : m_server(std::move(serverUri)), m_files(std::move(files))
@@ -27,37 +17,51 @@ std::shared_ptr<SoundUploader> SoundUploader::start(QString serverUri, QList<Fil
     std::shared_ptr<SoundUploader> uploader(
         new SoundUploader(std::move(serverUri), std::move(files)));
     // Nothing waits for the thread: the window that started it may give up
-    // on a server that stopped answering, and the thread ends when libpq does.
+    // on a server that stopped answering, and the thread ends within a
+    // piece's deadline, at once when cancelled.
     std::thread([uploader] { uploader->work(); }).detach();
     return uploader;
 }
 
+void SoundUploader::cancel()
+{
+    m_cancelled = true;
+    const std::lock_guard lock(m_mutex);
+    if (m_link)
+        m_link->stop();
+}
+
 void SoundUploader::work()
 {
-    const QString name = uniqueName();
     QString error;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-        try {
-            SoundStore::open(db, m_server, StatementTimeoutMs);
-            qint64 total = 0;
-            for (const File &file : m_files)
-                total += QFileInfo(file.path).size();
-            qint64 before = 0;
-            for (const File &file : m_files) {
-                SoundStore::store(db, file.name, file.path, [&](qint64 sent, qint64) {
-                    if (m_cancelled)
-                        throw DbError(QStringLiteral("cancelled"));
-                    emit progress(before + sent, total);
-                });
-                before += QFileInfo(file.path).size();
-                emit progress(before, total);
-            }
-        } catch (const std::exception &failure) {
-            error = QString::fromUtf8(failure.what());
+    try {
+        ServerLink link(m_server);
+        {
+            const std::lock_guard lock(m_mutex);
+            m_link = &link;
         }
-        db.close();
+        const auto forget = qScopeGuard([this] {
+            const std::lock_guard lock(m_mutex);
+            m_link = nullptr;
+        });
+        qint64 total = 0;
+        for (const File &file : m_files)
+            total += QFileInfo(file.path).size();
+        qint64 before = 0;
+        for (const File &file : m_files) {
+            if (m_cancelled)
+                throw DbError(QStringLiteral("cancelled"));
+            SoundStore::store(link, file.name, file.path, std::chrono::milliseconds(DeadlineMs),
+                              [&](qint64 sent, qint64) {
+                                  if (m_cancelled)
+                                      throw DbError(QStringLiteral("cancelled"));
+                                  emit progress(before + sent, total);
+                              });
+            before += QFileInfo(file.path).size();
+            emit progress(before, total);
+        }
+    } catch (const std::exception &failure) {
+        error = QString::fromUtf8(failure.what());
     }
-    QSqlDatabase::removeDatabase(name);
     emit finished(error);
 }

@@ -5,10 +5,14 @@
 #include <QString>
 #include <atomic>
 #include <memory>
+#include <mutex>
+
+class ServerLink;
 
 // Stores recordings on the centre's server off the windows' thread, each
-// file in a transaction of its own on a connection of its own, every
-// statement under a deadline. A window waits for finished() and may
+// file in a transaction of its own, on a link of its own (ServerLink, a
+// second connection for as long as it stores), a piece a job under a
+// deadline. A window waits for finished() and may
 // cancel() meanwhile, or stop waiting: the thread holds the object until it
 // is done, so that a server that stopped answering costs the window nothing.
 class SoundUploader final : public QObject
@@ -21,7 +25,8 @@ public:
         QString name;
         QString path;
     };
-    static constexpr int StatementTimeoutMs = 60'000;
+    // For each piece, and the look before and the commit after.
+    static constexpr int DeadlineMs = 60'000;
 
     ~SoundUploader() override = default;
     Q_DISABLE_COPY_MOVE(SoundUploader)
@@ -29,8 +34,9 @@ public:
     // Starts storing; connect to the signals of the object returned at once
     // (nothing is emitted before the first file's first piece is read).
     static std::shared_ptr<SoundUploader> start(QString serverUri, QList<File> files);
-    // The file being sent is rolled back; none after it is sent.
-    void cancel() { m_cancelled = true; }
+    // The file being sent is rolled back, also while its piece waits for a
+    // server that stopped answering; none after it is sent.
+    void cancel();
 
 signals:
     // From the uploading thread: bytes of all files read so far, of total.
@@ -45,4 +51,7 @@ private:
     const QString m_server;
     const QList<File> m_files;
     std::atomic<bool> m_cancelled = false;
+    std::mutex m_mutex;
+    // The uploading thread's link while it has one.
+    ServerLink *m_link = nullptr;
 };

@@ -34,9 +34,9 @@ const QList<Table> &tables()
                         "state text NOT NULL DEFAULT 'idle' CHECK (state IN ('idle', 'running')), "
                         "subject text, "
                         "clock_offset_ms integer, "
+                        "refused text, "
                         "sound_files_held integer, "
-                        "sound_files_named integer, "
-                        "refused text)")},
+                        "sound_files_named integer)")},
         // A room sends an event again when it cannot know whether the server
         // took it: the key makes the second copy a no-op.
         {QStringLiteral("room_event"), QStringLiteral("CREATE TABLE room_event ("

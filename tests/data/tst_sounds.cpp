@@ -1,6 +1,7 @@
 #include "support/OpenEditor.h"
 #include "support/ServerDatabase.h"
 #include "support/ShellFixture.h"
+#include "support/StalledServer.h"
 
 #include "data/Query.h"
 #include "data/SoundCache.h"
@@ -28,6 +29,8 @@
 #include <QSqlQuery>
 #include <QTest>
 #include <QTimeEdit>
+#include <atomic>
+#include <thread>
 
 // The recordings of a centre's schedule kept on its server: stored there by
 // the office, fetched by each room into its cache and played from it.
@@ -299,6 +302,36 @@ private slots:
         QSqlDatabase::removeDatabase("copy");
     }
 
+    // A server that stops answering while the room fetches: the program's
+    // exit, which ends the fetcher, waits for no download.
+    void aServerThatHangsHoldsUpNoExit()
+    {
+        const auto server = TestServer::startPrivate();
+        Centre centre(*server);
+        QCOMPARE(centre.upload().code, 0);
+        QTemporaryDir room;
+        auto fetcher = std::make_unique<SoundFetcher>(SoundFetcher::Room{
+            centre.db.uri(), room.filePath("cache"), room.filePath("sound"), 200});
+        QSignalSpy progress(fetcher.get(), &SoundFetcher::progress);
+        fetcher->fetch();
+        QTRY_VERIFY_WITH_TIMEOUT(!progress.isEmpty() && progress.last().at(0).toInt() == 2,
+                                 ArrivalMs);
+        StalledServer stalled(*server);
+        fetcher->fetch();
+        // Nothing says when the fetching thread reached the server.
+        QTest::qWait(300);
+        std::atomic<bool> ended = false;
+        std::thread ending([&] {
+            fetcher.reset();
+            ended = true;
+        });
+        const auto join = qScopeGuard([&] {
+            stalled.resume();
+            ending.join();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(ended, 10'000);
+    }
+
     void aRoomCutOffFromTheServerPlaysFromItsCache()
     {
         auto server = TestServer::startPrivate();
@@ -338,20 +371,30 @@ private slots:
                  qPrintable(status.out));
     }
 
-    // A centre's database made before the recordings: upgrade adds them and
-    // the room's columns, and nothing else.
+    // A centre's database made before the recordings: upgrade adds them,
+    // the room's columns and the report that carries them, which replaces
+    // the older one, and nothing else.
     void upgradeAddsTheRecordings()
     {
         ServerDatabase db(*m_shared);
         QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
         db.exec("DROP TABLE sound_file, sound_file_chunk");
         db.exec("ALTER TABLE room DROP COLUMN sound_files_held, DROP COLUMN sound_files_named");
+        db.exec("DROP FUNCTION room_report");
+        db.exec("CREATE FUNCTION room_report(text, text, text, text, integer, text) RETURNS void "
+                "LANGUAGE sql AS ''");
         const Tool upgrade = tessivoxDb({QStringLiteral("upgrade"), db.uri()});
         QCOMPARE(upgrade.code, 0);
-        QVERIFY2(upgrade.out.contains("sound_file, sound_file_chunk, room.sound_files_held"),
+        QVERIFY2(upgrade.out.contains("room.sound_files_held, room.sound_files_named, "
+                                      "room_report(text,text,text,text,integer,text,integer,"
+                                      "integer), sound_file, sound_file_chunk"),
                  qPrintable(upgrade.out));
         QCOMPARE(db.rows("SELECT count(*) FROM sound_file_chunk, sound_file"),
                  QList<QStringList>{{"0"}});
+        // A room of the earlier version still reports, without the counts.
+        db.exec("SELECT room_report('Room 1', '1.0', 'idle', NULL, 0, NULL)");
+        QCOMPARE(db.rows("SELECT count(*) FROM pg_proc WHERE proname = 'room_report'"),
+                 QList<QStringList>{{"1"}});
         QCOMPARE(tessivoxDb({QStringLiteral("upgrade"), db.uri()}).code, 0);
     }
 

@@ -4,19 +4,20 @@
 #include "CommandInput.h"
 #include "data/DbError.h"
 #include "data/ServerAddress.h"
+#include "data/ServerLink.h"
+#include "data/Session.h"
 #include "data/SoundSchema.h"
 #include "data/SoundStore.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QScopeGuard>
-#include <QSqlDatabase>
+#include <optional>
 
 namespace {
 
 // A piece that takes longer than this has met a server that stopped
 // answering.
-constexpr int StatementTimeoutMs = 60'000;
+constexpr std::chrono::milliseconds Deadline{60'000};
 
 } // namespace
 
@@ -29,15 +30,19 @@ int UploadCommand::run(const Arguments &arguments)
     const QString folder = CommandInput::soundFolder(arguments);
     QStringList sent, skipped, notFound;
     try {
-        const QString connection = QStringLiteral("upload");
-        const auto remove = qScopeGuard([&] { QSqlDatabase::removeDatabase(connection); });
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection);
-        SoundStore::open(db, uri, StatementTimeoutMs);
-        if (!SoundSchema::present(db))
+        ServerLink link(uri);
+        std::optional<SoundStore::Named> kept;
+        link.run(
+            [&](Session &session) {
+                if (SoundSchema::present(session.db()))
+                    kept = SoundStore::named(session.db());
+            },
+            Deadline);
+        if (!kept)
             return CommandInput::refuse(
                 m_err, QStringLiteral("%1 has no table sound_file (tessivox-db upgrade adds it)")
                            .arg(ServerAddress::shown(uri)));
-        const SoundStore::Named named = SoundStore::named(db);
+        const SoundStore::Named &named = *kept;
         QStringList names = named.names;
         names.sort();
         for (const QString &name : names) {
@@ -46,7 +51,7 @@ int UploadCommand::run(const Arguments &arguments)
                 (named.held.contains(name) ? skipped : notFound) << name;
                 continue;
             }
-            const auto outcome = SoundStore::store(db, name, path);
+            const auto outcome = SoundStore::store(link, name, path, Deadline);
             (outcome == SoundStore::Outcome::Sent ? sent : skipped) << name;
             if (outcome == SoundStore::Outcome::Sent)
                 m_out << "sent " << name << "\n";

@@ -198,11 +198,11 @@ bool TFrm_config::storeSounds()
     progress.setMinimumDuration(0);
     progress.show();
     QEventLoop loop;
-    // The server's own deadline cannot fire when it stopped answering
-    // altogether: the window gives up by itself a little later.
+    // Each piece has its deadline on the uploader's link; the window gives
+    // up by itself a little later still, should the link not.
     QTimer silence;
     silence.setSingleShot(true);
-    silence.setInterval(SoundUploader::StatementTimeoutMs + 5'000);
+    silence.setInterval(SoundUploader::DeadlineMs + 5'000);
     QString error = QStringLiteral("服务器没有回应");
     const std::shared_ptr<SoundUploader> uploader =
         SoundUploader::start(m_shell.data.path(), files);
@@ -214,7 +214,10 @@ bool TFrm_config::storeSounds()
         error = failure;
         loop.quit();
     });
-    connect(&silence, &QTimer::timeout, &loop, &QEventLoop::quit);
+    connect(&silence, &QTimer::timeout, &loop, [&] {
+        uploader->cancel();
+        loop.quit();
+    });
     connect(&progress, &QProgressDialog::canceled, &loop, [&] {
         uploader->cancel();
         error = QStringLiteral("已取消");
