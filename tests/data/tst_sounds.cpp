@@ -1,3 +1,4 @@
+#include "support/OfficeTools.h"
 #include "support/OpenEditor.h"
 #include "support/ServerDatabase.h"
 #include "support/ShellFixture.h"
@@ -40,13 +41,13 @@ const QString Subject = QStringLiteral("语文");
 const QString Tools = qEnvironmentVariable("TESSIVOX_TEST_TOOLS");
 constexpr int ArrivalMs = 20'000;
 
-struct Tool
+struct ToolRun
 {
     int code = -1;
     QString out;
 };
 
-Tool tessivoxDb(const QStringList &arguments, const QString &workingFolder = {})
+ToolRun runTool(const QStringList &arguments, const QString &workingFolder = {})
 {
     QProcess process;
     process.setWorkingDirectory(workingFolder);
@@ -95,7 +96,7 @@ struct Centre
 {
     explicit Centre(const TestServer &server) : db(server)
     {
-        if (tessivoxDb({QStringLiteral("create"), db.uri()}).code != 0)
+        if (runTool({QStringLiteral("create"), db.uri()}).code != 0)
             qFatal("tessivox-db create failed");
         db.exec(QStringLiteral("INSERT INTO test (subjectname, starttime, endtime) VALUES (?, ?, "
                                "?)"),
@@ -108,9 +109,9 @@ struct Centre
         write(office.filePath("a.wav"), content(1));
         write(office.filePath("b.wav"), content(2));
     }
-    Tool upload()
+    ToolRun upload()
     {
-        return tessivoxDb(
+        return runTool(
             {QStringLiteral("upload"), db.uri(), QStringLiteral("--sound-dir"), office.path()});
     }
 
@@ -208,7 +209,7 @@ private slots:
         QFETCH(int, code);
         QFETCH(QString, report);
         Centre centre(*m_shared);
-        const Tool first = centre.upload();
+        const ToolRun first = centre.upload();
         QCOMPARE(first.code, 0);
         QVERIFY2(first.out.contains("sent (2): a.wav, b.wav"), qPrintable(first.out));
         if (change == QLatin1String("b.wav"))
@@ -216,7 +217,7 @@ private slots:
         if (change == QLatin1String("c.wav"))
             centre.db.exec("INSERT INTO sound (subjectname, filename, explain, playtime) VALUES "
                            "('语文', 'c.wav', '', '08:00:20')");
-        const Tool second = centre.upload();
+        const ToolRun second = centre.upload();
         QCOMPARE(second.code, code);
         QVERIFY2(second.out.contains(report), qPrintable(second.out));
     }
@@ -349,23 +350,26 @@ private slots:
         server->start();
     }
 
-    // A room tells the office how many of the recordings it holds; one that
-    // lacks some is a problem before the exam.
+    // A room tells the office how many of the recordings it holds, under
+    // its own login with the grants applied; one that lacks some is a
+    // problem before the exam.
     void statusShowsARoomWhoseRecordingsAreNotReady()
     {
         Centre centre(*m_shared);
+        CentreRoles roles(centre.db);
+        const QString login = roles.addRoom(QStringLiteral("s1"));
         QTemporaryDir folder;
         SystemClock clock;
         {
-            RoomReporter room({centre.db.uri(), QStringLiteral("Room 1"), QStringLiteral("test"),
-                               folder.path(), 1000, 200, 600'000, 200},
+            RoomReporter room({roles.uriAs(login), login, QStringLiteral("test"), folder.path(),
+                               1000, 200, 600'000, 200},
                               clock);
             room.setSoundFiles(10, 12);
             QTRY_COMPARE_WITH_TIMEOUT(
                 centre.db.rows("SELECT sound_files_held, sound_files_named FROM room"),
                 (QList<QStringList>{{"10", "12"}}), ArrivalMs);
         }
-        const Tool status = tessivoxDb({QStringLiteral("status"), centre.db.uri()});
+        const ToolRun status = runTool({QStringLiteral("status"), centre.db.uri()});
         QCOMPARE(status.code, 1);
         QVERIFY2(status.out.contains(QStringLiteral("声音文件未就绪 10/12")),
                  qPrintable(status.out));
@@ -377,13 +381,13 @@ private slots:
     void upgradeAddsTheRecordings()
     {
         ServerDatabase db(*m_shared);
-        QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
+        QCOMPARE(runTool({QStringLiteral("create"), db.uri()}).code, 0);
         db.exec("DROP TABLE sound_file, sound_file_chunk");
         db.exec("ALTER TABLE room DROP COLUMN sound_files_held, DROP COLUMN sound_files_named");
         db.exec("DROP FUNCTION room_report");
         db.exec("CREATE FUNCTION room_report(text, text, text, text, integer, text) RETURNS void "
                 "LANGUAGE sql AS ''");
-        const Tool upgrade = tessivoxDb({QStringLiteral("upgrade"), db.uri()});
+        const ToolRun upgrade = runTool({QStringLiteral("upgrade"), db.uri()});
         QCOMPARE(upgrade.code, 0);
         QVERIFY2(upgrade.out.contains("room.sound_files_held, room.sound_files_named, "
                                       "room_report(text,text,text,text,integer,text,integer,"
@@ -395,7 +399,7 @@ private slots:
         db.exec("SELECT room_report('Room 1', '1.0', 'idle', NULL, 0, NULL)");
         QCOMPARE(db.rows("SELECT count(*) FROM pg_proc WHERE proname = 'room_report'"),
                  QList<QStringList>{{"1"}});
-        QCOMPARE(tessivoxDb({QStringLiteral("upgrade"), db.uri()}).code, 0);
+        QCOMPARE(runTool({QStringLiteral("upgrade"), db.uri()}).code, 0);
     }
 
     // check on a room's PC, whose cache lies in ./data/sound-cache.
@@ -410,7 +414,7 @@ private slots:
                         SoundStore::sha256Of(centre.office.filePath("a.wav")) + ".wav");
         const QStringList check{QStringLiteral("check"), centre.db.uri(),
                                 QStringLiteral("--sound-dir"), pc.path()};
-        Tool found = tessivoxDb(check, pc.path());
+        ToolRun found = runTool(check, pc.path());
         QCOMPARE(found.code, 0);
         QVERIFY2(
             found.out.contains("#1 a.wav: the server holds the file; this PC's cache holds it"),
@@ -420,7 +424,7 @@ private slots:
                  qPrintable(found.out));
         centre.db.exec("INSERT INTO sound (subjectname, filename, explain, playtime) VALUES "
                        "('语文', 'c.wav', '', '08:00:20')");
-        Tool missing = tessivoxDb(check, pc.path());
+        ToolRun missing = runTool(check, pc.path());
         QCOMPARE(missing.code, 1);
         QVERIFY2(missing.out.contains("and the server does not hold it"), qPrintable(missing.out));
     }
@@ -476,7 +480,7 @@ private slots:
     {
         Centre centre(*m_shared);
         QCOMPARE(centre.upload().code, 0);
-        const Tool grants = tessivoxDb({QStringLiteral("grants")});
+        const ToolRun grants = runTool({QStringLiteral("grants")});
         // Roles belong to the whole server; each test database has its own.
         const QString roles = QStringLiteral("tvs_%1_").arg(QDateTime::currentMSecsSinceEpoch());
         QString sql = grants.out;
@@ -499,7 +503,7 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(room.said(), QStringLiteral("声音文件已全部接收 2/2"),
                                       ArrivalMs);
             write(centre.office.filePath("a.wav"), content(4));
-            const Tool upload = tessivoxDb({QStringLiteral("upload"), asRoom,
+            const ToolRun upload = runTool({QStringLiteral("upload"), asRoom,
                                             QStringLiteral("--sound-dir"), centre.office.path()});
             QCOMPARE(upload.code, 2);
             QVERIFY2(upload.out.contains("permission denied"), qPrintable(upload.out));
