@@ -211,6 +211,11 @@ void TFrm_Subject::followServer()
             start = fresh.dateTime("starttime");
             end = fresh.dateTime("endtime");
         }
+        // A recording stored or replaced meanwhile plays from the cache too.
+        if (ServerAddress::isServer(data.path()))
+            data.use(TDataModule1::Access::Read, [&](Session &session) {
+                m_serverSounds = SoundStore::heldIfKept(session.db());
+            });
         fresh.replace(Statements::selectSoundsByPlaytime(m_subject));
         fresh.open();
     } catch (const DbError &) {
@@ -240,6 +245,8 @@ void TFrm_Subject::followServer()
     InstructionList::fill(ListView1, fresh, platform.formats);
     if (const QueueChange change = scheduler->follow(fresh); !change.isEmpty())
         what << change.text();
+    if (m_shell.sounds)
+        m_shell.sounds->fetch(filesInPlayOrder(fresh));
     if (!what.isEmpty())
         m_log->scheduleChanged(what.join(QStringLiteral("; ")));
 }
