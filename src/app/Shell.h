@@ -8,6 +8,7 @@
 class QWidget;
 class RoomReporter;
 class ScheduleWatch;
+class SoundFetcher;
 class TDataModule1;
 class TFrm_config;
 class TFrm_main;
@@ -33,6 +34,8 @@ public:
     ErrorHandler errors;
     // Tells the exam office what this room does; none without a server.
     RoomReporter *reporter = nullptr;
+    // Brings the server's recordings into this room; none without a server.
+    SoundFetcher *sounds = nullptr;
 
     QPointer<TFrm_main> Frm_main;
     QPointer<TFrm_validate> Frm_validate;

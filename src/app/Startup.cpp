@@ -4,6 +4,8 @@
 #include "app/Shell.h"
 #include "data/ScheduleWatch.h"
 #include "data/ServerAddress.h"
+#include "data/SoundCache.h"
+#include "data/SoundFetcher.h"
 #include "data/TDataModule1.h"
 #include "office/RoomReporter.h"
 #include "platform/Clock.h"
@@ -83,17 +85,26 @@ int runTessivox(int argc, char **argv)
     // waits for no server.
     std::unique_ptr<RoomReporter> reporter;
     std::unique_ptr<ScheduleWatch> watch;
+    // The fetcher has a link of its own, stopped as it ends: the exit waits
+    // for no download.
+    std::unique_ptr<SoundFetcher> sounds;
     if (server) {
         reporter = std::make_unique<RoomReporter>(
             RoomReporter::Room{settings.database, settings.room, QStringLiteral(TESSIVOX_VERSION),
                                RunLog::folderIn(data.dataFolder()), settings.clockLimitMs},
             clock, data.link());
         watch = std::make_unique<ScheduleWatch>(*data.link());
+        sounds = std::make_unique<SoundFetcher>(
+            SoundFetcher::Room{settings.database, SoundCache::folderIn(data.dataFolder()),
+                               Platform::soundFolderOf(platform.programFolder)});
+        QObject::connect(sounds.get(), &SoundFetcher::progress, reporter.get(),
+                         &RoomReporter::setSoundFiles, Qt::DirectConnection);
     }
     int code = 0;
     {
         Shell shell(platform, data);
         shell.reporter = reporter.get();
+        shell.sounds = sounds.get();
         if (watch)
             shell.follow(*watch);
         app.setErrorHandler(&shell.errors);

@@ -6,6 +6,7 @@
 #include "data/ServerAddress.h"
 #include "data/ServerLink.h"
 #include "data/Session.h"
+#include "data/SoundSchema.h"
 #include "data/Transaction.h"
 
 #include <QDir>
@@ -34,11 +35,11 @@ QString uniqueConnectionName(const char *role)
 // Each table's rows in the order they were stored, so that the copy gives
 // subjects and instructions back in the server's order.
 void copyTable(const QSqlDatabase &from, const QSqlDatabase &to, const QString &table,
-               const QStringList &columns)
+               const QStringList &columns, const QString &order = QStringLiteral("rowid"))
 {
     const QString list = columns.join(QStringLiteral(", "));
-    QSqlQuery rows =
-        Query::run(from, {QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(list, table), {}});
+    QSqlQuery rows = Query::run(
+        from, {QStringLiteral("SELECT %1 FROM %2 ORDER BY %3").arg(list, table, order), {}});
     const QString marks =
         QStringList(columns.size(), QStringLiteral("?")).join(QStringLiteral(", "));
     QSqlQuery insert(to);
@@ -186,6 +187,16 @@ void LocalCopy::write(ServerLink &link, const QString &path)
                     Query::run(copy, {QStringLiteral("CREATE TABLE local_copy (server TEXT, "
                                                      "taken TEXT)"),
                                       {}});
+                    // Which recording each name stood for: a room cut off from
+                    // the server plays what its cache received of them.
+                    if (SoundSchema::present(server)) {
+                        Query::run(copy, {QStringLiteral("CREATE TABLE sound_file (name TEXT "
+                                                         "PRIMARY KEY, sha256 TEXT NOT NULL, "
+                                                         "size INTEGER NOT NULL)"),
+                                          {}});
+                        copyTable(server, copy, QStringLiteral("sound_file"),
+                                  {"name", "sha256", "size"}, QStringLiteral("name"));
+                    }
                     Query::run(copy, {QStringLiteral("INSERT INTO local_copy VALUES (?, ?)"),
                                       {ServerAddress::origin(link.uri()),
                                        taken.toOffsetFromUtc(taken.offsetFromUtc())

@@ -2,6 +2,7 @@
 
 #include "data/DbError.h"
 #include "data/Query.h"
+#include "data/SoundSchema.h"
 #include "data/Transaction.h"
 
 #include <QSqlDatabase>
@@ -33,7 +34,9 @@ const QList<Table> &tables()
                         "state text NOT NULL DEFAULT 'idle' CHECK (state IN ('idle', 'running')), "
                         "subject text, "
                         "clock_offset_ms integer, "
-                        "refused text)")},
+                        "refused text, "
+                        "sound_files_held integer, "
+                        "sound_files_named integer)")},
         // A room sends an event again when it cannot know whether the server
         // took it: the key makes the second copy a no-op.
         {QStringLiteral("room_event"), QStringLiteral("CREATE TABLE room_event ("
@@ -66,6 +69,9 @@ const QList<Column> &laterColumns()
 {
     static const QList<Column> all{
         {QStringLiteral("room"), QStringLiteral("refused"), QStringLiteral("text")},
+        // How many of the recordings its schedule names a room holds.
+        {QStringLiteral("room"), QStringLiteral("sound_files_held"), QStringLiteral("integer")},
+        {QStringLiteral("room"), QStringLiteral("sound_files_named"), QStringLiteral("integer")},
         // Rows already there get the time of the upgrade: their runs are
         // then told apart by their own times.
         {QStringLiteral("room_event"), QStringLiteral("received_at"),
@@ -83,7 +89,9 @@ const QList<Column> &laterColumns()
 // of everything it sends.
 const QString ReportFunction = QStringLiteral(R"(
 CREATE OR REPLACE FUNCTION room_report(room_name text, room_version text, room_state text,
-                                       room_subject text, offset_ms integer, refused_text text)
+                                       room_subject text, offset_ms integer, refused_text text,
+                                       files_held integer DEFAULT NULL,
+                                       files_named integer DEFAULT NULL)
 RETURNS void LANGUAGE plpgsql SECURITY DEFINER AS $$
 BEGIN
     IF room_name IS DISTINCT FROM session_user
@@ -91,12 +99,16 @@ BEGIN
         RAISE EXCEPTION 'login % may not report as room %', session_user, room_name
             USING ERRCODE = '22023';
     END IF;
-    INSERT INTO room AS r (name, version, last_seen, state, subject, clock_offset_ms, refused)
-    VALUES (room_name, room_version, now(), room_state, room_subject, offset_ms, refused_text)
+    INSERT INTO room AS r (name, version, last_seen, state, subject, clock_offset_ms, refused,
+                           sound_files_held, sound_files_named)
+    VALUES (room_name, room_version, now(), room_state, room_subject, offset_ms, refused_text,
+            files_held, files_named)
     ON CONFLICT (name) DO UPDATE SET version = excluded.version, last_seen = excluded.last_seen,
         state = excluded.state, subject = excluded.subject,
         clock_offset_ms = coalesce(excluded.clock_offset_ms, r.clock_offset_ms),
-        refused = excluded.refused;
+        refused = excluded.refused,
+        sound_files_held = coalesce(excluded.sound_files_held, r.sound_files_held),
+        sound_files_named = coalesce(excluded.sound_files_named, r.sound_files_named);
 END $$)");
 
 // events: a JSON array of the journal's lines.
@@ -118,8 +130,9 @@ BEGIN
     ON CONFLICT (room, run_id, seq) DO NOTHING;
 END $$)");
 
-const QStringList Functions{QStringLiteral("room_report(text,text,text,text,integer,text)"),
-                            QStringLiteral("room_events(jsonb)")};
+const QStringList Functions{
+    QStringLiteral("room_report(text,text,text,text,integer,text,integer,integer)"),
+    QStringLiteral("room_events(jsonb)")};
 
 bool yes(const QSqlDatabase &db, const QString &sql, const QVariantList &values)
 {
@@ -131,12 +144,18 @@ bool yes(const QSqlDatabase &db, const QString &sql, const QVariantList &values)
 // whatever tables the caller put first on its own path.
 void createFunctions(const QSqlDatabase &db)
 {
+    // The report before the recordings' counts: another signature is
+    // another function, which would stay beside the new one and make a call
+    // with six values ambiguous. Such a call (a room of that version) takes
+    // the new one, its counts none.
+    execute(db, QStringLiteral("DROP FUNCTION IF EXISTS room_report(text, text, text, text, "
+                               "integer, text)"));
     execute(db, ReportFunction);
     execute(db, EventsFunction);
     execute(db,
             QStringLiteral("DO $$ DECLARE f text; BEGIN "
                            "FOREACH f IN ARRAY ARRAY['room_report(text,text,text,text,integer,"
-                           "text)', 'room_events(jsonb)'] LOOP "
+                           "text,integer,integer)', 'room_events(jsonb)'] LOOP "
                            "EXECUTE format('ALTER FUNCTION %s SET search_path = %I, pg_temp', f, "
                            "current_schema()); "
                            "EXECUTE format('REVOKE EXECUTE ON FUNCTION %s FROM PUBLIC', f); "
@@ -171,6 +190,7 @@ namespace OfficeSchema {
 void create(const QSqlDatabase &db)
 {
     createEach(db, QStringList{QStringLiteral("room"), QStringLiteral("room_event")} + Functions);
+    SoundSchema::create(db);
 }
 
 QStringList missing(const QSqlDatabase &db)
@@ -212,6 +232,7 @@ QStringList addMissing(const QSqlDatabase &db)
         execute(db, QStringLiteral("SET LOCAL lock_timeout = '2s'"));
         names = missing(db);
         createEach(db, names);
+        names << SoundSchema::addMissing(db);
     });
     return names;
 }
@@ -219,21 +240,23 @@ QStringList addMissing(const QSqlDatabase &db)
 QString grants()
 {
     return QStringLiteral(
-        R"(-- The rooms: each PC logs in as a user of its own whose name is the room's
+               R"(-- The rooms: each PC logs in as a user of its own whose name is the room's
 -- name (the setting [room] name), a member of tessivox_room. A room reads the
 -- schedule and writes its row and events only through the two functions,
 -- which check its login's name: no right on room or room_event at all.
 CREATE ROLE tessivox_room NOLOGIN;
 GRANT SELECT ON var, test, sound TO tessivox_room;
-GRANT EXECUTE ON FUNCTION room_report(text, text, text, text, integer, text),
+GRANT EXECUTE ON FUNCTION room_report(text, text, text, text, integer, text, integer, integer),
     room_events(jsonb) TO tessivox_room;
 
 -- The exam office and the administrators: everything.
 CREATE ROLE tessivox_admin NOLOGIN;
 GRANT SELECT, INSERT, UPDATE, DELETE ON var, test, sound, room, room_event TO tessivox_admin;
-GRANT EXECUTE ON FUNCTION room_report(text, text, text, text, integer, text),
+GRANT EXECUTE ON FUNCTION room_report(text, text, text, text, integer, text, integer, integer),
     room_events(jsonb) TO tessivox_admin;
 
+)") + SoundSchema::grants() +
+           QStringLiteral(R"(
 -- For example:
 --   CREATE USER "Room 17" IN ROLE tessivox_room;
 --   CREATE USER office IN ROLE tessivox_admin;

@@ -11,13 +11,14 @@ class QSqlDatabase;
 // log records it). Other tools read them: the names are fixed.
 namespace OfficeSchema {
 
-// Creates both tables and the two functions through which a room writes
-// them (room_report, room_events), within the caller's transaction. Throws
-// DbError.
+// Creates both tables, the two functions through which a room writes them
+// (room_report, room_events) and the recordings' tables (SoundSchema),
+// within the caller's transaction. Throws DbError.
 void create(const QSqlDatabase &db);
 
-// Adds whichever of the tables, their later columns and the functions is
-// missing, and nothing else, in one transaction; returns their names.
+// Adds whichever of the tables, their later columns, the functions and the
+// recordings' tables is missing, and nothing else, in one transaction;
+// returns their names. A room_report of an older signature is replaced.
 // Throws DbError.
 QStringList addMissing(const QSqlDatabase &db);
 

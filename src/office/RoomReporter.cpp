@@ -7,6 +7,7 @@
 #include "data/Session.h"
 #include "office/OfficeSchema.h"
 #include "platform/Clock.h"
+#include "platform/ThreadPriority.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,12 +16,6 @@
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QUuid>
-
-#ifdef Q_OS_LINUX
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -121,13 +116,22 @@ void RoomReporter::record(const RunEvent &event)
     m_wake.notify_one();
 }
 
+void RoomReporter::setSoundFiles(int held, int named)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_soundFiles == std::pair(held, named))
+            return;
+        m_soundFiles = std::pair(held, named);
+        m_rowChanged = true;
+        m_woken = true;
+    }
+    m_wake.notify_one();
+}
+
 void RoomReporter::work()
 {
-#ifdef Q_OS_LINUX
-    // Behind every other thread of the program, the playing one above all,
-    // whenever they want the same core. A thread's nice value is its own.
-    setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), 10);
-#endif
+    ThreadPriority::backgroundCurrent();
     try {
         ServerAddress::check(m_room.server);
     } catch (const DbError &error) {
@@ -252,7 +256,9 @@ void RoomReporter::measureClock(const QSqlDatabase &db)
 void RoomReporter::updateRow(const QSqlDatabase &db)
 {
     // The server stamps last_seen: a dead room cannot stay seen.
-    Statement report{QStringLiteral("SELECT room_report(?, ?, ?, ?, ?::integer, ?)"), {}};
+    Statement report{
+        QStringLiteral("SELECT room_report(?, ?, ?, ?, ?::integer, ?, ?::integer, ?::integer)"),
+        {}};
     // The refusal stays a problem for the office until someone moved the
     // refused events away.
     const bool refusedKept = QFile::exists(m_journal.refusedPath());
@@ -261,13 +267,16 @@ void RoomReporter::updateRow(const QSqlDatabase &db)
         if (!refusedKept)
             m_refused.clear();
         const QVariant none(QMetaType(QMetaType::QString));
-        report.values = {m_room.name,
-                         m_room.version,
+        const QVariant noNumber(QMetaType(QMetaType::Int));
+        report.values = {m_room.name, m_room.version,
                          m_running ? QStringLiteral("running") : QStringLiteral("idle"),
                          m_running ? QVariant(m_subject) : none,
-                         m_offsetMs ? QVariant(int(*m_offsetMs))
-                                    : QVariant(QMetaType(QMetaType::Int)),
-                         m_refused.isEmpty() ? none : QVariant(m_refused)};
+                         m_offsetMs ? QVariant(int(*m_offsetMs)) : noNumber,
+                         m_refused.isEmpty() ? none : QVariant(m_refused),
+                         // Unknown until the fetcher's first look: the office
+                         // keeps what the room said last.
+                         m_soundFiles ? QVariant(m_soundFiles->first) : noNumber,
+                         m_soundFiles ? QVariant(m_soundFiles->second) : noNumber};
         m_rowChanged = false;
     }
     try {

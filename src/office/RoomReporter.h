@@ -61,6 +61,9 @@ public:
 
     // From the run log, on the run's thread.
     void record(const RunEvent &event);
+    // How many of the recordings the schedule names this room holds; from
+    // any thread.
+    void setSoundFiles(int held, int named);
 
     const Room &room() const { return m_room; }
     // The last measured offset of this PC's clock from the server's.
@@ -103,6 +106,7 @@ private:
     int m_seq = 0;
     bool m_rowChanged = true;
     std::optional<qint64> m_offsetMs;
+    std::optional<std::pair<int, int>> m_soundFiles;
     // Why the server refused the last event set aside, for the office.
     QString m_refused;
 

@@ -25,7 +25,8 @@ counts AS (
     GROUP BY e.room, e.run_id)
 SELECT r.name, r.state, r.subject, r.version, r.last_seen,
     (extract(epoch FROM now() - r.last_seen) * 1000)::bigint, r.clock_offset_ms,
-    c.run_id, c.played, c.missed, c.failed, c.worst, c.subject, r.refused
+    c.run_id, c.played, c.missed, c.failed, c.worst, c.subject, r.refused,
+    r.sound_files_held, r.sound_files_named
 FROM room r LEFT JOIN counts c ON c.room = r.name)");
 
 std::optional<qint64> number(const QVariant &value)
@@ -76,6 +77,8 @@ QString RoomStatus::problemText(const ProblemWords &words) const
         parts << words.missed.arg(missed);
     if (problems & Failed)
         parts << words.failed.arg(failed);
+    if (problems & SoundsNotReady)
+        parts << words.soundsNotReady.arg(*soundFilesHeld).arg(*soundFilesNamed);
     return parts.join(words.separator);
 }
 
@@ -101,11 +104,17 @@ QList<RoomStatus> RoomStatus::readAll(const QSqlDatabase &db, int clockLimitMs,
         room.worstDelayMs = number(query.value(11));
         room.runSubject = query.value(12).toString();
         room.refused = query.value(13).toString();
+        if (!query.isNull(14) && !query.isNull(15)) {
+            room.soundFilesHeld = query.value(14).toInt();
+            room.soundFilesNamed = query.value(15).toInt();
+        }
         room.problems =
             (room.unseenMs.value_or(UnseenAfterMs + 1) > UnseenAfterMs ? Unseen : 0) |
             (room.refused.isEmpty() ? 0 : Refused) | (room.missed > 0 ? Missed : 0) |
             (room.failed > 0 ? Failed : 0) |
-            (room.clockOffsetMs && qAbs(*room.clockOffsetMs) > clockLimitMs ? ClockOff : 0);
+            (room.clockOffsetMs && qAbs(*room.clockOffsetMs) > clockLimitMs ? ClockOff : 0) |
+            (room.soundFilesHeld && *room.soundFilesHeld < *room.soundFilesNamed ? SoundsNotReady
+                                                                                 : 0);
         // An unseen room's row tells what it did once, not what it does now.
         if (room.running && !(room.problems & Unseen))
             room.nextDue = nextAfter(schedules.value(room.subject),

@@ -13,11 +13,12 @@ struct RoomStatus
 {
     enum Problem
     {
-        Unseen = 1,   // no sign of life for more than UnseenAfterMs
-        Missed = 2,   // an instruction passed over in the run
-        Failed = 4,   // an instruction that could not play
-        ClockOff = 8, // the clock further from the server's than the limit
-        Refused = 16, // the server refused some of its events
+        Unseen = 1,          // no sign of life for more than UnseenAfterMs
+        Missed = 2,          // an instruction passed over in the run
+        Failed = 4,          // an instruction that could not play
+        ClockOff = 8,        // the clock further from the server's than the limit
+        Refused = 16,        // the server refused some of its events
+        SoundsNotReady = 32, // recordings the schedule names not yet in the room
     };
     static constexpr qint64 UnseenAfterMs = 2 * 60 * 1000;
 
@@ -38,6 +39,10 @@ struct RoomStatus
     int missed = 0;
     int failed = 0;
     std::optional<qint64> worstDelayMs;
+    // Of the recordings the schedule names, how many the room holds; unknown
+    // for a room that never said.
+    std::optional<int> soundFilesHeld;
+    std::optional<int> soundFilesNamed;
     // The next instruction of the running subject by the room's own clock.
     QTime nextDue;
     int problems = 0;
@@ -45,11 +50,12 @@ struct RoomStatus
     bool isWell() const { return problems == 0; }
 
     // The room's problems in the reader's words: for not seen, events
-    // refused (%1 the server's reason), clock off, missed (%1 the count) and
-    // failed (%1 the count), joined by separator.
+    // refused (%1 the server's reason), clock off, missed (%1 the count),
+    // failed (%1 the count) and recordings not ready (%1 held, %2 named),
+    // joined by separator.
     struct ProblemWords
     {
-        QString unseen, refused, clockOff, missed, failed, separator;
+        QString unseen, refused, clockOff, missed, failed, separator, soundsNotReady;
     };
     QString problemText(const ProblemWords &words) const;
 

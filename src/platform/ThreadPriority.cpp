@@ -15,6 +15,11 @@ void ThreadPriority::lowerCurrent()
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL);
 }
 
+void ThreadPriority::backgroundCurrent()
+{
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+}
+
 // A new thread starts at normal priority on Windows, whatever its creator's:
 // nothing leaks to it.
 void ThreadPriority::realtimeCurrent(bool) {}
@@ -45,6 +50,7 @@ namespace {
 // within what the desktop's realtime service grants (down to -15).
 constexpr int HighNice = -11;
 constexpr int NormalNice = 0;
+constexpr int BackgroundNice = 10;
 // The lowest realtime priority: ahead of all ordinary threads, behind the
 // sound server's own (which takes 5), so that it never holds the server up.
 constexpr int RealtimePriority = 1;
@@ -103,6 +109,11 @@ QString ThreadPriority::raiseCurrent()
 void ThreadPriority::lowerCurrent()
 {
     setpriority(PRIO_PROCESS, id_t(currentThread()), NormalNice);
+}
+
+void ThreadPriority::backgroundCurrent()
+{
+    setpriority(PRIO_PROCESS, id_t(currentThread()), BackgroundNice);
 }
 
 void ThreadPriority::realtimeCurrent(bool on)

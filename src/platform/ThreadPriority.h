@@ -12,6 +12,9 @@ namespace ThreadPriority {
 QString raiseCurrent();
 // Back to normal priority, which needs no one's leave.
 void lowerCurrent();
+// Behind every other thread of the program, the playing one above all,
+// whenever they want the same core: for work in the background.
+void backgroundCurrent();
 
 // Where the system grants it (to an administrator, or a user allowed
 // realtime priorities), the calling thread goes ahead of every ordinary

@@ -191,8 +191,9 @@ bool Scheduler::play(const QDateTime &second)
         emit speaking(m_armed.explanation, length);
         peek();
     } catch (const std::exception &error) {
-        emit failed(m_armed.time, device.fileName(), QString::fromUtf8(error.what()),
-                    Failure::File);
+        const QString absence = m_.absence ? m_.absence(device.fileName()) : QString();
+        emit failed(m_armed.time, device.fileName(),
+                    absence.isEmpty() ? QString::fromUtf8(error.what()) : absence, Failure::File);
         return false;
     }
     return true;

@@ -44,6 +44,9 @@ public:
         RunDisplay &display;
         // The sound file path of a row's file name.
         std::function<QString(const QString &)> soundPath;
+        // Why a sound file that cannot be opened is not there, when the run
+        // knows better than the decoder; empty when it does not.
+        std::function<QString(const QString &)> absence = {};
     };
 
     enum class Failure

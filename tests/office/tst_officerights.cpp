@@ -74,6 +74,13 @@ private slots:
             << "";
         QTest::newRow("sends its own events") << "SELECT room_events('" + Event + "')"
                                               << "";
+        QTest::newRow("says how many recordings it holds")
+            << "SELECT room_report('%1', '1.0', 'idle', NULL, 0, NULL, 10, 12)"
+            << "";
+        QTest::newRow("reads the recordings") << "SELECT count(*) FROM sound_file_chunk"
+                                              << "";
+        QTest::newRow("stores a recording") << "DELETE FROM sound_file"
+                                            << "permission denied for table sound_file";
         QTest::newRow("locks the rooms' table") << "BEGIN; LOCK TABLE room IN ACCESS EXCLUSIVE MODE"
                                                 << "permission denied for table room";
         QTest::newRow("locks the events' table")
@@ -83,6 +90,9 @@ private slots:
                                                    << "permission denied for table room";
         QTest::newRow("sets its own last_seen")
             << "UPDATE room SET last_seen = now() + interval '1 day' WHERE name = '%1'"
+            << "permission denied for table room";
+        QTest::newRow("sets its recordings' counts itself")
+            << "UPDATE room SET sound_files_held = 12 WHERE name = '%1'"
             << "permission denied for table room";
         QTest::newRow("writes another room's row")
             << "SELECT room_report('Room 8', '1.0', 'idle', NULL, 0, NULL)"

@@ -1,5 +1,7 @@
 #include "FakeMediaPlayer.h"
 
+#include <QFileInfo>
+
 #include "run/SoundError.h"
 
 void FakeMediaPlayer::setTimeFormatMilliseconds()
@@ -19,7 +21,8 @@ void FakeMediaPlayer::open()
     m_playFailure.clear();
     m_open = false;
     m_playing.clear();
-    if (openFailsForAll || openFailsFor.contains(m_fileName))
+    if (openFailsForAll || openFailsFor.contains(m_fileName) ||
+        (missingFilesFail && !QFileInfo::exists(m_fileName)))
         throw SoundError(QStringLiteral("Cannot open sound file \"%1\"").arg(m_fileName));
     m_open = true;
     m_openFile = m_fileName;

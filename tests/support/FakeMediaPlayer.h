@@ -40,6 +40,8 @@ public:
     mutable QStringList log;
     // The file names prepare() was called with, in order.
     QStringList prepared;
+    // Opening a file that is not on disk fails, as with the real device.
+    bool missingFilesFail = false;
     // How often forgetPrepared() was called.
     int forgotten = 0;
     // open() throws SoundError for every file, or for these paths.

@@ -6,6 +6,7 @@
 #include "ScheduleCheck.h"
 #include "ScheduleReader.h"
 #include "SoundProbe.h"
+#include "data/ServerAddress.h"
 
 #include <QEventLoop>
 #include <QJsonArray>
@@ -49,6 +50,8 @@ int CheckCommand::run(const Arguments &arguments)
     QList<SubjectCheck> checks;
     try {
         ScheduleReader reader(path);
+        if (ServerAddress::isServer(path))
+            sounds.useServer(reader.soundFiles(), SoundCache::folderIn(reader.dataFolder()));
         QStringList names;
         const bool one = arguments.has(QStringLiteral("subject"));
         if (one) {

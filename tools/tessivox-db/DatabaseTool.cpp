@@ -8,6 +8,7 @@
 #include "OfficeCommands.h"
 #include "RehearseCommand.h"
 #include "StatusCommand.h"
+#include "UploadCommand.h"
 #include "data/DbError.h"
 #include "data/Dialect.h"
 #include "data/Schema.h"
@@ -62,7 +63,8 @@ QStringList buildDatabase(QSqlDatabase db)
     const bool server = Dialect::of(db) == Dialect::Engine::PostgreSQL;
     QStringList ours{"var", "test", "sound"};
     if (server)
-        ours << QStringLiteral("room") << QStringLiteral("room_event");
+        ours << QStringLiteral("room") << QStringLiteral("room_event")
+             << QStringLiteral("sound_file") << QStringLiteral("sound_file_chunk");
     QStringList present;
     for (const QString &table : Schema::tables(db)) {
         if (ours.contains(table, Qt::CaseInsensitive))
@@ -136,6 +138,9 @@ int DatabaseTool::run(const QStringList &arguments)
          [this](const Arguments &a) {
              return OfficeCommands(m_out, m_err).upgrade(a.positional().at(0));
          }},
+        {QStringLiteral("upload"),
+         {1, {QStringLiteral("sound-dir")}, {}},
+         [this](const Arguments &a) { return UploadCommand(m_out, m_err).run(a); }},
         {QStringLiteral("delay"),
          {3, {}, {}},
          [this](const Arguments &a) { return DelayCommand(m_out, m_err).run(a); }},
@@ -261,9 +266,12 @@ int DatabaseTool::usage(const QString &error)
              "       tessivox-db status URI [--watch SECONDS] [--json]\n"
              "                                 every room of the centre's server: running or\n"
              "                                 idle, its clock, its run's plays, problems first\n"
-             "       tessivox-db upgrade URI   add the tables room and room_event and the\n"
-             "                                 rooms' notice of changes to an older centre\n"
-             "                                 database\n"
+             "       tessivox-db upgrade URI   add the tables room, room_event, sound_file and\n"
+             "                                 sound_file_chunk and the rooms' notice of\n"
+             "                                 changes to an older centre database\n"
+             "       tessivox-db upload URI [--sound-dir DIR]\n"
+             "                                 store on the server every sound file its\n"
+             "                                 schedule names that it lacks or holds otherwise\n"
              "       tessivox-db delay URI SUBJECT MINUTES\n"
              "                                 put SUBJECT back by MINUTES (negative: forward)\n"
              "                                 by the server's clock: its end, its start if\n"

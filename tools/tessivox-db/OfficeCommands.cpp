@@ -59,7 +59,8 @@ int OfficeCommands::upgrade(const QString &uri)
                         .arg(ServerAddress::shown(uri)));
     if (added.isEmpty())
         m_out << ServerAddress::shown(uri)
-              << " already has the office's tables room and room_event and its functions\n";
+              << " already has the office's tables room and room_event and its functions, and "
+                 "the recordings' tables sound_file and sound_file_chunk\n";
     else
         m_out << "Added " << added.join(QStringLiteral(", ")) << " to " << ServerAddress::shown(uri)
               << "\n";

@@ -90,10 +90,14 @@ public:
                 QStringLiteral("the file name carries a folder: the run looks for %1")
                     .arg(m_sounds.pathOf(instruction.filename)));
         const SoundProbe::Sound &sound = m_sounds.sound(instruction.filename);
+        if (!sound.whereHeld.isEmpty())
+            add(Severity::Info, instruction.number, sound.whereHeld);
         if (!sound.problem.isEmpty()) {
             add(Severity::Error, instruction.number, sound.problem);
             return;
         }
+        if (!sound.decoded)
+            return;
         checked.lengthMs = sound.lengthMs;
         if (sound.lengthMs == 0)
             add(Severity::Error, instruction.number,

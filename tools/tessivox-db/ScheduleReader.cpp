@@ -71,6 +71,16 @@ void ScheduleReader::fail(const QString &engineText) const
     throw DbError(path + QStringLiteral(": ") + text);
 }
 
+QHash<QString, SoundStore::Held> ScheduleReader::soundFiles()
+{
+    return reading([&] {
+        QHash<QString, SoundStore::Held> held;
+        m_module.use(TDataModule1::Access::Read,
+                     [&](Session &session) { held = SoundStore::heldIfKept(session.db()); });
+        return held;
+    });
+}
+
 QStringList ScheduleReader::subjectNames()
 {
     return reading([&] {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/SoundStore.h"
+
 #include "Schedule.h"
 
 #include "data/TDataModule1.h"
@@ -27,6 +29,10 @@ public:
     // The run's queue: the instruction rows in play order, as the run window
     // hands them to the scheduler.
     Query &queue() { return m_module.ADOQuery10; }
+    // The recordings a server holds, by name; none for a file.
+    QHash<QString, SoundStore::Held> soundFiles();
+    // This PC's data folder, where a room keeps its cache.
+    QString dataFolder() const { return m_module.dataFolder(); }
 
 private:
     template <typename Work> auto reading(Work work);

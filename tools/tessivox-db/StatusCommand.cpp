@@ -27,7 +27,8 @@ QString problemText(const RoomStatus &room)
 {
     return room.problemText({QStringLiteral("not seen"), QStringLiteral("some events refused: %1"),
                              QStringLiteral("clock off"), QStringLiteral("%1 missed"),
-                             QStringLiteral("%1 failed"), QStringLiteral(", ")});
+                             QStringLiteral("%1 failed"), QStringLiteral(", "),
+                             QStringLiteral("声音文件未就绪 %1/%2")});
 }
 
 // With the subject beside the counts it belongs to, also when idle.
@@ -130,6 +131,10 @@ QJsonDocument json(const QList<RoomStatus> &rooms, const QString &server, const 
             {QStringLiteral("missed"), room.missed},
             {QStringLiteral("failed"), room.failed},
             {QStringLiteral("worstDelayMs"), orNull(room.worstDelayMs)},
+            {QStringLiteral("soundFilesHeld"),
+             room.soundFilesHeld ? QJsonValue(*room.soundFilesHeld) : QJsonValue()},
+            {QStringLiteral("soundFilesNamed"),
+             room.soundFilesNamed ? QJsonValue(*room.soundFilesNamed) : QJsonValue()},
             {QStringLiteral("nextDue"),
              room.nextDue.isValid() ? QJsonValue(room.nextDue.toString(QStringLiteral("HH:mm:ss")))
                                     : QJsonValue()},

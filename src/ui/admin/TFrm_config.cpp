@@ -1,5 +1,9 @@
 #include "ui/admin/TFrm_config.h"
 
+#include "data/Session.h"
+#include "data/SoundSchema.h"
+#include "data/SoundStore.h"
+#include "data/SoundUploader.h"
 #include "data/Statements.h"
 #include "data/TDataModule1.h"
 #include "platform/FileDialog.h"
@@ -11,13 +15,18 @@
 #include "ui/common/InstructionList.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTimeEdit>
+#include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
 
@@ -115,10 +124,113 @@ void TFrm_config::FBtn_browseClick()
     if (!chosen.isEmpty())
         m_dialogFile = QDir::toNativeSeparators(chosen);
     Edt_path->setText(m_dialogFile);
-    if (chosen.isEmpty() || QDir(QFileInfo(chosen).absolutePath()) == QDir(soundFolder()))
+    if (chosen.isEmpty())
+        return;
+    // A server keeps the recordings with the schedule: any folder will do.
+    if (serverKeepsSounds()) {
+        m_chosen.insert(fileNamePart(chosen), chosen);
+        warnIfShared(fileNamePart(chosen), chosen);
+        return;
+    }
+    if (QDir(QFileInfo(chosen).absolutePath()) == QDir(soundFolder()))
         return;
     m_shell.platform.messageBoxes.inform(
         this, QStringLiteral("所选文件不在播放文件夹中，考试前请将它复制到：") + soundFolder());
+}
+
+bool TFrm_config::serverKeepsSounds()
+{
+    bool present = false;
+    m_shell.data.use(TDataModule1::Access::Read,
+                     [&](Session &session) { present = SoundSchema::present(session.db()); });
+    return present;
+}
+
+void TFrm_config::warnIfShared(const QString &name, const QString &path)
+{
+    QStringList subjects;
+    SoundStore::Held held;
+    m_shell.data.use(TDataModule1::Access::Read, [&](Session &session) {
+        QSqlQuery others = Query::run(
+            session.db(),
+            {QStringLiteral("SELECT DISTINCT subjectname FROM sound WHERE filename = ? AND "
+                            "subjectname <> ? ORDER BY 1"),
+             {name, subject()}});
+        while (others.next())
+            subjects << others.value(0).toString();
+        held = SoundStore::held(session.db()).value(name);
+    });
+    if (subjects.isEmpty())
+        return;
+    // Only a file of the same size may be the same content: reading a large
+    // one through is spared for that case.
+    if (held.size == QFileInfo(path).size() && SoundStore::sha256Of(path) == held.sha256)
+        return;
+    m_shell.platform.messageBoxes.inform(this, QStringLiteral("其他科目也使用此文件：") +
+                                                   subjects.join(QStringLiteral("、")));
+}
+
+bool TFrm_config::storeSounds()
+{
+    if (!serverKeepsSounds())
+        return true;
+    QHash<QString, SoundStore::Held> held;
+    m_shell.data.use(TDataModule1::Access::Read,
+                     [&](Session &session) { held = SoundStore::held(session.db()); });
+    QList<SoundUploader::File> files;
+    for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
+        const QString name = ListView1->topLevelItem(i)->text(0);
+        const QString path =
+            m_chosen.contains(name) ? m_chosen.value(name) : m_shell.platform.soundPath(name);
+        // A file chosen anew must go, or the list with it; one the sound
+        // folder lacks stays where it is, as a centre that mixes has it.
+        const bool wanted =
+            m_chosen.contains(name) || (!held.contains(name) && QFileInfo(path).isFile());
+        if (wanted && std::none_of(files.cbegin(), files.cend(),
+                                   [&](const SoundUploader::File &f) { return f.name == name; }))
+            files.append({name, path});
+    }
+    if (files.isEmpty())
+        return true;
+    QProgressDialog progress(QStringLiteral("正在向服务器保存声音文件…"), QStringLiteral("取消"), 0,
+                             1000, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.show();
+    QEventLoop loop;
+    // Each piece has its deadline on the uploader's link; the window gives
+    // up by itself a little later still, should the link not.
+    QTimer silence;
+    silence.setSingleShot(true);
+    silence.setInterval(SoundUploader::DeadlineMs + 5'000);
+    QString error = QStringLiteral("服务器没有回应");
+    const std::shared_ptr<SoundUploader> uploader =
+        SoundUploader::start(m_shell.data.path(), files);
+    connect(uploader.get(), &SoundUploader::progress, &progress, [&](qint64 done, qint64 total) {
+        progress.setValue(total > 0 ? int(done * 1000 / total) : 0);
+        silence.start();
+    });
+    connect(uploader.get(), &SoundUploader::finished, &loop, [&](const QString &failure) {
+        error = failure;
+        loop.quit();
+    });
+    connect(&silence, &QTimer::timeout, &loop, [&] {
+        uploader->cancel();
+        loop.quit();
+    });
+    connect(&progress, &QProgressDialog::canceled, &loop, [&] {
+        uploader->cancel();
+        error = QStringLiteral("已取消");
+        loop.quit();
+    });
+    silence.start();
+    loop.exec();
+    uploader->disconnect();
+    if (error.isEmpty())
+        return true;
+    m_shell.platform.messageBoxes.inform(
+        this, QStringLiteral("声音文件未能保存到服务器，指令列表未保存：\n") + error);
+    return false;
 }
 
 void TFrm_config::FBtn_addClick()
@@ -217,6 +329,9 @@ void TFrm_config::FBtn_okClick()
             added.append(Statements::insertSound(name, row->text(0), row->text(1), stored));
     }
     statements.append(added);
+    // No list on the server may name a recording the server lacks.
+    if (!storeSounds())
+        return;
     // All or nothing: a failure half-way must not leave the subject with
     // part of its instructions deleted.
     data.transaction([&] { data.ADOQuery11.executeAll(statements); });

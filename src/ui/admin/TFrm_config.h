@@ -2,6 +2,8 @@
 
 #include "app/Form.h"
 
+#include <QHash>
+
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -57,7 +59,17 @@ private:
     QString explanation() const;
     void enableRowButtons(bool enabled);
     void refreshlistview_subject();
+    // On a server: the recordings the list names that the server lacks or
+    // that were chosen anew, stored before the list. False when that failed
+    // or was cancelled, which has been said.
+    bool storeSounds();
+    // A server that keeps the recordings; never a database file.
+    bool serverKeepsSounds();
+    // Before a chosen file replaces the server's of the same name.
+    void warnIfShared(const QString &name, const QString &path);
 
     // The file the open dialog last gave, which it offers again after Cancel.
     QString m_dialogFile;
+    // On a server: the files chosen with "浏览", by name, to be stored.
+    QHash<QString, QString> m_chosen;
 };

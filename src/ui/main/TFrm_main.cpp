@@ -3,6 +3,7 @@
 #include "controls/TFlatComboBox.h"
 #include "data/DbError.h"
 #include "data/ServerLink.h"
+#include "data/SoundFetcher.h"
 #include "data/Statements.h"
 #include "data/TDataModule1.h"
 #include "platform/Clock.h"
@@ -53,7 +54,8 @@ TFrm_main::TFrm_main(Shell &shell)
       Bevel1(Controls::rule(this, 8, 208, 389)),
       DateTimePicker1(Controls::datePicker(this, shell.platform.formats, 20, 224, 130)),
       DateTimePicker2(Controls::timePicker(this, shell.platform.formats, 160, 224, 120)),
-      FlatButton1(button(this, QStringLiteral("设置"), 300, 224)), Timer1(new Timer(1000, this))
+      FlatButton1(button(this, QStringLiteral("设置"), 300, 224)), Timer1(new Timer(1000, this)),
+      Lbl_sounds(label(GroupBox1, QString(), 40, 134, 330))
 {
     GroupBox1->setGeometry(8, 4, 389, 156);
     Lbl_title->setGeometry(18, 20, 353, 36);
@@ -71,8 +73,23 @@ TFrm_main::TFrm_main(Shell &shell)
     on(FBtn_quit, &QPushButton::clicked, &TFrm_main::FBtn_quitClick);
     on(FlatButton2, &QPushButton::clicked, &TFrm_main::FlatButton2Click);
     on(FlatButton1, &QPushButton::clicked, &TFrm_main::FlatButton1Click);
+    if (SoundFetcher *sounds = shell.sounds) {
+        connect(sounds, &SoundFetcher::progress, this, &TFrm_main::showSoundFiles);
+        connect(sounds, &SoundFetcher::failed, Lbl_sounds, [this](const QString &reason) {
+            Lbl_sounds->setText(QStringLiteral("声音文件接收失败，稍后自动重试：") + reason);
+            Lbl_sounds->setToolTip(reason);
+        });
+    }
     if (ServerLink *link = shell.data.link())
         connect(link, &ServerLink::reconnected, this, &TFrm_main::serverBack);
+}
+
+void TFrm_main::showSoundFiles(int held, int named)
+{
+    Lbl_sounds->setToolTip({});
+    Lbl_sounds->setText(held < named
+                            ? QStringLiteral("正在接收声音文件 %1/%2").arg(held).arg(named)
+                            : QStringLiteral("声音文件已全部接收 %1/%2").arg(held).arg(named));
 }
 
 void TFrm_main::FormCreate()
@@ -99,6 +116,8 @@ void TFrm_main::FormCreate()
     m_loadFailed = false;
     m_fromCopy = data.readFromCopy();
     load.finished();
+    if (m_shell.sounds)
+        m_shell.sounds->fetch();
     if (const QString notice = data.takeNotice(); !notice.isEmpty())
         m_shell.platform.messageBoxes.inform(this, notice);
 }

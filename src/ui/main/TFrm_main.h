@@ -50,6 +50,8 @@ public:
     QTimeEdit *DateTimePicker2;
     QPushButton *FlatButton1;
     Timer *Timer1;
+    // What the room still receives of the server's recordings.
+    QLabel *Lbl_sounds;
 
 protected:
     void FormClose() override;
@@ -62,6 +64,7 @@ protected:
 private:
     void showTitle(const QString &title);
     void showClock();
+    void showSoundFiles(int held, int named);
     void setClockRowShown(bool shown);
     // The server answers again: a load it could not give is read again.
     void serverBack();

@@ -1,6 +1,10 @@
 #include "ui/run/TFrm_Subject.h"
 
 #include "data/DbError.h"
+#include "data/ServerAddress.h"
+#include "data/Session.h"
+#include "data/SoundCache.h"
+#include "data/SoundFetcher.h"
 #include "data/Statements.h"
 #include "data/TDataModule1.h"
 #include "office/RoomReporter.h"
@@ -22,12 +26,14 @@
 #include "controls/TFlatComboBox.h"
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSqlDatabase>
 #include <QTreeWidget>
 
 namespace {
@@ -59,9 +65,11 @@ TFrm_Subject::TFrm_Subject(Shell &shell)
       Timer3(new Timer(0, this)), MediaPlayer1(shell.platform.makeMediaPlayer()),
       scheduler(std::make_unique<Scheduler>(Scheduler::Parts{
           shell.data.ADOQuery10, *MediaPlayer1, *Timer1, *Timer3, shell.platform.clock, *this,
-          [&platform = shell.platform](const QString &file) { return platform.soundPath(file); }})),
+          [this](const QString &file) { return soundPath(file); },
+          [this](const QString &path) { return absence(path); }})),
       candidateScreen(std::make_unique<CandidateScreen>(
           shell.platform.clock, shell.platform.formats, shell.platform.screen)),
+      m_cacheFolder(SoundCache::folderIn(shell.data.dataFolder())),
       m_log(
           std::make_unique<RunLog>(shell.platform.clock, RunLog::folderIn(shell.data.dataFolder())))
 {
@@ -127,6 +135,12 @@ void TFrm_Subject::FormCreate()
     data.ADOQuery6.replace(Statements::selectSoundsByPlaytime(m_subject));
     data.ADOQuery6.open();
     InstructionList::fill(ListView1, data.ADOQuery6, platform.formats);
+    // A database file's PC plays from its sound folder, whatever its tables.
+    if (ServerAddress::isServer(data.path()))
+        data.use(TDataModule1::Access::Read,
+                 [&](Session &session) { m_serverSounds = SoundStore::heldIfKept(session.db()); });
+    if (m_shell.sounds)
+        m_shell.sounds->fetch(filesInPlayOrder(data.ADOQuery6));
 
     data.ADOQuery10.replace(Statements::selectSoundsByPlaytime(m_subject));
     data.ADOQuery10.open();
@@ -157,6 +171,28 @@ void TFrm_Subject::FormCreate()
     scheduler->start();
 }
 
+QStringList TFrm_Subject::filesInPlayOrder(Query &rows)
+{
+    QStringList files;
+    for (rows.first(); !rows.eof() && rows.recordCount() > 0; rows.next())
+        files << rows.text(QStringLiteral("filename"));
+    return files;
+}
+
+QString TFrm_Subject::soundPath(const QString &file) const
+{
+    const auto held = m_serverSounds.constFind(file);
+    return held == m_serverSounds.cend() ? m_shell.platform.soundPath(file)
+                                         : SoundCache(m_cacheFolder).pathFor(held->sha256);
+}
+
+QString TFrm_Subject::absence(const QString &path) const
+{
+    if (path.startsWith(m_cacheFolder + QLatin1Char('/')) && !QFileInfo::exists(path))
+        return QStringLiteral("not yet received from the server");
+    return {};
+}
+
 void TFrm_Subject::followServer()
 {
     // A run that ended, or never opened because it could not read its
@@ -175,6 +211,11 @@ void TFrm_Subject::followServer()
             start = fresh.dateTime("starttime");
             end = fresh.dateTime("endtime");
         }
+        // A recording stored or replaced meanwhile plays from the cache too.
+        if (ServerAddress::isServer(data.path()))
+            data.use(TDataModule1::Access::Read, [&](Session &session) {
+                m_serverSounds = SoundStore::heldIfKept(session.db());
+            });
         fresh.replace(Statements::selectSoundsByPlaytime(m_subject));
         fresh.open();
     } catch (const DbError &) {
@@ -204,6 +245,8 @@ void TFrm_Subject::followServer()
     InstructionList::fill(ListView1, fresh, platform.formats);
     if (const QueueChange change = scheduler->follow(fresh); !change.isEmpty())
         what << change.text();
+    if (m_shell.sounds)
+        m_shell.sounds->fetch(filesInPlayOrder(fresh));
     if (!what.isEmpty())
         m_log->scheduleChanged(what.join(QStringLiteral("; ")));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/SoundStore.h"
+
 #include "app/Form.h"
 #include "platform/SleepInhibitor.h"
 #include "run/RunDisplay.h"
@@ -17,6 +19,7 @@ class QPushButton;
 class QTreeWidget;
 class CandidateScreen;
 class MediaPlayer;
+class Query;
 class Scheduler;
 class Timer;
 
@@ -78,8 +81,15 @@ private:
     void showClockHealth(const ClockHealth::Reading &reading);
     void endRun(RunLog::End how);
     void warnOfClockOffset(qint64 offsetMs);
+    static QStringList filesInPlayOrder(Query &rows);
+    QString soundPath(const QString &file) const;
+    QString absence(const QString &path) const;
 
     QString m_subject;
+    // The files of the schedule the server holds: they play from this
+    // room's cache, the others from the sound folder.
+    QHash<QString, SoundStore::Held> m_serverSounds;
+    QString m_cacheFolder;
     QDateTime m_start;
     QDateTime m_end;
     bool m_ended = false;

@@ -1,0 +1,67 @@
+#include "data/SoundUploader.h"
+
+#include "data/DbError.h"
+#include "data/ServerLink.h"
+#include "data/SoundStore.h"
+
+#include <QFileInfo>
+#include <QScopeGuard>
+#include <thread>
+
+SoundUploader::SoundUploader(QString serverUri, QList<File> files)
+    : m_server(std::move(serverUri)), m_files(std::move(files))
+{}
+
+std::shared_ptr<SoundUploader> SoundUploader::start(QString serverUri, QList<File> files)
+{
+    std::shared_ptr<SoundUploader> uploader(
+        new SoundUploader(std::move(serverUri), std::move(files)));
+    // Nothing waits for the thread: the window that started it may give up
+    // on a server that stopped answering, and the thread ends within a
+    // piece's deadline, at once when cancelled.
+    std::thread([uploader] { uploader->work(); }).detach();
+    return uploader;
+}
+
+void SoundUploader::cancel()
+{
+    m_cancelled = true;
+    const std::lock_guard lock(m_mutex);
+    if (m_link)
+        m_link->stop();
+}
+
+void SoundUploader::work()
+{
+    QString error;
+    try {
+        ServerLink link(m_server);
+        {
+            const std::lock_guard lock(m_mutex);
+            m_link = &link;
+        }
+        const auto forget = qScopeGuard([this] {
+            const std::lock_guard lock(m_mutex);
+            m_link = nullptr;
+        });
+        qint64 total = 0;
+        for (const File &file : m_files)
+            total += QFileInfo(file.path).size();
+        qint64 before = 0;
+        for (const File &file : m_files) {
+            if (m_cancelled)
+                throw DbError(QStringLiteral("cancelled"));
+            SoundStore::store(link, file.name, file.path, std::chrono::milliseconds(DeadlineMs),
+                              [&](qint64 sent, qint64) {
+                                  if (m_cancelled)
+                                      throw DbError(QStringLiteral("cancelled"));
+                                  emit progress(before + sent, total);
+                              });
+            before += QFileInfo(file.path).size();
+            emit progress(before, total);
+        }
+    } catch (const std::exception &failure) {
+        error = QString::fromUtf8(failure.what());
+    }
+    emit finished(error);
+}
