@@ -39,11 +39,20 @@ QString RunLog::folderIn(const QString &dataFolder)
     return dataFolder + QStringLiteral("/run-log");
 }
 
-void RunLog::follow(const Scheduler &scheduler)
+void RunLog::follow(const Scheduler &scheduler, std::function<QString(const QString &)> named)
 {
-    connect(&scheduler, &Scheduler::played, this, &RunLog::played);
-    connect(&scheduler, &Scheduler::missed, this, &RunLog::missed);
-    connect(&scheduler, &Scheduler::failed, this, &RunLog::failed);
+    const auto as = [named = std::move(named)](const QString &file) {
+        return named ? named(file) : file;
+    };
+    connect(&scheduler, &Scheduler::played, this,
+            [this, as](const QTime &second, qint64 delayMs, const QString &file) {
+                played(second, delayMs, as(file));
+            });
+    connect(&scheduler, &Scheduler::missed, this,
+            [this, as](const QTime &second, const QString &file) { missed(second, as(file)); });
+    connect(&scheduler, &Scheduler::failed, this,
+            [this, as](const QTime &second, const QString &file, const QString &reason,
+                       Scheduler::Failure failure) { failed(second, as(file), reason, failure); });
     connect(&scheduler, &Scheduler::clockStepSeen, this, &RunLog::clockStepped);
 }
 

@@ -39,8 +39,10 @@ public:
 
     QString path() const { return m_path; }
 
-    // Writes the scheduler's events as they come.
-    void follow(const Scheduler &scheduler);
+    // Writes the scheduler's events as they come, each file as named gives
+    // it (a recording from the server by the name the schedule gives it,
+    // not its cached file's).
+    void follow(const Scheduler &scheduler, std::function<QString(const QString &)> named = {});
     // Also hands each event to observer, after its line is written.
     void observe(std::function<void(const RunEvent &)> observer)
     {

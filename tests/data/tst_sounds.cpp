@@ -279,7 +279,8 @@ private slots:
                  QStringLiteral("声音控制器不正确，程序可能无法正常运行 !"));
         QCOMPARE(read(room.playAt(10)), content(2));
         QTRY_VERIFY(room.runLog().contains("\t08:00:10\t"));
-        QVERIFY2(room.runLog().contains("not yet received from the server"),
+        QVERIFY2(room.runLog().contains("\ta.wav (from the server)\t声音文件无法播放：not yet "
+                                        "received from the server"),
                  qPrintable(room.runLog()));
     }
 

@@ -99,7 +99,7 @@ TFrm_Subject::TFrm_Subject(Shell &shell)
     on(candidateScreen.get(), &CandidateScreen::secondBegan, &TFrm_Subject::Timer2Timer);
     connect(candidateScreen.get(), &CandidateScreen::turning, this,
             [this](bool on) { Timer2->setInterval(on ? 0 : 1000); });
-    m_log->follow(*scheduler);
+    m_log->follow(*scheduler, [this](const QString &path) { return fileShown(path); });
     connect(m_log.get(), &RunLog::unwritable, this, &TFrm_Subject::showLogUnwritable);
     if (RoomReporter *reporter = shell.reporter) {
         m_log->observe([reporter](const RunEvent &event) { reporter->record(event); });
@@ -184,6 +184,17 @@ QString TFrm_Subject::soundPath(const QString &file) const
     const auto held = m_serverSounds.constFind(file);
     return held == m_serverSounds.cend() ? m_shell.platform.soundPath(file)
                                          : SoundCache(m_cacheFolder).pathFor(held->sha256);
+}
+
+QString TFrm_Subject::fileShown(const QString &path) const
+{
+    // A cached file is named by its content, which tells a reader of the
+    // log or the office nothing.
+    const SoundCache cache(m_cacheFolder);
+    for (auto held = m_serverSounds.cbegin(); held != m_serverSounds.cend(); ++held)
+        if (cache.pathFor(held->sha256) == path)
+            return QStringLiteral("%1 (from the server)").arg(held.key());
+    return path;
 }
 
 QString TFrm_Subject::absence(const QString &path) const

@@ -83,6 +83,8 @@ private:
     void warnOfClockOffset(qint64 offsetMs);
     static QStringList filesInPlayOrder(Query &rows);
     QString soundPath(const QString &file) const;
+    // How the run log names the file at path.
+    QString fileShown(const QString &path) const;
     QString absence(const QString &path) const;
 
     QString m_subject;
