@@ -150,9 +150,10 @@ void createFunctions(const QSqlDatabase &db)
     // the new one, its counts none.
     // Quietly: on a new database the server's notice that there was none
     // would reach the tool's user as noise.
-    execute(db, QStringLiteral("SET LOCAL client_min_messages = warning"));
+    execute(db, QStringLiteral("SET client_min_messages = warning"));
     execute(db, QStringLiteral("DROP FUNCTION IF EXISTS room_report(text, text, text, text, "
                                "integer, text)"));
+    execute(db, QStringLiteral("RESET client_min_messages"));
     execute(db, ReportFunction);
     execute(db, EventsFunction);
     execute(db,
