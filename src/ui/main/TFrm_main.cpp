@@ -76,7 +76,10 @@ TFrm_main::TFrm_main(Shell &shell)
     if (SoundFetcher *sounds = shell.sounds) {
         connect(sounds, &SoundFetcher::progress, this, &TFrm_main::showSoundFiles);
         connect(sounds, &SoundFetcher::failed, Lbl_sounds, [this](const QString &reason) {
-            Lbl_sounds->setText(QStringLiteral("声音文件接收失败，稍后自动重试：") + reason);
+            // The whole reason is in the tooltip; the line ends visibly.
+            Lbl_sounds->setText(Lbl_sounds->fontMetrics().elidedText(
+                QStringLiteral("声音文件接收失败，稍后自动重试：") + reason, Qt::ElideRight,
+                Lbl_sounds->width()));
             Lbl_sounds->setToolTip(reason);
         });
     }
@@ -118,8 +121,10 @@ void TFrm_main::FormCreate()
     load.finished();
     if (m_shell.sounds)
         m_shell.sounds->fetch();
+    // A box that waits for nobody: the window comes up, and refills later
+    // by itself, without anyone at the PC.
     if (const QString notice = data.takeNotice(); !notice.isEmpty())
-        m_shell.platform.messageBoxes.inform(this, notice);
+        m_shell.platform.messageBoxes.notice(this, notice);
 }
 
 void TFrm_main::refill()
