@@ -215,6 +215,8 @@ private slots:
         QCOMPARE(room->shell.Frm_main->ComboBox1->count(), 1);
         const QStringList notices = copyNotices(*room);
         QCOMPARE(notices.size(), 1);
+        // A box that waits for nobody: the main window needs no click to come up.
+        QVERIFY(room->boxes.texts().filter(CopyNotice).isEmpty());
         const QRegularExpressionMatch taken =
             QRegularExpression(QStringLiteral("（(.+) 保存）$")).match(notices.first());
         QVERIFY2(taken.hasMatch(), qPrintable(notices.first()));
