@@ -483,24 +483,8 @@ private slots:
     {
         Centre centre(*m_shared);
         QCOMPARE(centre.upload().code, 0);
-        const ToolRun grants = runTool({QStringLiteral("grants")});
-        // Roles belong to the whole server; each test database has its own.
-        const QString roles = QStringLiteral("tvs_%1_").arg(QDateTime::currentMSecsSinceEpoch());
-        QString sql = grants.out;
-        sql.replace(QStringLiteral("tessivox_"), roles);
-        for (const QString &statement : sql.split(QLatin1Char(';'))) {
-            QString lines;
-            for (const QString &line : statement.split(QLatin1Char('\n')))
-                if (!line.trimmed().startsWith(QStringLiteral("--")))
-                    lines += line + QLatin1Char('\n');
-            if (!lines.trimmed().isEmpty())
-                centre.db.exec(lines);
-        }
-        const QString user = roles + QStringLiteral("r1");
-        centre.db.exec(QStringLiteral("CREATE USER %1 IN ROLE %2room").arg(user, roles));
-        const QString asRoom =
-            QString(centre.db.uri())
-                .replace(QStringLiteral("user=postgres"), QStringLiteral("user=") + user);
+        CentreRoles roles(centre.db);
+        const QString asRoom = roles.uriAs(roles.addRoom(QStringLiteral("r1")));
         {
             Room room(asRoom);
             QTRY_COMPARE_WITH_TIMEOUT(room.said(), QStringLiteral("声音文件已全部接收 2/2"),
@@ -511,8 +495,6 @@ private slots:
             QCOMPARE(upload.code, 2);
             QVERIFY2(upload.out.contains("permission denied"), qPrintable(upload.out));
         }
-        for (const QString &role : {user, roles + "room", roles + "admin"})
-            centre.db.exec(QStringLiteral("DROP OWNED BY %1; DROP ROLE %1").arg(role));
     }
 };
 
