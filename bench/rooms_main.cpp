@@ -31,8 +31,10 @@ void fill(TDataModule1 &data, int subjects, int perSubject)
 {
     const QDateTime start(QDate(2099, 6, 7), QTime(7, 55));
     const QDateTime end(QDate(2099, 6, 7), QTime(18, 0));
-    data.transaction([&] {
-        for (int s = 0; s < subjects; ++s) {
+    // A transaction a subject, as the editor stores them: one of the whole
+    // centre would outlast the deadline of a save on a server.
+    for (int s = 0; s < subjects; ++s) {
+        data.transaction([&] {
             const QString subject = subjectName(s);
             data.ADOQuery1.replace(Statements::insertSubject(subject, start, end));
             data.ADOQuery1.execute();
@@ -45,8 +47,8 @@ void fill(TDataModule1 &data, int subjects, int perSubject)
                                             QTime(8, 0).addSecs(at * 60)));
                 data.ADOQuery2.execute();
             }
-        }
-    });
+        });
+    }
 }
 
 // What TFrm_main::FormCreate reads.
