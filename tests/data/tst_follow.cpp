@@ -197,7 +197,8 @@ private slots:
         ServerDatabase db(*m_server);
         QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
         const QDateTime now = serverNow(db);
-        if (now.time() > QTime(23, 0))
+        // Half a minute back to an hour ahead, all on one day.
+        if (now.time() > QTime(23, 0) || now.time() < QTime(0, 1))
             QSKIP("the exam's times of day would pass midnight");
         const QDateTime start = now.addSecs(60);
         const QDateTime end = now.addSecs(3600);
@@ -258,7 +259,8 @@ private slots:
         ServerDatabase db(*m_server);
         QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
         const QDateTime now = serverNow(db);
-        if (now.time() > QTime(23, 0))
+        // Half a minute back to an hour ahead, all on one day.
+        if (now.time() > QTime(23, 0) || now.time() < QTime(0, 1))
             QSKIP("the exam's times of day would pass midnight");
         db.exec(QStringLiteral("INSERT INTO test (subjectname) VALUES (?)"), {Subject});
         for (const auto &[file, second] : {std::pair{"a.wav", -30}, std::pair{"b.wav", 120}})
