@@ -2,9 +2,7 @@
 
 #include "data/DbError.h"
 #include "data/ServerLink.h"
-#include "data/Session.h"
 #include "data/SoundCache.h"
-#include "data/SoundSchema.h"
 #include "data/SoundStore.h"
 #include "platform/ThreadPriority.h"
 
@@ -104,13 +102,7 @@ void SoundFetcher::work()
 bool SoundFetcher::round(ServerLink &link, const QStringList &first, SoundCache &cache)
 {
     const std::chrono::milliseconds deadline(m_room.deadlineMs);
-    std::optional<SoundStore::Named> kept;
-    link.run(
-        [&](Session &session) {
-            if (SoundSchema::present(session.db()))
-                kept = SoundStore::named(session.db());
-        },
-        deadline);
+    const std::optional<SoundStore::Named> kept = SoundStore::namedIfKept(link, deadline);
     if (!kept)
         return true;
     const SoundStore::Named &named = *kept;

@@ -4,6 +4,7 @@
 #include "data/Query.h"
 #include "data/ServerLink.h"
 #include "data/Session.h"
+#include "data/SoundSchema.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -115,6 +116,18 @@ QHash<QString, Held> held(const QSqlDatabase &db)
 QHash<QString, Held> heldIfKept(const QSqlDatabase &db)
 {
     return db.tables().contains(QStringLiteral("sound_file")) ? held(db) : QHash<QString, Held>();
+}
+
+std::optional<Named> namedIfKept(ServerLink &link, std::chrono::milliseconds deadline)
+{
+    std::optional<Named> kept;
+    link.run(
+        [&](Session &session) {
+            if (SoundSchema::present(session.db()))
+                kept = named(session.db());
+        },
+        deadline);
+    return kept;
 }
 
 Named named(const QSqlDatabase &db)

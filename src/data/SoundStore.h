@@ -5,6 +5,7 @@
 #include <QString>
 #include <chrono>
 #include <functional>
+#include <optional>
 
 class QSqlDatabase;
 class ServerLink;
@@ -45,6 +46,9 @@ struct Named
     QStringList names;
 };
 Named named(const QSqlDatabase &db);
+// The same over a link, as one job within deadline; nothing where the
+// server keeps no recordings (made before them).
+std::optional<Named> namedIfKept(ServerLink &link, std::chrono::milliseconds deadline);
 
 // The SHA-256 of a file on disk, read in pieces; lower-case hex. Throws
 // DbError when the file cannot be read.

@@ -5,8 +5,6 @@
 #include "data/DbError.h"
 #include "data/ServerAddress.h"
 #include "data/ServerLink.h"
-#include "data/Session.h"
-#include "data/SoundSchema.h"
 #include "data/SoundStore.h"
 
 #include <QDir>
@@ -31,13 +29,7 @@ int UploadCommand::run(const Arguments &arguments)
     QStringList sent, skipped, notFound;
     try {
         ServerLink link(uri);
-        std::optional<SoundStore::Named> kept;
-        link.run(
-            [&](Session &session) {
-                if (SoundSchema::present(session.db()))
-                    kept = SoundStore::named(session.db());
-            },
-            Deadline);
+        const std::optional<SoundStore::Named> kept = SoundStore::namedIfKept(link, Deadline);
         if (!kept)
             return CommandInput::refuse(
                 m_err, QStringLiteral("%1 has no table sound_file (tessivox-db upgrade adds it)")
