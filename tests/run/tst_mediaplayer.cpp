@@ -138,6 +138,30 @@ public:
     QStringList failures;
 };
 
+// A subject's run as the run window plays it: the real sound device, the
+// system's clock and the play timers, the sound files in sounds.
+struct RealRun
+{
+    RealRun(const QString &database, const QString &subject, const QDir &sounds) : data(database)
+    {
+        data.ADOQuery10.replace(Statements::selectSoundsByPlaytime(subject));
+        data.ADOQuery10.open();
+        scheduler = std::make_unique<Scheduler>(
+            Scheduler::Parts{data.ADOQuery10, device, Timer1, Timer3, clock, display,
+                             [sounds](const QString &file) { return sounds.filePath(file); }});
+        QObject::connect(&Timer1, &Timer::timeout, scheduler.get(), &Scheduler::Timer1Timer);
+        QObject::connect(&Timer3, &Timer::timeout, scheduler.get(), &Scheduler::Timer3Timer);
+    }
+
+    TDataModule1 data;
+    SoundDevice device;
+    SystemClock clock;
+    NoDisplay display;
+    Timer Timer1;
+    Timer Timer3;
+    std::unique_ptr<Scheduler> scheduler;
+};
+
 // The seconds of the spied signals (their first argument).
 QStringList secondsOf(const QSignalSpy &spy)
 {
@@ -453,18 +477,8 @@ private slots:
             QSKIP("too close to midnight");
         tone("restarted.wav", SF_FORMAT_PCM_16, 44100, 1, 13230);
         db.addSound("语文", "restarted.wav", "", second.time());
-        TDataModule1 data(db.path());
-        data.ADOQuery10.replace(Statements::selectSoundsByPlaytime("语文"));
-        data.ADOQuery10.open();
-        SoundDevice device;
-        SystemClock clock;
-        NoDisplay display;
-        Timer Timer1;
-        Timer Timer3;
-        Scheduler scheduler({data.ADOQuery10, device, Timer1, Timer3, clock, display,
-                             [this](const QString &file) { return m_dir.filePath(file); }});
-        connect(&Timer1, &Timer::timeout, &scheduler, &Scheduler::Timer1Timer);
-        connect(&Timer3, &Timer::timeout, &scheduler, &Scheduler::Timer3Timer);
+        RealRun run(db.path(), QStringLiteral("语文"), QDir(m_dir.path()));
+        Scheduler &scheduler = *run.scheduler;
         QSignalSpy played(&scheduler, &Scheduler::played);
         QSignalSpy failed(&scheduler, &Scheduler::failed);
         scheduler.start();
@@ -512,18 +526,8 @@ private slots:
             tone(files[i], SF_FORMAT_PCM_16, 44100, 1, 13230);
             db.addSound("语文", files[i], files[i], first.addSecs(offsets[i]).time());
         }
-        TDataModule1 data(db.path());
-        data.ADOQuery10.replace(Statements::selectSoundsByPlaytime("语文"));
-        data.ADOQuery10.open();
-        SoundDevice device;
-        SystemClock clock;
-        NoDisplay display;
-        Timer Timer1;
-        Timer Timer3;
-        Scheduler scheduler({data.ADOQuery10, device, Timer1, Timer3, clock, display,
-                             [this](const QString &file) { return m_dir.filePath(file); }});
-        connect(&Timer1, &Timer::timeout, &scheduler, &Scheduler::Timer1Timer);
-        connect(&Timer3, &Timer::timeout, &scheduler, &Scheduler::Timer3Timer);
+        RealRun run(db.path(), QStringLiteral("语文"), QDir(m_dir.path()));
+        Scheduler &scheduler = *run.scheduler;
         // The run window's clock, which also has the next sound got ready.
         int clockTicks = 0;
         QTimer clockTimer;
@@ -552,7 +556,7 @@ private slots:
                                                  first.addSecs(1).time().toString(Qt::ISODate)}));
         for (const QList<QVariant> &failure : failed)
             QCOMPARE(failure.at(3).value<Scheduler::Failure>(), Scheduler::Failure::Output);
-        QCOMPARE(display.failures.size(), 2);
+        QCOMPARE(run.display.failures.size(), 2);
         QCOMPARE(secondsOf(missed), QStringList());
         QVERIFY2(ticksWhileStopped >= 3, qPrintable(QString::number(ticksWhileStopped)));
         QCOMPARE(secondsOf(played), QStringList{first.addSecs(8).time().toString(Qt::ISODate)});
