@@ -6,6 +6,7 @@
 #include <QPointer>
 
 class QWidget;
+class RoomAnnouncements;
 class RoomReporter;
 class ScheduleWatch;
 class SoundFetcher;
@@ -36,6 +37,8 @@ public:
     RoomReporter *reporter = nullptr;
     // Brings the server's recordings into this room; none without a server.
     SoundFetcher *sounds = nullptr;
+    // Plays the office's announcements; none without a server.
+    RoomAnnouncements *announcements = nullptr;
 
     QPointer<TFrm_main> Frm_main;
     QPointer<TFrm_validate> Frm_validate;

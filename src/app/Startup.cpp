@@ -1,6 +1,7 @@
 #include "app/Startup.h"
 
 #include "app/Application.h"
+#include "app/RoomAnnouncements.h"
 #include "app/Shell.h"
 #include "data/ScheduleWatch.h"
 #include "data/ServerAddress.h"
@@ -107,6 +108,12 @@ int runTessivox(int argc, char **argv)
         shell.sounds = sounds.get();
         if (watch)
             shell.follow(*watch);
+        // Gone before the shell, whose windows it reaches.
+        std::unique_ptr<RoomAnnouncements> announcements;
+        if (server)
+            announcements = std::make_unique<RoomAnnouncements>(
+                shell, *data.link(), RoomAnnouncements::Room{settings.room, data.dataFolder()});
+        shell.announcements = announcements.get();
         app.setErrorHandler(&shell.errors);
         QObject::connect(&shell, &Shell::terminated, &app, &QCoreApplication::quit);
 

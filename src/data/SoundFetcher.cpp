@@ -45,6 +45,16 @@ void SoundFetcher::fetch(const QStringList &first)
     m_wake.notify_all();
 }
 
+void SoundFetcher::fetchContent(const QList<SoundStore::Held> &files)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_woken = true;
+        m_contents = files;
+    }
+    m_wake.notify_all();
+}
+
 bool SoundFetcher::stopping() const
 {
     const std::lock_guard lock(m_mutex);
@@ -102,9 +112,25 @@ void SoundFetcher::work()
 bool SoundFetcher::round(ServerLink &link, const QStringList &first, SoundCache &cache)
 {
     const std::chrono::milliseconds deadline(m_room.deadlineMs);
+    QList<SoundStore::Held> contents;
+    {
+        const std::lock_guard lock(m_mutex);
+        contents = m_contents;
+    }
+    // One file that cannot be had holds up none of the others.
+    std::optional<DbError> failure;
+    // An announcement's second is near: its recording before the day's.
+    try {
+        receive(link, contents, cache);
+    } catch (const DbError &error) {
+        failure = error;
+    }
     const std::optional<SoundStore::Named> kept = SoundStore::namedIfKept(link, deadline);
-    if (!kept)
+    if (!kept) {
+        if (failure)
+            throw *failure;
         return true;
+    }
     const SoundStore::Named &named = *kept;
     QStringList order;
     for (const QString &name : first)
@@ -123,24 +149,14 @@ bool SoundFetcher::round(ServerLink &link, const QStringList &first, SoundCache 
             ++held;
     }
     emit progress(held, int(named.names.size()));
-    // One file that cannot be had holds up none of the others.
-    std::optional<DbError> failure;
     for (const QString &name : order) {
         const SoundStore::Held &file = named.held.value(name);
         if (cache.holds(file))
             continue;
         try {
-            cache.receive(file, [&](const std::function<void(const QByteArray &)> &sink) {
-                SoundStore::fetch(link, file, deadline, [&](const QByteArray &piece) {
-                    if (stopping())
-                        throw Stopped();
-                    sink(piece);
-                });
-            });
+            receive(link, {file}, cache);
             emit progress(++held, int(named.names.size()));
         } catch (const DbError &error) {
-            if (stopping())
-                throw Stopped();
             if (!failure)
                 failure = error;
         }
@@ -153,4 +169,31 @@ bool SoundFetcher::round(ServerLink &link, const QStringList &first, SoundCache 
         throw *failure;
     const std::lock_guard lock(m_mutex);
     return !m_woken;
+}
+
+void SoundFetcher::receive(ServerLink &link, const QList<SoundStore::Held> &files,
+                           SoundCache &cache)
+{
+    const std::chrono::milliseconds deadline(m_room.deadlineMs);
+    std::optional<DbError> failure;
+    for (const SoundStore::Held &file : files) {
+        if (cache.holds(file))
+            continue;
+        try {
+            cache.receive(file, [&](const std::function<void(const QByteArray &)> &sink) {
+                SoundStore::fetch(link, file, deadline, [&](const QByteArray &piece) {
+                    if (stopping())
+                        throw Stopped();
+                    sink(piece);
+                });
+            });
+        } catch (const DbError &error) {
+            if (stopping())
+                throw Stopped();
+            if (!failure)
+                failure = error;
+        }
+    }
+    if (failure)
+        throw *failure;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/SoundStore.h"
+
 #include <QObject>
 #include <QStringList>
 #include <chrono>
@@ -45,6 +47,10 @@ public:
     // Fetches what the schedule names and this room lacks; the files named
     // here first, in their order (a run's, in play order).
     void fetch(const QStringList &first = {});
+    // Fetches these contents too, before anything else, whether the
+    // schedule names them or not (the office's announcements), until the
+    // next call names others.
+    void fetchContent(const QList<SoundStore::Held> &files);
 
 signals:
     // From the fetching thread, after each file and each look at the
@@ -59,6 +65,9 @@ private:
     // One look at the schedule and the fetches it calls for; false when cut
     // short by a new request.
     bool round(ServerLink &link, const QStringList &first, SoundCache &cache);
+    // Receives those of files the cache lacks; the first failure is thrown
+    // once all were tried.
+    void receive(ServerLink &link, const QList<SoundStore::Held> &files, SoundCache &cache);
     bool stopping() const;
 
     const Room m_room;
@@ -68,6 +77,7 @@ private:
     bool m_woken = false;
     bool m_stopping = false;
     QStringList m_first;
+    QList<SoundStore::Held> m_contents;
     // The fetching thread's link while it has one: stopped on destruction.
     ServerLink *m_link = nullptr;
 

@@ -4,6 +4,7 @@
 #include "data/Query.h"
 #include "data/SoundSchema.h"
 #include "data/Transaction.h"
+#include "office/Announcements.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -52,6 +53,7 @@ const QList<Table> &tables()
                                                       "reason text, "
                                                       "received_at timestamptz NOT NULL "
                                                       "DEFAULT now(), "
+                                                      "announcement bigint, "
                                                       "PRIMARY KEY (room, run_id, seq))")},
     };
     return all;
@@ -76,6 +78,8 @@ const QList<Column> &laterColumns()
         // then told apart by their own times.
         {QStringLiteral("room_event"), QStringLiteral("received_at"),
          QStringLiteral("timestamptz NOT NULL DEFAULT now()")},
+        // Which announcement an event of one tells of.
+        {QStringLiteral("room_event"), QStringLiteral("announcement"), QStringLiteral("bigint")},
     };
     return all;
 }
@@ -122,11 +126,13 @@ BEGIN
         RAISE EXCEPTION 'login % may send only its own events', session_user
             USING ERRCODE = '22023';
     END IF;
-    INSERT INTO room_event (room, run_id, seq, at, kind, subject, second, delay_ms, file, reason)
+    INSERT INTO room_event (room, run_id, seq, at, kind, subject, second, delay_ms, file, reason,
+                            announcement)
     SELECT e.room, e.run, e.seq, e.at, e.kind, e.subject, e.second, e.delay::bigint, e.file,
-        e.reason
+        e.reason, e.announcement
     FROM jsonb_to_recordset(events) AS e(room text, run text, seq integer, at timestamptz,
-        kind text, subject text, second time, delay numeric, file text, reason text)
+        kind text, subject text, second time, delay numeric, file text, reason text,
+        announcement bigint)
     ON CONFLICT (room, run_id, seq) DO NOTHING;
 END $$)");
 
@@ -182,7 +188,12 @@ void createEach(const QSqlDatabase &db, const QStringList &names)
         execute(db, QStringLiteral("CREATE INDEX room_event_run_received ON "
                                    "room_event (room, received_at DESC) WHERE "
                                    "kind = 'run started'"));
-    if (std::any_of(Functions.cbegin(), Functions.cend(),
+    if (names.contains(QStringLiteral("announcement")))
+        Announcements::create(db);
+    // The events' function of a server from before announcements drops
+    // their ids.
+    if (names.contains(QStringLiteral("room_event.announcement")) ||
+        std::any_of(Functions.cbegin(), Functions.cend(),
                     [&](const QString &f) { return names.contains(f); }))
         createFunctions(db);
 }
@@ -193,7 +204,9 @@ namespace OfficeSchema {
 
 void create(const QSqlDatabase &db)
 {
-    createEach(db, QStringList{QStringLiteral("room"), QStringLiteral("room_event")} + Functions);
+    createEach(db, QStringList{QStringLiteral("room"), QStringLiteral("room_event"),
+                               QStringLiteral("announcement")} +
+                       Functions);
     SoundSchema::create(db);
 }
 
@@ -215,6 +228,16 @@ QStringList missing(const QSqlDatabase &db)
     for (const QString &function : Functions)
         if (yes(db, QStringLiteral("SELECT to_regprocedure(?) IS NULL"), {function}))
             names << function;
+    if (yes(db, QStringLiteral("SELECT to_regclass('announcement') IS NULL"), {}))
+        names << QStringLiteral("announcement");
+    return names;
+}
+
+QStringList missingForReports(const QSqlDatabase &db)
+{
+    QStringList names = missing(db);
+    names.removeIf(
+        [](const QString &name) { return name.contains(QLatin1String("announcement")); });
     return names;
 }
 
@@ -249,13 +272,16 @@ QString grants()
 -- schedule and writes its row and events only through the two functions,
 -- which check its login's name: no right on room or room_event at all.
 CREATE ROLE tessivox_room NOLOGIN;
-GRANT SELECT ON var, test, sound TO tessivox_room;
+GRANT SELECT ON var, test, sound, announcement TO tessivox_room;
 GRANT EXECUTE ON FUNCTION room_report(text, text, text, text, integer, text, integer, integer),
     room_events(jsonb) TO tessivox_room;
 
--- The exam office and the administrators: everything.
+-- The exam office and the administrators: everything, and they alone speak
+-- to the rooms.
 CREATE ROLE tessivox_admin NOLOGIN;
-GRANT SELECT, INSERT, UPDATE, DELETE ON var, test, sound, room, room_event TO tessivox_admin;
+GRANT SELECT, INSERT, UPDATE, DELETE ON var, test, sound, room, room_event, announcement
+    TO tessivox_admin;
+GRANT USAGE ON SEQUENCE announcement_id_seq TO tessivox_admin;
 GRANT EXECUTE ON FUNCTION room_report(text, text, text, text, integer, text, integer, integer),
     room_events(jsonb) TO tessivox_admin;
 

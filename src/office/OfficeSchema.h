@@ -25,6 +25,9 @@ QStringList addMissing(const QSqlDatabase &db);
 // The parts of the office that db lacks: "room", "room_event.received_at",
 // "room_events(jsonb)", ...
 QStringList missing(const QSqlDatabase &db);
+// What of them a room's reports need: a server not yet upgraded for
+// announcements still takes every event, an announcement's without its id.
+QStringList missingForReports(const QSqlDatabase &db);
 // Throws DbError (Outdated) when db lacks them, saying how to add them.
 void requireTables(const QSqlDatabase &db);
 

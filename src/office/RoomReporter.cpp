@@ -110,6 +110,8 @@ void RoomReporter::record(const RunEvent &event)
             row.insert(QStringLiteral("file"), event.file);
         if (!event.reason.isEmpty())
             row.insert(QStringLiteral("reason"), event.reason);
+        if (event.announcement)
+            row.insert(QStringLiteral("announcement"), double(*event.announcement));
         m_woken = true;
     }
     m_journal.append(row);
@@ -210,7 +212,7 @@ RoomReporter::Moment RoomReporter::round(const QSqlDatabase &db, Moment now)
         note({QStringLiteral("server back")});
     }
     if (!m_tablesSeen) {
-        const QStringList missing = OfficeSchema::missing(db);
+        const QStringList missing = OfficeSchema::missingForReports(db);
         if (!missing.isEmpty()) {
             if (!m_blindSaid)
                 note({QStringLiteral("office cannot see this room"),

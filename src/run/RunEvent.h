@@ -12,7 +12,8 @@ struct RunEvent
     QDateTime at{};
     // The run log's own word: "run started", "clock", "played", "missed",
     // "failed", "clock step", "sound output lost", "sound output back",
-    // "schedule changed", "run ended".
+    // "schedule changed", "run ended", "announcement played",
+    // "announcement failed", "announcement missed", "cut off".
     QString kind{};
     // Only on "run started": followers remember it for the rest of the run.
     QString subject{};
@@ -21,4 +22,6 @@ struct RunEvent
     std::optional<qint64> delayMs{};
     QString file{};
     QString reason{};
+    // The office's announcement the event tells of.
+    std::optional<qint64> announcement{};
 };

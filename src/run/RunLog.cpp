@@ -56,6 +56,53 @@ void RunLog::follow(const Scheduler &scheduler, std::function<QString(const QStr
     connect(&scheduler, &Scheduler::clockStepSeen, this, &RunLog::clockStepped);
 }
 
+void RunLog::follow(const Announcer &announcer)
+{
+    connect(&announcer, &Announcer::started, this,
+            [this](const Announcer::Announcement &announcement, qint64 delayMs) {
+                announced(QStringLiteral("played"), announcement, delayMs, announcement.text);
+            });
+    connect(&announcer, &Announcer::failed, this,
+            [this](const Announcer::Announcement &announcement, const QString &reason) {
+                announced(QStringLiteral("failed"), announcement, {},
+                          QStringLiteral("声音输出失败：") + reason);
+            });
+    connect(&announcer, &Announcer::missed, this,
+            [this](const Announcer::Announcement &announcement) {
+                announced(QStringLiteral("missed"), announcement, {}, announcement.text);
+            });
+}
+
+void RunLog::announced(const QString &what, const Announcer::Announcement &announcement,
+                       std::optional<qint64> delayMs, const QString &reason)
+{
+    const QString kind = QStringLiteral("announcement ") + what;
+    QStringList fields{kind, QStringLiteral("#%1").arg(announcement.id),
+                       second(announcement.second)};
+    if (delayMs)
+        fields << QStringLiteral("%1%2 ms")
+                      .arg(*delayMs < 0 ? QString() : QStringLiteral("+"))
+                      .arg(*delayMs);
+    write(fields << announcement.file << reason);
+    tell({.kind = kind,
+          .second = announcement.second,
+          .delayMs = delayMs,
+          .file = announcement.file,
+          .reason = reason,
+          .announcement = announcement.id});
+}
+
+void RunLog::cutOff(const QTime &time, const QString &file, const QString &by,
+                    std::optional<qint64> announcement)
+{
+    write({QStringLiteral("cut off"), second(time), file, by});
+    tell({.kind = QStringLiteral("cut off"),
+          .second = time,
+          .file = file,
+          .reason = by,
+          .announcement = announcement});
+}
+
 void RunLog::started(const QString &subject, int instructions)
 {
     write({QStringLiteral("run started"), subject,

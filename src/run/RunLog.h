@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ClockHealth.h"
+#include "run/Announcer.h"
 #include "run/RunEvent.h"
 #include "run/Scheduler.h"
 
@@ -49,6 +50,13 @@ public:
         m_observer = std::move(observer);
     }
 
+    // The office's announcements as they play, fail or are missed.
+    void follow(const Announcer &announcer);
+    // A sound still playing was silenced for another: the instruction of
+    // second by an announcement, or an announcement by the instruction.
+    void cutOff(const QTime &second, const QString &file, const QString &by,
+                std::optional<qint64> announcement = {});
+
     void started(const QString &subject, int instructions);
     // Whether the clock the run plays by is kept right.
     void clockHealth(const ClockHealth::Reading &reading);
@@ -75,6 +83,8 @@ private:
     };
 
     void write(QStringList fields);
+    void announced(const QString &what, const Announcer::Announcement &announcement,
+                   std::optional<qint64> delayMs, const QString &reason);
     void fail(const QString &reason);
     // A play that fails after one succeeded, or the other way round, is
     // the sound output going and coming back.

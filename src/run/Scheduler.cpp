@@ -199,6 +199,17 @@ bool Scheduler::play(const QDateTime &second)
     return true;
 }
 
+std::optional<Scheduler::Silenced> Scheduler::cutOff()
+{
+    if (!m_.device.isOpen() || m_.clock.now() >= m_soundEnds || m_sounding.id < 0)
+        return std::nullopt;
+    m_.device.close();
+    m_soundEnds = {};
+    const Armed sounding = std::exchange(m_sounding, {});
+    emit silenced();
+    return Silenced{sounding.time, sounding.file};
+}
+
 void Scheduler::reportBrokenOff()
 {
     if (m_sounding.id < 0)

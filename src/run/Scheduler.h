@@ -9,6 +9,7 @@
 #include <QString>
 #include <QTime>
 #include <functional>
+#include <optional>
 
 class Clock;
 class MediaPlayer;
@@ -89,6 +90,15 @@ public:
     // again, one ahead plays at its (new) second, one removed no longer
     // plays, one added plays if its second is ahead. Returns what changed.
     QueueChange follow(Query &fresh);
+
+    struct Silenced
+    {
+        QTime second;
+        QString file;
+    };
+    // Something else must sound now (the office's announcement): the
+    // instruction still sounding is silenced. Returns which it was.
+    std::optional<Silenced> cutOff();
 
     // The texts of the instruction armed last, and the end marker.
     const QString &label6() const { return m_label6; }

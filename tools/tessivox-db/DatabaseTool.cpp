@@ -1,5 +1,6 @@
 #include "DatabaseTool.h"
 
+#include "AnnounceCommand.h"
 #include "Arguments.h"
 #include "CheckCommand.h"
 #include "CommandInput.h"
@@ -144,6 +145,9 @@ int DatabaseTool::run(const QStringList &arguments)
         {QStringLiteral("delay"),
          {3, {}, {}},
          [this](const Arguments &a) { return DelayCommand(m_out, m_err).run(a); }},
+        {QStringLiteral("announce"),
+         {2, {QStringLiteral("at"), QStringLiteral("rooms"), QStringLiteral("text")}, {}},
+         [this](const Arguments &a) { return AnnounceCommand(m_out, m_err).run(a); }},
         {QStringLiteral("grants"),
          {0, {}, {}},
          [this](const Arguments &) { return OfficeCommands(m_out, m_err).grants(); }},
@@ -266,9 +270,9 @@ int DatabaseTool::usage(const QString &error)
              "       tessivox-db status URI [--watch SECONDS] [--json]\n"
              "                                 every room of the centre's server: running or\n"
              "                                 idle, its clock, its run's plays, problems first\n"
-             "       tessivox-db upgrade URI   add the tables room, room_event, sound_file and\n"
-             "                                 sound_file_chunk and the rooms' notice of\n"
-             "                                 changes to an older centre database\n"
+             "       tessivox-db upgrade URI   add the tables room, room_event, sound_file,\n"
+             "                                 sound_file_chunk, announcement and the rooms'\n"
+             "                                 notices of changes to an older centre database\n"
              "       tessivox-db upload URI [--sound-dir DIR]\n"
              "                                 store on the server every sound file its\n"
              "                                 schedule names that it lacks or holds otherwise\n"
@@ -276,6 +280,10 @@ int DatabaseTool::usage(const QString &error)
              "                                 put SUBJECT back by MINUTES (negative: forward)\n"
              "                                 by the server's clock: its end, its start if\n"
              "                                 ahead, every instruction more than 5 s ahead\n"
+             "       tessivox-db announce URI FILE --at HH:MM:SS [--rooms A,B] [--text TEXT]\n"
+             "                                 every running room (or those named) plays the\n"
+             "                                 WAV FILE at that second today, at least 10 s\n"
+             "                                 ahead; FILE is stored on the server first\n"
              "       tessivox-db grants        the SQL for the rooms' and the office's roles\n"
              "The sound folder is \"sound\" beside the program, where the run plays from,\n"
              "unless --sound-dir names one.\n"

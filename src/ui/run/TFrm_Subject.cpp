@@ -1,5 +1,6 @@
 #include "ui/run/TFrm_Subject.h"
 
+#include "app/RoomAnnouncements.h"
 #include "data/DbError.h"
 #include "data/ServerAddress.h"
 #include "data/Session.h"
@@ -100,6 +101,16 @@ TFrm_Subject::TFrm_Subject(Shell &shell)
     connect(candidateScreen.get(), &CandidateScreen::turning, this,
             [this](bool on) { Timer2->setInterval(on ? 0 : 1000); });
     m_log->follow(*scheduler, [this](const QString &path) { return fileShown(path); });
+    // An instruction's second silences an announcement still sounding.
+    if (RoomAnnouncements *announcements = shell.announcements)
+        connect(scheduler.get(), &Scheduler::played, this,
+                [this, announcements](const QTime &second) {
+                    if (const auto silenced = announcements->silence())
+                        m_log->cutOff(silenced->second, silenced->file,
+                                      QStringLiteral("by the instruction of %1")
+                                          .arg(second.toString(QStringLiteral("HH:mm:ss"))),
+                                      silenced->id);
+                });
     connect(m_log.get(), &RunLog::unwritable, this, &TFrm_Subject::showLogUnwritable);
     if (RoomReporter *reporter = shell.reporter) {
         m_log->observe([reporter](const RunEvent &event) { reporter->record(event); });
@@ -260,6 +271,18 @@ void TFrm_Subject::followServer()
         m_shell.sounds->fetch(filesInPlayOrder(fresh));
     if (!what.isEmpty())
         m_log->scheduleChanged(what.join(QStringLiteral("; ")));
+}
+
+void TFrm_Subject::announce(const Announcer::Announcement &announcement, qint64 lengthMs)
+{
+    if (m_ended)
+        return;
+    if (const std::optional<Scheduler::Silenced> silenced = scheduler->cutOff())
+        m_log->cutOff(silenced->second, fileShown(silenced->file),
+                      QStringLiteral("by announcement #%1").arg(announcement.id));
+    setMemoLine(QStringLiteral("考务通知：") + announcement.text);
+    if (candidateScreen)
+        candidateScreen->speak(announcement.text, lengthMs);
 }
 
 void TFrm_Subject::countSoundOutputs()

@@ -4,6 +4,7 @@
 
 #include "app/Form.h"
 #include "platform/SleepInhibitor.h"
+#include "run/Announcer.h"
 #include "run/RunDisplay.h"
 #include "run/RunLog.h"
 
@@ -37,6 +38,9 @@ public:
     // The schedule changed on the server: the run reads its subject again
     // and follows what moved.
     void followServer();
+    // The office's announcement plays now: the instruction still sounding
+    // is silenced and its text shown in the window and to the candidates.
+    void announce(const Announcer::Announcement &announcement, qint64 lengthMs);
     void Timer2Timer();
     void FlatButton1Click();
     void Fbtn_quitClick();
