@@ -1,9 +1,6 @@
 #include "app/RoomAnnouncements.h"
 
 #include "app/Shell.h"
-#include "data/DbError.h"
-#include "data/ServerLink.h"
-#include "data/Session.h"
 #include "data/SoundCache.h"
 #include "data/SoundFetcher.h"
 #include "office/Announcements.h"
@@ -26,9 +23,10 @@ const QString HandledFile = QStringLiteral("/office.announced");
 } // namespace
 
 RoomAnnouncements::RoomAnnouncements(Shell &shell, ServerLink &link, Room room, QObject *parent)
-    : QObject(parent), m_shell(shell), m_link(link), m_room(std::move(room)),
+    : QObject(parent), m_shell(shell), m_room(std::move(room)),
       m_device(shell.platform.makeMediaPlayer()), m_timer(new Timer(0, this)),
-      m_announcer(*m_device, *m_timer, shell.platform.clock)
+      m_announcer(*m_device, *m_timer, shell.platform.clock),
+      m_watch(link, m_room.name, shell.platform.clock)
 {
     connect(&m_announcer, &Announcer::started, this,
             [this](const Announcer::Announcement &announcement, qint64, qint64 lengthMs) {
@@ -38,67 +36,26 @@ RoomAnnouncements::RoomAnnouncements(Shell &shell, ServerLink &link, Room room, 
             [this](const Announcer::Announcement &announcement) { handled(announcement.id); });
     connect(&m_announcer, &Announcer::missed, this,
             [this](const Announcer::Announcement &announcement) { handled(announcement.id); });
-    connect(&link, &ServerLink::notified, this, [this](const QString &channel) {
-        if (channel == Announcements::Channel)
-            read();
+    connect(&m_watch, &AnnouncementWatch::changed, this, &RoomAnnouncements::plan);
+    connect(&m_watch, &AnnouncementWatch::unavailable, this, [](const QString &reason) {
+        qWarning("Tessivox: no announcements from the server: %s", qUtf8Printable(reason));
     });
-    connect(&link, &ServerLink::reconnected, this, &RoomAnnouncements::read);
-    auto *safety = new QTimer(this);
-    connect(safety, &QTimer::timeout, this, &RoomAnnouncements::read);
-    safety->start(SafetyMs);
-    link.subscribe(Announcements::Channel);
-    read();
 }
 
 RoomAnnouncements::~RoomAnnouncements() = default;
 
-void RoomAnnouncements::read()
+void RoomAnnouncements::plan(const QList<Announcements::Due> &due)
 {
-    // One read at a time; a notice meanwhile reads once more after it.
-    if (m_reading) {
-        m_readAgain = true;
-        return;
+    const SoundCache cache(SoundCache::folderIn(m_room.dataFolder));
+    QList<Announcer::Announcement> announcements;
+    QList<SoundStore::Held> sounds;
+    for (const Announcements::Due &one : due) {
+        announcements << Announcer::Announcement{one.id, one.second, one.text,
+                                                 cache.pathFor(one.sha256), one.file};
+        sounds << SoundStore::Held{one.file, one.sha256, one.size};
     }
-    m_reading = true;
-    const QDate day = m_shell.platform.clock.now().date();
-    auto due = std::make_shared<QList<Announcements::Due>>();
-    m_link.post(
-        [due, day, room = m_room.name](Session &session) {
-            *due = Announcements::readFor(session.db(), room, day);
-        },
-        ReadDeadline, this,
-        [this, due](std::exception_ptr failure) {
-            m_reading = false;
-            try {
-                if (failure)
-                    std::rethrow_exception(failure);
-                const SoundCache cache(SoundCache::folderIn(m_room.dataFolder));
-                QList<Announcer::Announcement> announcements;
-                QList<SoundStore::Held> sounds;
-                for (const Announcements::Due &one : std::as_const(*due)) {
-                    announcements << Announcer::Announcement{one.id, one.second, one.text,
-                                                             cache.pathFor(one.sha256), one.file};
-                    sounds << SoundStore::Held{one.file, one.sha256, one.size};
-                }
-                if (m_shell.sounds)
-                    m_shell.sounds->fetchContent(sounds);
-                plan(announcements);
-            } catch (const DbError &error) {
-                // A server not yet upgraded has no announcements; one that
-                // does not answer is read again when it is back.
-                if (error.kind() != DbError::Kind::NoAnswer &&
-                    error.kind() != DbError::Kind::Unreachable && !m_tableMissingSaid) {
-                    m_tableMissingSaid = true;
-                    qWarning("Tessivox: no announcements from the server: %s", error.what());
-                }
-            }
-            if (std::exchange(m_readAgain, false))
-                read();
-        });
-}
-
-void RoomAnnouncements::plan(const QList<Announcer::Announcement> &announcements)
-{
+    if (m_shell.sounds)
+        m_shell.sounds->fetchContent(sounds);
     // The log follows the announcer from the first plan on: what the
     // plan's missed ones say goes into it.
     log();
