@@ -131,7 +131,8 @@ Published publish(ServerLink &link, const Request &request, std::chrono::millise
                      "WHERE ") +
                      Ahead + QStringLiteral(" RETURNING id, current_date"),
                  QVariantList{request.second.toString(Time), published.file, sha256, size,
-                              request.text,
+                              // An empty text is still a text, not a null.
+                              request.text.isNull() ? QStringLiteral("") : request.text,
                               rooms.isEmpty() ? QVariant(QMetaType(QMetaType::QString))
                                               : QVariant(rooms.join(NameBreak))} +
                      ahead});
