@@ -14,6 +14,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
@@ -275,6 +276,37 @@ private slots:
         run->Timer1->timeout();
         QVERIFY(screen->Lbl_explanation->isVisible());
         QCOMPARE(screen->explanationTimer->interval(), 5000);
+    }
+
+    // The office's announcement silences the instruction still sounding,
+    // says so in the run log, and shows its own text in its place.
+    void anAnnouncementCutsOffTheInstructionAndShowsItsText()
+    {
+        f->db.addSound(QStringLiteral("语文"), QStringLiteral("a.wav"), QStringLiteral("A"),
+                       QStringLiteral("07:50:05"));
+        TFrm_Subject *run = startRun(QStringLiteral("1"));
+        CandidateScreen *screen = run->candidateScreen.get();
+        FakeMediaPlayer *player = f->players.last();
+        player->lengths.insert(f->programFolder.path() + QStringLiteral("/sound/a.wav"), 60000);
+        f->clock.set(at(QTime(7, 50, 5, 2)));
+        run->Timer1->timeout();
+        QVERIFY(!player->playing().isEmpty());
+
+        f->clock.set(at(QTime(7, 50, 20, 1)));
+        run->announce({9, QTime(7, 50, 20), QStringLiteral("考生请注意：停电"), QString(),
+                       QStringLiteral("notice.wav")},
+                      8000);
+        QCOMPARE(player->playing(), QString());
+        QCOMPARE(heard(screen->Lbl_explanation), QStringLiteral("考生请注意：停电"));
+        QVERIFY(screen->explanationTimer->interval() > 8000);
+        QVERIFY(run->Memo_content->toPlainText().contains(QStringLiteral("考生请注意：停电")));
+        const auto log = [this] {
+            QFile file(f->db.dataFolder() + QStringLiteral("/run-log/2026-06-07.log"));
+            return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        };
+        const QString cutOff = QStringLiteral("\tcut off\t07:50:05\t") + f->programFolder.path() +
+                               QStringLiteral("/sound/a.wav\tby announcement #9");
+        QTRY_VERIFY2(log().contains(cutOff), qPrintable(log()));
     }
 
     // Texts too long for the screen at a readable size are wrapped anywhere
