@@ -5,19 +5,20 @@
 class QSqlDatabase;
 
 // How a centre's server tells every room that its schedule changed: a
-// trigger on var, test and sound sends a notification on Channel at the
-// commit of any change, whoever made it (the console, the editor,
-// tessivox-db, psql). Its payload is the writer's server process, so that a
-// window can tell its own change from another's.
+// trigger on var, test, sound and sound_file (the recordings) sends a notification on Channel at
+// the commit of any change, whoever made it (the console, the editor, tessivox-db, psql). Its
+// payload is the writer's server process, so that a window can tell its own change from another's.
 namespace ScheduleNotice {
 
 inline const QString Channel = QStringLiteral("tessivox_schedule");
 
-// Creates the trigger function and the triggers, within the caller's
-// transaction. Throws DbError.
+// Creates the trigger function and the triggers, or whichever of them is
+// missing, within the caller's transaction. Throws DbError.
 void create(const QSqlDatabase &db);
+// The trigger on one table, made after the function.
+void watch(const QSqlDatabase &db, const QString &table);
 
-// Whether the server already has them. Throws DbError.
+// Whether the server already has them all. Throws DbError.
 bool exists(const QSqlDatabase &db);
 
 } // namespace ScheduleNotice

@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimeEdit>
 #include <QTreeWidget>
@@ -306,6 +307,32 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(subjects(main), QStringList{Subject}, NoticeWaitMs);
         QVERIFY(!tessivoxDb({QStringLiteral("upgrade"), db.uri()})
                      .out.contains(QStringLiteral("notice of schedule changes")));
+    }
+
+    // A recording stored or replaced is news to the rooms, as a row is.
+    void aRecordingStoredIsNewsToTheRooms_data()
+    {
+        QTest::addColumn<bool>("upgraded");
+        QTest::newRow("a centre made with its recordings") << false;
+        QTest::newRow("an older centre, upgraded") << true;
+    }
+    void aRecordingStoredIsNewsToTheRooms()
+    {
+        QFETCH(bool, upgraded);
+        ServerDatabase db(*m_server);
+        QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
+        if (upgraded) {
+            db.exec(QStringLiteral("DROP TRIGGER tessivox_schedule_changed ON sound_file"));
+            const Tool upgrade = tessivoxDb({QStringLiteral("upgrade"), db.uri()});
+            QVERIFY2(upgrade.out.contains(QStringLiteral("sound_file)")), qPrintable(upgrade.out));
+        }
+        auto watching = room(db.uri(), serverNow(db));
+        QSignalSpy changes(watching->watch.get(), &ScheduleWatch::changed);
+        QTRY_VERIFY(!changes.isEmpty());
+        changes.clear();
+        db.exec(QStringLiteral("INSERT INTO sound_file (name, sha256, size) VALUES ('a.wav', "
+                               "repeat('0', 64), 0)"));
+        QTRY_VERIFY_WITH_TIMEOUT(!changes.isEmpty(), NoticeWaitMs);
     }
 
     void aRoomListensAgainAfterItsServerCameBack()

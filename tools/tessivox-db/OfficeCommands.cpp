@@ -66,7 +66,7 @@ int OfficeCommands::upgrade(const QString &uri)
               << "\n";
     if (notices)
         m_out << "Added the notice of schedule changes to the rooms (trigger "
-                 "tessivox_schedule_changed on var, test, sound)\n";
+                 "tessivox_schedule_changed on var, test, sound, sound_file)\n";
     return 0;
 }
 
