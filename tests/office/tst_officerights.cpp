@@ -81,6 +81,12 @@ private slots:
                                               << "";
         QTest::newRow("stores a recording") << "DELETE FROM sound_file"
                                             << "permission denied for table sound_file";
+        QTest::newRow("reads the announcements") << "SELECT count(*) FROM announcement"
+                                                 << "";
+        QTest::newRow("makes an announcement")
+            << "INSERT INTO announcement (day, second, file, sha256, size) VALUES (current_date, "
+               "'23:59:59', 'a.wav', repeat('0', 64), 0)"
+            << "permission denied for table announcement";
         QTest::newRow("locks the rooms' table") << "BEGIN; LOCK TABLE room IN ACCESS EXCLUSIVE MODE"
                                                 << "permission denied for table room";
         QTest::newRow("locks the events' table")
