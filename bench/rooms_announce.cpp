@@ -53,6 +53,7 @@ struct Voice
                 for (const Announcements::Due &one : due)
                     plan << Announcer::Announcement{one.id, one.second, one.text, path, one.file};
                 announcer.setPlan(plan);
+                knownUs = wallUs();
                 known = due.isEmpty() ? 0 : due.last().id;
                 ++reads;
             });
@@ -150,12 +151,12 @@ bool announce(TDataModule1 &office, const QList<RoomsAnnounce::Room> &rooms, con
     at.setTime(QTime(at.time().hour(), at.time().minute(), at.time().second()));
     const qint64 atUs = at.toMSecsSinceEpoch() * 1000;
     qint64 id = 0;
-    qint64 publishedUs = 0;
+    // The storing of its recording counts, where the server lacks it.
+    const qint64 publishingUs = wallUs();
     try {
         id = Announcements::publish(*office.link(), {path, at.time(), {}, QStringLiteral("bench")},
                                     5s)
                  .id;
-        publishedUs = wallUs();
     } catch (const DbError &error) {
         std::printf("not announced: %s\n", qPrintable(error.text()));
         ok = false;
@@ -168,8 +169,8 @@ bool announce(TDataModule1 &office, const QList<RoomsAnnounce::Room> &rooms, con
             qint64 last = 0;
             for (Voice *v : voices)
                 last = std::max<qint64>(last, v->knownUs);
-            std::printf("  every room had read it %.1f ms after its publishing returned\n",
-                        double(last - publishedUs) / 1000);
+            std::printf("  every room had read it %.1f ms after the office began to publish it\n",
+                        double(last - publishingUs) / 1000);
         } else {
             std::printf("  not every room had read it a second before it\n");
         }
