@@ -1,7 +1,7 @@
 // 200 rooms listening to one server for changes of the schedule;
 // bench/rooms-notify drives it.
 //
-//   tessivox-bench-rooms-notify URI [ROOMS] [CHANGES]
+//   tessivox-bench-rooms-notify URI [ROOMS] [CHANGES] [REAL_ROOMS]
 //
 // Each room is what a room's program keeps for this: its data module, made
 // on a thread of its own as on a PC of its own, whose one link carries the
@@ -9,8 +9,10 @@
 // this thread, as to the windows. Then CHANGES times: a subject is added in one transaction, and
 // the time from its COMMIT being sent until each room has read the schedule again is taken.
 // Printed: p50, p99 and max over all rooms and changes, and the slowest room of each change.
+// Then the office announces a recording to every room (rooms_announce.h).
 
 #include "percentiles.h"
+#include "rooms_announce.h"
 
 #include "data/ScheduleWatch.h"
 #include "data/Statements.h"
@@ -62,12 +64,14 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: tessivox-bench-rooms-notify URI [ROOMS] [CHANGES]\n");
+        std::fprintf(stderr,
+                     "usage: tessivox-bench-rooms-notify URI [ROOMS] [CHANGES] [REAL_ROOMS]\n");
         return 2;
     }
     const QString uri = args.at(1);
     const int rooms = args.size() > 2 ? args.at(2).toInt() : 200;
     const int changes = args.size() > 3 ? args.at(3).toInt() : 20;
+    const int realRooms = args.size() > 4 ? args.at(4).toInt() : 10;
     QElapsedTimer clock;
     clock.start();
 
@@ -135,6 +139,11 @@ int main(int argc, char **argv)
     std::printf("changes after which a room took more than 1 s: %lld of %d\n", qlonglong(late),
                 changes);
 
+    QList<RoomsAnnounce::Room> links;
+    for (const auto &r : all)
+        links << RoomsAnnounce::Room{r->reader, r->data->link()};
+    const bool announced = RoomsAnnounce::run(office, links, realRooms);
+
     for (const auto &r : all) {
         r->watch.reset();
         QMetaObject::invokeMethod(
@@ -147,5 +156,5 @@ int main(int argc, char **argv)
         r->thread.quit();
         r->thread.wait();
     }
-    return 0;
+    return announced ? 0 : 1;
 }
