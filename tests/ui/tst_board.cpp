@@ -1,6 +1,9 @@
+#include "support/OfficeTools.h"
 #include "support/ServerDatabase.h"
 #include "support/StalledServer.h"
+#include "support/TestSounds.h"
 
+#include "ui/board/AnnounceForm.h"
 #include "ui/board/DelayForm.h"
 #include "ui/board/StatusBoard.h"
 
@@ -9,9 +12,12 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimeEdit>
 #include <QUrl>
 
 namespace {
@@ -121,6 +127,89 @@ private slots:
         form->subject->setText(QStringLiteral("数学"));
         QTest::mouseClick(form->delay, Qt::LeftButton);
         QCOMPARE(form->result->toPlainText(), QStringLiteral("服务器上没有考试科目：数学"));
+    }
+
+    // Published off the window's thread under the board's login, and
+    // listed with what each room said of it.
+    void theOfficeSpeaksToTheRoomsFromTheBoard_data()
+    {
+        QTest::addColumn<bool>("asRoom");
+        QTest::addColumn<QString>("rooms");            // as typed
+        QTest::addColumn<QString>("result");           // the form's answer matches
+        QTest::addColumn<QStringList>("listed");       // its row on the board, after the second
+        QTest::addColumn<QList<QStringList>>("heard"); // per room, after a click
+
+        QTest::newRow("for two rooms, one played it and one missed it")
+            << false << "Room 1，Room 2"
+            << "^已发布通知 #1："
+            << QStringList{"Room 1，Room 2", "<b>请停笔</b>",
+                           "已播放 1（最迟 +4 ms），失败 0，错过 1，未回报 0"}
+            << QList<QStringList>{{"Room 1", "已播放", "+4 ms", ""},
+                                  {"Room 2", "错过", "-", "started late"}};
+        QTest::newRow("for every room, one not heard from")
+            << false << ""
+            << "^已发布通知 #1："
+            << QStringList{"全部", "<b>请停笔</b>",
+                           "已播放 1（最迟 +4 ms），失败 0，错过 1，未回报 1"}
+            << QList<QStringList>{{"Room 1", "已播放", "+4 ms", ""},
+                                  {"Room 2", "错过", "-", "started late"},
+                                  {"Room 3", "未回报", "-", ""}};
+        QTest::newRow("a room's login is refused")
+            << true << ""
+            << "^未能发布：(?s:.*)permission denied" << QStringList{} << QList<QStringList>{};
+    }
+
+    void theOfficeSpeaksToTheRoomsFromTheBoard()
+    {
+        QFETCH(bool, asRoom);
+        QFETCH(QString, rooms);
+        QFETCH(QString, result);
+        QFETCH(QStringList, listed);
+        QFETCH(QList<QStringList>, heard);
+
+        const QTime second = QTime::currentTime().addSecs(30);
+        if (second < QTime(0, 1))
+            QSKIP("the second would be tomorrow's");
+        TestServer server;
+        ServerDatabase db(server);
+        createTables(db);
+        CentreRoles roles(db);
+        const QString uri = asRoom ? roles.uriAs(roles.addRoom(QStringLiteral("r1"))) : db.uri();
+        db.exec("INSERT INTO room (name) VALUES ('Room 1'), ('Room 3')");
+        QTemporaryDir dir;
+        TestSounds::writeSilence(dir.filePath(QStringLiteral("notice.wav")), 500);
+
+        StatusBoard board(uri, 1000);
+        AnnounceForm *form = board.announceForm;
+        form->file->setText(dir.filePath(QStringLiteral("notice.wav")));
+        form->second->setTime(second);
+        form->rooms->setText(rooms);
+        form->text->setText(QStringLiteral("<b>请停笔</b>"));
+        QTest::mouseClick(form->publish, Qt::LeftButton);
+        QVERIFY(!form->publish->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(form->publish->isEnabled(), 30'000);
+        QVERIFY2(form->result->toPlainText().contains(QRegularExpression(result)),
+                 qPrintable(form->result->toPlainText()));
+        QCOMPARE(db.rows("SELECT count(*) FROM announcement").value(0).value(0),
+                 QString::number(listed.isEmpty() ? 0 : 1));
+        if (listed.isEmpty())
+            return;
+
+        db.exec("INSERT INTO room_event (room, run_id, seq, at, kind, delay_ms, reason, "
+                "announcement) VALUES "
+                "('Room 1', 'r', 1, now(), 'announcement played', 4, NULL, 1), "
+                "('Room 2', 'r', 1, now(), 'announcement missed', NULL, 'started late', 1)");
+        board.refresh();
+        QTRY_COMPARE(board.announcements->rowCount(), 1);
+        QTRY_COMPARE(row(board.announcements, 0),
+                     QStringList{second.toString(QStringLiteral("HH:mm:ss"))} + listed);
+        QTest::mouseClick(
+            board.announcements->viewport(), Qt::LeftButton, {},
+            board.announcements->visualItemRect(board.announcements->item(0, 0)).center());
+        QList<QStringList> shown;
+        for (int r = 0; r < board.outcomes->rowCount(); ++r)
+            shown << row(board.outcomes, r);
+        QCOMPARE(shown, heard);
     }
 
     void aServerThatHangsLeavesTheBoardAnswering()
