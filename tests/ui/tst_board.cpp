@@ -39,6 +39,13 @@ QStringList row(const QTableWidget *table, int r)
     return cells;
 }
 
+// The first cell of the highlighted row.
+QString chosen(const QTableWidget *table)
+{
+    const QList<QTableWidgetItem *> items = table->selectedItems();
+    return items.isEmpty() ? QString() : items.first()->text();
+}
+
 } // namespace
 
 class TestBoard : public QObject
@@ -77,6 +84,13 @@ private slots:
         QTest::mouseClick(board.rooms->viewport(), Qt::LeftButton, {}, cell.center());
         QTRY_COMPARE(board.events->rowCount(), 3);
         QCOMPARE(row(board.events, 2).mid(1), (QStringList{"错过", "08:05:00", "", "b.wav", ""}));
+
+        // Room 1's clock goes wrong: it comes first, and the highlight
+        // stays with Room 2.
+        db.exec("UPDATE room SET clock_offset_ms = 5000 WHERE name = 'Room 1'");
+        board.refresh();
+        QTRY_COMPARE(board.rooms->item(0, 0)->text(), QStringLiteral("Room 1"));
+        QCOMPARE(chosen(board.rooms), QStringLiteral("Room 2"));
     }
 
     // Whatever a room wrote shows as written, never as markup; the server
@@ -210,6 +224,15 @@ private slots:
         for (int r = 0; r < board.outcomes->rowCount(); ++r)
             shown << row(board.outcomes, r);
         QCOMPARE(shown, heard);
+
+        // A later one comes first; the highlight stays with the one shown.
+        db.exec("INSERT INTO announcement (day, second, file, sha256, size) "
+                "VALUES (current_date, ?, 'b.wav', '', 0)",
+                {second.addSecs(1).toString(QStringLiteral("HH:mm:ss"))});
+        board.refresh();
+        QTRY_COMPARE(board.announcements->rowCount(), 2);
+        QCOMPARE(chosen(board.announcements), second.toString(QStringLiteral("HH:mm:ss")));
+        QCOMPARE(board.outcomes->rowCount(), heard.size());
     }
 
     void aServerThatHangsLeavesTheBoardAnswering()

@@ -98,6 +98,8 @@ QString roomsText(const QStringList &rooms)
     return rooms.isEmpty() ? QStringLiteral("全部") : rooms.join(QStringLiteral("，"));
 }
 
+const QString PickAnnouncement = QStringLiteral("点击通知查看各考场结果");
+
 // What one read of the server brings.
 struct Read
 {
@@ -148,7 +150,7 @@ StatusBoard::StatusBoard(const QString &server, int clockLimitMs, QWidget *paren
                     QStringLiteral("延迟 (ms)"), QStringLiteral("文件"), QStringLiteral("原因")})),
       announcements(table(this, {QStringLiteral("时间"), QStringLiteral("考场"),
                                  QStringLiteral("内容"), QStringLiteral("结果")})),
-      outcomesHeading(new QLabel(QStringLiteral("点击通知查看各考场结果"), this)),
+      outcomesHeading(new QLabel(PickAnnouncement, this)),
       outcomes(table(this, {QStringLiteral("考场"), QStringLiteral("结果"), QStringLiteral("延迟"),
                             QStringLiteral("原因")})),
       delayForm(new DelayForm(server, this)), announceForm(new AnnounceForm(server, this)),
@@ -156,7 +158,7 @@ StatusBoard::StatusBoard(const QString &server, int clockLimitMs, QWidget *paren
       m_link(std::make_unique<ServerLink>(server, true)), m_timer(new QTimer(this))
 {
     setWindowTitle(QStringLiteral("Tessivox 考场状态"));
-    resize(1100, 860);
+    resize(1100, 820);
     auto *said = new QVBoxLayout;
     said->addWidget(new QLabel(QStringLiteral("今天的通知"), this));
     said->addWidget(announcements);
@@ -164,8 +166,8 @@ StatusBoard::StatusBoard(const QString &server, int clockLimitMs, QWidget *paren
     heard->addWidget(outcomesHeading);
     heard->addWidget(outcomes);
     auto *spoken = new QHBoxLayout;
-    spoken->addLayout(said, 3);
-    spoken->addLayout(heard, 2);
+    spoken->addLayout(said, 2);
+    spoken->addLayout(heard, 1);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(heading);
     layout->addWidget(rooms, 3);
@@ -182,6 +184,8 @@ StatusBoard::StatusBoard(const QString &server, int clockLimitMs, QWidget *paren
     connect(rooms, &QTableWidget::cellClicked, this, [this](int row) { showRoom(row); });
     connect(announcements, &QTableWidget::cellClicked, this,
             [this](int row) { showOutcomes(row); });
+    fit(announcements);
+    fit(outcomes);
     connect(announceForm, &AnnounceForm::announced, this, &StatusBoard::refresh);
     connect(m_timer, &QTimer::timeout, this, &StatusBoard::refresh);
     m_timer->start(RefreshMs);
@@ -233,6 +237,8 @@ void StatusBoard::showRooms(const QList<RoomStatus> &read, const QDateTime &now)
                          .arg(m_shown.size())
                          .arg(unwell));
     rooms->setRowCount(int(m_shown.size()));
+    // The highlight follows the room, not its place, which may have changed.
+    rooms->clearSelection();
     for (int row = 0; row < m_shown.size(); ++row) {
         const RoomStatus &room = m_shown[row];
         fillRow(rooms, row,
@@ -246,8 +252,10 @@ void StatusBoard::showRooms(const QList<RoomStatus> &read, const QDateTime &now)
                                         : QStringLiteral("-"),
                  problemText(room)},
                 rowColour(room));
-        if (room.name == m_chosen)
+        if (room.name == m_chosen) {
+            rooms->selectRow(row);
             showRoom(row);
+        }
     }
     fit(rooms);
 }
@@ -298,15 +306,26 @@ void StatusBoard::showAnnouncements(const QList<Announcements::Report> &reports)
 {
     m_reports = reports;
     announcements->setRowCount(int(m_reports.size()));
+    announcements->clearSelection();
+    bool chosen = false;
     for (int row = 0; row < m_reports.size(); ++row) {
         const Announcements::Report &report = m_reports[row];
         fillRow(announcements, row,
                 {report.second.toString(QStringLiteral("HH:mm:ss")), roomsText(report.rooms),
                  report.text, report.summary()});
-        if (report.id == m_chosenAnnouncement)
+        if (report.id == m_chosenAnnouncement) {
+            chosen = true;
+            announcements->selectRow(row);
             showOutcomes(row);
+        }
     }
     fit(announcements);
+    // Gone, or yesterday's.
+    if (!chosen) {
+        m_chosenAnnouncement = 0;
+        outcomesHeading->setText(PickAnnouncement);
+        outcomes->setRowCount(0);
+    }
 }
 
 void StatusBoard::showOutcomes(int row)
