@@ -140,7 +140,7 @@ QJsonArray json(const QList<Announcements::Report> &announcements)
                             {QStringLiteral("outcome"),
                              outcome.what.isEmpty() ? QJsonValue() : QJsonValue(outcome.what)},
                             {QStringLiteral("delayMs"), orNull(outcome.delayMs)},
-                            {QStringLiteral("reason"), outcome.reason}});
+                            {QStringLiteral("reason"), outcome.failure()}});
         list.append(QJsonObject{
             {QStringLiteral("id"), double(report.id)},
             {QStringLiteral("second"), report.second.toString(QStringLiteral("HH:mm:ss"))},

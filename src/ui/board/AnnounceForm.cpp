@@ -36,8 +36,7 @@ AnnounceForm::AnnounceForm(const QString &server, QWidget *parent)
     result->setReadOnly(true);
     result->setMaximumHeight(90);
     auto *layout = new QGridLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(new QLabel(QStringLiteral("发布通知："), this), 0, 0);
+    layout->addWidget(new QLabel(QStringLiteral("声音文件："), this), 0, 0);
     layout->addWidget(file, 0, 1, 1, 3);
     layout->addWidget(choose, 0, 4);
     layout->addWidget(second, 1, 0);

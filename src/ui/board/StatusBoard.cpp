@@ -11,6 +11,7 @@
 #include <QHash>
 #include <QHeaderView>
 #include <QLabel>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
 #include <QUrl>
@@ -80,7 +81,11 @@ QString kindText(const QString &kind)
         {QStringLiteral("sound output lost"), QStringLiteral("声音输出中断")},
         {QStringLiteral("sound output back"), QStringLiteral("声音输出恢复")},
         {QStringLiteral("schedule changed"), QStringLiteral("考试安排变更")},
-        {QStringLiteral("run ended"), QStringLiteral("运行结束")}};
+        {QStringLiteral("run ended"), QStringLiteral("运行结束")},
+        {QStringLiteral("announcement played"), QStringLiteral("通知已播放")},
+        {QStringLiteral("announcement failed"), QStringLiteral("通知播放失败")},
+        {QStringLiteral("announcement missed"), QStringLiteral("错过通知")},
+        {QStringLiteral("cut off"), QStringLiteral("被通知打断")}};
     return words.value(kind, kind);
 }
 
@@ -149,7 +154,7 @@ StatusBoard::StatusBoard(const QString &server, int clockLimitMs, QWidget *paren
                    {QStringLiteral("时间"), QStringLiteral("事件"), QStringLiteral("指令时间"),
                     QStringLiteral("延迟 (ms)"), QStringLiteral("文件"), QStringLiteral("原因")})),
       announcements(table(this, {QStringLiteral("时间"), QStringLiteral("考场"),
-                                 QStringLiteral("内容"), QStringLiteral("结果")})),
+                                 QStringLiteral("结果"), QStringLiteral("内容")})),
       outcomesHeading(new QLabel(PickAnnouncement, this)),
       outcomes(table(this, {QStringLiteral("考场"), QStringLiteral("结果"), QStringLiteral("延迟"),
                             QStringLiteral("原因")})),
@@ -174,8 +179,11 @@ StatusBoard::StatusBoard(const QString &server, int clockLimitMs, QWidget *paren
     layout->addWidget(eventsHeading);
     layout->addWidget(events, 2);
     layout->addLayout(spoken, 2);
-    layout->addWidget(delayForm);
-    layout->addWidget(announceForm);
+    // One form at a time: the tables keep the room.
+    auto *forms = new QTabWidget(this);
+    forms->addTab(announceForm, QStringLiteral("发布通知"));
+    forms->addTab(delayForm, QStringLiteral("推迟考试"));
+    layout->addWidget(forms);
     heading->setTextInteractionFlags(Qt::TextSelectableByMouse);
     // A room's subject or a server's text is never markup.
     heading->setTextFormat(Qt::PlainText);
@@ -312,7 +320,7 @@ void StatusBoard::showAnnouncements(const QList<Announcements::Report> &reports)
         const Announcements::Report &report = m_reports[row];
         fillRow(announcements, row,
                 {report.second.toString(QStringLiteral("HH:mm:ss")), roomsText(report.rooms),
-                 report.text, report.summary()});
+                 report.summary(), report.text});
         if (report.id == m_chosenAnnouncement) {
             chosen = true;
             announcements->selectRow(row);
@@ -342,7 +350,7 @@ void StatusBoard::showOutcomes(int row)
         const Announcements::Outcome &outcome = report.outcomes[i];
         fillRow(outcomes, i,
                 {outcome.room, outcomeText(outcome.what), milliseconds(outcome.delayMs),
-                 outcome.reason});
+                 outcome.failure()});
     }
     fit(outcomes);
 }
