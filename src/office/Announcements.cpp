@@ -145,6 +145,11 @@ Published publish(ServerLink &link, const Request &request, std::chrono::millise
     return published;
 }
 
+QString Outcome::failure() const
+{
+    return what == QLatin1String("failed") ? reason : QString();
+}
+
 QString Report::summary() const
 {
     int played = 0, failed = 0, missed = 0, silent = 0;

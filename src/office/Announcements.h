@@ -75,6 +75,10 @@ struct Outcome
     QString what;
     std::optional<qint64> delayMs;
     QString reason;
+
+    // Why it failed; empty for any other outcome, whose reason a room
+    // fills with the announcement's text.
+    QString failure() const;
 };
 
 struct Report

@@ -1,6 +1,9 @@
+#include "support/OfficeTools.h"
 #include "support/ServerDatabase.h"
 #include "support/StalledServer.h"
+#include "support/TestSounds.h"
 
+#include "ui/board/AnnounceForm.h"
 #include "ui/board/DelayForm.h"
 #include "ui/board/StatusBoard.h"
 
@@ -9,9 +12,12 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimeEdit>
 #include <QUrl>
 
 namespace {
@@ -31,6 +37,13 @@ QStringList row(const QTableWidget *table, int r)
     for (int c = 0; c < table->columnCount(); ++c)
         cells << (table->item(r, c) ? table->item(r, c)->text() : QString());
     return cells;
+}
+
+// The first cell of the highlighted row.
+QString chosen(const QTableWidget *table)
+{
+    const QList<QTableWidgetItem *> items = table->selectedItems();
+    return items.isEmpty() ? QString() : items.first()->text();
 }
 
 } // namespace
@@ -71,6 +84,13 @@ private slots:
         QTest::mouseClick(board.rooms->viewport(), Qt::LeftButton, {}, cell.center());
         QTRY_COMPARE(board.events->rowCount(), 3);
         QCOMPARE(row(board.events, 2).mid(1), (QStringList{"错过", "08:05:00", "", "b.wav", ""}));
+
+        // Room 1's clock goes wrong: it comes first, and the highlight
+        // stays with Room 2.
+        db.exec("UPDATE room SET clock_offset_ms = 5000 WHERE name = 'Room 1'");
+        board.refresh();
+        QTRY_COMPARE(board.rooms->item(0, 0)->text(), QStringLiteral("Room 1"));
+        QCOMPARE(chosen(board.rooms), QStringLiteral("Room 2"));
     }
 
     // Whatever a room wrote shows as written, never as markup; the server
@@ -121,6 +141,100 @@ private slots:
         form->subject->setText(QStringLiteral("数学"));
         QTest::mouseClick(form->delay, Qt::LeftButton);
         QCOMPARE(form->result->toPlainText(), QStringLiteral("服务器上没有考试科目：数学"));
+    }
+
+    // Published off the window's thread under the board's login, and
+    // listed with what each room said of it.
+    void theOfficeSpeaksToTheRoomsFromTheBoard_data()
+    {
+        QTest::addColumn<bool>("asRoom");
+        QTest::addColumn<QString>("rooms");            // as typed
+        QTest::addColumn<QString>("result");           // the form's answer matches
+        QTest::addColumn<QStringList>("listed");       // its row on the board, after the second
+        QTest::addColumn<QList<QStringList>>("heard"); // per room, after a click
+
+        QTest::newRow("for two rooms, one played it and one failed")
+            << false << "Room 1，Room 2"
+            << "^已发布通知 #1："
+            << QStringList{"Room 1，Room 2", "已播放 1（最迟 +4 ms），失败 1，错过 0，未回报 0",
+                           "<b>请停笔</b>"}
+            << QList<QStringList>{{"Room 1", "已播放", "+4 ms", ""},
+                                  {"Room 2", "播放失败", "-", "no device"}};
+        QTest::newRow("for every room, one not heard from")
+            << false << ""
+            << "^已发布通知 #1："
+            << QStringList{"全部", "已播放 1（最迟 +4 ms），失败 1，错过 0，未回报 1",
+                           "<b>请停笔</b>"}
+            << QList<QStringList>{{"Room 1", "已播放", "+4 ms", ""},
+                                  {"Room 2", "播放失败", "-", "no device"},
+                                  {"Room 3", "未回报", "-", ""}};
+        QTest::newRow("a room's login is refused")
+            << true << ""
+            << "^未能发布：(?s:.*)permission denied" << QStringList{} << QList<QStringList>{};
+    }
+
+    void theOfficeSpeaksToTheRoomsFromTheBoard()
+    {
+        QFETCH(bool, asRoom);
+        QFETCH(QString, rooms);
+        QFETCH(QString, result);
+        QFETCH(QStringList, listed);
+        QFETCH(QList<QStringList>, heard);
+
+        const QTime second = QTime::currentTime().addSecs(30);
+        if (second < QTime(0, 1))
+            QSKIP("the second would be tomorrow's");
+        TestServer server;
+        ServerDatabase db(server);
+        createTables(db);
+        CentreRoles roles(db);
+        const QString uri = asRoom ? roles.uriAs(roles.addRoom(QStringLiteral("r1"))) : db.uri();
+        db.exec("INSERT INTO room (name) VALUES ('Room 1'), ('Room 3')");
+        QTemporaryDir dir;
+        TestSounds::writeSilence(dir.filePath(QStringLiteral("notice.wav")), 500);
+
+        StatusBoard board(uri, 1000);
+        // Laid out as the office sees it, the button where it is clicked.
+        board.show();
+        AnnounceForm *form = board.announceForm;
+        form->file->setText(dir.filePath(QStringLiteral("notice.wav")));
+        form->second->setTime(second);
+        form->rooms->setText(rooms);
+        form->text->setText(QStringLiteral("<b>请停笔</b>"));
+        QTest::mouseClick(form->publish, Qt::LeftButton);
+        QVERIFY(!form->publish->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(form->publish->isEnabled(), 30'000);
+        QVERIFY2(form->result->toPlainText().contains(QRegularExpression(result)),
+                 qPrintable(form->result->toPlainText()));
+        QCOMPARE(db.rows("SELECT count(*) FROM announcement").value(0).value(0),
+                 QString::number(listed.isEmpty() ? 0 : 1));
+        if (listed.isEmpty())
+            return;
+
+        db.exec("INSERT INTO room_event (room, run_id, seq, at, kind, delay_ms, reason, "
+                "announcement) VALUES "
+                "('Room 1', 'r', 1, now(), 'announcement played', 4, '<b>请停笔</b>', 1), "
+                "('Room 2', 'r', 1, now(), 'announcement failed', NULL, 'no device', 1)");
+        board.refresh();
+        QTRY_COMPARE(board.announcements->rowCount(), 1);
+        QTRY_COMPARE(row(board.announcements, 0),
+                     QStringList{second.toString(QStringLiteral("HH:mm:ss"))} + listed);
+        QTest::mouseClick(
+            board.announcements->viewport(), Qt::LeftButton, {},
+            board.announcements->visualItemRect(board.announcements->item(0, 0)).center());
+        QList<QStringList> shown;
+        for (int r = 0; r < board.outcomes->rowCount(); ++r)
+            shown << row(board.outcomes, r);
+        QCOMPARE(shown, heard);
+
+        // A later one comes first; the highlight stays with the one shown.
+        db.exec("INSERT INTO announcement (day, second, file, sha256, size) "
+                "VALUES (current_date, ?, 'b.wav', '', 0)",
+                {second.addSecs(1).toString(QStringLiteral("HH:mm:ss"))});
+        board.refresh();
+        QTRY_COMPARE(board.announcements->rowCount(), 2);
+        QCOMPARE(chosen(board.announcements), second.toString(QStringLiteral("HH:mm:ss")));
+        QCOMPARE(board.outcomes->rowCount(), heard.size());
     }
 
     void aServerThatHangsLeavesTheBoardAnswering()

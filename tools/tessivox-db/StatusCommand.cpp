@@ -8,6 +8,7 @@
 #include "data/ServerAddress.h"
 #include "data/ServerLink.h"
 #include "data/Session.h"
+#include "office/Announcements.h"
 #include "office/OfficeSchema.h"
 #include "office/PlainText.h"
 #include "office/RoomStatus.h"
@@ -106,12 +107,57 @@ void print(QTextStream &out, const QList<RoomStatus> &rooms, const QString &serv
     table.print(out, QString());
 }
 
+// Below the rooms, only when the office said something today.
+void print(QTextStream &out, const QList<Announcements::Report> &announcements)
+{
+    if (announcements.isEmpty())
+        return;
+    out << "\nAnnouncements today, the latest first:\n";
+    TextTable table;
+    for (const Announcements::Report &report : announcements)
+        table.addRow({QStringLiteral("#%1").arg(report.id),
+                      report.second.toString(QStringLiteral("HH:mm:ss")),
+                      report.rooms.isEmpty()
+                          ? QStringLiteral("all rooms")
+                          : PlainText::visible(report.rooms.join(QStringLiteral(", "))),
+                      PlainText::visible(report.text), report.summary()});
+    table.print(out, QStringLiteral("  "));
+}
+
 QJsonValue orNull(const std::optional<qint64> &value)
 {
     return value ? QJsonValue(double(*value)) : QJsonValue();
 }
 
-QJsonDocument json(const QList<RoomStatus> &rooms, const QString &server, const QDateTime &now)
+QJsonArray json(const QList<Announcements::Report> &announcements)
+{
+    QJsonArray list;
+    for (const Announcements::Report &report : announcements) {
+        QJsonArray outcomes;
+        for (const Announcements::Outcome &outcome : report.outcomes)
+            outcomes.append(
+                QJsonObject{{QStringLiteral("room"), outcome.room},
+                            {QStringLiteral("outcome"),
+                             outcome.what.isEmpty() ? QJsonValue() : QJsonValue(outcome.what)},
+                            {QStringLiteral("delayMs"), orNull(outcome.delayMs)},
+                            {QStringLiteral("reason"), outcome.failure()}});
+        list.append(QJsonObject{
+            {QStringLiteral("id"), double(report.id)},
+            {QStringLiteral("second"), report.second.toString(QStringLiteral("HH:mm:ss"))},
+            {QStringLiteral("rooms"), report.rooms.isEmpty()
+                                          ? QJsonValue()
+                                          : QJsonValue(QJsonArray::fromStringList(report.rooms))},
+            {QStringLiteral("text"), report.text},
+            {QStringLiteral("file"), report.file},
+            {QStringLiteral("summary"), report.summary()},
+            {QStringLiteral("outcomes"), outcomes}});
+    }
+    return list;
+}
+
+QJsonDocument json(const QList<RoomStatus> &rooms,
+                   const QList<Announcements::Report> &announcements, const QString &server,
+                   const QDateTime &now)
 {
     QJsonArray list;
     for (const RoomStatus &room : rooms)
@@ -142,7 +188,8 @@ QJsonDocument json(const QList<RoomStatus> &rooms, const QString &server, const 
             {QStringLiteral("problem"), problemText(room)}});
     return QJsonDocument(QJsonObject{{QStringLiteral("server"), server},
                                      {QStringLiteral("at"), isoTime(now)},
-                                     {QStringLiteral("rooms"), list}});
+                                     {QStringLiteral("rooms"), list},
+                                     {QStringLiteral("announcements"), json(announcements)}});
 }
 
 } // namespace
@@ -167,6 +214,7 @@ int StatusCommand::run(const Arguments &arguments)
         for (;;) {
             const QDateTime now = QDateTime::currentDateTime();
             QList<RoomStatus> rooms;
+            QList<Announcements::Report> announcements;
             QString unreadable;
             QString tooFew;
             try {
@@ -174,6 +222,7 @@ int StatusCommand::run(const Arguments &arguments)
                     [&](Session &session) {
                         checkReadable(session.db(), shown);
                         rooms = RoomStatus::readAll(session.db(), clockLimitMs, now);
+                        announcements = Announcements::today(session.db());
                         tooFew = ServerCapacity::warning(session.db(), int(rooms.size()));
                     },
                     CommandInput::ServerDeadline);
@@ -192,9 +241,11 @@ int StatusCommand::run(const Arguments &arguments)
             if (!unreadable.isEmpty())
                 m_out << now.toString(QStringLiteral("HH:mm:ss")) << "  " << unreadable << "\n";
             else if (asJson)
-                m_out << json(rooms, shown, now).toJson();
-            else
+                m_out << json(rooms, announcements, shown, now).toJson();
+            else {
                 print(m_out, rooms, shown, now);
+                print(m_out, announcements);
+            }
             m_out.flush();
             if (watch == 0)
                 return std::all_of(rooms.cbegin(), rooms.cend(),

@@ -29,7 +29,6 @@ DelayForm::DelayForm(const QString &server, QWidget *parent)
     row->addWidget(minutes);
     row->addWidget(delay);
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(row);
     layout->addWidget(result);
     connect(delay, &QPushButton::clicked, this, &DelayForm::delayClick);

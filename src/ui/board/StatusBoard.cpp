@@ -4,11 +4,14 @@
 #include "data/Session.h"
 #include "office/OfficeSchema.h"
 #include "office/PlainText.h"
+#include "ui/board/AnnounceForm.h"
 #include "ui/board/DelayForm.h"
 
+#include <QHBoxLayout>
 #include <QHash>
 #include <QHeaderView>
 #include <QLabel>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
 #include <QUrl>
@@ -78,9 +81,36 @@ QString kindText(const QString &kind)
         {QStringLiteral("sound output lost"), QStringLiteral("声音输出中断")},
         {QStringLiteral("sound output back"), QStringLiteral("声音输出恢复")},
         {QStringLiteral("schedule changed"), QStringLiteral("考试安排变更")},
-        {QStringLiteral("run ended"), QStringLiteral("运行结束")}};
+        {QStringLiteral("run ended"), QStringLiteral("运行结束")},
+        {QStringLiteral("announcement played"), QStringLiteral("通知已播放")},
+        {QStringLiteral("announcement failed"), QStringLiteral("通知播放失败")},
+        {QStringLiteral("announcement missed"), QStringLiteral("错过通知")},
+        {QStringLiteral("cut off"), QStringLiteral("被通知打断")}};
     return words.value(kind, kind);
 }
+
+QString outcomeText(const QString &what)
+{
+    static const QHash<QString, QString> words{
+        {QStringLiteral("played"), QStringLiteral("已播放")},
+        {QStringLiteral("failed"), QStringLiteral("播放失败")},
+        {QStringLiteral("missed"), QStringLiteral("错过")}};
+    return words.value(what, what.isEmpty() ? QStringLiteral("未回报") : what);
+}
+
+QString roomsText(const QStringList &rooms)
+{
+    return rooms.isEmpty() ? QStringLiteral("全部") : rooms.join(QStringLiteral("，"));
+}
+
+const QString PickAnnouncement = QStringLiteral("点击通知查看各考场结果");
+
+// What one read of the server brings.
+struct Read
+{
+    QList<RoomStatus> rooms;
+    QList<Announcements::Report> announcements;
+};
 
 QTableWidget *table(QWidget *parent, const QStringList &header)
 {
@@ -123,22 +153,48 @@ StatusBoard::StatusBoard(const QString &server, int clockLimitMs, QWidget *paren
       events(table(this,
                    {QStringLiteral("时间"), QStringLiteral("事件"), QStringLiteral("指令时间"),
                     QStringLiteral("延迟 (ms)"), QStringLiteral("文件"), QStringLiteral("原因")})),
-      delayForm(new DelayForm(server, this)), m_server(server), m_clockLimitMs(clockLimitMs),
+      announcements(table(this, {QStringLiteral("时间"), QStringLiteral("考场"),
+                                 QStringLiteral("结果"), QStringLiteral("内容")})),
+      outcomesHeading(new QLabel(PickAnnouncement, this)),
+      outcomes(table(this, {QStringLiteral("考场"), QStringLiteral("结果"), QStringLiteral("延迟"),
+                            QStringLiteral("原因")})),
+      delayForm(new DelayForm(server, this)), announceForm(new AnnounceForm(server, this)),
+      m_server(server), m_clockLimitMs(clockLimitMs),
       m_link(std::make_unique<ServerLink>(server, true)), m_timer(new QTimer(this))
 {
     setWindowTitle(QStringLiteral("Tessivox 考场状态"));
-    resize(1000, 640);
+    resize(1100, 820);
+    auto *said = new QVBoxLayout;
+    said->addWidget(new QLabel(QStringLiteral("今天的通知"), this));
+    said->addWidget(announcements);
+    auto *heard = new QVBoxLayout;
+    heard->addWidget(outcomesHeading);
+    heard->addWidget(outcomes);
+    auto *spoken = new QHBoxLayout;
+    spoken->addLayout(said, 2);
+    spoken->addLayout(heard, 1);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(heading);
     layout->addWidget(rooms, 3);
     layout->addWidget(eventsHeading);
     layout->addWidget(events, 2);
-    layout->addWidget(delayForm);
+    layout->addLayout(spoken, 2);
+    // One form at a time: the tables keep the room.
+    auto *forms = new QTabWidget(this);
+    forms->addTab(announceForm, QStringLiteral("发布通知"));
+    forms->addTab(delayForm, QStringLiteral("推迟考试"));
+    layout->addWidget(forms);
     heading->setTextInteractionFlags(Qt::TextSelectableByMouse);
     // A room's subject or a server's text is never markup.
     heading->setTextFormat(Qt::PlainText);
     eventsHeading->setTextFormat(Qt::PlainText);
+    outcomesHeading->setTextFormat(Qt::PlainText);
     connect(rooms, &QTableWidget::cellClicked, this, [this](int row) { showRoom(row); });
+    connect(announcements, &QTableWidget::cellClicked, this,
+            [this](int row) { showOutcomes(row); });
+    fit(announcements);
+    fit(outcomes);
+    connect(announceForm, &AnnounceForm::announced, this, &StatusBoard::refresh);
     connect(m_timer, &QTimer::timeout, this, &StatusBoard::refresh);
     m_timer->start(RefreshMs);
     refresh();
@@ -153,11 +209,12 @@ void StatusBoard::refresh()
         return;
     m_reading = true;
     const QDateTime now = QDateTime::currentDateTime();
-    auto read = std::make_shared<QList<RoomStatus>>();
+    auto read = std::make_shared<Read>();
     m_link->post(
         [read, now, limit = m_clockLimitMs](Session &session) {
             OfficeSchema::requireTables(session.db());
-            *read = RoomStatus::readAll(session.db(), limit, now);
+            read->rooms = RoomStatus::readAll(session.db(), limit, now);
+            read->announcements = Announcements::today(session.db());
         },
         ReadDeadline, this,
         [this, read, now](std::exception_ptr failure) {
@@ -172,7 +229,8 @@ void StatusBoard::refresh()
                                      .arg(QString::fromStdString(error.what())));
                 return;
             }
-            showRooms(*read, now);
+            showRooms(read->rooms, now);
+            showAnnouncements(read->announcements);
         });
 }
 
@@ -187,6 +245,8 @@ void StatusBoard::showRooms(const QList<RoomStatus> &read, const QDateTime &now)
                          .arg(m_shown.size())
                          .arg(unwell));
     rooms->setRowCount(int(m_shown.size()));
+    // The highlight follows the room, not its place, which may have changed.
+    rooms->clearSelection();
     for (int row = 0; row < m_shown.size(); ++row) {
         const RoomStatus &room = m_shown[row];
         fillRow(rooms, row,
@@ -200,8 +260,10 @@ void StatusBoard::showRooms(const QList<RoomStatus> &read, const QDateTime &now)
                                         : QStringLiteral("-"),
                  problemText(room)},
                 rowColour(room));
-        if (room.name == m_chosen)
+        if (room.name == m_chosen) {
+            rooms->selectRow(row);
             showRoom(row);
+        }
     }
     fit(rooms);
 }
@@ -246,4 +308,49 @@ void StatusBoard::showEvents(const RoomStatus &room, const QList<QStringList> &r
         fillRow(events, i, rows[i]);
     }
     fit(events);
+}
+
+void StatusBoard::showAnnouncements(const QList<Announcements::Report> &reports)
+{
+    m_reports = reports;
+    announcements->setRowCount(int(m_reports.size()));
+    announcements->clearSelection();
+    bool chosen = false;
+    for (int row = 0; row < m_reports.size(); ++row) {
+        const Announcements::Report &report = m_reports[row];
+        fillRow(announcements, row,
+                {report.second.toString(QStringLiteral("HH:mm:ss")), roomsText(report.rooms),
+                 report.summary(), report.text});
+        if (report.id == m_chosenAnnouncement) {
+            chosen = true;
+            announcements->selectRow(row);
+            showOutcomes(row);
+        }
+    }
+    fit(announcements);
+    // Gone, or yesterday's.
+    if (!chosen) {
+        m_chosenAnnouncement = 0;
+        outcomesHeading->setText(PickAnnouncement);
+        outcomes->setRowCount(0);
+    }
+}
+
+void StatusBoard::showOutcomes(int row)
+{
+    if (row < 0 || row >= m_reports.size())
+        return;
+    const Announcements::Report &report = m_reports[row];
+    m_chosenAnnouncement = report.id;
+    outcomesHeading->setText(QStringLiteral("%1 的通知（%2）各考场结果")
+                                 .arg(report.second.toString(QStringLiteral("HH:mm:ss")),
+                                      PlainText::visible(report.file)));
+    outcomes->setRowCount(int(report.outcomes.size()));
+    for (int i = 0; i < report.outcomes.size(); ++i) {
+        const Announcements::Outcome &outcome = report.outcomes[i];
+        fillRow(outcomes, i,
+                {outcome.room, outcomeText(outcome.what), milliseconds(outcome.delayMs),
+                 outcome.failure()});
+    }
+    fit(outcomes);
 }

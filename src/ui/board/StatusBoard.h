@@ -1,11 +1,13 @@
 #pragma once
 
+#include "office/Announcements.h"
 #include "office/RoomStatus.h"
 
 #include <QWidget>
 #include <chrono>
 #include <memory>
 
+class AnnounceForm;
 class DelayForm;
 class QLabel;
 class QTableWidget;
@@ -14,9 +16,12 @@ class ServerLink;
 
 // The exam office's board: every room of the centre's server, one row each,
 // coloured by how it is doing and refreshed every few seconds; a click on a
-// room lists the events of its current or last run. It reads on its server
-// link's thread, so a server that hangs leaves the window answering; it
-// writes only when the office puts an exam back.
+// room lists the events of its current or last run. Below, today's
+// announcements, the latest first, each with what became of it; a click on
+// one lists the rooms' outcomes. It reads on its server link's thread, so a
+// server that hangs leaves the window answering; it writes only when the
+// office puts an exam back or publishes an announcement, each on a link of
+// its own.
 class StatusBoard final : public QWidget
 {
     Q_OBJECT
@@ -36,13 +41,20 @@ public:
     QTableWidget *rooms;
     QLabel *eventsHeading;
     QTableWidget *events;
-    // Putting an exam back, for the office's login.
+    QTableWidget *announcements;
+    QLabel *outcomesHeading;
+    QTableWidget *outcomes;
+    // Putting an exam back and speaking to the rooms, for the office's
+    // login.
     DelayForm *delayForm;
+    AnnounceForm *announceForm;
 
 private:
     void showRooms(const QList<RoomStatus> &rooms, const QDateTime &now);
     void showRoom(int row);
     void showEvents(const RoomStatus &room, const QList<QStringList> &rows);
+    void showAnnouncements(const QList<Announcements::Report> &reports);
+    void showOutcomes(int row);
 
     QString m_server;
     int m_clockLimitMs;
@@ -50,5 +62,7 @@ private:
     bool m_reading = false;
     QList<RoomStatus> m_shown;
     QString m_chosen;
+    QList<Announcements::Report> m_reports;
+    qint64 m_chosenAnnouncement = 0;
     QTimer *m_timer;
 };
