@@ -5,7 +5,6 @@
 #include "data/SoundStore.h"
 
 #include <QFileInfo>
-#include <QScopeGuard>
 #include <thread>
 
 SoundUploader::SoundUploader(QString serverUri, QList<File> files)
@@ -25,43 +24,34 @@ std::shared_ptr<SoundUploader> SoundUploader::start(QString serverUri, QList<Fil
 
 void SoundUploader::cancel()
 {
-    m_cancelled = true;
-    const std::lock_guard lock(m_mutex);
-    if (m_link)
-        m_link->stop();
+    m_link.cancel();
 }
 
 void SoundUploader::work()
 {
     QString error;
     try {
-        ServerLink link(m_server);
-        {
-            const std::lock_guard lock(m_mutex);
-            m_link = &link;
-        }
-        const auto forget = qScopeGuard([this] {
-            const std::lock_guard lock(m_mutex);
-            m_link = nullptr;
-        });
-        qint64 total = 0;
-        for (const File &file : m_files)
-            total += QFileInfo(file.path).size();
-        qint64 before = 0;
-        for (const File &file : m_files) {
-            if (m_cancelled)
-                throw DbError(QStringLiteral("cancelled"));
-            SoundStore::store(link, file.name, file.path, std::chrono::milliseconds(DeadlineMs),
-                              [&](qint64 sent, qint64) {
-                                  if (m_cancelled)
-                                      throw DbError(QStringLiteral("cancelled"));
-                                  emit progress(before + sent, total);
-                              });
-            before += QFileInfo(file.path).size();
-            emit progress(before, total);
-        }
+        m_link.run(m_server, [this](ServerLink &link) { storeAll(link); });
     } catch (const std::exception &failure) {
         error = QString::fromUtf8(failure.what());
     }
     emit finished(error);
+}
+
+void SoundUploader::storeAll(ServerLink &link)
+{
+    qint64 total = 0;
+    for (const File &file : m_files)
+        total += QFileInfo(file.path).size();
+    qint64 before = 0;
+    for (const File &file : m_files) {
+        m_link.check();
+        SoundStore::store(link, file.name, file.path, std::chrono::milliseconds(DeadlineMs),
+                          [&](qint64 sent, qint64) {
+                              m_link.check();
+                              emit progress(before + sent, total);
+                          });
+        before += QFileInfo(file.path).size();
+        emit progress(before, total);
+    }
 }

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "data/CancellableLink.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <atomic>
 #include <memory>
-#include <mutex>
 
 class ServerLink;
 
@@ -47,11 +47,9 @@ signals:
 private:
     SoundUploader(QString serverUri, QList<File> files);
     void work();
+    void storeAll(ServerLink &link);
 
     const QString m_server;
     const QList<File> m_files;
-    std::atomic<bool> m_cancelled = false;
-    std::mutex m_mutex;
-    // The uploading thread's link while it has one.
-    ServerLink *m_link = nullptr;
+    CancellableLink m_link;
 };

@@ -1,9 +1,7 @@
 #include "office/AnnouncementSender.h"
 
-#include "data/DbError.h"
 #include "data/ServerLink.h"
 
-#include <QScopeGuard>
 #include <thread>
 
 AnnouncementSender::AnnouncementSender(QString serverUri, Announcements::Request request)
@@ -26,10 +24,7 @@ std::shared_ptr<AnnouncementSender> AnnouncementSender::start(QString serverUri,
 
 void AnnouncementSender::cancel()
 {
-    m_cancelled = true;
-    const std::lock_guard lock(m_mutex);
-    if (m_link)
-        m_link->stop();
+    m_link.cancel();
 }
 
 void AnnouncementSender::work()
@@ -37,18 +32,9 @@ void AnnouncementSender::work()
     Announcements::Published published;
     QString error;
     try {
-        ServerLink link(m_server);
-        {
-            const std::lock_guard lock(m_mutex);
-            m_link = &link;
-        }
-        const auto forget = qScopeGuard([this] {
-            const std::lock_guard lock(m_mutex);
-            m_link = nullptr;
+        m_link.run(m_server, [&](ServerLink &link) {
+            published = Announcements::publish(link, m_request, Deadline);
         });
-        if (m_cancelled)
-            throw DbError(QStringLiteral("cancelled"));
-        published = Announcements::publish(link, m_request, Deadline);
     } catch (const std::exception &failure) {
         error = QString::fromUtf8(failure.what());
     }

@@ -1,12 +1,11 @@
 #pragma once
 
+#include "data/CancellableLink.h"
 #include "office/Announcements.h"
 
 #include <QObject>
-#include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 
 // Publishes one announcement off the windows' thread, on a link of its own,
 // each job under Deadline: storing its recording may take a while, and a
@@ -39,8 +38,5 @@ private:
 
     const QString m_server;
     const Announcements::Request m_request;
-    std::atomic<bool> m_cancelled = false;
-    std::mutex m_mutex;
-    // The sending thread's link while it has one.
-    ServerLink *m_link = nullptr;
+    CancellableLink m_link;
 };
