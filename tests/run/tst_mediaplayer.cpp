@@ -589,9 +589,15 @@ private slots:
         recorder.readAllStandardOutput();
         QElapsedTimer timer;
         timer.start();
+        const qint64 calledMs = QDateTime::currentMSecsSinceEpoch();
         player.play();
+        const qint64 returnedMs = QDateTime::currentMSecsSinceEpoch();
         QVERIFY2(timer.elapsed() < 100, "play() waited for the sound");
         QCOMPARE(player.playFailure(), QString());
+        // The start is heard once play() was called, and not a second after.
+        const qint64 heardUs = returnedMs * 1000 + player.startHeardUs();
+        QVERIFY2(heardUs >= calledMs * 1000 && heardUs < (returnedMs + 1000) * 1000,
+                 qPrintable(QString::number(heardUs - calledMs * 1000)));
         QTest::qWait(600);
         QVERIFY(loudSamples(recorder.readAllStandardOutput()) > 0);
         if (seconds > 1) {
