@@ -220,6 +220,8 @@ std::optional<qint64> PulseSound::startHeardAtUs() const
     // The sample the server reads next is heard after the output's latency
     // (what the output holds, and a hardware buffer or a remote speaker
     // behind it); the first sample was read that much of the sound before.
+    // The server stamps its timing once it has taken it: one kept waiting
+    // for a processor errs late, never early.
     const pa_usec_t read = pa_bytes_to_usec(uint64_t(std::max<int64_t>(timing->read_index, 0)),
                                             pa_stream_get_sample_spec(m_stream));
     return qint64(pa_timeval_load(&timing->timestamp)) + qint64(timing->sink_usec) - qint64(read);
