@@ -12,6 +12,15 @@ namespace Onset {
 // that nothing is resampled on the way.
 constexpr int Rate = 44100;
 
+// Each burst opens with a ramp whose every sample is distinct. A sink that
+// takes back what it mixed ahead, to start a sound sooner, mixes that stretch
+// anew, and its monitor's recording misses the new part (up to a block): the
+// burst is then recorded from a sample within the ramp, which tells how many
+// were missed.
+constexpr int RampSamples = 176;
+constexpr int RampFrom = 4000;
+constexpr int RampStep = 64;
+
 inline const QString RecordingFile = QStringLiteral("recording.raw");
 inline const QString ArrivalsFile = QStringLiteral("arrivals.bin");
 inline const QString InstructionsFile = QStringLiteral("instructions.txt");

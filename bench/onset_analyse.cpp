@@ -32,11 +32,18 @@
 // gained about 0.4 ms a second here), so the offset is taken within a quarter
 // of a second on either side of the onset and the two sides averaged, which
 // cancels a steady drift.
+//
+// A sound started while the sink has mixed ahead makes it take that back and
+// mix it anew with the sound (the server's log says "Rewound 212 bytes"); the
+// recording keeps what it had received of the old mix, so the burst comes
+// out in it that much into itself, though the sink played it from its first
+// sample (the stream's read index says so). The burst's ramp tells how much,
+// and the onset is that much earlier.
 
 namespace {
 
 constexpr qint64 WindowSamples = Onset::Rate / 4;
-// About -30 dBFS; the bursts start at -6 dBFS, silence is exact zeros.
+// About -30 dBFS; the bursts start at -18 dBFS, silence is exact zeros.
 constexpr int Threshold = 1000;
 // Well above the drift between the two sides of the window.
 constexpr double DoubtfulStepMicros = 500;
@@ -56,6 +63,7 @@ struct Instruction
     qint64 tick;
     qint64 called;
     qint64 returned;
+    qint64 heard;
     int plays;
 };
 
@@ -79,9 +87,10 @@ std::vector<Instruction> readInstructions(const QString &path)
     QTextStream in(&file);
     while (!in.atEnd()) {
         const QStringList fields = in.readLine().split(' ', Qt::SkipEmptyParts);
-        if (fields.size() == 6)
+        if (fields.size() == 7)
             result.push_back({fields[0].toInt(), fields[1].toLongLong(), fields[2].toLongLong(),
-                              fields[3].toLongLong(), fields[4].toLongLong(), fields[5].toInt()});
+                              fields[3].toLongLong(), fields[4].toLongLong(),
+                              fields[5].toLongLong(), fields[6].toInt()});
     }
     return result;
 }
@@ -153,6 +162,18 @@ qint64 firstLoud(const std::vector<qint16> &pcm, qint64 from, qint64 to)
     return loud == pcm.begin() + to ? -1 : qint64(loud - pcm.begin());
 }
 
+// How many of the burst's first samples the recording missed, or -1 when
+// it does not begin within the burst's ramp.
+qint64 missedAtStart(const std::vector<qint16> &pcm, qint64 onset)
+{
+    const int offset = pcm[size_t(onset)] - Onset::RampFrom;
+    const int missed = offset / Onset::RampStep;
+    const bool inRamp = offset >= 0 && offset % Onset::RampStep == 0 &&
+                        missed < Onset::RampSamples - 1 && size_t(onset) + 1 < pcm.size() &&
+                        pcm[size_t(onset) + 1] == pcm[size_t(onset)] + Onset::RampStep;
+    return inRamp ? missed : -1;
+}
+
 int soundsHeard(const std::vector<qint16> &pcm)
 {
     int sounds = 0;
@@ -219,6 +240,9 @@ int Onset::analyse(const QString &folder, qint64 sinkBlockUs)
     const std::map<QString, double> logged = loggedDelays(folder);
     // How far the delay the log wrote is from the one heard at the sink.
     std::vector<double> logErrors;
+    // How much less than the sink heard the log said, at most: it should
+    // never say less.
+    double logShort = 0;
     for (const Instruction &instruction : instructions) {
         const qint64 around = clock.sampleAt(instruction.target);
         const qint64 onset = firstLoud(pcm, around - Rate, around + Rate);
@@ -234,7 +258,15 @@ int Onset::analyse(const QString &folder, qint64 sinkBlockUs)
                         instruction.number, milliseconds(placement.step));
             complete = false;
         }
-        const double error = placement.micros - double(instruction.target);
+        const qint64 missed = missedAtStart(pcm, onset);
+        if (missed < 0) {
+            std::printf("onset instruction %d: the recording does not begin within the burst's "
+                        "ramp\n",
+                        instruction.number);
+            complete = false;
+        }
+        const double error = placement.micros - double(std::max<qint64>(missed, 0)) * 1e6 / Rate -
+                             double(instruction.target);
         errors.push_back(std::abs(error));
         const auto log = logged.find(QDateTime::fromMSecsSinceEpoch(instruction.target / 1000)
                                          .time()
@@ -242,16 +274,19 @@ int Onset::analyse(const QString &folder, qint64 sinkBlockUs)
         QString inLog;
         if (log != logged.end()) {
             logErrors.push_back(std::abs(milliseconds(error) - log->second));
+            logShort = std::max(logShort, milliseconds(error) - log->second);
             inLog = QStringLiteral(", run log %1%2 ms")
                         .arg(log->second < 0 ? QString() : QStringLiteral("+"))
                         .arg(log->second);
         }
-        std::printf("onset instruction %d: %+.1f ms (tick %+.1f, play() called %+.1f, returned "
+        std::printf("onset instruction %d: %+.1f ms (recorded from its sample %lld; tick %+.1f, "
+                    "play() called %+.1f, returned %+.1f, heard by the device's account "
                     "%+.1f%s)\n",
-                    instruction.number, milliseconds(error),
+                    instruction.number, milliseconds(error), missed,
                     milliseconds(double(instruction.tick - instruction.target)),
                     milliseconds(double(instruction.called - instruction.target)),
                     milliseconds(double(instruction.returned - instruction.target)),
+                    milliseconds(double(instruction.heard - instruction.target)),
                     qPrintable(inLog));
     }
     const int heard = soundsHeard(pcm);
@@ -264,7 +299,9 @@ int Onset::analyse(const QString &folder, qint64 sinkBlockUs)
                     milliseconds(percentile(errors, 0.5)), milliseconds(percentile(errors, 0.99)),
                     milliseconds(*std::max_element(errors.begin(), errors.end())));
     if (!logErrors.empty())
-        std::printf("onset run log against the sink: %zu plays, largest difference %.1f ms\n",
-                    logErrors.size(), *std::max_element(logErrors.begin(), logErrors.end()));
+        std::printf("onset run log against the sink: %zu plays, difference p50 %.1f ms p99 %.1f "
+                    "ms, largest %.1f ms; the log said up to %.1f ms less\n",
+                    logErrors.size(), percentile(logErrors, 0.5), percentile(logErrors, 0.99),
+                    *std::max_element(logErrors.begin(), logErrors.end()), logShort);
     return complete ? 0 : 1;
 }

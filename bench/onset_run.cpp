@@ -51,8 +51,9 @@ constexpr qint64 QuietUntilUs = 100'000;
 constexpr qint64 WaitFromUs = 2'000'000;
 constexpr qint64 WaitUntilUs = 1'500'000;
 
-// A 300 ms 1 kHz burst that starts at its crest: its onset is its first
-// sample rather than the slope of a rising sine.
+// A 300 ms burst that is loud from its first sample, so that its onset is
+// that sample rather than the slope of a rising sine: the ramp, then a 1 kHz
+// tone from its crest.
 void writeBurst(const QString &path)
 {
     SF_INFO info{0, Onset::Rate, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0, 0};
@@ -60,9 +61,12 @@ void writeBurst(const QString &path)
     if (!file)
         throw std::runtime_error(path.toStdString() + ": " + sf_strerror(nullptr));
     std::vector<short> samples(Onset::Rate * 3 / 10);
-    for (size_t i = 0; i < samples.size(); ++i)
-        samples[i] =
-            short(std::lround(16384 * std::cos(2 * M_PI * 1000 * double(i) / Onset::Rate)));
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const int tone = int(i) - Onset::RampSamples;
+        samples[i] = tone < 0 ? short(Onset::RampFrom + Onset::RampStep * int(i))
+                              : short(std::lround(16384 * std::cos(2 * M_PI * 1000 * double(tone) /
+                                                                   Onset::Rate)));
+    }
     const sf_count_t written = sf_writef_short(file, samples.data(), sf_count_t(samples.size()));
     sf_close(file);
     if (written != sf_count_t(samples.size()))
@@ -100,6 +104,8 @@ public:
         qint64 tick;
         qint64 called;
         qint64 returned;
+        // When the device says the sound's start is heard.
+        qint64 heard;
         QString failure;
     };
 
@@ -118,12 +124,15 @@ public:
     {
         const qint64 called = Onset::wallMicros();
         m_device.play();
+        const qint64 returned = Onset::wallMicros();
         // The run window's tick is not seen from outside: the call stands for it.
-        m_plays.push_back({m_device.fileName(), lastTick != 0 ? lastTick : called, called,
-                           Onset::wallMicros(), m_device.playFailure()});
+        m_plays.push_back({m_device.fileName(), lastTick != 0 ? lastTick : called, called, returned,
+                           returned / 1000 * 1000 + m_device.startHeardUs(),
+                           m_device.playFailure()});
     }
     qint64 length() const override { return m_device.length(); }
     QString playFailure() const override { return m_device.playFailure(); }
+    qint64 startHeardUs() const override { return m_device.startHeardUs(); }
 
     qint64 lastTick = 0;
 
@@ -182,8 +191,8 @@ void createSubject(TDataModule1 &data, const QString &folder, const std::vector<
 }
 
 // One line per instruction: number, target, and the first play of its file
-// (tick, play() called, play() returned, all microseconds since the epoch)
-// with the number of plays.
+// (tick, play() called, play() returned, its start heard by the device's
+// account, all microseconds since the epoch) with the number of plays.
 bool writeInstructions(const QString &folder, const std::vector<QDateTime> &targets,
                        const std::vector<TimedPlayer::Play> &plays)
 {
@@ -207,7 +216,7 @@ bool writeInstructions(const QString &folder, const std::vector<QDateTime> &targ
             refused = true;
         }
         lines << i + 1 << ' ' << targets[i].toMSecsSinceEpoch() * 1000 << ' ' << play.tick << ' '
-              << play.called << ' ' << play.returned << ' ' << count << '\n';
+              << play.called << ' ' << play.returned << ' ' << play.heard << ' ' << count << '\n';
     }
     return !refused;
 }

@@ -44,5 +44,12 @@ public:
     // output refuses), or why the sound broke off after it started (the
     // server went away); empty while the sound plays or once it played out.
     virtual QString playFailure() const = 0;
+    // When the start of the sound the last play() started reaches the
+    // listeners, as the output accounts for it (its latency then, less what
+    // it played already): microseconds from the beginning of the system
+    // clock's millisecond in which play() returned. Reading the clock to the
+    // millisecond right after play(), the caller adds it to get the moment.
+    // A device that cannot tell says 0: the sound counts as heard then.
+    virtual qint64 startHeardUs() const { return 0; }
     virtual qint64 length() const = 0;
 };

@@ -194,6 +194,12 @@ QString PulseMediaPlayer::playFailure() const
     return m_playAsked ? m_current->failure() : QString();
 }
 
+qint64 PulseMediaPlayer::startHeardUs() const
+{
+    std::lock_guard lock(m_connection);
+    return m_current && m_playAsked ? m_current->startHeardUs() : 0;
+}
+
 qint64 PulseMediaPlayer::length() const
 {
     requireOpen();

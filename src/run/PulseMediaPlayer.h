@@ -39,6 +39,7 @@ public:
     void stop() override;
     void play() override;
     QString playFailure() const override;
+    qint64 startHeardUs() const override;
     qint64 length() const override;
 
 private:

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <mutex>
 #include <pulse/channelmap.h>
 #include <pulse/context.h>
@@ -192,15 +193,38 @@ QString PulseSound::makeStream()
 void PulseSound::start()
 {
     m_started = true;
-    // Awaited briefly: once the server has taken the start, the sound plays
-    // from its next block, so a delay read then is the one heard, also when
-    // the server is slow to take it. A server that fails now fails the
-    // stream, which failure() then tells.
-    if (pa_operation *uncork = pa_stream_cork(m_stream, 0, nullptr, nullptr))
-        m_connection.await(uncork, StartTakenWithinMs);
-    else
+    pa_operation *uncork = pa_stream_cork(m_stream, 0, nullptr, nullptr);
+    if (!uncork) {
         giveUp(QStringLiteral("The sound server refused \"%1\": %2")
                    .arg(m_path, m_connection.lastError()));
+        return;
+    }
+    // Asked together, answered in turn: the timing describes the stream once
+    // it plays. Awaited briefly, so a server slow to take the start shows in
+    // the delay reported rather than holding the windows. A server that
+    // fails now fails the stream, which failure() then tells.
+    pa_operation *timing = pa_stream_update_timing_info(m_stream, nullptr, nullptr);
+    const bool timed = timing && m_connection.await(timing, StartTakenWithinMs);
+    m_connection.await(uncork, timing ? 0 : StartTakenWithinMs);
+    timeval now{};
+    const qint64 nowUs = qint64(pa_timeval_load(pa_gettimeofday(&now)));
+    const std::optional<qint64> heardAt = timed ? startHeardAtUs() : std::nullopt;
+    m_startHeardUs = heardAt.value_or(nowUs) - nowUs / 1000 * 1000;
+}
+
+std::optional<qint64> PulseSound::startHeardAtUs() const
+{
+    const pa_timing_info *timing = pa_stream_get_timing_info(m_stream);
+    if (!timing || timing->read_index_corrupt)
+        return std::nullopt;
+    // The sample the server reads next is heard after the output's latency
+    // (what the output holds, and a hardware buffer or a remote speaker
+    // behind it); the first sample was read that much of the sound before.
+    // The server stamps its timing once it has taken it: one kept waiting
+    // for a processor errs late, never early.
+    const pa_usec_t read = pa_bytes_to_usec(uint64_t(std::max<int64_t>(timing->read_index, 0)),
+                                            pa_stream_get_sample_spec(m_stream));
+    return qint64(pa_timeval_load(&timing->timestamp)) + qint64(timing->sink_usec) - qint64(read);
 }
 
 void PulseSound::feed(size_t bytes)

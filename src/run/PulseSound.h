@@ -5,6 +5,7 @@
 #include <QtGlobal>
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 
 struct pa_operation;
@@ -63,15 +64,21 @@ public:
     // Recorded as its failure when it was not ready in time.
     void giveUp(const QString &reason);
 
-    // Starts a ready sound; waits a moment at most for the server to take it.
+    // Starts a ready sound; waits a moment at most for the server to take it
+    // and to say when its first sample is heard.
     void start();
     bool started() const { return m_started; }
+    // As MediaPlayer::startHeardUs(), for the last start(): the moment
+    // start() returned when the server did not say.
+    qint64 startHeardUs() const { return m_startHeardUs; }
     // Silences it and lets go of its stream; a preparation still underway
     // stops. The file stays open for its length.
     void release();
 
 private:
     QString makeStream();
+    // On the system clock, from the stream's timing taken after its uncork.
+    std::optional<qint64> startHeardAtUs() const;
     void feed(size_t bytes);
     void streamChanged();
 
@@ -92,6 +99,7 @@ private:
     pa_stream *m_stream = nullptr;
     pa_operation *m_drain = nullptr;
     bool m_started = false;
+    qint64 m_startHeardUs = 0;
     bool m_played = false;
     QString m_failure;
 };

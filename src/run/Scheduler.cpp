@@ -177,13 +177,15 @@ bool Scheduler::play(const QDateTime &second)
         device.stop();
         device.play();
         // Read once the sound is let go, however long play() took to get it
-        // there: the delay reported is the one heard.
+        // there, and carried on to when the output lets it be heard: the
+        // delay reported is the one heard, in whole milliseconds rounded up.
         const QDateTime letGo = m_.clock.now();
         if (const QString failure = device.playFailure(); !failure.isEmpty()) {
             emit failed(m_armed.time, device.fileName(), failure, Failure::Output);
             return false;
         }
-        emit played(m_armed.time, second.msecsTo(letGo), device.fileName());
+        const qint64 heardUs = second.msecsTo(letGo) * 1000 + device.startHeardUs();
+        emit played(m_armed.time, heardUs / 1000 + (heardUs % 1000 > 0 ? 1 : 0), device.fileName());
         m_sounding = m_armed;
         const qint64 length = device.length();
         m_soundEnds = letGo.addMSecs(length);

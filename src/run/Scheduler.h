@@ -107,7 +107,8 @@ public:
 
 signals:
     // Right after the play call: delayMs is how long after its second the
-    // call returned, the sound let go.
+    // sound's start is heard as far as the device can tell, otherwise until
+    // the call returned, the sound let go.
     void played(const QTime &second, qint64 delayMs, const QString &file);
     // Once a sound plays: the instruction's explanation and the sound's length.
     void speaking(const QString &explanation, qint64 lengthMs);

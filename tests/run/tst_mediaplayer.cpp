@@ -1,3 +1,4 @@
+#include "support/PrivateSoundServer.h"
 #include "support/TestDatabase.h"
 
 #include "data/Statements.h"
@@ -12,7 +13,6 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -20,36 +20,11 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
-#include <csignal>
 #include <functional>
 #include <sndfile.h>
 #include <vector>
 
 namespace {
-
-// Samples recorded from the null sink (16-bit), counted as sound when loud.
-int loudSamples(const QByteArray &pcm)
-{
-    const auto *samples = reinterpret_cast<const qint16 *>(pcm.constData());
-    return int(std::count_if(samples, samples + pcm.size() / 2,
-                             [](qint16 sample) { return std::abs(sample) > 1000; }));
-}
-
-// What pactl prints, empty when no server answers.
-QString pactl(const QStringList &arguments)
-{
-    QProcess pactl;
-    pactl.start("pactl", arguments);
-    pactl.waitForFinished();
-    return pactl.exitCode() == 0 ? QString::fromUtf8(pactl.readAllStandardOutput()) : QString();
-}
-
-qint64 sinkLatencyUs(const QString &sink)
-{
-    const QRegularExpression latency("Name: " + sink + "\\n(?:.*\\n)*?\\s*Latency: (\\d+) usec");
-    const auto match = latency.match(pactl({"list", "sinks"}));
-    return match.hasMatch() ? match.captured(1).toLongLong() : -1;
-}
 
 QString errorOf(const std::function<void()> &operation)
 {
@@ -60,72 +35,6 @@ QString errorOf(const std::function<void()> &operation)
     }
     return "no error";
 }
-
-// A sound server of the test's own with one null sink, killed and started
-// again at will; the shared server and its sink stay untouched. Whatever the
-// test process starts meanwhile (the device, pactl, parec) finds this one.
-class PrivateServer final
-{
-public:
-    explicit PrivateServer(const QString &folder)
-        : m_folder(folder), m_previousServer(qgetenv("PULSE_SERVER"))
-    {
-        qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(folder) + "/native");
-    }
-    ~PrivateServer()
-    {
-        kill();
-        if (m_previousServer.isNull())
-            qunsetenv("PULSE_SERVER");
-        else
-            qputenv("PULSE_SERVER", m_previousServer);
-    }
-    Q_DISABLE_COPY_MOVE(PrivateServer)
-
-    // Until it answers, with a recorder on its sink's monitor.
-    bool start()
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("PULSE_RUNTIME_PATH", m_folder);
-        environment.insert("PULSE_STATE_PATH", m_folder);
-        m_server.setProcessEnvironment(environment);
-        m_server.start(
-            "pulseaudio",
-            {"-n", "--daemonize=no", "--exit-idle-time=-1", "--disallow-exit", "--use-pid-file=no",
-             "--load=module-native-protocol-unix auth-anonymous=1 socket=" + m_folder + "/native",
-             "--load=module-null-sink sink_name=privatesink"});
-        if (!QTest::qWaitFor([] { return !pactl({"info"}).isEmpty(); }, 10000))
-            return false;
-        m_recorder.start("parec", {"--device=privatesink.monitor", "--raw", "--format=s16le",
-                                   "--channels=1", "--latency-msec=5"});
-        // An idle null sink renders far ahead until a low-latency recorder is
-        // attached: a sound played before would be gone unrecorded.
-        return QTest::qWaitFor(
-            [] {
-                const qint64 latency = sinkLatencyUs("privatesink");
-                return latency >= 0 && latency < 20000;
-            },
-            10000);
-    }
-    void kill()
-    {
-        m_server.kill();
-        m_server.waitForFinished();
-        m_recorder.waitForFinished();
-        m_recorder.readAllStandardOutput();
-    }
-    bool heardSound() { return loudSamples(m_recorder.readAllStandardOutput()) > 0; }
-    // Stopped, the server still accepts connections and requests and
-    // answers none, as a hung one does.
-    void stop() { ::kill(pid_t(m_server.processId()), SIGSTOP); }
-    void resume() { ::kill(pid_t(m_server.processId()), SIGCONT); }
-
-private:
-    QString m_folder;
-    QByteArray m_previousServer;
-    QProcess m_server;
-    QProcess m_recorder;
-};
 
 class NoDisplay final : public RunDisplay
 {
@@ -172,15 +81,6 @@ QStringList secondsOf(const QSignalSpy &spy)
 }
 
 } // namespace
-
-// Real playback is skipped without a sound server, unless the test script,
-// which starts one, says it must run.
-#define REQUIRE_AUDIO(condition, why)                                                              \
-    if (!(condition)) {                                                                            \
-        if (qgetenv("TESSIVOX_REQUIRE_AUDIO") == "1")                                              \
-            QFAIL(why);                                                                            \
-        QSKIP(why);                                                                                \
-    }
 
 class tst_MediaPlayer : public QObject
 {
@@ -360,7 +260,7 @@ private slots:
         REQUIRE_AUDIO(!QStandardPaths::findExecutable("pulseaudio").isEmpty(),
                       "pulseaudio is not installed");
         QTemporaryDir folder;
-        PrivateServer server(folder.path());
+        PrivateSoundServer server(folder.path());
         SoundDevice player;
         const QString shortTone = tone("short.wav", SF_FORMAT_PCM_16, 44100, 1, 13230);
         const QString longTone = tone("long.wav", SF_FORMAT_PCM_16, 44100, 1, 441000);
@@ -415,13 +315,14 @@ private slots:
         REQUIRE_AUDIO(!QStandardPaths::findExecutable("pulseaudio").isEmpty(),
                       "pulseaudio is not installed");
         QTemporaryDir folder;
-        PrivateServer server(folder.path());
+        PrivateSoundServer server(folder.path());
         QVERIFY(server.start());
         const QString path = m_dir.filePath("instruction.wav");
         SoundDevice player;
         player.setFileName(path);
         const auto streams = [] {
-            return pactl({"list", "short", "sink-inputs"}).split('\n', Qt::SkipEmptyParts);
+            return PrivateSoundServer::pactl({"list", "short", "sink-inputs"})
+                .split('\n', Qt::SkipEmptyParts);
         };
         QString stream;
         for (const QString &step : steps) {
@@ -468,7 +369,7 @@ private slots:
         REQUIRE_AUDIO(!QStandardPaths::findExecutable("pulseaudio").isEmpty(),
                       "pulseaudio is not installed");
         QTemporaryDir folder;
-        PrivateServer server(folder.path());
+        PrivateSoundServer server(folder.path());
         QVERIFY(server.start());
         TestDatabase db;
         const QDateTime now = QDateTime::currentDateTime();
@@ -513,7 +414,7 @@ private slots:
         REQUIRE_AUDIO(!QStandardPaths::findExecutable("pulseaudio").isEmpty(),
                       "pulseaudio is not installed");
         QTemporaryDir folder;
-        PrivateServer server(folder.path());
+        PrivateSoundServer server(folder.path());
         QVERIFY(server.start());
         TestDatabase db;
         const QDateTime now = QDateTime::currentDateTime();
@@ -574,14 +475,15 @@ private slots:
     {
         QFETCH(double, seconds);
         REQUIRE_AUDIO(SystemSoundOutputs().count() > 0, "no sound output");
-        REQUIRE_AUDIO(sinkLatencyUs("testsink") >= 0, "no PulseAudio null sink named testsink");
+        REQUIRE_AUDIO(PrivateSoundServer::sinkLatencyUs("testsink") >= 0,
+                      "no PulseAudio null sink named testsink");
         QProcess recorder;
         recorder.start("parec", {"--device=testsink.monitor", "--raw", "--format=s16le",
                                  "--channels=1", "--latency-msec=5"});
         QVERIFY(recorder.waitForStarted());
         // An idle null sink renders far ahead until a low-latency recorder is
         // attached; what it records then is not what plays now.
-        QTRY_VERIFY_WITH_TIMEOUT(sinkLatencyUs("testsink") < 20000, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(PrivateSoundServer::sinkLatencyUs("testsink") < 20000, 10000);
 
         SoundDevice player;
         player.setFileName(tone("tone.wav", SF_FORMAT_PCM_16, 44100, 1, qint64(44100 * seconds)));
@@ -589,17 +491,23 @@ private slots:
         recorder.readAllStandardOutput();
         QElapsedTimer timer;
         timer.start();
+        const qint64 calledMs = QDateTime::currentMSecsSinceEpoch();
         player.play();
+        const qint64 returnedMs = QDateTime::currentMSecsSinceEpoch();
         QVERIFY2(timer.elapsed() < 100, "play() waited for the sound");
         QCOMPARE(player.playFailure(), QString());
+        // The start is heard once play() was called, and not a second after.
+        const qint64 heardUs = returnedMs * 1000 + player.startHeardUs();
+        QVERIFY2(heardUs >= calledMs * 1000 && heardUs < (returnedMs + 1000) * 1000,
+                 qPrintable(QString::number(heardUs - calledMs * 1000)));
         QTest::qWait(600);
-        QVERIFY(loudSamples(recorder.readAllStandardOutput()) > 0);
+        QVERIFY(PrivateSoundServer::loudSamples(recorder.readAllStandardOutput()) > 0);
         if (seconds > 1) {
             player.close();
             QTest::qWait(150);
             recorder.readAllStandardOutput();
             QTest::qWait(500);
-            QCOMPARE(loudSamples(recorder.readAllStandardOutput()), 0);
+            QCOMPARE(PrivateSoundServer::loudSamples(recorder.readAllStandardOutput()), 0);
         }
         recorder.kill();
         recorder.waitForFinished();

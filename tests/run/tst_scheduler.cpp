@@ -486,17 +486,31 @@ private slots:
 
     // The delay reported is the one heard: a device that takes its time to
     // start the sound (one not got ready ahead, a server slow to answer)
-    // makes the play late, and the log and the office must say so.
+    // makes the play late, and so does the output's latency after it; the
+    // log and the office must say so, never less, in whole milliseconds.
+    void thePlayIsReportedAsLateAsItsSoundWasLetGo_data()
+    {
+        QTest::addColumn<qint64>("playTakesMs");
+        QTest::addColumn<qint64>("heardUs");
+        QTest::addColumn<qint64>("delayMs");
+        QTest::newRow("play takes 40 ms") << 40LL << 0LL << 43LL;
+        QTest::newRow("heard after the output's latency") << 0LL << 2400LL << 6LL;
+        QTest::newRow("a part of a millisecond is rounded up") << 0LL << 1LL << 4LL;
+        QTest::newRow("heard before play() returned") << 2LL << -700LL << 5LL;
+    }
     void thePlayIsReportedAsLateAsItsSoundWasLetGo()
     {
+        QFETCH(qint64, playTakesMs);
+        QFETCH(qint64, heardUs);
         Run run;
         run.addAll({"08:00:00"});
         QSignalSpy played(&run.scheduler, &Scheduler::played);
         run.start(at(7, 59, 50));
-        run.device.whilePlaying = [&] { run.clock.advance(40); };
+        run.device.whilePlaying = [&] { run.clock.advance(playTakesMs); };
+        run.device.heardUs = heardUs;
         run.playTick(at(8, 0, 0, 3));
         QCOMPARE(played.size(), 1);
-        QCOMPARE(played[0][1].toLongLong(), 43);
+        QTEST(played[0][1].toLongLong(), "delayMs");
     }
 
     // A change of the machine's zone (its zone file replaced) moves every

@@ -29,6 +29,7 @@ public:
     void play() override;
     qint64 length() const override;
     QString playFailure() const override { return m_playFailure; }
+    qint64 startHeardUs() const override { return heardUs; }
 
     // The sound playing breaks off, as when the sound server goes away.
     void breakOff();
@@ -55,6 +56,8 @@ public:
     std::function<void()> whilePlaying;
     // length() per path; 0 for a path not listed.
     QHash<QString, qint64> lengths;
+    // What startHeardUs() says: when the output lets the sound be heard.
+    qint64 heardUs = 0;
 
 private:
     void requireOpen() const;

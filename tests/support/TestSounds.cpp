@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cmath>
-#include <numbers>
 #include <sndfile.h>
 #include <vector>
 
@@ -18,7 +17,7 @@ void makeFolder(const QString &path)
         qFatal("TestSounds: cannot make the folder of %s", qPrintable(path));
 }
 
-void write(const QString &path, const std::vector<short> &samples)
+void writeSamples(const QString &path, const std::vector<short> &samples)
 {
     makeFolder(path);
     SF_INFO info{0, Rate, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0, 0};
@@ -36,15 +35,15 @@ namespace TestSounds {
 
 void writeSilence(const QString &path, qint64 ms)
 {
-    write(path, std::vector<short>(size_t(ms * Rate / 1000)));
+    writeSamples(path, std::vector<short>(size_t(ms * Rate / 1000)));
 }
 
 void writeTone(const QString &path, qint64 ms)
 {
     std::vector<short> samples(size_t(ms * Rate / 1000));
     for (size_t i = 0; i < samples.size(); ++i)
-        samples[i] = short(12000 * std::sin(2 * std::numbers::pi * 440 * double(i) / Rate));
-    write(path, samples);
+        samples[i] = short(std::lround(16384 * std::sin(2 * M_PI * 1000 * double(i) / Rate)));
+    writeSamples(path, samples);
 }
 
 void writeGarbage(const QString &path)
