@@ -104,7 +104,8 @@ void Announcer::play(const Announcement &announcement, const QDateTime &second)
         m_device.setFileName(announcement.path);
         m_device.open();
         m_device.play();
-        // Read once the sound is let go: the delay reported is the one heard.
+        // Read once the sound is let go, and carried on to when the output
+        // lets it be heard, as an instruction's.
         const QDateTime letGo = m_clock.now();
         if (const QString failure = m_device.playFailure(); !failure.isEmpty()) {
             emit failed(announcement, failure);
@@ -113,7 +114,7 @@ void Announcer::play(const Announcement &announcement, const QDateTime &second)
         const qint64 length = m_device.length();
         m_soundEnds = letGo.addMSecs(length);
         m_sounding = announcement;
-        emit started(announcement, second.msecsTo(letGo), length);
+        emit started(announcement, m_device.heardDelayMs(second, letGo), length);
     } catch (const std::exception &error) {
         emit failed(announcement, QFileInfo::exists(announcement.path)
                                       ? QString::fromUtf8(error.what())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QtGlobal>
 
@@ -52,4 +53,13 @@ public:
     // A device that cannot tell says 0: the sound counts as heard then.
     virtual qint64 startHeardUs() const { return 0; }
     virtual qint64 length() const = 0;
+
+    // How long after second the sound that play() let go at the clock's
+    // letGo (read right after it) is heard, in whole milliseconds rounded
+    // up: never less than the delay heard.
+    qint64 heardDelayMs(const QDateTime &second, const QDateTime &letGo) const
+    {
+        const qint64 heardUs = second.msecsTo(letGo) * 1000 + startHeardUs();
+        return heardUs / 1000 + (heardUs % 1000 > 0 ? 1 : 0);
+    }
 };

@@ -184,8 +184,7 @@ bool Scheduler::play(const QDateTime &second)
             emit failed(m_armed.time, device.fileName(), failure, Failure::Output);
             return false;
         }
-        const qint64 heardUs = second.msecsTo(letGo) * 1000 + device.startHeardUs();
-        emit played(m_armed.time, heardUs / 1000 + (heardUs % 1000 > 0 ? 1 : 0), device.fileName());
+        emit played(m_armed.time, device.heardDelayMs(second, letGo), device.fileName());
         m_sounding = m_armed;
         const qint64 length = device.length();
         m_soundEnds = letGo.addMSecs(length);

@@ -1,5 +1,5 @@
 #include "support/OfficeTools.h"
-#include "support/PulseSinks.h"
+#include "support/PrivateSoundServer.h"
 #include "support/ServerDatabase.h"
 #include "support/TestSounds.h"
 
@@ -20,15 +20,15 @@ QDateTime serverNow(ServerDatabase &db)
                                  QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-// A room's program, in a folder of its own, playing into its own sink.
+// A room's program, in a folder of its own, playing into the sink named as
+// the room on the test's own sound server.
 class Room final
 {
 public:
-    Room(const QString &name, const QString &folder, const QString &uri, const PulseSinks &sinks)
-        : m_folder(folder)
+    Room(const QString &name, const QString &folder, const QString &uri) : m_folder(folder)
     {
         QDir().mkpath(folder);
-        QProcessEnvironment environment = sinks.environmentFor(name);
+        QProcessEnvironment environment = PrivateSoundServer::environmentFor(name);
         environment.insert(QStringLiteral("TESSIVOX_DATABASE"), uri);
         environment.insert(QStringLiteral("TESSIVOX_ROOM"), name);
         m_program.setProcessEnvironment(environment);
@@ -158,14 +158,14 @@ private slots:
         QTemporaryDir dir;
         QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
         TestSounds::writeTone(dir.filePath(QStringLiteral("notice.wav")), 1000);
-        PulseSinks sinks(dir.filePath(QStringLiteral("pulse")),
-                         {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")});
-        QVERIFY(sinks.start());
+        PrivateSoundServer sound(dir.filePath(QStringLiteral("pulse")),
+                                 {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")});
+        QVERIFY(sound.start());
         const QDateTime now = serverNow(db);
         if (now.time() > QTime(23, 59, 0))
             QSKIP("the announcement's second would pass midnight");
-        Room a(QStringLiteral("A"), dir.filePath(QStringLiteral("A")), db.uri(), sinks);
-        Room b(QStringLiteral("B"), dir.filePath(QStringLiteral("B")), db.uri(), sinks);
+        Room a(QStringLiteral("A"), dir.filePath(QStringLiteral("A")), db.uri());
+        Room b(QStringLiteral("B"), dir.filePath(QStringLiteral("B")), db.uri());
         QTRY_COMPARE_WITH_TIMEOUT(firstRow(db, QStringLiteral("SELECT count(*) FROM room")),
                                   QStringLiteral("2"), 10000);
 
@@ -181,10 +181,10 @@ private slots:
         // Silent until the second, heard once it came.
         QTest::qWait(int(QDateTime::currentDateTime().msecsTo(second.addMSecs(-500))));
         for (const QString &room : {QStringLiteral("A"), QStringLiteral("B")})
-            QCOMPARE(PulseSinks::loudSamples(sinks.take(room)), 0);
+            QCOMPARE(PrivateSoundServer::loudSamples(sound.take(room)), 0);
         QTest::qWait(2500);
         for (const QString &room : {QStringLiteral("A"), QStringLiteral("B")})
-            QVERIFY2(PulseSinks::loudSamples(sinks.take(room)) > 0, qPrintable(room));
+            QVERIFY2(PrivateSoundServer::loudSamples(sound.take(room)) > 0, qPrintable(room));
         QCOMPARE(a.announced(second.date()), QStringList{played});
         QCOMPARE(b.announced(second.date()), QStringList{played});
         QTRY_COMPARE_WITH_TIMEOUT(
@@ -198,12 +198,12 @@ private slots:
         const QString missed = QStringLiteral("announcement missed\t#%1\t%2")
                                    .arg(id, second.toString(QStringLiteral("HH:mm:ss")));
         for (int start = 0; start < 2; ++start) {
-            Room c(QStringLiteral("C"), late, db.uri(), sinks);
+            Room c(QStringLiteral("C"), late, db.uri());
             QTRY_COMPARE_WITH_TIMEOUT(c.announced(second.date()), QStringList{missed}, 10000);
             // Long enough for a second read of the list to have said it again.
             QTest::qWait(2000);
         }
-        QCOMPARE(PulseSinks::loudSamples(sinks.take(QStringLiteral("C"))), 0);
+        QCOMPARE(PrivateSoundServer::loudSamples(sound.take(QStringLiteral("C"))), 0);
         QTRY_COMPARE_WITH_TIMEOUT(
             firstRow(db, QStringLiteral("SELECT count(*) FROM room_event WHERE room = 'C' AND "
                                         "kind = 'announcement missed'")),

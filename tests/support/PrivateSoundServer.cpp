@@ -8,8 +8,8 @@
 #include <csignal>
 #include <cstdlib>
 
-PrivateSoundServer::PrivateSoundServer(const QString &folder)
-    : m_folder(folder), m_previousServer(qgetenv("PULSE_SERVER"))
+PrivateSoundServer::PrivateSoundServer(const QString &folder, const QStringList &sinks)
+    : m_folder(folder), m_sinks(sinks), m_previousServer(qgetenv("PULSE_SERVER"))
 {
     qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(folder) + "/native");
 }
@@ -29,36 +29,62 @@ bool PrivateSoundServer::start()
     environment.insert("PULSE_RUNTIME_PATH", m_folder);
     environment.insert("PULSE_STATE_PATH", m_folder);
     m_server.setProcessEnvironment(environment);
-    m_server.start(
-        "pulseaudio",
-        {"-n", "--daemonize=no", "--exit-idle-time=-1", "--disallow-exit", "--use-pid-file=no",
-         "--load=module-native-protocol-unix auth-anonymous=1 socket=" + m_folder + "/native",
-         "--load=module-null-sink sink_name=privatesink"});
+    QStringList arguments{"-n",
+                          "--daemonize=no",
+                          "--exit-idle-time=-1",
+                          "--disallow-exit",
+                          "--use-pid-file=no",
+                          "--load=module-native-protocol-unix auth-anonymous=1 socket=" + m_folder +
+                              "/native"};
+    for (const QString &sink : m_sinks)
+        arguments << "--load=module-null-sink sink_name=" + sink;
+    m_server.start("pulseaudio", arguments);
     if (!QTest::qWaitFor([] { return !pactl({"info"}).isEmpty(); }, 10000))
         return false;
-    m_recorder.start("parec", {"--device=privatesink.monitor", "--raw", "--format=s16le",
-                               "--channels=1", "--latency-msec=5"});
+    for (const QString &sink : m_sinks) {
+        auto &recorder = m_recorders[sink];
+        recorder = std::make_unique<QProcess>();
+        recorder->start("parec", {"--device=" + sink + ".monitor", "--raw", "--format=s16le",
+                                  "--channels=1", "--latency-msec=5"});
+    }
     // An idle null sink renders far ahead until a low-latency recorder is
     // attached: a sound played before would be gone unrecorded.
-    return QTest::qWaitFor(
-        [] {
-            const qint64 latency = sinkLatencyUs("privatesink");
-            return latency >= 0 && latency < 20000;
-        },
-        10000);
+    return std::all_of(m_sinks.cbegin(), m_sinks.cend(), [](const QString &sink) {
+        return QTest::qWaitFor(
+            [&] {
+                const qint64 latency = sinkLatencyUs(sink);
+                return latency >= 0 && latency < 20000;
+            },
+            10000);
+    });
 }
 
 void PrivateSoundServer::kill()
 {
     m_server.kill();
     m_server.waitForFinished();
-    m_recorder.waitForFinished();
-    m_recorder.readAllStandardOutput();
+    for (auto &[sink, recorder] : m_recorders) {
+        recorder->waitForFinished();
+        recorder->readAllStandardOutput();
+    }
 }
 
 bool PrivateSoundServer::heardSound()
 {
-    return loudSamples(m_recorder.readAllStandardOutput()) > 0;
+    return loudSamples(take(m_sinks.value(0))) > 0;
+}
+
+QByteArray PrivateSoundServer::take(const QString &sink)
+{
+    const auto recorder = m_recorders.find(sink);
+    return recorder == m_recorders.end() ? QByteArray() : recorder->second->readAllStandardOutput();
+}
+
+QProcessEnvironment PrivateSoundServer::environmentFor(const QString &sink)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("PULSE_SINK", sink);
+    return environment;
 }
 
 void PrivateSoundServer::stop()

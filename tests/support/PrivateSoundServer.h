@@ -4,6 +4,8 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <map>
+#include <memory>
 
 // Real playback is skipped without a sound server, unless the test script,
 // which starts one, says it must run.
@@ -14,22 +16,29 @@
         QSKIP(why);                                                                                \
     }
 
-// A sound server of the test's own with one null sink, "privatesink", killed
-// and started again at will; the shared server and its sink stay untouched.
-// From construction on, whatever the test process starts (the device, pactl,
-// parec) finds this one, and before start() it finds none.
+// A sound server of the test's own with null sinks (one, "privatesink",
+// unless named), killed and started again at will; the shared server and its
+// sink stay untouched. From construction on, whatever the test process starts
+// (the device, pactl, parec, a program) finds this one, and before start() it
+// finds none. Several programs, each sent to a sink of its own, are heard
+// apart.
 class PrivateSoundServer final
 {
 public:
-    explicit PrivateSoundServer(const QString &folder);
+    explicit PrivateSoundServer(const QString &folder,
+                                const QStringList &sinks = {QStringLiteral("privatesink")});
     ~PrivateSoundServer();
     Q_DISABLE_COPY_MOVE(PrivateSoundServer)
 
-    // Until it answers, with a recorder on its sink's monitor.
+    // Until it answers, with a recorder on each sink's monitor.
     bool start();
     void kill();
-    // Whether the recorder heard sound since it was last asked.
+    // Whether the first sink's recorder heard sound since it was last asked.
     bool heardSound();
+    // What a sink's recorder received since it was last asked, 16-bit mono.
+    QByteArray take(const QString &sink);
+    // The environment of a program that plays into sink.
+    static QProcessEnvironment environmentFor(const QString &sink);
     // Stopped, the server still accepts connections and requests and
     // answers none, as a hung one does.
     void stop();
@@ -44,7 +53,8 @@ public:
 
 private:
     QString m_folder;
+    QStringList m_sinks;
     QByteArray m_previousServer;
     QProcess m_server;
-    QProcess m_recorder;
+    std::map<QString, std::unique_ptr<QProcess>> m_recorders;
 };
