@@ -494,7 +494,9 @@ private slots:
         const qint64 calledMs = QDateTime::currentMSecsSinceEpoch();
         player.play();
         const qint64 returnedMs = QDateTime::currentMSecsSinceEpoch();
-        QVERIFY2(timer.elapsed() < 100, "play() waited for the sound");
+        // A play that waited for its sound would take its 2 s; a loaded
+        // machine may hold the call a few hundred ms without that.
+        QVERIFY2(timer.elapsed() < 1000, "play() waited for the sound");
         QCOMPARE(player.playFailure(), QString());
         // The start is heard once play() was called, and not a second after.
         const qint64 heardUs = returnedMs * 1000 + player.startHeardUs();
