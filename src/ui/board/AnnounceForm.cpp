@@ -56,6 +56,14 @@ AnnounceForm::~AnnounceForm()
         m_sender->cancel();
 }
 
+void AnnounceForm::keepAhead()
+{
+    const QTime now = QTime::currentTime();
+    if (!second->hasFocus() && now.secsTo(second->time()) < 2 * Announcements::LeadS &&
+        now < QTime(23, 59))
+        second->setTime(now.addSecs(60));
+}
+
 void AnnounceForm::chooseClick()
 {
     const QString chosen =

@@ -28,6 +28,9 @@ public:
     ~AnnounceForm() override;
 
     void publishClick();
+    // A second nobody is editing that comes too close to be announced
+    // moves a minute ahead again: a board stays open all day.
+    void keepAhead();
 
     QLineEdit *file;
     QPushButton *choose;

@@ -196,6 +196,7 @@ StatusBoard::StatusBoard(const QString &server, int clockLimitMs, QWidget *paren
     fit(outcomes);
     connect(announceForm, &AnnounceForm::announced, this, &StatusBoard::refresh);
     connect(m_timer, &QTimer::timeout, this, &StatusBoard::refresh);
+    connect(m_timer, &QTimer::timeout, announceForm, &AnnounceForm::keepAhead);
     m_timer->start(RefreshMs);
     refresh();
 }
