@@ -12,30 +12,18 @@
 #include "run/RunLog.h"
 #include "ui/run/TFrm_Subject.h"
 
-#include <QDir>
 #include <QFile>
-#include <QTimer>
-
-namespace {
-
-const QString HandledFile = QStringLiteral("/office.announced");
-
-} // namespace
 
 RoomAnnouncements::RoomAnnouncements(Shell &shell, ServerLink &link, Room room, QObject *parent)
     : QObject(parent), m_shell(shell), m_room(std::move(room)),
       m_device(shell.platform.makeMediaPlayer()), m_timer(new Timer(0, this)),
-      m_announcer(*m_device, *m_timer, shell.platform.clock),
+      m_announcer(*m_device, *m_timer, shell.platform.clock), m_handledBefore(readHandled()),
       m_watch(link, m_room.name, shell.platform.clock)
 {
     connect(&m_announcer, &Announcer::started, this,
             [this](const Announcer::Announcement &announcement, qint64, qint64 lengthMs) {
                 started(announcement, lengthMs);
             });
-    connect(&m_announcer, &Announcer::failed, this,
-            [this](const Announcer::Announcement &announcement) { handled(announcement.id); });
-    connect(&m_announcer, &Announcer::missed, this,
-            [this](const Announcer::Announcement &announcement) { handled(announcement.id); });
     connect(&m_watch, &AnnouncementWatch::changed, this, &RoomAnnouncements::plan);
     connect(&m_watch, &AnnouncementWatch::unavailable, this, [](const QString &reason) {
         qWarning("Tessivox: no announcements from the server: %s", qUtf8Printable(reason));
@@ -59,7 +47,7 @@ void RoomAnnouncements::plan(const QList<Announcements::Due> &due)
     // The log follows the announcer from the first plan on: what the
     // plan's missed ones say goes into it.
     log();
-    m_announcer.setPlan(announcements, readHandled());
+    m_announcer.setPlan(announcements, m_handledBefore);
 }
 
 RunLog &RoomAnnouncements::log()
@@ -78,28 +66,24 @@ RunLog &RoomAnnouncements::log()
 
 void RoomAnnouncements::started(const Announcer::Announcement &announcement, qint64 lengthMs)
 {
-    handled(announcement.id);
     if (TFrm_Subject *run = m_shell.Frm_Subject; run && run->isVisible())
         run->announce(announcement, lengthMs);
 }
 
 QSet<qint64> RoomAnnouncements::readHandled() const
 {
-    QFile file(RunLog::folderIn(m_room.dataFolder) + HandledFile);
+    // What this program said of an announcement today stands in the day's
+    // log, written off the play path by the log's own thread.
+    QFile file(RunLog::folderIn(m_room.dataFolder) + QLatin1Char('/') +
+               m_shell.platform.clock.now().date().toString(QStringLiteral("yyyy-MM-dd")) +
+               QStringLiteral(".log"));
     QSet<qint64> ids;
     if (!file.open(QIODevice::ReadOnly))
         return ids;
-    // Ids only grow: one file serves every day.
-    while (!file.atEnd())
-        ids.insert(file.readLine().trimmed().toLongLong());
+    while (!file.atEnd()) {
+        const QList<QByteArray> fields = file.readLine().split('\t');
+        if (fields.size() > 2 && fields[1].startsWith("announcement ") && fields[2].startsWith('#'))
+            ids.insert(fields[2].mid(1).toLongLong());
+    }
     return ids;
-}
-
-void RoomAnnouncements::handled(qint64 id)
-{
-    const QString folder = RunLog::folderIn(m_room.dataFolder);
-    QDir().mkpath(folder);
-    QFile file(folder + HandledFile);
-    if (file.open(QIODevice::Append))
-        file.write(QByteArray::number(id) + '\n');
 }

@@ -41,9 +41,8 @@ public:
 private:
     void plan(const QList<Announcements::Due> &due);
     void started(const Announcer::Announcement &announcement, qint64 lengthMs);
-    // Those handled are never handled again, also by a later start of the
-    // program this day: kept in a file beside the run log.
-    void handled(qint64 id);
+    // Those played, failed or missed are never handled again, also by a
+    // later start of the program this day: read from the day's run log.
     QSet<qint64> readHandled() const;
     RunLog &log();
 
@@ -54,6 +53,7 @@ private:
     Announcer m_announcer;
     // The day's log; made anew when the day changes.
     std::unique_ptr<RunLog> m_log;
+    const QSet<qint64> m_handledBefore;
     // Last: its first read may answer at once.
     AnnouncementWatch m_watch;
 };
