@@ -21,12 +21,7 @@ void create(const QSqlDatabase &db)
     // One notification per statement, and the server folds those of one
     // transaction with the same payload into one: saving a list of fifty
     // instructions wakes each room once.
-    Query::run(db, {QStringLiteral("CREATE OR REPLACE FUNCTION tessivox_schedule_changed() "
-                                   "RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
-                                   "PERFORM pg_notify('%1', pg_backend_pid()::text); "
-                                   "RETURN NULL; END $$")
-                        .arg(Channel),
-                    {}});
+    createNotifier(db, Function, Channel, QStringLiteral("pg_backend_pid()::text"));
     for (const QString table :
          {QStringLiteral("var"), QStringLiteral("test"), QStringLiteral("sound")})
         watch(db, table);
@@ -34,12 +29,21 @@ void create(const QSqlDatabase &db)
         watch(db, QStringLiteral("sound_file"));
 }
 
-void watch(const QSqlDatabase &db, const QString &table)
+void createNotifier(const QSqlDatabase &db, const QString &function, const QString &channel,
+                    const QString &payload)
 {
-    Query::run(db, {QStringLiteral("CREATE OR REPLACE TRIGGER tessivox_schedule_changed AFTER "
-                                   "INSERT OR UPDATE OR DELETE OR TRUNCATE ON %1 FOR EACH "
-                                   "STATEMENT EXECUTE FUNCTION tessivox_schedule_changed()")
-                        .arg(table),
+    Query::run(db, {QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE "
+                                   "plpgsql AS $$ BEGIN PERFORM pg_notify('%2', %3); "
+                                   "RETURN NULL; END $$")
+                        .arg(function, channel, payload),
+                    {}});
+}
+
+void watch(const QSqlDatabase &db, const QString &table, const QString &function)
+{
+    Query::run(db, {QStringLiteral("CREATE OR REPLACE TRIGGER %1 AFTER INSERT OR UPDATE OR DELETE "
+                                   "OR TRUNCATE ON %2 FOR EACH STATEMENT EXECUTE FUNCTION %1()")
+                        .arg(function, table),
                     {}});
 }
 

@@ -11,12 +11,18 @@ class QSqlDatabase;
 namespace ScheduleNotice {
 
 inline const QString Channel = QStringLiteral("tessivox_schedule");
+// The trigger function, and the name of each of its triggers.
+inline const QString Function = QStringLiteral("tessivox_schedule_changed");
 
 // Creates the trigger function and the triggers, or whichever of them is
 // missing, within the caller's transaction. Throws DbError.
 void create(const QSqlDatabase &db);
-// The trigger on one table, made after the function.
-void watch(const QSqlDatabase &db, const QString &table);
+// A trigger function that notifies channel with payload (an SQL
+// expression) once per statement; the server delivers it at the commit.
+void createNotifier(const QSqlDatabase &db, const QString &function, const QString &channel,
+                    const QString &payload);
+// The function's trigger on one table, made after the function.
+void watch(const QSqlDatabase &db, const QString &table, const QString &function = Function);
 
 // Whether the server already has them all. Throws DbError.
 bool exists(const QSqlDatabase &db);

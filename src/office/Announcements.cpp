@@ -2,6 +2,7 @@
 
 #include "data/DbError.h"
 #include "data/Query.h"
+#include "data/ScheduleNotice.h"
 #include "data/ServerLink.h"
 #include "data/Session.h"
 #include "data/SoundStore.h"
@@ -68,15 +69,9 @@ void create(const QSqlDatabase &db)
                                    "made_by text NOT NULL DEFAULT session_user, "
                                    "made_at timestamptz NOT NULL DEFAULT now())"),
                     {}});
-    Query::run(db, {QStringLiteral("CREATE FUNCTION tessivox_announcement_changed() RETURNS "
-                                   "trigger LANGUAGE plpgsql AS $$ BEGIN "
-                                   "PERFORM pg_notify('%1', ''); RETURN NULL; END $$")
-                        .arg(Channel),
-                    {}});
-    Query::run(db, {QStringLiteral("CREATE TRIGGER tessivox_announcement_changed AFTER INSERT OR "
-                                   "UPDATE OR DELETE OR TRUNCATE ON announcement FOR EACH "
-                                   "STATEMENT EXECUTE FUNCTION tessivox_announcement_changed()"),
-                    {}});
+    const QString function = QStringLiteral("tessivox_announcement_changed");
+    ScheduleNotice::createNotifier(db, function, Channel, QStringLiteral("''"));
+    ScheduleNotice::watch(db, QStringLiteral("announcement"), function);
 }
 
 QList<Due> readFor(const QSqlDatabase &db, const QString &room, const QDate &day)
