@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Schedule.h"
+#include "schedule/Schedule.h"
 #include "Timeline.h"
 
 #include <QJsonObject>

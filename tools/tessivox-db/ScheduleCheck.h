@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Schedule.h"
+#include "schedule/Schedule.h"
 
 #include <QDate>
 #include <QList>

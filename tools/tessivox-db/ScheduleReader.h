@@ -2,7 +2,7 @@
 
 #include "data/SoundStore.h"
 
-#include "Schedule.h"
+#include "schedule/Schedule.h"
 
 #include "data/TDataModule1.h"
 
