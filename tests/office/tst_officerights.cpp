@@ -34,7 +34,7 @@ const QString Event =
 
 } // namespace
 
-// What the README says a room can and cannot do, line by line, as a room's
+// What docs/centre.md says a room can and cannot do, line by line, as a room's
 // login on a server with the grants applied.
 class TestOfficeRights : public QObject
 {
