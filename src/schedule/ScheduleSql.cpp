@@ -6,6 +6,7 @@
 #include "data/Statements.h"
 #include "data/StoredTime.h"
 
+#include <QSet>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -83,6 +84,20 @@ QStringList subjectNames(Session &session)
     QStringList names;
     for (const QSqlRecord &record : rows(session, Statements::selectSubjectNames()))
         names << text(record, "subjectname");
+    return names;
+}
+
+QStringList everySubjectName(Session &session)
+{
+    QStringList names;
+    QSet<QString> seen;
+    for (const Statement &statement :
+         {Statements::selectSubjectNames(), Statements::selectSoundSubjectNames()})
+        for (const QSqlRecord &record : rows(session, statement))
+            if (const QString name = text(record, "subjectname"); !seen.contains(name)) {
+                seen.insert(name);
+                names << name;
+            }
     return names;
 }
 

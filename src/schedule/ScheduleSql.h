@@ -14,6 +14,8 @@ namespace ScheduleSql {
 
 QString title(Session &session);
 QStringList subjectNames(Session &session);
+// Those with a test row, then those that have only instructions.
+QStringList everySubjectName(Session &session);
 // The subject's test row and its instructions in play order.
 Subject subject(Session &session, const QString &name);
 QList<Instruction> instructions(Session &session, const QString &subject);

@@ -2,6 +2,7 @@
 
 #include "data/StoredTime.h"
 #include "platform/RegionalFormats.h"
+#include "schedule/Schedule.h"
 
 #include <QHeaderView>
 #include <QTreeWidget>

@@ -1,12 +1,11 @@
 #pragma once
 
-#include "schedule/Schedule.h"
-
 #include <QStringList>
 #include <QTime>
 #include <optional>
 
 class QTreeWidget;
+struct Instruction;
 class QTreeWidgetItem;
 class RegionalFormats;
 
