@@ -1,7 +1,6 @@
 #include "support/PrivateSoundServer.h"
 #include "support/TestDatabase.h"
 
-#include "data/Statements.h"
 #include "data/TDataModule1.h"
 #include "platform/Clock.h"
 #include "platform/Timer.h"
@@ -10,6 +9,7 @@
 #include "run/SoundDevice.h"
 #include "run/SoundError.h"
 #include "run/SoundFile.h"
+#include "schedule/DataScheduleRepository.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -51,18 +51,18 @@ public:
 // system's clock and the play timers, the sound files in sounds.
 struct RealRun
 {
-    RealRun(const QString &database, const QString &subject, const QDir &sounds) : data(database)
+    RealRun(const QString &database, const QString &subject, const QDir &sounds)
+        : data(database), instructions(DataScheduleRepository(data).subject(subject).instructions)
     {
-        data.ADOQuery10.replace(Statements::selectSoundsByPlaytime(subject));
-        data.ADOQuery10.open();
         scheduler = std::make_unique<Scheduler>(
-            Scheduler::Parts{data.ADOQuery10, device, Timer1, Timer3, clock, display,
+            Scheduler::Parts{device, Timer1, Timer3, clock, display,
                              [sounds](const QString &file) { return sounds.filePath(file); }});
         QObject::connect(&Timer1, &Timer::timeout, scheduler.get(), &Scheduler::Timer1Timer);
         QObject::connect(&Timer3, &Timer::timeout, scheduler.get(), &Scheduler::Timer3Timer);
     }
 
     TDataModule1 data;
+    QList<Instruction> instructions;
     SoundDevice device;
     SystemClock clock;
     NoDisplay display;
@@ -382,7 +382,7 @@ private slots:
         Scheduler &scheduler = *run.scheduler;
         QSignalSpy played(&scheduler, &Scheduler::played);
         QSignalSpy failed(&scheduler, &Scheduler::failed);
-        scheduler.start();
+        scheduler.start(run.instructions);
         // The run window's clock, which has the sound got ready, checks a
         // tenth of a second past each second: the last check before the
         // second comes before the server goes.
@@ -440,7 +440,7 @@ private slots:
         QSignalSpy played(&scheduler, &Scheduler::played);
         QSignalSpy missed(&scheduler, &Scheduler::missed);
         QSignalSpy failed(&scheduler, &Scheduler::failed);
-        scheduler.start();
+        scheduler.start(run.instructions);
 
         // Stopped before the first sound is got ready, resumed after the
         // second instruction's second.

@@ -8,8 +8,6 @@
 
 #include <QStringList>
 
-class Query;
-
 // Reads subjects and instructions with the run's own statements, through a
 // connection that can write nothing. Every failure throws DbError with a
 // one-line text that names the database file.
@@ -24,11 +22,8 @@ public:
     // Makes reading many subjects fast; what they read stays the same.
     void prepareForEverySubject();
     // Without a test row and without instructions when there is no such
-    // subject. Leaves queue() open on the subject's instructions.
+    // subject; its instructions in play order, as the run plays them.
     Subject subject(const QString &name);
-    // The run's queue: the instruction rows in play order, as the run window
-    // hands them to the scheduler.
-    Query &queue() { return m_module.ADOQuery10; }
     // The recordings a server holds, by name; none for a file.
     QHash<QString, SoundStore::Held> soundFiles();
     // This PC's data folder, where a room keeps its cache.
