@@ -66,6 +66,10 @@ int runTessivox(int argc, char **argv)
                           MessageBoxes::Icon::Information);
         return 1;
     }
+    if (const QString warning = instance.warning(); !warning.isEmpty()) {
+        qWarning("Tessivox: %s", qUtf8Printable(warning));
+        messageBoxes.notice(nullptr, warning);
+    }
     QObject::connect(&instance, &SingleInstance::raiseRequested, [] {
         for (QWidget *window : QApplication::topLevelWidgets())
             if (window->isVisible()) {
