@@ -308,6 +308,18 @@ private slots:
             "write tone", "open", "prepare", "streams 1", "forget", "streams 0", "play", "heard"};
         QTest::newRow("its file replaced after it was got ready") << QStringList{
             "write silence", "prepare", "streams 1", "write tone", "open", "play", "heard"};
+        // The server killed and started again before the second: the sound
+        // is ready on the new server as soon as it answers, not at the
+        // second.
+        QTest::newRow("got ready, its server restarted before the second")
+            << QStringList{"write tone", "prepare", "streams 1", "kill", "start",
+                           "streams 1",  "open",    "play",      "heard"};
+        QTest::newRow("opened and got ready, its server restarted before the second")
+            << QStringList{"write tone", "open",      "prepare", "streams 1", "kill",
+                           "start",      "streams 1", "play",    "heard"};
+        QTest::newRow("got ready, its server back only a while later")
+            << QStringList{"write tone", "prepare",   "streams 1", "kill", "wait",
+                           "start",      "streams 1", "open",      "play", "heard"};
     }
     void aSoundGotReadyIsTheFileAsItIsNow()
     {
@@ -333,6 +345,12 @@ private slots:
                                              step == "write tone" ? 0.5f : 0.0f);
                 QFile::remove(path);
                 QVERIFY2(QFile::rename(written, path), where);
+            } else if (step == "kill") {
+                server.kill();
+            } else if (step == "start") {
+                QVERIFY2(server.start(), where);
+            } else if (step == "wait") {
+                QTest::qWait(1000);
             } else if (step == "prepare") {
                 player.prepare();
             } else if (step == "forget") {

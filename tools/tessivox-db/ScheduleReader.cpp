@@ -17,7 +17,7 @@ template <typename Work> auto ScheduleReader::reading(Work work)
     try {
         return work();
     } catch (const DbError &error) {
-        fail(error.text());
+        fail(error);
     }
 }
 
@@ -55,8 +55,9 @@ QString ScheduleReader::shownPath() const
     return ServerAddress::isServer(path) ? ServerAddress::shown(path) : path;
 }
 
-void ScheduleReader::fail(const QString &engineText) const
+void ScheduleReader::fail(const DbError &error) const
 {
+    const QString engineText = error.text();
     const QString path = shownPath();
     const QString text = engineText.startsWith(path + QStringLiteral(": "))
                              ? engineText.mid(path.size() + 2)
@@ -67,7 +68,7 @@ void ScheduleReader::fail(const QString &engineText) const
     if (text.contains(QLatin1String("file is not a database")))
         throw DbError(QStringLiteral("%1 is not a Tessivox SQLite database (%2)").arg(path, text),
                       DbError::Kind::NotTessivox);
-    throw DbError(path + QStringLiteral(": ") + text);
+    throw DbError(path + QStringLiteral(": ") + text, error.kind());
 }
 
 QHash<QString, SoundStore::Held> ScheduleReader::soundFiles()

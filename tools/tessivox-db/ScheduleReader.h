@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/DbError.h"
 #include "data/SoundStore.h"
 
 #include "schedule/Schedule.h"
@@ -31,7 +32,9 @@ public:
 
 private:
     template <typename Work> auto reading(Work work);
-    [[noreturn]] void fail(const QString &engineText) const;
+    // Throws the failure again, said of the file or server it concerns; its
+    // kind stays, so that a full server is still said to be one.
+    [[noreturn]] void fail(const DbError &error) const;
     // The file, or the server without its password.
     QString shownPath() const;
 

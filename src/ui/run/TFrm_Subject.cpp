@@ -272,6 +272,13 @@ void TFrm_Subject::announce(const Announcer::Announcement &announcement, qint64 
         candidateScreen->speak(announcement.text, lengthMs);
 }
 
+void TFrm_Subject::announceFailed(const Announcer::Announcement &announcement,
+                                  const QString &reason)
+{
+    if (!m_ended)
+        setMemoLine(QStringLiteral("考务通知 #%1 未能播放：%2").arg(announcement.id).arg(reason));
+}
+
 void TFrm_Subject::countSoundOutputs()
 {
     // Off this thread, and answered once the run has started: a server that

@@ -43,6 +43,8 @@ public:
     // The office's announcement plays now: the instruction still sounding
     // is silenced and its text shown in the window and to the candidates.
     void announce(const Announcer::Announcement &announcement, qint64 lengthMs);
+    // It could not play: why, in the window, not in a box that waits.
+    void announceFailed(const Announcer::Announcement &announcement, const QString &reason);
     void Timer2Timer();
     void FlatButton1Click();
     void Fbtn_quitClick();
