@@ -449,11 +449,17 @@ private slots:
         db.exec("DROP FUNCTION room_report");
         db.exec("CREATE FUNCTION room_report(text, text, text, text, integer, text) RETURNS void "
                 "LANGUAGE sql AS ''");
+        // The events' function of a version before the bounds.
+        db.exec(
+            "CREATE OR REPLACE FUNCTION room_events(events jsonb) RETURNS void LANGUAGE sql AS ''");
         const ToolRun upgrade = runTool({QStringLiteral("upgrade"), db.uri()});
         QCOMPARE(upgrade.code, 0);
+        QCOMPARE(db.rows("SELECT room_events((SELECT jsonb_agg(jsonb_build_object('seq', i)) "
+                         "FROM generate_series(1, 1001) i))"),
+                 QList<QStringList>());
         QVERIFY2(upgrade.out.contains("room.sound_files_held, room.sound_files_named, "
                                       "room_report(text,text,text,text,integer,text,integer,"
-                                      "integer), sound_file, sound_file_chunk"),
+                                      "integer), room_events(jsonb), sound_file, sound_file_chunk"),
                  qPrintable(upgrade.out));
         QCOMPARE(db.rows("SELECT count(*) FROM sound_file_chunk, sound_file"),
                  QList<QStringList>{{"0"}});
