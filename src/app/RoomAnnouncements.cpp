@@ -36,18 +36,21 @@ void RoomAnnouncements::plan(const QList<Announcements::Due> &due)
 {
     const SoundCache cache(SoundCache::folderIn(m_room.dataFolder));
     QList<Announcer::Announcement> announcements;
-    QList<SoundStore::Held> sounds;
+    QSet<qint64> handled = m_handledBefore;
     for (const Announcements::Due &one : due) {
+        if (one.reported)
+            handled.insert(one.id);
         announcements << Announcer::Announcement{one.id, one.second, one.text,
-                                                 cache.pathFor(one.sha256), one.file};
-        sounds << SoundStore::Held{one.file, one.sha256, one.size};
+                                                 cache.pathFor(one.sha256),
+                                                 SoundStore::shownName(one.file, one.sha256)};
     }
     if (m_shell.sounds)
-        m_shell.sounds->fetchContent(sounds);
+        m_shell.sounds->fetchContent(
+            Announcements::toFetch(due, m_shell.platform.clock.now().time(), handled));
     // The log follows the announcer from the first plan on: what the
     // plan's missed ones say goes into it.
     log();
-    m_announcer.setPlan(announcements, m_handledBefore);
+    m_announcer.setPlan(announcements, handled);
 }
 
 RunLog &RoomAnnouncements::log()

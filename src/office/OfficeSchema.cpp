@@ -136,9 +136,20 @@ BEGIN
     ON CONFLICT (room, run_id, seq) DO NOTHING;
 END $$)");
 
+// The announcements of a day a room reported on, from any of its PCs: a PC
+// new to the room must not call them missed. Another room's are nobody's
+// business but the office's.
+const QString HandledFunction = QStringLiteral(R"(
+CREATE OR REPLACE FUNCTION room_announcements_handled(room_name text, on_day date)
+RETURNS SETOF bigint LANGUAGE sql STABLE SECURITY DEFINER AS $$
+    SELECT DISTINCT e.announcement FROM room_event e JOIN announcement a ON a.id = e.announcement
+    WHERE e.room = room_name AND a.day = on_day
+        AND (room_name = session_user OR has_table_privilege(session_user, 'room_event', 'SELECT'))
+$$)");
+
 const QStringList Functions{
     QStringLiteral("room_report(text,text,text,text,integer,text,integer,integer)"),
-    QStringLiteral("room_events(jsonb)")};
+    QStringLiteral("room_events(jsonb)"), QStringLiteral("room_announcements_handled(text,date)")};
 
 bool yes(const QSqlDatabase &db, const QString &sql, const QVariantList &values)
 {
@@ -162,10 +173,12 @@ void createFunctions(const QSqlDatabase &db)
     execute(db, QStringLiteral("RESET client_min_messages"));
     execute(db, ReportFunction);
     execute(db, EventsFunction);
+    execute(db, HandledFunction);
     execute(db,
             QStringLiteral("DO $$ DECLARE f text; BEGIN "
                            "FOREACH f IN ARRAY ARRAY['room_report(text,text,text,text,integer,"
-                           "text,integer,integer)', 'room_events(jsonb)'] LOOP "
+                           "text,integer,integer)', 'room_events(jsonb)', "
+                           "'room_announcements_handled(text,date)'] LOOP "
                            "EXECUTE format('ALTER FUNCTION %s SET search_path = %I, pg_temp', f, "
                            "current_schema()); "
                            "EXECUTE format('REVOKE EXECUTE ON FUNCTION %s FROM PUBLIC', f); "
@@ -274,7 +287,7 @@ QString grants()
 CREATE ROLE tessivox_room NOLOGIN;
 GRANT SELECT ON var, test, sound, announcement TO tessivox_room;
 GRANT EXECUTE ON FUNCTION room_report(text, text, text, text, integer, text, integer, integer),
-    room_events(jsonb) TO tessivox_room;
+    room_events(jsonb), room_announcements_handled(text, date) TO tessivox_room;
 
 -- The exam office and the administrators: everything, and they alone speak
 -- to the rooms.
@@ -283,7 +296,7 @@ GRANT SELECT, INSERT, UPDATE, DELETE ON var, test, sound, room, room_event, anno
     TO tessivox_admin;
 GRANT USAGE ON SEQUENCE announcement_id_seq TO tessivox_admin;
 GRANT EXECUTE ON FUNCTION room_report(text, text, text, text, integer, text, integer, integer),
-    room_events(jsonb) TO tessivox_admin;
+    room_events(jsonb), room_announcements_handled(text, date) TO tessivox_admin;
 
 )") + SoundSchema::grants() +
            QStringLiteral(R"(

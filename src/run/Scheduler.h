@@ -128,6 +128,8 @@ private:
         QTime time;
         QString file;
         QString explanation;
+        // The row's file name, which file stands for.
+        QString name;
     };
 
     // The identity of the row under the cursor: its rowid.
@@ -143,6 +145,9 @@ private:
     // the device's next sound.
     void armRow(const QTime &time);
     void aim();
+    // The recording a file name stands for may have been replaced since
+    // the row was armed: the device is given the one it stands for now.
+    void resolveArmed();
     void prepareIfNear(const QDateTime &now);
     // Whether a sound started; a failure is reported through failed().
     bool play(const QDateTime &second);

@@ -79,6 +79,9 @@ private:
     void setMemoLine(const QString &line) override;
     void showPlayFailure(const QString &message) override;
 
+    // The instruction still sounding gives way to the announcement.
+    void cutInstructionFor(const Announcer::Announcement &announcement);
+    void showAnnouncement(const Announcer::Announcement &announcement, qint64 lengthMs);
     void countSoundOutputs();
     void showClock();
     void showLogUnwritable(const QString &path);
@@ -86,6 +89,7 @@ private:
     void endRun(RunLog::End how);
     void warnOfClockOffset(qint64 offsetMs);
     static QStringList filesInPlayOrder(Query &rows);
+    void holdServerSounds(const QHash<QString, SoundStore::Held> &held);
     QString soundPath(const QString &file) const;
     // How the run log names the file at path.
     QString fileShown(const QString &path) const;
@@ -95,6 +99,9 @@ private:
     // The files of the schedule the server holds: they play from this
     // room's cache, the others from the sound folder.
     QHash<QString, SoundStore::Held> m_serverSounds;
+    // The schedule's name of every content the run held, also one replaced
+    // since, by SHA-256.
+    QHash<QString, QString> m_namesOfContents;
     QString m_cacheFolder;
     QDateTime m_start;
     QDateTime m_end;
@@ -103,6 +110,12 @@ private:
     // Kept below the explanation for the rest of the run once the log fails.
     QString m_logWarning;
     bool m_clockWarned = false;
+    // When the last instruction's sound was let go.
+    QDateTime m_instructionStarted;
+    // The explanation shows the office's announcement.
+    bool m_showsAnnouncement = false;
+    // An announcement that an instruction of its very second gave way to.
+    std::optional<Announcer::Announcement> m_announcementKept;
     // Counts the sound outputs; going with the window, it waits for the
     // count, which has a deadline of its own.
     QThreadPool m_counting;
