@@ -232,6 +232,39 @@ private slots:
         QVERIFY(!cached(QStringLiteral("past.wav")));
     }
 
+    // Two announcements of one second, each a second long: both are heard
+    // whole, one after the other, not the first cut off by the second.
+    void twoAtOneSecondAreBothHeardWhole()
+    {
+        ServerDatabase db(*m_server);
+        QTemporaryDir dir;
+        QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
+        TestSounds::writeTone(dir.filePath(QStringLiteral("one.wav")), 1000);
+        TestSounds::writeTone(dir.filePath(QStringLiteral("two.wav")), 1000);
+        PrivateSoundServer sound(dir.filePath(QStringLiteral("pulse")), {QStringLiteral("A")});
+        QVERIFY(sound.start());
+        const QDateTime now = serverNow(db);
+        if (now.time() > QTime(23, 59, 0))
+            QSKIP("the announcement's second would pass midnight");
+        Room a(QStringLiteral("A"), dir.filePath(QStringLiteral("A")), db.uri());
+        QTRY_COMPARE_WITH_TIMEOUT(firstRow(db, QStringLiteral("SELECT count(*) FROM room")),
+                                  QStringLiteral("1"), 10000);
+        const QDateTime second = serverNow(db).addSecs(15);
+        for (const QString &file : {QStringLiteral("one.wav"), QStringLiteral("two.wav")})
+            QCOMPARE(
+                tessivoxDb({QStringLiteral("announce"), db.uri(), dir.filePath(file),
+                            QStringLiteral("--at"), second.toString(QStringLiteral("HH:mm:ss"))})
+                    .code,
+                0);
+        QTest::qWait(int(QDateTime::currentDateTime().msecsTo(second.addMSecs(-500))));
+        sound.take(QStringLiteral("A"));
+        QTest::qWait(3500);
+        // Half a second more than one of them at the least; 44.1 kHz.
+        const int loud = PrivateSoundServer::loudSamples(sound.take(QStringLiteral("A")));
+        QVERIFY2(loud > 44100 * 3 / 2, qPrintable(QString::number(loud)));
+        QCOMPARE(a.announced(second.date()).size(), 2);
+    }
+
     // Every room whose program runs plays it at its second; a room that
     // starts after it reports it missed, once, however often it starts; a
     // room's new PC says nothing of what the room played on its old one.
