@@ -4,6 +4,8 @@
 #include "support/ShellFixture.h"
 #include "support/StalledServer.h"
 
+#include "app/RoomAnnouncements.h"
+#include "app/Shell.h"
 #include "data/Query.h"
 #include "data/SoundCache.h"
 #include "data/SoundFetcher.h"
@@ -21,9 +23,11 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -270,6 +274,46 @@ private slots:
         QCOMPARE(read(room.playAt(10)), content(3));
         const QString digest = SoundStore::sha256Of(centre.office.filePath("b.wav")).left(8);
         QTRY_VERIFY2(room.runLog().contains(" ms\tb.wav (" + digest + ")"),
+                     qPrintable(room.runLog()));
+    }
+
+    // An announcement and an instruction of one second: the office's word
+    // goes first. The instruction is cut at once, and the log says it was
+    // heard for no time at all.
+    void anAnnouncementGoesFirstAtAnInstructionsSecond()
+    {
+        Centre centre(*m_shared);
+        QCOMPARE(centre.upload().code, 0);
+        const QString notice(64, QLatin1Char('a'));
+        centre.db.exec(QStringLiteral("INSERT INTO announcement (day, second, file, sha256, size, "
+                                      "text) VALUES ('2026-06-07', '08:00:00', 'n.wav', ?, 1, "
+                                      "'考生请注意')"),
+                       {notice});
+        Room room(centre.db.uri());
+        QTRY_COMPARE_WITH_TIMEOUT(room.said(), QStringLiteral("声音文件已全部接收 2/2"), ArrivalMs);
+        Shell &shell = room.fixture.shell;
+        RoomAnnouncements announcements(shell, *room.fixture.data.link(),
+                                        {QStringLiteral("Room"), room.fixture.data.dataFolder()});
+        const auto forget = qScopeGuard([&shell] { shell.announcements = nullptr; });
+        shell.announcements = &announcements;
+        FakeMediaPlayer *speaker = room.fixture.players.last();
+        const SoundCache cache(SoundCache::folderIn(room.fixture.data.dataFolder()));
+        speaker->lengths.insert(cache.pathFor(notice), 5000);
+        TFrm_Subject *run = room.startRun();
+        QVERIFY(run);
+        const QString a = SoundStore::sha256Of(centre.office.filePath("a.wav"));
+        room.fixture.players.last()->lengths.insert(cache.pathFor(a), 10000);
+
+        // Its second came: the list read again plays it at once.
+        room.fixture.clock.set(QDateTime(QDate(2026, 6, 7), QTime(8, 0, 0, 2)));
+        centre.db.exec(QStringLiteral("UPDATE announcement SET text = text"));
+        QTRY_COMPARE_WITH_TIMEOUT(speaker->playing(), cache.pathFor(notice), ArrivalMs);
+        QCOMPARE(room.playAt(0), QString());
+        QCOMPARE(speaker->playing(), cache.pathFor(notice));
+        QVERIFY2(run->Memo_content->toPlainText().startsWith(QStringLiteral("考务通知：")),
+                 qPrintable(run->Memo_content->toPlainText()));
+        QTRY_VERIFY2(room.runLog().contains("\tcut off\t08:00:00\ta.wav (" + a.left(8) +
+                                            ")\tby announcement #1, heard 0 ms"),
                      qPrintable(room.runLog()));
     }
 
