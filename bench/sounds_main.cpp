@@ -2,6 +2,9 @@
 // one large file stored and fetched. bench/sounds runs it.
 //
 //   tessivox-bench-sounds fetch URI FOLDER ROOMS   ROOMS fetchers, each its own cache
+//   tessivox-bench-sounds start URI FOLDER ROOMS FIRST
+//                                                  ROOMS rooms starting with today's
+//                                                  announcements; FIRST the run's first file
 //   tessivox-bench-sounds store URI NAME FILE      SoundStore::store of FILE as NAME
 //   tessivox-bench-sounds lo-store URI FILE        the same content as a large object
 //   tessivox-bench-sounds lo-fetch URI OID FILE    and back
@@ -9,17 +12,21 @@
 #include "data/Query.h"
 #include "data/ServerAddress.h"
 #include "data/ServerLink.h"
+#include "data/Session.h"
 #include "data/SoundFetcher.h"
 #include "data/SoundStore.h"
+#include "office/Announcements.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTextStream>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -89,6 +96,74 @@ int fetch(const QString &uri, const QString &folder, int rooms)
     return QCoreApplication::exec();
 }
 
+// Rooms that start together, each as a room's program starts: today's
+// announcements read, the recordings still to come asked for, the run's
+// files first. Each room's time until it holds the run's first recording
+// and the new announcement's, against the seconds they play at.
+int start(const QString &uri, const QString &folder, int rooms, const QString &first)
+{
+    QList<Announcements::Due> due;
+    QHash<QString, SoundStore::Held> held;
+    ServerLink link(uri);
+    link.run(
+        [&](Session &session) {
+            due =
+                Announcements::readFor(session.db(), QStringLiteral("Room"), QDate::currentDate());
+            held = SoundStore::held(session.db());
+        },
+        std::chrono::seconds(30));
+    const QTime now = QTime::currentTime();
+    const QList<SoundStore::Held> wanted = Announcements::toFetch(due, now, {});
+    if (wanted.isEmpty() || !held.contains(first))
+        throw DbError(QStringLiteral("no announcement still to come, or no ") + first);
+    const QTime announced = due.last().second;
+    QList<QPair<QString, QTime>> awaited{{held.value(first).sha256, QTime()},
+                                         {wanted.first().sha256, announced}};
+    QList<double> firstMs, announcementMs;
+    qint64 pastBytes = 0;
+    std::vector<std::unique_ptr<SoundFetcher>> fetchers;
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < rooms; ++i) {
+        const QString cache = QStringLiteral("%1/room%2").arg(folder).arg(i);
+        auto fetcher =
+            std::make_unique<SoundFetcher>(SoundFetcher::Room{uri, cache, folder + "/empty", 1000});
+        auto done = std::make_shared<QSet<QString>>();
+        QObject::connect(
+            fetcher.get(), &SoundFetcher::progress, qApp, [=, &firstMs, &announcementMs] {
+                for (const auto &[sha, second] : awaited) {
+                    if (done->contains(sha) || !QFile::exists(cache + "/" + sha + ".wav"))
+                        continue;
+                    done->insert(sha);
+                    (second.isValid() ? announcementMs : firstMs) << timer.elapsed();
+                }
+                if (firstMs.size() == rooms && announcementMs.size() == rooms)
+                    qApp->quit();
+            });
+        fetcher->fetchContent(wanted);
+        fetcher->fetch({first});
+        fetchers.push_back(std::move(fetcher));
+    }
+    QCoreApplication::exec();
+    for (int i = 0; i < rooms; ++i)
+        for (const Announcements::Due &one : due)
+            if (one.second < now)
+                pastBytes +=
+                    QFileInfo(QStringLiteral("%1/room%2/%3.wav").arg(folder).arg(i).arg(one.sha256))
+                        .size();
+    const auto figures = [](QList<double> ms) {
+        std::sort(ms.begin(), ms.end());
+        return QStringLiteral("p50 %1 s, max %2 s")
+            .arg(ms.at(ms.size() / 2) / 1000, 0, 'f', 2)
+            .arg(ms.last() / 1000, 0, 'f', 2);
+    };
+    std::printf("the run's first recording held: %s\n", qPrintable(figures(firstMs)));
+    std::printf("the new announcement's held: %s; its second was %.1f s after the start\n",
+                qPrintable(figures(announcementMs)), now.msecsTo(announced) / 1000.0);
+    std::printf("bytes of past announcements fetched by all rooms: %lld\n", pastBytes);
+    return 0;
+}
+
 int store(const QString &uri, const QString &name, const QString &file)
 {
     const double before = memoryMb().first;
@@ -154,6 +229,8 @@ int main(int argc, char **argv)
     try {
         if (a.size() == 5 && a[1] == "fetch")
             return fetch(a[2], a[3], a[4].toInt());
+        if (a.size() == 6 && a[1] == "start")
+            return start(a[2], a[3], a[4].toInt(), a[5]);
         if (a.size() == 5 && a[1] == "store")
             return store(a[2], a[3], a[4]);
         if (a.size() == 4 && a[1] == "lo-store")

@@ -40,24 +40,27 @@ void RoomAnnouncements::plan(const QList<Announcements::Due> &due)
 {
     const SoundCache cache(SoundCache::folderIn(m_room.dataFolder));
     QList<Announcer::Announcement> announcements;
-    QList<SoundStore::Held> sounds;
+    QSet<qint64> handled = m_handledBefore;
     for (const Announcements::Due &one : due) {
-        const SoundStore::Held held{one.file, one.sha256, one.size};
+        if (one.reported)
+            handled.insert(one.id);
         // Nothing of a row that names no content is fetched or touched.
-        const bool usable = SoundCache::isHash(one.sha256);
+        const SoundStore::Held held{one.file, one.sha256, one.size};
         announcements << Announcer::Announcement{
-            one.id,   one.second,
-            one.text, cache.pathFor(one.sha256),
-            one.file, usable ? QString() : SoundCache::refusal(held)};
-        if (usable)
-            sounds << held;
+            one.id,
+            one.second,
+            one.text,
+            cache.pathFor(one.sha256),
+            SoundStore::shownName(one.file, one.sha256),
+            SoundCache::isHash(one.sha256) ? QString() : SoundCache::refusal(held)};
     }
     if (m_shell.sounds)
-        m_shell.sounds->fetchContent(sounds);
+        m_shell.sounds->fetchContent(
+            Announcements::toFetch(due, m_shell.platform.clock.now().time(), handled));
     // The log follows the announcer from the first plan on: what the
     // plan's missed ones say goes into it.
     log();
-    m_announcer.setPlan(announcements, m_handledBefore);
+    m_announcer.setPlan(announcements, handled);
 }
 
 RunLog &RoomAnnouncements::log()

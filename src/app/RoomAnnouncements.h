@@ -37,6 +37,8 @@ public:
 
     // An instruction's second came: an announcement still sounding stops.
     std::optional<Announcer::Announcement> silence() { return m_announcer.silence(); }
+    std::optional<Announcer::Announcement> sounding() const { return m_announcer.sounding(); }
+    QDateTime soundEnds() const { return m_announcer.soundEnds(); }
 
 private:
     void plan(const QList<Announcements::Due> &due);

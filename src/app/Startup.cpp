@@ -110,6 +110,13 @@ int runTessivox(int argc, char **argv)
                                Platform::soundFolderOf(platform.programFolder)});
         QObject::connect(sounds.get(), &SoundFetcher::progress, reporter.get(),
                          &RoomReporter::setSoundFiles, Qt::DirectConnection);
+        // The office learns why this room's recordings do not arrive.
+        QObject::connect(sounds.get(), &SoundFetcher::failed, reporter.get(),
+                         [&clock, to = reporter.get()](const QString &reason) {
+                             to->record({.at = clock.now(),
+                                         .kind = QStringLiteral("sound files failed"),
+                                         .reason = reason});
+                         });
     }
     int code = 0;
     {

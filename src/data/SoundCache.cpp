@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <algorithm>
 
 namespace {
 
@@ -58,6 +59,14 @@ bool SoundCache::holds(const SoundStore::Held &file)
     }
     m_verified.insert(file.sha256);
     return true;
+}
+
+bool SoundCache::stillHolds(const QList<SoundStore::Held> &files) const
+{
+    return std::all_of(files.cbegin(), files.cend(), [this](const SoundStore::Held &file) {
+        const QFileInfo info(pathFor(file.sha256));
+        return info.isFile() && info.size() == file.size;
+    });
 }
 
 void SoundCache::receive(

@@ -28,6 +28,12 @@ public:
     // Whether the content is here, whole. Checked by its SHA-256 once per
     // object, then by its size.
     bool holds(const SoundStore::Held &file);
+    // The next holds() reads the content through again: a run about to
+    // play it wants to know it whole, whatever happened to the disk since.
+    void doubt(const QString &sha256) { m_verified.remove(sha256); }
+    // Whether each of files is still here at its size: a cheap look that
+    // notices a folder or file gone.
+    bool stillHolds(const QList<SoundStore::Held> &files) const;
     // Receives a file: fetch hands its pieces to the sink given. Throws
     // DbError when it fails, the content is not the one announced or its
     // hash is none; the cache is then as before.

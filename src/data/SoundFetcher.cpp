@@ -72,13 +72,23 @@ void SoundFetcher::work()
     auto due = std::chrono::steady_clock::time_point::max();
     for (;;) {
         QStringList first;
+        bool asked = false;
         {
             std::unique_lock lock(m_mutex);
             m_wake.wait_until(lock, due, [this] { return m_woken || m_stopping; });
             if (m_stopping)
                 break;
-            m_woken = false;
+            asked = std::exchange(m_woken, false);
             first = std::exchange(m_first, {});
+        }
+        // Between requests only a look at the disk: a file or the whole
+        // folder gone is fetched again and the count said anew.
+        const auto nextLook = [this] {
+            return std::chrono::steady_clock::now() + std::chrono::milliseconds(m_room.checkMs);
+        };
+        if (!asked && !failureSaid && cache.stillHolds(m_kept)) {
+            due = nextLook();
+            continue;
         }
         try {
             ServerLink link(m_room.server, true);
@@ -95,7 +105,7 @@ void SoundFetcher::work()
             // A round cut short for a run's own files ends no failure.
             if (round(link, first, cache))
                 failureSaid = false;
-            due = std::chrono::steady_clock::time_point::max();
+            due = nextLook();
         } catch (const Stopped &) {
             break;
         } catch (const DbError &error) {
@@ -140,6 +150,9 @@ bool SoundFetcher::round(ServerLink &link, const QStringList &first, SoundCache 
         if (named.held.contains(name) && !order.contains(name))
             order << name;
 
+    for (const QString &name : first)
+        if (named.held.contains(name))
+            cache.doubt(named.held.value(name).sha256);
     cache.sweep();
     int held = 0;
     for (const QString &name : named.names) {
@@ -165,6 +178,10 @@ bool SoundFetcher::round(ServerLink &link, const QStringList &first, SoundCache 
         if (m_woken)
             break;
     }
+    m_kept.clear();
+    for (const SoundStore::Held &file : std::as_const(named.held))
+        if (cache.stillHolds({file}))
+            m_kept << file;
     if (failure)
         throw *failure;
     const std::lock_guard lock(m_mutex);

@@ -35,6 +35,9 @@ public:
         int retryMs = 10'000;
         // Every job's deadline: a look at the schedule, a piece of a file.
         int deadlineMs = 30'000;
+        // How often the cache is looked at between requests, for a file or
+        // the folder gone.
+        int checkMs = 5'000;
     };
 
     explicit SoundFetcher(Room room, QObject *parent = nullptr);
@@ -45,7 +48,8 @@ public:
     const Room &room() const { return m_room; }
 
     // Fetches what the schedule names and this room lacks; the files named
-    // here first, in their order (a run's, in play order).
+    // here first, in their order (a run's, in play order), each read through
+    // again for its SHA-256 and fetched anew at once when it is not whole.
     void fetch(const QStringList &first = {});
     // Fetches these contents too, before anything else, whether the
     // schedule names them or not (the office's announcements), until the
@@ -80,6 +84,8 @@ private:
     QList<SoundStore::Held> m_contents;
     // The fetching thread's link while it has one: stopped on destruction.
     ServerLink *m_link = nullptr;
+    // The fetching thread's own: what the last round found in the cache.
+    QList<SoundStore::Held> m_kept;
 
     std::thread m_thread;
 };

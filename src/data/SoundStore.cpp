@@ -147,6 +147,11 @@ Named named(const QSqlDatabase &db)
     return named;
 }
 
+QString shownName(const QString &name, const QString &sha256)
+{
+    return QStringLiteral("%1 (%2)").arg(name, sha256.left(8));
+}
+
 QString sha256Of(const QString &path, qint64 *size)
 {
     QFile file(path);

@@ -51,6 +51,10 @@ Named named(const QSqlDatabase &db);
 // server keeps no recordings (made before them).
 std::optional<Named> namedIfKept(ServerLink &link, std::chrono::milliseconds deadline);
 
+// How the run log and the office name a recording: its file name and the
+// start of its SHA-256, "a.wav (1f2e3d4c)".
+QString shownName(const QString &name, const QString &sha256);
+
 // The SHA-256 of a file on disk, read in pieces; lower-case hex. Throws
 // DbError when the file cannot be read.
 QString sha256Of(const QString &path, qint64 *size = nullptr);

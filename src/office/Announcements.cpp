@@ -5,12 +5,14 @@
 #include "data/ScheduleNotice.h"
 #include "data/ServerLink.h"
 #include "data/Session.h"
+#include "data/SoundCache.h"
 #include "data/SoundStore.h"
 #include "run/SoundError.h"
 #include "run/SoundFile.h"
 
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QSqlQuery>
 
 namespace {
@@ -51,6 +53,40 @@ DbError tooLate(const QTime &second)
                        .arg(Announcements::LeadS));
 }
 
+// Those of rooms the server has never heard from.
+QStringList unknownRooms(const QSqlDatabase &db, const QStringList &rooms)
+{
+    if (rooms.isEmpty())
+        return {};
+    QSqlQuery query =
+        Query::run(db, {QStringLiteral("SELECT n FROM unnest(string_to_array(?, E'\\n')) n "
+                                       "WHERE n NOT IN (SELECT name FROM room) ORDER BY n"),
+                        {rooms.join(NameBreak)}});
+    QStringList unknown;
+    while (query.next())
+        unknown << query.value(0).toString();
+    return unknown;
+}
+
+// The rooms, of those given (none: all), whose clocks are so far ahead of
+// the server's that their second comes before they could have it ready.
+QStringList fastRooms(const QSqlDatabase &db, const QTime &second, const QStringList &rooms)
+{
+    QSqlQuery query = Query::run(
+        db, {QStringLiteral(
+                 "SELECT name, clock_offset_ms FROM room WHERE clock_offset_ms >= "
+                 "extract(epoch FROM ?::time - LOCALTIME) * 1000 - ?::int AND "
+                 "(coalesce(?, '') = '' OR name = ANY (string_to_array(?, E'\\n'))) ORDER BY name"),
+             {second.toString(Time), Announcements::ReadyMs, rooms.join(NameBreak),
+              rooms.join(NameBreak)}});
+    QStringList fast;
+    while (query.next())
+        fast << QStringLiteral("%1 (%2 s ahead)")
+                    .arg(query.value(0).toString())
+                    .arg(query.value(1).toLongLong() / 1000.0, 0, 'f', 1);
+    return fast;
+}
+
 } // namespace
 
 namespace Announcements {
@@ -86,16 +122,48 @@ QList<Due> readFor(const QSqlDatabase &db, const QString &room, const QDate &day
         due << Due{query.value(0).toLongLong(), QTime::fromString(query.value(1).toString(), Time),
                    query.value(2).toString(),   query.value(3).toString(),
                    query.value(4).toString(),   query.value(5).toLongLong()};
+    // A server from before the room could ask knows of none.
+    QSqlQuery reported = Query::run(
+        db, {QStringLiteral("SELECT room_announcements_handled(?, ?::date) WHERE "
+                            "to_regprocedure('room_announcements_handled(text,date)') IS NOT NULL"),
+             {room, day.toString(Qt::ISODate)}});
+    QSet<qint64> ids;
+    while (reported.next())
+        ids.insert(reported.value(0).toLongLong());
+    for (Due &one : due)
+        one.reported = ids.contains(one.id);
     return due;
+}
+
+QList<SoundStore::Held> toFetch(const QList<Due> &due, const QTime &now,
+                                const QSet<qint64> &handled)
+{
+    QList<SoundStore::Held> files;
+    for (const Due &one : due)
+        if (!handled.contains(one.id) && one.second >= now && SoundCache::isHash(one.sha256))
+            files << SoundStore::Held{one.file, one.sha256, one.size};
+    return files;
 }
 
 Published publish(ServerLink &link, const Request &request, std::chrono::milliseconds deadline)
 {
     try {
-        SoundFile check(request.path);
+        // A file without a frame opens, yet a room's output lets go of it
+        // at once with nothing heard.
+        if (SoundFile(request.path).lengthMs() <= 0)
+            throw DbError(QStringLiteral("%1 holds no sound (0 ms): nothing would be heard")
+                              .arg(request.path));
     } catch (const SoundError &error) {
         throw DbError(QStringLiteral("not a sound file that the rooms can play: ") + error.text());
     }
+    QStringList rooms;
+    for (const QString &room : request.rooms)
+        if (!room.trimmed().isEmpty())
+            rooms << room.trimmed();
+    // Rooms given that name nobody would become every room.
+    if (rooms.isEmpty() && !request.rooms.isEmpty())
+        throw DbError(
+            QStringLiteral("the rooms given name no room; leave them out for every room"));
     qint64 size = 0;
     const QString sha256 = SoundStore::sha256Of(request.path, &size);
     Published published;
@@ -105,15 +173,16 @@ Published publish(ServerLink &link, const Request &request, std::chrono::millise
             if (!Query::run(session.db(), {QStringLiteral("SELECT 1 WHERE ") + Ahead, ahead})
                      .next())
                 throw tooLate(request.second);
+            if (const QStringList unknown = unknownRooms(session.db(), rooms); !unknown.isEmpty())
+                throw DbError(QStringLiteral("no room by the name %1 has ever reported to this "
+                                             "server: nothing was stored")
+                                  .arg(unknown.join(QStringLiteral(", "))));
             published.file = nameFor(session.db(), request.path, sha256);
+            published.fastRooms = fastRooms(session.db(), request.second, rooms);
         },
         deadline);
     published.sent = SoundStore::store(link, published.file, request.path, deadline) ==
                      SoundStore::Outcome::Sent;
-    QStringList rooms;
-    for (const QString &room : request.rooms)
-        if (!room.trimmed().isEmpty())
-            rooms << room.trimmed();
     link.run(
         [&](Session &session) {
             // Checked when it is written: storing the recording may have
@@ -132,7 +201,10 @@ Published publish(ServerLink &link, const Request &request, std::chrono::millise
                                               : QVariant(rooms.join(NameBreak))} +
                      ahead});
             if (!query.next())
-                throw tooLate(request.second);
+                throw DbError(tooLate(request.second).text() +
+                              QStringLiteral("; the recording is stored on the server as %1 and "
+                                             "is not sent again when announced anew")
+                                  .arg(published.file));
             published.id = query.value(0).toLongLong();
             published.day = query.value(1).toDate();
         },
@@ -164,8 +236,17 @@ QString Report::summary() const
     QString line = QStringLiteral("已播放 %1").arg(played);
     if (latest)
         line += QStringLiteral("（最迟 %1%2 ms）").arg(*latest < 0 ? "" : "+").arg(*latest);
-    return line +
-           QStringLiteral("，失败 %1，错过 %2，未回报 %3").arg(failed).arg(missed).arg(silent);
+    line += QStringLiteral("，失败 %1，错过 %2，未回报 %3").arg(failed).arg(missed).arg(silent);
+    // Heard before the office's second by the server's clock: the room's
+    // clock is fast, and its candidates heard it early.
+    QStringList early;
+    for (const Outcome &outcome : outcomes)
+        if (outcome.what == QLatin1String("played") && outcome.delayMs &&
+            *outcome.delayMs <= -EarlyMs)
+            early << QStringLiteral("%1 %2 ms").arg(outcome.room).arg(*outcome.delayMs);
+    if (!early.isEmpty())
+        line += QStringLiteral("，提前播放：") + early.join(QStringLiteral("、"));
+    return line;
 }
 
 QList<Report> today(const QSqlDatabase &db)

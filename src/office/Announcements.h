@@ -1,7 +1,10 @@
 #pragma once
 
+#include "data/SoundStore.h"
 #include <QDate>
+
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTime>
@@ -22,6 +25,11 @@ namespace Announcements {
 
 inline const QString Channel = QStringLiteral("tessivox_announcement");
 constexpr int LeadS = 10;
+// What a room needs between learning of an announcement and its second.
+constexpr int ReadyMs = 1000;
+// A room that played this far ahead of the second by the server's clock is
+// flagged: its clock is fast.
+constexpr qint64 EarlyMs = 1000;
 
 // The table and its notice, within the caller's transaction. Throws DbError.
 void create(const QSqlDatabase &db);
@@ -35,11 +43,20 @@ struct Due
     QString file;
     QString sha256;
     qint64 size = 0;
+    // The room reported on it already, from this PC or another.
+    bool reported = false;
 };
 
 // The announcements of day for the room, in the order they play. Throws
 // DbError.
 QList<Due> readFor(const QSqlDatabase &db, const QString &room, const QDate &day);
+
+// The recordings a room fetches for due at now: only of those still to
+// come that are not handled, soonest first. One whose second has passed is
+// never played, and fetching it (it may be large) would only hold up those
+// still to come.
+QList<SoundStore::Held> toFetch(const QList<Due> &due, const QTime &now,
+                                const QSet<qint64> &handled);
 
 struct Request
 {
@@ -58,6 +75,9 @@ struct Published
     QString file;
     // Whether its content had to be sent.
     bool sent = false;
+    // Rooms whose clocks run so far ahead that they miss it, each with how
+    // far.
+    QStringList fastRooms;
 };
 
 // Stores the recording at request.path on the server where it does not hold

@@ -78,7 +78,21 @@ Result apply(const QString &uri, const QString &subject, int minutes)
                                            .arg(LeadS));
                 continue;
             }
-            const QTime to = time.addSecs(minutes * 60);
+            // The rooms play by the time of day of the exam's day: a second
+            // moved past midnight, either way, would come round a day early
+            // or late, so nothing is moved then.
+            const QDateTime from(result.serverNow.date(), time);
+            const QDateTime moved = from.addSecs(qint64(minutes) * 60);
+            if (moved.date() != from.date()) {
+                result.refusal =
+                    QStringLiteral("%1 %2 would move past midnight to %3 on %4, and the rooms play "
+                                   "by the time of day: nothing was changed. Move the exam to the "
+                                   "next day instead.")
+                        .arg(timeOfDay(time), file, timeOfDay(moved.time()),
+                             moved.date().toString(Qt::ISODate));
+                return;
+            }
+            const QTime to = moved.time();
             result.lines
                 << QStringLiteral("  %1 -> %2  %3").arg(timeOfDay(time), timeOfDay(to), file);
             updates << Statement{QStringLiteral("UPDATE sound SET playtime = ? WHERE rowid = ?"),

@@ -24,6 +24,9 @@ struct Result
     // What moved and what stayed, one line each.
     QStringList lines;
     int instructionsMoved = 0;
+    // Why nothing changed although the subject was found: an instruction
+    // would cross midnight.
+    QString refusal;
 
     // The whole report, headed by what was done where.
     QString text(const QString &subject, int minutes, const QString &shownServer) const;

@@ -208,9 +208,23 @@ END $$)")
                                .arg(FunctionsMarker)
                                .arg(RoomStatus::UnseenAfterMs);
 
+// The announcements of a day a room reported on, from any of its PCs: a PC
+// new to the room must not call them missed. Another room's are nobody's
+// business but the office's.
+const QString HandledFunction = QStringLiteral(R"(
+CREATE OR REPLACE FUNCTION room_announcements_handled(room_name text, on_day date)
+RETURNS SETOF bigint LANGUAGE sql STABLE SECURITY DEFINER AS $$
+    %1
+    SELECT DISTINCT e.announcement FROM room_event e JOIN announcement a ON a.id = e.announcement
+    WHERE e.room = room_name AND a.day = on_day
+        AND (room_name = session_user OR has_table_privilege(session_user, 'room_event', 'SELECT'))
+$$)")
+                                    .arg(FunctionsMarker);
+
 const QStringList Functions{
     QStringLiteral("room_report(text,text,text,text,integer,text,integer,integer)"),
-    QStringLiteral("room_events(jsonb)"), QStringLiteral("room_pc(text,text,text)")};
+    QStringLiteral("room_events(jsonb)"), QStringLiteral("room_pc(text,text,text)"),
+    QStringLiteral("room_announcements_handled(text,date)")};
 
 // What a room's reports do without, on a server not yet upgraded: the
 // announcements, and telling PCs of one name apart.
@@ -245,15 +259,16 @@ void createFunctions(const QSqlDatabase &db)
     execute(db, ReportFunction);
     execute(db, EventsFunction);
     execute(db, PcFunction);
-    execute(db,
-            QStringLiteral("DO $$ DECLARE f text; BEGIN "
-                           "FOREACH f IN ARRAY ARRAY['room_report(text,text,text,text,integer,"
-                           "text,integer,integer)', 'room_events(jsonb)', "
-                           "'room_pc(text,text,text)'] LOOP "
-                           "EXECUTE format('ALTER FUNCTION %s SET search_path = %I, pg_temp', f, "
-                           "current_schema()); "
-                           "EXECUTE format('REVOKE EXECUTE ON FUNCTION %s FROM PUBLIC', f); "
-                           "END LOOP; END $$"));
+    execute(db, HandledFunction);
+    execute(db, QStringLiteral(
+                    "DO $$ DECLARE f text; BEGIN "
+                    "FOREACH f IN ARRAY ARRAY['room_report(text,text,text,text,integer,"
+                    "text,integer,integer)', 'room_events(jsonb)', "
+                    "'room_pc(text,text,text)', 'room_announcements_handled(text,date)'] LOOP "
+                    "EXECUTE format('ALTER FUNCTION %s SET search_path = %I, pg_temp', f, "
+                    "current_schema()); "
+                    "EXECUTE format('REVOKE EXECUTE ON FUNCTION %s FROM PUBLIC', f); "
+                    "END LOOP; END $$"));
 }
 
 // Every column that names a content by its SHA-256: a room makes a path of
@@ -403,7 +418,8 @@ DO $$ BEGIN CREATE ROLE tessivox_room NOLOGIN;
 EXCEPTION WHEN duplicate_object THEN NULL; END $$;
 GRANT SELECT ON var, test, sound, announcement TO tessivox_room;
 GRANT EXECUTE ON FUNCTION room_report(text, text, text, text, integer, text, integer, integer),
-    room_events(jsonb), room_pc(text, text, text) TO tessivox_room;
+    room_events(jsonb), room_pc(text, text, text),
+    room_announcements_handled(text, date) TO tessivox_room;
 
 -- The exam office and the administrators: everything, and they alone speak
 -- to the rooms.
@@ -413,7 +429,8 @@ GRANT SELECT, INSERT, UPDATE, DELETE ON var, test, sound, room, room_event, anno
     TO tessivox_admin;
 GRANT USAGE ON SEQUENCE announcement_id_seq TO tessivox_admin;
 GRANT EXECUTE ON FUNCTION room_report(text, text, text, text, integer, text, integer, integer),
-    room_events(jsonb), room_pc(text, text, text) TO tessivox_admin;
+    room_events(jsonb), room_pc(text, text, text),
+    room_announcements_handled(text, date) TO tessivox_admin;
 
 )") + SoundSchema::grants() +
            QStringLiteral(R"(

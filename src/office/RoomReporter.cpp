@@ -107,8 +107,13 @@ void RoomReporter::record(const RunEvent &event)
                {QStringLiteral("kind"), event.kind},  {QStringLiteral("subject"), m_subject}};
         if (event.second.isValid())
             row.insert(QStringLiteral("second"), event.second.toString(QStringLiteral("HH:mm:ss")));
+        // An announcement's second is the office's, on the server's clock:
+        // its lateness is told against that, where an instruction's is the
+        // room's own. A room whose clock is fast played it early.
         if (event.delayMs)
-            row.insert(QStringLiteral("delay"), double(*event.delayMs));
+            row.insert(
+                QStringLiteral("delay"),
+                double(*event.delayMs - (event.announcement && m_offsetMs ? *m_offsetMs : 0)));
         // Cut to what the server takes: a long path or a library's long
         // text must not cost the event.
         if (!event.file.isEmpty())

@@ -48,6 +48,11 @@ std::optional<Announcer::Announcement> Announcer::silence()
     return std::exchange(m_sounding, std::nullopt);
 }
 
+std::optional<Announcer::Announcement> Announcer::sounding() const
+{
+    return sounding(m_clock.now()) ? m_sounding : std::nullopt;
+}
+
 QDateTime Announcer::secondOf(const Announcement &announcement) const
 {
     return QDateTime(m_clock.now().date(), announcement.second);
@@ -71,13 +76,26 @@ void Announcer::tick()
             }
             break;
         }
+        // One at a time, each heard whole: one whose second comes while
+        // another sounds waits for its end.
+        if (sounding(now)) {
+            m_waiting.insert(announcement.id);
+            break;
+        }
         m_handled.insert(announcement.id);
-        if (second.msecsTo(now) < PlayableMs)
+        const QDateTime from =
+            m_waiting.contains(announcement.id) ? std::max(second, m_soundEnds) : second;
+        if (from.msecsTo(now) < PlayableMs)
             play(announcement, second);
         else
             emit missed(announcement);
     }
     aim();
+}
+
+bool Announcer::sounding(const QDateTime &now) const
+{
+    return m_sounding && m_device.isOpen() && now < m_soundEnds;
 }
 
 void Announcer::aim()
@@ -90,7 +108,9 @@ void Announcer::aim()
     const QDateTime now = m_clock.now();
     const QDateTime second = secondOf(*next);
     const QDateTime ready = second.addMSecs(-PrepareLeadMs);
-    const QDateTime target = m_prepared != next->id && ready > now ? ready : second;
+    QDateTime target = m_prepared != next->id && ready > now ? ready : second;
+    if (sounding(now) && target >= second)
+        target = std::max(second, m_soundEnds);
     m_timer.armAt(int(std::max<qint64>(now.msecsTo(target), 2)), m_clock, target);
 }
 

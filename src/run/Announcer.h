@@ -18,7 +18,8 @@ class Timer;
 // Whatever else sounds then (an instruction) is for its owner to cut off
 // on started(). An announcement whose second passed before the room knew
 // of it, or while the program was not running, is missed; one handled
-// once (by id) never comes round again.
+// once (by id) never comes round again. Two at one second are heard one
+// after the other, never one cut off by the next.
 class Announcer final : public QObject
 {
     Q_OBJECT
@@ -49,6 +50,10 @@ public:
     // Silences an announcement that still sounds (an instruction's second
     // came); returns it.
     std::optional<Announcement> silence();
+    // The announcement that sounds now, if one does.
+    std::optional<Announcement> sounding() const;
+    // When the sound played last ends.
+    QDateTime soundEnds() const { return m_soundEnds; }
 
 signals:
     // Right after the play call: the sound let go delayMs after its second.
@@ -63,6 +68,7 @@ private:
     void tick();
     void play(const Announcement &announcement, const QDateTime &second);
     QDateTime secondOf(const Announcement &announcement) const;
+    bool sounding(const QDateTime &now) const;
 
     MediaPlayer &m_device;
     Timer &m_timer;
@@ -74,4 +80,7 @@ private:
     // The announcement that sounds, and when its sound ends.
     std::optional<Announcement> m_sounding;
     QDateTime m_soundEnds;
+    // Those whose second came while another sounded: each plays when the
+    // one before it ends, reporting how late that was.
+    QSet<qint64> m_waiting;
 };

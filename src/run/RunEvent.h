@@ -13,7 +13,8 @@ struct RunEvent
     // The run log's own word: "run started", "clock", "played", "missed",
     // "failed", "clock step", "sound output lost", "sound output back",
     // "schedule changed", "run ended", "announcement played",
-    // "announcement failed", "announcement missed", "cut off".
+    // "announcement failed", "announcement missed", "cut off"; and, outside
+    // the log, "sound files failed" (why the recordings do not arrive).
     QString kind{};
     // Only on "run started": followers remember it for the rest of the run.
     QString subject{};

@@ -72,7 +72,8 @@ void Scheduler::noteMissed(qint64 id, const QTime &time, const QString &file)
 
 void Scheduler::armRow(const QTime &time)
 {
-    m_armed = {m_queue->current().id, time, rowFile(), m_queue->current().explain};
+    m_armed = {m_queue->current().id, time, rowFile(), m_queue->current().explain,
+               m_queue->current().filename};
     m_.device.setFileName(m_armed.file);
     aim();
 }
@@ -90,8 +91,19 @@ void Scheduler::prepareIfNear(const QDateTime &now)
 {
     // Only a wait ends in a play; stopped or re-evaluating, nothing is armed.
     if (m_.Timer1.interval() > 1 &&
-        now.msecsTo(DayMoment::of(now, m_armed.time).at) <= PrepareLeadMs)
+        now.msecsTo(DayMoment::of(now, m_armed.time).at) <= PrepareLeadMs) {
+        resolveArmed();
         m_.device.prepare();
+    }
+}
+
+void Scheduler::resolveArmed()
+{
+    const QString path = m_.soundPath(m_armed.name);
+    if (m_armed.name.isNull() || path == m_armed.file)
+        return;
+    m_armed.file = path;
+    m_.device.setFileName(path);
 }
 
 void Scheduler::showRow(const QString &prefix, const QTime &time)
@@ -158,6 +170,7 @@ bool Scheduler::play(const QDateTime &second)
     m_done.insert(m_armed.id);
     // Opening the next sound forgets how the last one ended.
     reportBrokenOff();
+    resolveArmed();
     try {
         if (device.isOpen()) {
             device.close();

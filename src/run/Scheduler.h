@@ -133,6 +133,8 @@ private:
         QTime time;
         QString file;
         QString explanation;
+        // The row's file name, which file stands for.
+        QString name;
     };
 
     QString rowFile() const;
@@ -144,6 +146,9 @@ private:
     // the device's next sound.
     void armRow(const QTime &time);
     void aim();
+    // The recording a file name stands for may have been replaced since
+    // the row was armed: the device is given the one it stands for now.
+    void resolveArmed();
     void prepareIfNear(const QDateTime &now);
     // Whether a sound started; a failure is reported through failed().
     bool play(const QDateTime &second);

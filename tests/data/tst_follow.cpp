@@ -253,6 +253,41 @@ private slots:
                  qPrintable(text));
     }
 
+    // The rooms play by the time of day: a delay that would carry an
+    // instruction over midnight, either way, is refused and moves nothing.
+    void aDelayNeverCarriesAnInstructionOverMidnight_data()
+    {
+        QTest::addColumn<int>("minutes");
+        QTest::addColumn<bool>("justPastMidnight");
+        QTest::newRow("a whole day less a minute") << 1439 << false;
+        QTest::newRow("to just past midnight") << 0 << true;
+        QTest::newRow("brought forward into yesterday") << -1439 << false;
+    }
+    void aDelayNeverCarriesAnInstructionOverMidnight()
+    {
+        QFETCH(int, minutes);
+        QFETCH(bool, justPastMidnight);
+        ServerDatabase db(*m_server);
+        QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
+        const QDateTime now = serverNow(db);
+        const QDateTime second = now.addSecs(120);
+        if (second.date() != now.date())
+            QSKIP("the instruction would be tomorrow's");
+        if (justPastMidnight)
+            minutes = int(second.secsTo(QDateTime(now.date().addDays(1), QTime(0, 0))) / 60) + 1;
+        const QString at = second.toString(QStringLiteral("HH:mm:ss"));
+        db.exec(QStringLiteral("INSERT INTO test (subjectname) VALUES (?)"), {Subject});
+        db.exec(QStringLiteral("INSERT INTO sound (subjectname, filename, explain, playtime) "
+                               "VALUES (?, 'a.wav', '', ?)"),
+                {Subject, at});
+
+        const Tool delay =
+            tessivoxDb({QStringLiteral("delay"), db.uri(), Subject, QString::number(minutes)});
+        QCOMPARE(delay.code, 2);
+        QVERIFY2(delay.err.contains(QStringLiteral("past midnight")), qPrintable(delay.err));
+        QCOMPARE(db.rows(QStringLiteral("SELECT playtime FROM sound")).value(0).value(0), at);
+    }
+
     // The editor replaces a subject's rows whole: a row it keeps is still
     // the instruction the running room played, even at another second.
     void anInstructionTheEditorMovesAfterItPlayedNeverPlaysAgain()

@@ -4,6 +4,8 @@
 #include "support/ShellFixture.h"
 #include "support/StalledServer.h"
 
+#include "app/RoomAnnouncements.h"
+#include "app/Shell.h"
 #include "data/DbError.h"
 #include "data/Query.h"
 #include "data/SoundCache.h"
@@ -23,9 +25,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -253,6 +257,109 @@ private slots:
         QCOMPARE(read(room.playAt(10)), content(3));
     }
 
+    // Replaced on the server while the run waits for it, a recording plays
+    // with the content the schedule names at its second, and the log says
+    // which content that was.
+    void aFileReplacedDuringARunPlaysItsNewContent()
+    {
+        Centre centre(*m_shared);
+        QCOMPARE(centre.upload().code, 0);
+        Room room(centre.db.uri());
+        QTRY_COMPARE_WITH_TIMEOUT(room.said(), QStringLiteral("声音文件已全部接收 2/2"), ArrivalMs);
+        TFrm_Subject *run = room.startRun();
+        QVERIFY(run);
+        QCOMPARE(read(room.playAt(0)), content(1));
+        write(centre.office.filePath("b.wav"), content(3));
+        QCOMPARE(centre.upload().code, 0);
+        run->followServer();
+        QTRY_VERIFY_WITH_TIMEOUT(room.cached().size() == 3, ArrivalMs);
+        QCOMPARE(read(room.playAt(10)), content(3));
+        const QString digest = SoundStore::sha256Of(centre.office.filePath("b.wav")).left(8);
+        QTRY_VERIFY2(room.runLog().contains(" ms\tb.wav (" + digest + ")"),
+                     qPrintable(room.runLog()));
+    }
+
+    // An announcement and an instruction of one second: the office's word
+    // goes first. The instruction is cut at once, and the log says it was
+    // heard for no time at all.
+    void anAnnouncementGoesFirstAtAnInstructionsSecond()
+    {
+        Centre centre(*m_shared);
+        QCOMPARE(centre.upload().code, 0);
+        const QString notice(64, QLatin1Char('a'));
+        centre.db.exec(QStringLiteral("INSERT INTO announcement (day, second, file, sha256, size, "
+                                      "text) VALUES ('2026-06-07', '08:00:00', 'n.wav', ?, 1, "
+                                      "'考生请注意')"),
+                       {notice});
+        Room room(centre.db.uri());
+        QTRY_COMPARE_WITH_TIMEOUT(room.said(), QStringLiteral("声音文件已全部接收 2/2"), ArrivalMs);
+        Shell &shell = room.fixture.shell;
+        RoomAnnouncements announcements(shell, *room.fixture.data.link(),
+                                        {QStringLiteral("Room"), room.fixture.data.dataFolder()});
+        const auto forget = qScopeGuard([&shell] { shell.announcements = nullptr; });
+        shell.announcements = &announcements;
+        FakeMediaPlayer *speaker = room.fixture.players.last();
+        const SoundCache cache(SoundCache::folderIn(room.fixture.data.dataFolder()));
+        speaker->lengths.insert(cache.pathFor(notice), 5000);
+        TFrm_Subject *run = room.startRun();
+        QVERIFY(run);
+        const QString a = SoundStore::sha256Of(centre.office.filePath("a.wav"));
+        room.fixture.players.last()->lengths.insert(cache.pathFor(a), 10000);
+
+        // Its second came: the list read again plays it at once.
+        room.fixture.clock.set(QDateTime(QDate(2026, 6, 7), QTime(8, 0, 0, 2)));
+        centre.db.exec(QStringLiteral("UPDATE announcement SET text = text"));
+        QTRY_COMPARE_WITH_TIMEOUT(speaker->playing(), cache.pathFor(notice), ArrivalMs);
+        QCOMPARE(room.playAt(0), QString());
+        QCOMPARE(speaker->playing(), cache.pathFor(notice));
+        QVERIFY2(run->Memo_content->toPlainText().startsWith(QStringLiteral("考务通知：")),
+                 qPrintable(run->Memo_content->toPlainText()));
+        QTRY_VERIFY2(room.runLog().contains("\tcut off\t08:00:00\ta.wav (" + a.left(8) +
+                                            ")\tby announcement #1, heard 0 ms"),
+                     qPrintable(room.runLog()));
+    }
+
+    // Bytes flipped in a cached file, the size kept: a run about to play it
+    // reads it through and has it fetched again before its second.
+    void aDamagedCachedFileIsFetchedAgainForTheRun()
+    {
+        Centre centre(*m_shared);
+        QCOMPARE(centre.upload().code, 0);
+        Room room(centre.db.uri());
+        QTRY_COMPARE_WITH_TIMEOUT(room.said(), QStringLiteral("声音文件已全部接收 2/2"), ArrivalMs);
+        const QString cached = SoundCache::folderIn(room.fixture.data.dataFolder()) + "/" +
+                               SoundStore::sha256Of(centre.office.filePath("a.wav")) + ".wav";
+        QByteArray damaged = content(1);
+        damaged[5000] = char(~damaged[5000]);
+        write(cached, damaged);
+        QVERIFY(room.startRun());
+        QTRY_COMPARE_WITH_TIMEOUT(read(cached), content(1), ArrivalMs);
+        QCOMPARE(read(room.playAt(0)), content(1));
+    }
+
+    // The cache's folder gone: the room says so and fetches everything
+    // again; while it cannot, the reason stays in view, not a count.
+    void aCacheFolderGoneIsNoticedAndWhyItCannotBeFilledIsSaid()
+    {
+        Centre centre(*m_shared);
+        QCOMPARE(centre.upload().code, 0);
+        Room room(centre.db.uri());
+        QTRY_COMPARE_WITH_TIMEOUT(room.said(), QStringLiteral("声音文件已全部接收 2/2"), ArrivalMs);
+        const QString folder = SoundCache::folderIn(room.fixture.data.dataFolder());
+        QVERIFY(QDir(folder).removeRecursively());
+        // A file where the folder was: nothing can be written there.
+        write(folder, "not a folder");
+        QTRY_VERIFY_WITH_TIMEOUT(room.said().startsWith("声音文件接收失败"), ArrivalMs);
+        // Tried again and again meanwhile, and still said why.
+        QTest::qWait(1000);
+        QVERIFY2(room.said().startsWith("声音文件接收失败"), qPrintable(room.said()));
+        QVERIFY2(room.main()->Lbl_sounds->toolTip().contains("cannot create"),
+                 qPrintable(room.main()->Lbl_sounds->toolTip()));
+        QVERIFY(QFile::remove(folder));
+        QTRY_COMPARE_WITH_TIMEOUT(room.said(), QStringLiteral("声音文件已全部接收 2/2"), ArrivalMs);
+        QCOMPARE(room.cached().size(), 2);
+    }
+
     // Pieces of b.wav missing on the server: its download breaks off after
     // the first, as when a fetch is cut off.
     void aBrokenDownloadLeavesNothingARunWouldPlay()
@@ -283,8 +390,10 @@ private slots:
                  QStringLiteral("声音控制器不正确，程序可能无法正常运行 !"));
         QCOMPARE(read(room.playAt(10)), content(2));
         QTRY_VERIFY(room.runLog().contains("\t08:00:10\t"));
-        QVERIFY2(room.runLog().contains("\ta.wav (from the server)\t声音文件无法播放：not yet "
-                                        "received from the server"),
+        QVERIFY2(room.runLog().contains(
+                     "\ta.wav (" + SoundStore::sha256Of(centre.office.filePath("a.wav")).left(8) +
+                     ")\t声音文件无法播放：not yet "
+                     "received from the server"),
                  qPrintable(room.runLog()));
     }
 

@@ -3,6 +3,8 @@
 #include "support/ServerDatabase.h"
 #include "support/TestSounds.h"
 
+#include "office/Announcements.h"
+
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -72,7 +74,8 @@ class TestAnnounce : public QObject
 private slots:
     void initTestCase() { m_server = std::make_unique<TestServer>(); }
 
-    // What the office may announce, and how the recording is stored.
+    // What the office may announce, and how the recording is stored. A null
+    // rooms gives no --rooms.
     void announce_data()
     {
         QTest::addColumn<QString>("file");
@@ -81,18 +84,24 @@ private slots:
         QTest::addColumn<bool>("asRoom");
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("error");
-        QTest::newRow("every room") << "notice.wav" << 30 << "" << false << "notice.wav"
+        QTest::newRow("every room") << "notice.wav" << 30 << QString() << false << "notice.wav"
                                     << "";
         QTest::newRow("two rooms, named") << "notice.wav" << 30 << "A, B" << false << "notice.wav"
                                           << "";
         QTest::newRow("a subject's recording by that name is left alone")
-            << "demo-1.wav" << 30 << "" << false << "demo-1-"
+            << "demo-1.wav" << 30 << QString() << false << "demo-1-"
             << "";
-        QTest::newRow("less than 10 s ahead") << "notice.wav" << 5 << "" << false << ""
+        QTest::newRow("less than 10 s ahead") << "notice.wav" << 5 << QString() << false << ""
                                               << "less than 10 s ahead";
-        QTest::newRow("not a sound file") << "garbage.wav" << 30 << "" << false << ""
+        QTest::newRow("not a sound file") << "garbage.wav" << 30 << QString() << false << ""
                                           << "not a sound file";
-        QTest::newRow("a room's login may not") << "notice.wav" << 30 << "" << true << ""
+        QTest::newRow("a sound file of no frames") << "empty.wav" << 30 << QString() << false << ""
+                                                   << "holds no sound";
+        QTest::newRow("a room nobody knows") << "notice.wav" << 30 << "A, NoSuchRoom" << false << ""
+                                             << "NoSuchRoom";
+        QTest::newRow("rooms that name nobody") << "notice.wav" << 30 << "" << false << ""
+                                                << "name no room";
+        QTest::newRow("a room's login may not") << "notice.wav" << 30 << QString() << true << ""
                                                 << "permission denied";
     }
     void announce()
@@ -114,10 +123,14 @@ private slots:
                              dir.filePath(QStringLiteral("sound"))})
                      .code,
                  0);
+        // B's clock runs 30 s ahead: at 30 s it misses the second.
+        db.exec(QStringLiteral("INSERT INTO room (name, clock_offset_ms) VALUES ('A', 0), "
+                               "('B', 30000)"));
         const QString subjectSound =
             firstRow(db, QStringLiteral("SELECT sha256 FROM sound_file WHERE name = 'demo-1.wav'"));
         TestSounds::writeTone(dir.filePath(QStringLiteral("notice.wav")), 500);
         TestSounds::writeTone(dir.filePath(QStringLiteral("demo-1.wav")), 700);
+        TestSounds::writeTone(dir.filePath(QStringLiteral("empty.wav")), 0);
         TestSounds::writeGarbage(dir.filePath(QStringLiteral("garbage.wav")));
         CentreRoles roles(db);
         const QString uri = asRoom ? roles.uriAs(roles.addRoom(QStringLiteral("a"))) : db.uri();
@@ -132,7 +145,7 @@ private slots:
                               now.addSecs(aheadS).toString(QStringLiteral("HH:mm:ss")),
                               QStringLiteral("--text"),
                               QStringLiteral("考生请注意")};
-        if (!rooms.isEmpty())
+        if (!rooms.isNull())
             arguments << QStringLiteral("--rooms") << rooms;
         const Tool tool = tessivoxDb(arguments);
         QVERIFY2(tool.err.contains(error), qPrintable(tool.err));
@@ -141,17 +154,120 @@ private slots:
                  error.isEmpty() ? QStringLiteral("1") : QStringLiteral("0"));
         if (!error.isEmpty())
             return;
+        QVERIFY2(tool.err.contains(QStringLiteral("miss it: B (30.0 s ahead)")),
+                 qPrintable(tool.err));
         QVERIFY(firstRow(db, QStringLiteral("SELECT file FROM announcement")).startsWith(stored));
         QCOMPARE(firstRow(db, QStringLiteral("SELECT coalesce(array_to_string(rooms, '|'), "
                                              "'all') FROM announcement")),
-                 rooms.isEmpty() ? QStringLiteral("all") : QStringLiteral("A|B"));
+                 rooms.isNull() ? QStringLiteral("all") : QStringLiteral("A|B"));
         QCOMPARE(firstRow(db, QStringLiteral("SELECT sha256 FROM sound_file WHERE name = "
                                              "'demo-1.wav'")),
                  subjectSound);
     }
 
+    // The second checked again when the announcement is written passed
+    // while the recording went up (here: while the table was locked): the
+    // refusal says that the recording stays stored.
+    void aRefusalAfterTheUploadSaysTheRecordingIsStored()
+    {
+        ServerDatabase db(*m_server);
+        QTemporaryDir dir;
+        QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
+        TestSounds::writeTone(dir.filePath(QStringLiteral("notice.wav")), 500);
+        const QDateTime now = serverNow(db);
+        if (now.time() > QTime(23, 59, 0))
+            QSKIP("the announcement's second would pass midnight");
+        QProcess locker;
+        locker.start(QStringLiteral("psql"),
+                     {QStringLiteral("-q"), db.uri(), QStringLiteral("-c"),
+                      QStringLiteral("BEGIN; LOCK TABLE announcement; SELECT pg_sleep(4); "
+                                     "COMMIT;")});
+        QTRY_COMPARE_WITH_TIMEOUT(
+            firstRow(db, QStringLiteral("SELECT count(*) FROM pg_locks WHERE relation = "
+                                        "'announcement'::regclass AND granted")),
+            QStringLiteral("1"), 10000);
+        const Tool tool = tessivoxDb(
+            {QStringLiteral("announce"), db.uri(), dir.filePath(QStringLiteral("notice.wav")),
+             QStringLiteral("--at"),
+             serverNow(db).addSecs(Announcements::LeadS + 2).toString(QStringLiteral("HH:mm:ss"))});
+        locker.waitForFinished();
+        QCOMPARE(tool.code, 2);
+        QVERIFY2(tool.err.contains(QStringLiteral("less than 10 s ahead")) &&
+                     tool.err.contains(QStringLiteral("stored on the server as notice.wav")),
+                 qPrintable(tool.err));
+        QCOMPARE(firstRow(db, QStringLiteral("SELECT name FROM sound_file")),
+                 QStringLiteral("notice.wav"));
+    }
+
+    // A room started after an announcement's second never plays it: its
+    // recording is not fetched, and holds up nothing still to come.
+    void aPastAnnouncementsRecordingIsNotFetched()
+    {
+        ServerDatabase db(*m_server);
+        QTemporaryDir dir;
+        QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
+        TestSounds::writeTone(dir.filePath(QStringLiteral("past.wav")), 1000);
+        TestSounds::writeTone(dir.filePath(QStringLiteral("next.wav")), 500);
+        const QDateTime now = serverNow(db);
+        if (now.time() > QTime(23, 58, 0) || now.time() < QTime(0, 2, 0))
+            QSKIP("the announcements' seconds would pass midnight");
+        for (const QString &file : {QStringLiteral("past.wav"), QStringLiteral("next.wav")})
+            QCOMPARE(tessivoxDb({QStringLiteral("announce"), db.uri(), dir.filePath(file),
+                                 QStringLiteral("--at"),
+                                 now.addSecs(60).toString(QStringLiteral("HH:mm:ss"))})
+                         .code,
+                     0);
+        db.exec(QStringLiteral("UPDATE announcement SET second = second - interval '2 minutes' "
+                               "WHERE file = 'past.wav'"));
+        const auto cached = [&](const QString &file) {
+            return QFile::exists(
+                dir.filePath(QStringLiteral("A/data/sound-cache/")) +
+                firstRow(db, QStringLiteral("SELECT sha256 FROM sound_file WHERE name = '") + file +
+                                 QStringLiteral("'")) +
+                QStringLiteral(".wav"));
+        };
+        Room a(QStringLiteral("A"), dir.filePath(QStringLiteral("A")), db.uri());
+        QTRY_VERIFY_WITH_TIMEOUT(cached(QStringLiteral("next.wav")), 20000);
+        QTest::qWait(1000);
+        QVERIFY(!cached(QStringLiteral("past.wav")));
+    }
+
+    // Two announcements of one second, each a second long: both are heard
+    // whole, one after the other, not the first cut off by the second.
+    void twoAtOneSecondAreBothHeardWhole()
+    {
+        ServerDatabase db(*m_server);
+        QTemporaryDir dir;
+        QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
+        TestSounds::writeTone(dir.filePath(QStringLiteral("one.wav")), 1000);
+        TestSounds::writeTone(dir.filePath(QStringLiteral("two.wav")), 1000);
+        PrivateSoundServer sound(dir.filePath(QStringLiteral("pulse")), {QStringLiteral("A")});
+        QVERIFY(sound.start());
+        const QDateTime now = serverNow(db);
+        if (now.time() > QTime(23, 59, 0))
+            QSKIP("the announcement's second would pass midnight");
+        Room a(QStringLiteral("A"), dir.filePath(QStringLiteral("A")), db.uri());
+        QTRY_COMPARE_WITH_TIMEOUT(firstRow(db, QStringLiteral("SELECT count(*) FROM room")),
+                                  QStringLiteral("1"), 10000);
+        const QDateTime second = serverNow(db).addSecs(15);
+        for (const QString &file : {QStringLiteral("one.wav"), QStringLiteral("two.wav")})
+            QCOMPARE(
+                tessivoxDb({QStringLiteral("announce"), db.uri(), dir.filePath(file),
+                            QStringLiteral("--at"), second.toString(QStringLiteral("HH:mm:ss"))})
+                    .code,
+                0);
+        QTest::qWait(int(QDateTime::currentDateTime().msecsTo(second.addMSecs(-500))));
+        sound.take(QStringLiteral("A"));
+        QTest::qWait(3500);
+        // Half a second more than one of them at the least; 44.1 kHz.
+        const int loud = PrivateSoundServer::loudSamples(sound.take(QStringLiteral("A")));
+        QVERIFY2(loud > 44100 * 3 / 2, qPrintable(QString::number(loud)));
+        QCOMPARE(a.announced(second.date()).size(), 2);
+    }
+
     // Every room whose program runs plays it at its second; a room that
-    // starts after it reports it missed, once, however often it starts.
+    // starts after it reports it missed, once, however often it starts; a
+    // room's new PC says nothing of what the room played on its old one.
     void heardInEveryRoomAtItsSecond()
     {
         ServerDatabase db(*m_server);
@@ -164,7 +280,8 @@ private slots:
         const QDateTime now = serverNow(db);
         if (now.time() > QTime(23, 59, 0))
             QSKIP("the announcement's second would pass midnight");
-        Room a(QStringLiteral("A"), dir.filePath(QStringLiteral("A")), db.uri());
+        auto a = std::make_unique<Room>(QStringLiteral("A"), dir.filePath(QStringLiteral("A")),
+                                        db.uri());
         Room b(QStringLiteral("B"), dir.filePath(QStringLiteral("B")), db.uri());
         QTRY_COMPARE_WITH_TIMEOUT(firstRow(db, QStringLiteral("SELECT count(*) FROM room")),
                                   QStringLiteral("2"), 10000);
@@ -185,7 +302,7 @@ private slots:
         QTest::qWait(2500);
         for (const QString &room : {QStringLiteral("A"), QStringLiteral("B")})
             QVERIFY2(PrivateSoundServer::loudSamples(sound.take(room)) > 0, qPrintable(room));
-        QCOMPARE(a.announced(second.date()), QStringList{played});
+        QCOMPARE(a->announced(second.date()), QStringList{played});
         QCOMPARE(b.announced(second.date()), QStringList{played});
         QTRY_COMPARE_WITH_TIMEOUT(
             firstRow(db, QStringLiteral("SELECT string_agg(room, ',' ORDER BY room) FROM "
@@ -194,6 +311,9 @@ private slots:
                              id),
             QStringLiteral("A,B"), 10000);
 
+        // Room A on another PC, its data folder new: it played there.
+        a.reset();
+        Room otherPcOfA(QStringLiteral("A"), dir.filePath(QStringLiteral("A2")), db.uri());
         const QString late = dir.filePath(QStringLiteral("C"));
         const QString missed = QStringLiteral("announcement missed\t#%1\t%2")
                                    .arg(id, second.toString(QStringLiteral("HH:mm:ss")));
@@ -204,6 +324,7 @@ private slots:
             QTest::qWait(2000);
         }
         QCOMPARE(PrivateSoundServer::loudSamples(sound.take(QStringLiteral("C"))), 0);
+        QCOMPARE(otherPcOfA.announced(second.date()), QStringList());
         QTRY_COMPARE_WITH_TIMEOUT(
             firstRow(db, QStringLiteral("SELECT count(*) FROM room_event WHERE room = 'C' AND "
                                         "kind = 'announcement missed'")),

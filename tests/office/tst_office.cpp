@@ -138,6 +138,28 @@ private slots:
         QVERIFY(qAbs(rooms[1]["clockOffsetMs"].toDouble()) < 500);
         QCOMPARE(rooms[1]["played"].toInt(), 1);
         QCOMPARE(rooms[1]["worstDelayMs"].toInt(), 1);
+
+        // An announcement both played at +1 ms by their own clocks: Room 2
+        // by the server's 3 s early, which the office sees.
+        db.exec(QStringLiteral("INSERT INTO announcement (id, day, second, file, sha256, size) "
+                               "VALUES (5, current_date, '09:00:00', 'n.wav', repeat('0', 64), 0)"));
+        for (const auto &[room, clock] : {std::pair{one.get(), static_cast<Clock *>(&rightClock)},
+                                          std::pair{two.get(), static_cast<Clock *>(&aheadClock)}})
+            room->record({.at = clock->now(),
+                          .kind = QStringLiteral("announcement played"),
+                          .second = QTime(9, 0),
+                          .delayMs = 1,
+                          .announcement = 5});
+        QTRY_COMPARE_WITH_TIMEOUT(
+            firstRow(db, "SELECT count(*) FROM room_event WHERE announcement = 5"),
+            QStringLiteral("2"), ArrivalMs);
+        QVERIFY(qAbs(firstRow(db, "SELECT delay_ms FROM room_event WHERE announcement = 5 AND "
+                                  "room = 'Room 2'")
+                         .toInt() +
+                     2999) < 500);
+        const Tool announced = tessivoxDb({QStringLiteral("status"), db.uri()});
+        QVERIFY2(announced.out.contains(QStringLiteral("，提前播放：Room 2 -")),
+                 qPrintable(announced.out));
     }
 
     void statusExitsByTheRooms_data()

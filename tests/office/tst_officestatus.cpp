@@ -130,26 +130,31 @@ private slots:
     }
 
     // Today's announcements follow the rooms, each with what became of it;
-    // yesterday's are gone.
+    // yesterday's are gone. A long text is cut in the table, whole in JSON.
     void statusListsTodaysAnnouncements_data()
     {
         QTest::addColumn<QStringList>("arguments"); // after the URI
         QTest::addColumn<QString>("shown");         // matches the output
+        QTest::addColumn<int>("widest");            // of its lines; 0 for any
 
         QTest::newRow("a line each")
             << QStringList{}
             << R"(Announcements today, the latest first:\n  #2 +09:30:00 +Room 1 +请停笔\\n )"
-               R"(+已播放 1（最迟 \+4 ms），失败 0，错过 0，未回报 0\n  #1 +09:00:00 +all rooms)";
+               R"(+已播放 1（最迟 \+4 ms），失败 0，错过 0，未回报 0\n  #1 +09:00:00 +all rooms)"
+            << 200;
         QTest::newRow("JSON with every room's outcome")
             << QStringList{"--json"}
             << R"re("id": 2,(?s:.*)"outcome": "played",(?s:.*)"rooms": \[\s*"Room 1"\s*\],)re"
-               R"re((?s:.*)"summary": "已播放 1（最迟 \+4 ms），失败 0，错过 0，未回报 0")re";
+               R"re((?s:.*)"summary": "已播放 1（最迟 \+4 ms），失败 0，错过 0，未回报 0")re"
+               R"re((?s:.*)"text": "通{10000}")re"
+            << 0;
     }
 
     void statusListsTodaysAnnouncements()
     {
         QFETCH(QStringList, arguments);
         QFETCH(QString, shown);
+        QFETCH(int, widest);
 
         ServerDatabase db(*m_server);
         QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
@@ -158,13 +163,17 @@ private slots:
             "INSERT INTO announcement (id, day, second, file, sha256, size, text, rooms) "
             "VALUES (1, current_date, '09:00:00', 'a.wav', repeat('0', 64), 0, '', NULL), "
             "(2, current_date, '09:30:00', 'b.wav', repeat('0', 64), 0, E'请停笔\n', '{Room 1}'), "
-            "(3, current_date - 1, '10:00:00', 'c.wav', repeat('0', 64), 0, 'yesterday', NULL)");
+            "(3, current_date - 1, '10:00:00', 'c.wav', repeat('0', 64), 0, 'yesterday', NULL), "
+            "(4, current_date, '08:00:00', 'd.wav', repeat('0', 64), 0, repeat('通', 10000), "
+            "NULL)");
         db.exec("INSERT INTO room_event (room, run_id, seq, at, kind, delay_ms, announcement) "
                 "VALUES ('Room 1', 'r', 1, now(), 'announcement played', 4, 2)");
         const QString out =
             tessivoxDb(QStringList{QStringLiteral("status"), db.uri()} + arguments).out;
         QVERIFY2(out.contains(QRegularExpression(shown)), qPrintable(out));
         QVERIFY2(!out.contains(QStringLiteral("yesterday")), qPrintable(out));
+        for (const QString &line : out.split(QLatin1Char('\n')))
+            QVERIFY2(widest == 0 || line.size() <= widest, qPrintable(line.left(300)));
     }
 };
 

@@ -95,6 +95,36 @@ private slots:
         QCOMPARE(timer.interval(), 0);
     }
 
+    // Two at one second: the first is heard whole, the second after it,
+    // reported as late as it was.
+    void twoAtOneSecondPlayOneAfterTheOther()
+    {
+        QTemporaryDir dir;
+        const QString first = dir.filePath(QStringLiteral("first.wav"));
+        const QString second = dir.filePath(QStringLiteral("second.wav"));
+        FakeClock clock(QDateTime(QDate(2026, 6, 7), QTime(9, 0)));
+        FakeMediaPlayer device;
+        device.lengths.insert(first, 4000);
+        device.lengths.insert(second, 3000);
+        Timer timer;
+        Announcer announcer(device, timer, clock);
+        QStringList seen;
+        connect(&announcer, &Announcer::started, this,
+                [&](const Announcer::Announcement &announcement, qint64 delayMs) {
+                    seen << QStringLiteral("#%1+%2").arg(announcement.id).arg(delayMs);
+                });
+        announcer.setPlan({{3, QTime(9, 0, 20), QString(), first, QStringLiteral("first.wav")},
+                           {4, QTime(9, 0, 20), QString(), second, QStringLiteral("second.wav")}});
+        clock.set(QDateTime(QDate(2026, 6, 7), QTime(9, 0, 20, 2)));
+        emit timer.timeout();
+        QCOMPARE(device.playing(), first);
+        QCOMPARE(timer.interval(), 4000);
+        clock.advance(4000);
+        emit timer.timeout();
+        QCOMPARE(device.playing(), second);
+        QCOMPARE(seen, (QStringList{"#3+2", "#4+4002"}));
+    }
+
     // An instruction's second silences the announcement while it sounds,
     // and only then.
     void silencedOnlyWhileSounding()

@@ -279,11 +279,15 @@ private slots:
     }
 
     // The office's announcement silences the instruction still sounding,
-    // says so in the run log, and shows its own text in its place.
+    // says so in the run log, and shows its own text in its place, as it is
+    // written, to the eye and the screen reader alike; the next instruction
+    // brings its own explanation back.
     void anAnnouncementCutsOffTheInstructionAndShowsItsText()
     {
         f->db.addSound(QStringLiteral("语文"), QStringLiteral("a.wav"), QStringLiteral("A"),
                        QStringLiteral("07:50:05"));
+        f->db.addSound(QStringLiteral("语文"), QStringLiteral("b.wav"), QStringLiteral("B 说明"),
+                       QStringLiteral("07:50:40"));
         TFrm_Subject *run = startRun(QStringLiteral("1"));
         CandidateScreen *screen = run->candidateScreen.get();
         FakeMediaPlayer *player = f->players.last();
@@ -291,22 +295,29 @@ private slots:
         f->clock.set(at(QTime(7, 50, 5, 2)));
         run->Timer1->timeout();
         QVERIFY(!player->playing().isEmpty());
+        // The next instruction is armed.
+        f->clock.set(at(QTime(7, 50, 5, 3)));
+        run->Timer1->timeout();
 
         f->clock.set(at(QTime(7, 50, 20, 1)));
-        run->announce({9, QTime(7, 50, 20), QStringLiteral("考生请注意：停电"), QString(),
-                       QStringLiteral("notice.wav")},
-                      8000);
+        const QString text = QStringLiteral("考生请注意：<b>停电</b> &amp; 等候");
+        run->announce({9, QTime(7, 50, 20), text, QString(), QStringLiteral("notice.wav")}, 8000);
         QCOMPARE(player->playing(), QString());
-        QCOMPARE(heard(screen->Lbl_explanation), QStringLiteral("考生请注意：停电"));
+        QCOMPARE(screen->Lbl_explanation->text(), text);
+        QCOMPARE(heard(screen->Lbl_explanation), text);
         QVERIFY(screen->explanationTimer->interval() > 8000);
-        QVERIFY(run->Memo_content->toPlainText().contains(QStringLiteral("考生请注意：停电")));
+        QVERIFY(run->Memo_content->toPlainText().contains(text));
         const auto log = [this] {
             QFile file(f->db.dataFolder() + QStringLiteral("/run-log/2026-06-07.log"));
             return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
         };
         const QString cutOff = QStringLiteral("\tcut off\t07:50:05\t") + f->programFolder.path() +
-                               QStringLiteral("/sound/a.wav\tby announcement #9");
+                               QStringLiteral("/sound/a.wav\tby announcement #9, heard 14999 ms");
         QTRY_VERIFY2(log().contains(cutOff), qPrintable(log()));
+
+        f->clock.set(at(QTime(7, 50, 40, 2)));
+        run->Timer1->timeout();
+        QCOMPARE(run->Memo_content->toPlainText(), QStringLiteral("播放说明：B 说明"));
     }
 
     // Texts too long for the screen at a readable size are wrapped anywhere

@@ -28,10 +28,10 @@ int AnnounceCommand::run(const Arguments &arguments)
         return CommandInput::refuse(m_err, QStringLiteral("--at must be a time of day HH:MM:SS: %1")
                                                .arg(arguments.value(QStringLiteral("at"))));
     const QString rooms = arguments.value(QStringLiteral("rooms"));
-    const Announcements::Request request{arguments.positional().at(1), second,
-                                         rooms.isEmpty() ? QStringList()
-                                                         : rooms.split(QLatin1Char(',')),
-                                         arguments.value(QStringLiteral("text"))};
+    const Announcements::Request request{
+        arguments.positional().at(1), second,
+        arguments.has(QStringLiteral("rooms")) ? rooms.split(QLatin1Char(',')) : QStringList(),
+        arguments.value(QStringLiteral("text"))};
     Announcements::Published published;
     try {
         ServerLink link(uri);
@@ -47,5 +47,10 @@ int AnnounceCommand::run(const Arguments &arguments)
           << (published.sent ? " (sent)" : " (the server held it)") << "\n";
     if (!request.text.isEmpty())
         m_out << "  text: " << request.text << "\n";
+    if (!published.fastRooms.isEmpty())
+        m_err << "tessivox-db: warning: these rooms' clocks run so far ahead of the server's "
+                 "that the second comes for them before they can have it ready, and they "
+                 "miss it: "
+              << published.fastRooms.join(QStringLiteral(", ")) << "\n";
     return 0;
 }

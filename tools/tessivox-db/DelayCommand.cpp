@@ -22,6 +22,8 @@ int DelayCommand::run(const Arguments &arguments)
     if (!result.found)
         return fail(QStringLiteral("%1 has no subject %2").arg(ServerAddress::shown(uri), subject),
                     1);
+    if (!result.refusal.isEmpty())
+        return fail(result.refusal, 2);
     m_out << result.text(subject, minutes, ServerAddress::shown(uri));
     return 0;
 }

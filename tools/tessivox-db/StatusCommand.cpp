@@ -2,6 +2,7 @@
 
 #include "Arguments.h"
 #include "CommandInput.h"
+#include "Format.h"
 #include "TextTable.h"
 
 #include "data/Query.h"
@@ -23,6 +24,10 @@
 #include <algorithm>
 
 namespace {
+
+// A text or list of rooms from the office is cut to this in a table, whose
+// every line would otherwise be as wide as the widest.
+constexpr int CellColumns = 60;
 
 QString problemText(const RoomStatus &room)
 {
@@ -117,12 +122,13 @@ void print(QTextStream &out, const QList<Announcements::Report> &announcements)
     out << "\nAnnouncements today, the latest first:\n";
     TextTable table;
     for (const Announcements::Report &report : announcements)
-        table.addRow({QStringLiteral("#%1").arg(report.id),
-                      report.second.toString(QStringLiteral("HH:mm:ss")),
-                      report.rooms.isEmpty()
-                          ? QStringLiteral("all rooms")
-                          : PlainText::visible(report.rooms.join(QStringLiteral(", "))),
-                      PlainText::visible(report.text), report.summary()});
+        table.addRow(
+            {QStringLiteral("#%1").arg(report.id),
+             report.second.toString(QStringLiteral("HH:mm:ss")),
+             report.rooms.isEmpty()
+                 ? QStringLiteral("all rooms")
+                 : Format::elided(PlainText::visible(report.rooms.join(", ")), CellColumns),
+             Format::elided(PlainText::visible(report.text), CellColumns), report.summary()});
     table.print(out, QStringLiteral("  "));
 }
 

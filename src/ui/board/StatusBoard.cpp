@@ -86,7 +86,8 @@ QString kindText(const QString &kind)
         {QStringLiteral("announcement played"), QStringLiteral("通知已播放")},
         {QStringLiteral("announcement failed"), QStringLiteral("通知播放失败")},
         {QStringLiteral("announcement missed"), QStringLiteral("错过通知")},
-        {QStringLiteral("cut off"), QStringLiteral("被通知打断")}};
+        {QStringLiteral("cut off"), QStringLiteral("被通知打断")},
+        {QStringLiteral("sound files failed"), QStringLiteral("声音文件接收失败")}};
     return words.value(kind, kind);
 }
 

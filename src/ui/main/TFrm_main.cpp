@@ -76,19 +76,33 @@ TFrm_main::TFrm_main(Shell &shell)
     if (SoundFetcher *sounds = shell.sounds) {
         connect(sounds, &SoundFetcher::progress, this, &TFrm_main::showSoundFiles);
         connect(sounds, &SoundFetcher::failed, Lbl_sounds, [this](const QString &reason) {
-            // The whole reason is in the tooltip; the line ends visibly.
-            Lbl_sounds->setText(Lbl_sounds->fontMetrics().elidedText(
-                QStringLiteral("声音文件接收失败，稍后自动重试：") + reason, Qt::ElideRight,
-                Lbl_sounds->width()));
-            Lbl_sounds->setToolTip(reason);
+            m_soundFailure = reason;
+            showSoundFailure();
         });
     }
     if (ServerLink *link = shell.data.link())
         connect(link, &ServerLink::reconnected, this, &TFrm_main::serverBack);
 }
 
+void TFrm_main::showSoundFailure()
+{
+    // The whole reason is in the tooltip; the line ends visibly.
+    Lbl_sounds->setText(Lbl_sounds->fontMetrics().elidedText(
+        QStringLiteral("声音文件接收失败，稍后自动重试：") + m_soundFailure, Qt::ElideRight,
+        Lbl_sounds->width()));
+    Lbl_sounds->setToolTip(m_soundFailure);
+}
+
 void TFrm_main::showSoundFiles(int held, int named)
 {
+    // What still fails is said until every file is here: a count that
+    // stands still would tell nobody why.
+    if (held >= named)
+        m_soundFailure.clear();
+    if (!m_soundFailure.isEmpty()) {
+        showSoundFailure();
+        return;
+    }
     Lbl_sounds->setToolTip({});
     Lbl_sounds->setText(held < named
                             ? QStringLiteral("正在接收声音文件 %1/%2").arg(held).arg(named)

@@ -65,6 +65,7 @@ private:
     void showTitle(const QString &title);
     void showClock();
     void showSoundFiles(int held, int named);
+    void showSoundFailure();
     void setClockRowShown(bool shown);
     // The server answers again: a load it could not give is read again.
     void serverBack();
@@ -82,4 +83,6 @@ private:
     // The last load read the local copy: the server's answer is awaited.
     bool m_fromCopy = false;
     int m_ticksSinceRetry = 0;
+    // Why the recordings last failed to arrive, until all of them are here.
+    QString m_soundFailure;
 };

@@ -100,16 +100,38 @@ TFrm_Subject::TFrm_Subject(Shell &shell)
     connect(scheduler.get(), &Scheduler::speaking, candidateScreen.get(), &CandidateScreen::speak);
     connect(scheduler.get(), &Scheduler::silenced, candidateScreen.get(),
             &CandidateScreen::silenced);
+    // An instruction that sounds after an announcement shows its own text
+    // in place of the announcement's.
+    connect(scheduler.get(), &Scheduler::speaking, this, [this](const QString &explanation) {
+        // Cut at once for an announcement of its second, which goes on.
+        if (const auto kept = std::exchange(m_announcementKept, std::nullopt)) {
+            cutInstructionFor(*kept);
+            const Clock &clock = m_shell.platform.clock;
+            showAnnouncement(*kept, clock.now().msecsTo(m_shell.announcements->soundEnds()));
+            return;
+        }
+        if (std::exchange(m_showsAnnouncement, false))
+            setMemoLine(QStringLiteral("播放说明：") + explanation);
+    });
     // While the candidates' screen turns on each second, this clock turns
     // with it: one wake-up a second for both windows.
     on(candidateScreen.get(), &CandidateScreen::secondBegan, &TFrm_Subject::Timer2Timer);
     connect(candidateScreen.get(), &CandidateScreen::turning, this,
             [this](bool on) { Timer2->setInterval(on ? 0 : 1000); });
     m_log->follow(*scheduler, [this](const QString &path) { return fileShown(path); });
-    // An instruction's second silences an announcement still sounding.
+    connect(scheduler.get(), &Scheduler::played, this,
+            [this] { m_instructionStarted = m_shell.platform.clock.now(); });
+    // An instruction's second silences an announcement still sounding, but
+    // for one of that very second: the office's word goes first.
     if (RoomAnnouncements *announcements = shell.announcements)
         connect(scheduler.get(), &Scheduler::played, this,
                 [this, announcements](const QTime &second) {
+                    if (const auto sounding = announcements->sounding();
+                        sounding && sounding->second == second) {
+                        // Cut once it sounds, right after this.
+                        m_announcementKept = sounding;
+                        return;
+                    }
                     if (const auto silenced = announcements->silence())
                         m_log->cutOff(silenced->second, silenced->file,
                                       QStringLiteral("by the instruction of %1")
@@ -149,7 +171,7 @@ void TFrm_Subject::FormCreate()
     candidateScreen->showExam(m_shell.Frm_main->Lbl_title->text(), m_subject, m_start, m_end);
 
     InstructionList::fill(ListView1, subject.instructions, platform.formats);
-    m_serverSounds = repository.recordings();
+    holdServerSounds(repository.recordings());
     if (m_shell.sounds)
         m_shell.sounds->fetch(filesInPlayOrder(subject.instructions));
     load.finished();
@@ -190,15 +212,23 @@ QString TFrm_Subject::soundPath(const QString &file) const
                                          : SoundCache(m_cacheFolder).pathFor(held->sha256);
 }
 
+void TFrm_Subject::holdServerSounds(const QHash<QString, SoundStore::Held> &held)
+{
+    m_serverSounds = held;
+    for (const SoundStore::Held &file : held)
+        m_namesOfContents.insert(file.sha256, file.name);
+}
+
 QString TFrm_Subject::fileShown(const QString &path) const
 {
-    // A cached file is named by its content, which tells a reader of the
-    // log or the office nothing.
-    const SoundCache cache(m_cacheFolder);
-    for (auto held = m_serverSounds.cbegin(); held != m_serverSounds.cend(); ++held)
-        if (cache.pathFor(held->sha256) == path)
-            return QStringLiteral("%1 (from the server)").arg(held.key());
-    return path;
+    // A cached file is named by its content alone. The office wants the
+    // schedule's name, and the start of the content's digest to tell a
+    // recording replaced during the run from the one it replaced.
+    const QFileInfo file(path);
+    const auto name = m_namesOfContents.constFind(file.completeBaseName());
+    if (file.path() != m_cacheFolder || name == m_namesOfContents.cend())
+        return path;
+    return SoundStore::shownName(*name, name.key());
 }
 
 QString TFrm_Subject::absence(const QString &path) const
@@ -225,7 +255,8 @@ void TFrm_Subject::follow(const SubjectRead &read)
     const QDateTime start = read.subject.hasTestRow ? read.subject.start : m_start;
     const QDateTime end = read.subject.hasTestRow ? read.subject.end : m_end;
     // A recording stored or replaced meanwhile plays from the cache too.
-    const bool recordingsChanged = std::exchange(m_serverSounds, read.held) != read.held;
+    const bool recordingsChanged = m_serverSounds != read.held;
+    holdServerSounds(read.held);
     const Platform &platform = m_shell.platform;
     QStringList what;
     const auto note = [&](const char *name, const QDateTime &from, const QDateTime &to) {
@@ -264,10 +295,14 @@ void TFrm_Subject::announce(const Announcer::Announcement &announcement, qint64 
 {
     if (m_ended)
         return;
-    if (const std::optional<Scheduler::Silenced> silenced = scheduler->cutOff())
-        m_log->cutOff(silenced->second, fileShown(silenced->file),
-                      QStringLiteral("by announcement #%1").arg(announcement.id));
+    cutInstructionFor(announcement);
+    showAnnouncement(announcement, lengthMs);
+}
+
+void TFrm_Subject::showAnnouncement(const Announcer::Announcement &announcement, qint64 lengthMs)
+{
     setMemoLine(QStringLiteral("考务通知：") + announcement.text);
+    m_showsAnnouncement = true;
     if (candidateScreen)
         candidateScreen->speak(announcement.text, lengthMs);
 }
@@ -277,6 +312,16 @@ void TFrm_Subject::announceFailed(const Announcer::Announcement &announcement,
 {
     if (!m_ended)
         setMemoLine(QStringLiteral("考务通知 #%1 未能播放：%2").arg(announcement.id).arg(reason));
+}
+
+void TFrm_Subject::cutInstructionFor(const Announcer::Announcement &announcement)
+{
+    // How long it was heard: cut in its first milliseconds, nobody heard it.
+    if (const std::optional<Scheduler::Silenced> silenced = scheduler->cutOff())
+        m_log->cutOff(silenced->second, fileShown(silenced->file),
+                      QStringLiteral("by announcement #%1, heard %2 ms")
+                          .arg(announcement.id)
+                          .arg(m_instructionStarted.msecsTo(m_shell.platform.clock.now())));
 }
 
 void TFrm_Subject::countSoundOutputs()

@@ -83,6 +83,9 @@ private:
     void setMemoLine(const QString &line) override;
     void showPlayFailure(const QString &message) override;
 
+    // The instruction still sounding gives way to the announcement.
+    void cutInstructionFor(const Announcer::Announcement &announcement);
+    void showAnnouncement(const Announcer::Announcement &announcement, qint64 lengthMs);
     void countSoundOutputs();
     void showClock();
     void showLogUnwritable(const QString &path);
@@ -92,6 +95,7 @@ private:
     // What the reading of the subject anew brought: the play list, the
     // times shown and the queue follow it at once.
     void follow(const SubjectRead &read);
+    void holdServerSounds(const QHash<QString, SoundStore::Held> &held);
     QString soundPath(const QString &file) const;
     // How the run log names the file at path.
     QString fileShown(const QString &path) const;
@@ -103,6 +107,9 @@ private:
     // The files of the schedule the server holds: they play from this
     // room's cache, the others from the sound folder.
     QHash<QString, SoundStore::Held> m_serverSounds;
+    // The schedule's name of every content the run held, also one replaced
+    // since, by SHA-256.
+    QHash<QString, QString> m_namesOfContents;
     QString m_cacheFolder;
     QDateTime m_start;
     QDateTime m_end;
@@ -111,6 +118,12 @@ private:
     // Kept below the explanation for the rest of the run once the log fails.
     QString m_logWarning;
     bool m_clockWarned = false;
+    // When the last instruction's sound was let go.
+    QDateTime m_instructionStarted;
+    // The explanation shows the office's announcement.
+    bool m_showsAnnouncement = false;
+    // An announcement that an instruction of its very second gave way to.
+    std::optional<Announcer::Announcement> m_announcementKept;
     // Counts the sound outputs; going with the window, it waits for the
     // count, which has a deadline of its own.
     QThreadPool m_counting;

@@ -21,6 +21,9 @@ FittedLabel::FittedLabel(QWidget *parent, qreal largest, bool wrap, QFont::Weigh
     m_fitted.setWeight(weight);
     setAlignment(Qt::AlignCenter);
     setWordWrap(wrap);
+    // Drawn as it is: a screen reader must hear the same text, not one
+    // read as markup with its tags and entities taken out.
+    setTextFormat(Qt::PlainText);
 }
 
 int FittedLabel::flags() const
