@@ -1,5 +1,5 @@
 #include "data/DbError.h"
-#include "data/Statements.h"
+#include "schedule/Statements.h"
 #include "data/TDataModule1.h"
 #include "support/Engines.h"
 #include "support/TestDatabase.h"

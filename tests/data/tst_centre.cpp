@@ -2,7 +2,7 @@
 #include "support/ShellFixture.h"
 #include "support/StalledServer.h"
 
-#include "data/Statements.h"
+#include "schedule/Statements.h"
 #include "platform/Timer.h"
 #include "ui/main/TFrm_main.h"
 #include "ui/run/TFrm_Subject.h"

@@ -4,7 +4,7 @@
 #include "support/OpenEditor.h"
 
 #include "data/ScheduleWatch.h"
-#include "data/Statements.h"
+#include "schedule/Statements.h"
 #include "platform/Timer.h"
 #include "ui/admin/TFrm_config.h"
 #include "ui/admin/TFrm_sa.h"
