@@ -4,7 +4,7 @@
 #include "controls/TFlatComboBox.h"
 #include "data/Schema.h"
 #include "data/Session.h"
-#include "data/Statements.h"
+#include "schedule/Statements.h"
 #include "data/TDataModule1.h"
 #include "onset_quiet.h"
 #include "platform/Clock.h"

@@ -15,7 +15,7 @@
 #include "rooms_announce.h"
 
 #include "data/ScheduleWatch.h"
-#include "data/Statements.h"
+#include "schedule/Statements.h"
 #include "data/TDataModule1.h"
 
 #include <QCoreApplication>
