@@ -3,6 +3,7 @@
 #include "support/StalledServer.h"
 
 #include "run/Scheduler.h"
+#include "schedule/LocalCopy.h"
 #include "ui/main/TFrm_main.h"
 #include "ui/run/TFrm_Subject.h"
 
@@ -156,6 +157,45 @@ private slots:
         QCOMPARE(seconds(missed), QStringList{});
         QCOMPARE(seconds(played), expected);
         QCOMPARE(run->ListView1->topLevelItemCount(), Instructions);
+    }
+
+    // A flood reloads an idle room's main window a few times a second: each
+    // reload reads on the room's one connection, and the local copy is
+    // written again only when the schedule read differs.
+    void anIdleRoomsReloadOpensNoConnectionAndWritesTheSameCopyOnce()
+    {
+        TestServer server;
+        ServerDatabase db(server);
+        createExam(db, QDateTime::currentDateTime());
+        ShellFixture room(nullptr, db.uri());
+        TFrm_main *main = room.start();
+        room.data.waitForLocalCopy();
+        const QDateTime taken = room.data.localCopy()->taken();
+        QVERIFY(taken.isValid());
+        const auto sessions = [&] {
+            // The server's statistics take up to a second to show them.
+            QTest::qWait(1500);
+            return db
+                .rows(QStringLiteral("SELECT sessions FROM pg_stat_database WHERE datname = "
+                                     "current_database()"))
+                .value(0)
+                .value(0)
+                .toInt();
+        };
+        const int before = sessions();
+        for (int i = 0; i < 5; ++i) {
+            main->refill();
+            room.data.waitForLocalCopy();
+        }
+        // The only session since is the count's own.
+        QCOMPARE(sessions() - before, 1);
+        QCOMPARE(room.data.localCopy()->taken(), taken);
+
+        db.exec(QStringLiteral("INSERT INTO test (subjectname) VALUES ('数学')"));
+        main->refill();
+        room.data.waitForLocalCopy();
+        QVERIFY(room.data.localCopy()->taken() > taken);
+        QCOMPARE(main->ComboBox1->count(), 2);
     }
 };
 
