@@ -10,8 +10,8 @@
 // the others warm. The server's local copy is written after each load, as
 // the windows have it written; its wait is not counted.
 
-#include "data/Statements.h"
 #include "data/TDataModule1.h"
+#include "schedule/Statements.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -15,8 +15,8 @@
 #include "rooms_announce.h"
 
 #include "data/ScheduleWatch.h"
-#include "data/Statements.h"
 #include "data/TDataModule1.h"
+#include "schedule/Statements.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

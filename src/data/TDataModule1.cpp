@@ -1,10 +1,10 @@
 #include "data/TDataModule1.h"
 
 #include "data/DbError.h"
-#include "data/LocalCopy.h"
 #include "data/ServerLink.h"
 #include "data/Session.h"
 #include "data/Transaction.h"
+#include "schedule/LocalCopy.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -187,7 +187,7 @@ TDataModule1::Load::~Load()
 void TDataModule1::Load::finished()
 {
     if (m_module.m_copy && !m_module.m_onCopy)
-        m_module.m_copy->refresh();
+        m_module.m_copy->refresh(*m_module.m_link);
 }
 
 QString TDataModule1::takeNotice()

@@ -108,6 +108,8 @@ public:
     void waitForLocalCopy();
     // Where the local copy of a server's schedule is kept; empty for a file.
     QString localCopyPath() const;
+    // The local copy of a server's schedule; null for a file.
+    LocalCopy *localCopy() const { return m_copy.get(); }
 
     Query ADOQuery1{*this};
     Query ADOQuery2{*this};

@@ -3,8 +3,8 @@
 #include "data/DbError.h"
 #include "data/Dialect.h"
 #include "data/Session.h"
-#include "data/Statements.h"
 #include "data/StoredTime.h"
+#include "schedule/Statements.h"
 
 #include <QSet>
 #include <QSqlQuery>

@@ -2,8 +2,8 @@
 #include "support/ShellFixture.h"
 #include "support/StalledServer.h"
 
-#include "data/Statements.h"
 #include "platform/Timer.h"
+#include "schedule/Statements.h"
 #include "ui/main/TFrm_main.h"
 #include "ui/run/TFrm_Subject.h"
 

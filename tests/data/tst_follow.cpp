@@ -4,8 +4,8 @@
 #include "support/OpenEditor.h"
 
 #include "data/ScheduleWatch.h"
-#include "data/Statements.h"
 #include "platform/Timer.h"
+#include "schedule/Statements.h"
 #include "ui/admin/TFrm_config.h"
 #include "ui/admin/TFrm_sa.h"
 #include "ui/main/TFrm_main.h"

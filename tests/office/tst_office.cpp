@@ -4,7 +4,7 @@
 #include "support/SkewedClock.h"
 #include "support/StalledServer.h"
 
-#include "data/Statements.h"
+#include "schedule/Statements.h"
 
 #include "office/RoomReporter.h"
 #include "ui/main/TFrm_main.h"

@@ -1,5 +1,5 @@
-#include "data/Statements.h"
 #include "data/TDataModule1.h"
+#include "schedule/Statements.h"
 
 #include <QDir>
 #include <QFile>

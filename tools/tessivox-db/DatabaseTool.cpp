@@ -16,10 +16,10 @@
 #include "data/ServerAddress.h"
 #include "data/ServerLink.h"
 #include "data/Session.h"
-#include "data/Statements.h"
 #include "data/StoredTime.h"
 #include "data/TDataModule1.h"
 #include "office/OfficeSchema.h"
+#include "schedule/DataScheduleRepository.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -98,12 +98,6 @@ QStringList buildServer(const QString &uri)
     ServerLink(uri).run([&](Session &session) { present = buildDatabase(session.db()); },
                         CommandInput::ServerDeadline);
     return present;
-}
-
-void runStatement(Query &query, const Statement &statement)
-{
-    query.replace(statement);
-    query.execute();
 }
 
 } // namespace
@@ -224,24 +218,17 @@ int DatabaseTool::demo(const QString &path, const QString &soundDir)
     QDateTime now = QDateTime::currentDateTime();
     now.setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
     QStringList times;
-    module.transaction([&] {
-        Query &query = module.ADOQuery1;
-        query.replace(Statements::selectSubject(DemoSubject));
-        query.open();
-        if (query.recordCount() > 0) {
-            runStatement(query,
-                         Statements::updateSubjectTimes(DemoSubject, now, now.addSecs(7200)));
-            runStatement(query, Statements::deleteSounds(DemoSubject));
-        } else {
-            runStatement(query, Statements::insertSubject(DemoSubject, now, now.addSecs(7200)));
-        }
-        for (const DemoInstruction &instruction : demoInstructions()) {
-            const QTime playtime = now.addSecs(instruction.secondsAhead).time();
-            runStatement(query, Statements::insertSound(DemoSubject, instruction.fileName,
-                                                        instruction.explain, playtime));
-            times.append(StoredTime::fromTime(playtime));
-        }
-    });
+    Subject demo{DemoSubject, true, {}, {}, now, now.addSecs(7200), {}};
+    for (const DemoInstruction &instruction : demoInstructions()) {
+        Instruction added;
+        added.filename = instruction.fileName;
+        added.explain = instruction.explain;
+        added.time = now.addSecs(instruction.secondsAhead).time();
+        demo.instructions.append(added);
+        times.append(StoredTime::fromTime(added.time));
+    }
+    // A demo made before is replaced whole.
+    DataScheduleRepository(module).store({{}, {demo}}, true);
 
     m_out << "Demo subject \"" << DemoSubject << "\" in " << path << ": instructions at "
           << times.join(QStringLiteral(", ")) << "\n"

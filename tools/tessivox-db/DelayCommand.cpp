@@ -2,7 +2,7 @@
 
 #include "Arguments.h"
 #include "data/ServerAddress.h"
-#include "office/ExamDelay.h"
+#include "schedule/ExamDelay.h"
 
 int DelayCommand::run(const Arguments &arguments)
 {

@@ -2,7 +2,7 @@
 
 #include "data/DbError.h"
 #include "data/ServerAddress.h"
-#include "office/ExamDelay.h"
+#include "schedule/ExamDelay.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

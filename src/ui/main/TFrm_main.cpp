@@ -11,6 +11,7 @@
 #include "platform/RegionalFormats.h"
 #include "platform/Timer.h"
 #include "schedule/DataScheduleRepository.h"
+#include "schedule/LocalCopy.h"
 #include "ui/admin/TFrm_validate.h"
 #include "ui/common/ClockSetting.h"
 #include "ui/common/Controls.h"
@@ -74,6 +75,10 @@ TFrm_main::TFrm_main(Shell &shell)
     on(FlatButton2, &QPushButton::clicked, &TFrm_main::FlatButton2Click);
     on(FlatButton1, &QPushButton::clicked, &TFrm_main::FlatButton1Click);
     if (SoundFetcher *sounds = shell.sounds) {
+        // The fetcher's look at the schedule costs a connection: only a
+        // schedule read anew that differs from the last calls for it.
+        if (LocalCopy *copy = shell.data.localCopy())
+            connect(copy, &LocalCopy::changed, sounds, [sounds] { sounds->fetch(); });
         connect(sounds, &SoundFetcher::progress, this, &TFrm_main::showSoundFiles);
         connect(sounds, &SoundFetcher::failed, Lbl_sounds, [this](const QString &reason) {
             m_soundFailure = reason;
@@ -124,8 +129,6 @@ void TFrm_main::FormCreate()
     m_loadFailed = false;
     m_fromCopy = data.readFromCopy();
     load.finished();
-    if (m_shell.sounds)
-        m_shell.sounds->fetch();
     // A box that waits for nobody: the window comes up, and refills later
     // by itself, without anyone at the PC.
     if (const QString notice = data.takeNotice(); !notice.isEmpty())

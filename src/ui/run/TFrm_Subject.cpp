@@ -195,8 +195,8 @@ void TFrm_Subject::FormCreate()
                 run->showClockHealth(reading);
         });
     if (ServerLink *link = data.link()) {
-        m_reread = std::make_unique<SubjectReread>(*link, m_subject);
-        connect(m_reread.get(), &SubjectReread::read, this, &TFrm_Subject::follow);
+        m_reread = new SubjectReread(*link, m_subject, this);
+        connect(m_reread, &SubjectReread::read, this, &TFrm_Subject::follow);
     }
     if (subject.instructions.isEmpty()) {
         platform.messageBoxes.inform(this, QStringLiteral("没有要播放的文件"));

@@ -103,7 +103,7 @@ private:
 
     QString m_subject;
     // Made once the run plays, on a server only.
-    std::unique_ptr<SubjectReread> m_reread;
+    SubjectReread *m_reread = nullptr;
     // The files of the schedule the server holds: they play from this
     // room's cache, the others from the sound folder.
     QHash<QString, SoundStore::Held> m_serverSounds;

@@ -1,4 +1,4 @@
-#include "data/Statements.h"
+#include "schedule/Statements.h"
 
 #include "data/StoredTime.h"
 

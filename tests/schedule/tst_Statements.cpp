@@ -1,6 +1,6 @@
 #include "data/DbError.h"
-#include "data/Statements.h"
 #include "data/TDataModule1.h"
+#include "schedule/Statements.h"
 #include "support/TestDatabase.h"
 
 #include <QTest>

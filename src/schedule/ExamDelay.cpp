@@ -1,8 +1,8 @@
-#include "office/ExamDelay.h"
+#include "schedule/ExamDelay.h"
 
-#include "data/Statements.h"
 #include "data/StoredTime.h"
 #include "data/TDataModule1.h"
+#include "schedule/Statements.h"
 
 namespace ExamDelay {
 

@@ -1,0 +1,203 @@
+#include "support/ServerDatabase.h"
+#include "support/ShellFixture.h"
+#include "support/StalledServer.h"
+
+#include "run/Scheduler.h"
+#include "schedule/LocalCopy.h"
+#include "ui/main/TFrm_main.h"
+#include "ui/run/TFrm_Subject.h"
+
+#include "controls/TFlatComboBox.h"
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+// A running room on the real clock whose server is flooded with notices of
+// changes, or hangs while the room reads its subject anew: every
+// instruction still plays at its second.
+namespace {
+
+const QString Exam = QStringLiteral("语文");
+constexpr int Instructions = 6;
+// The first instruction's distance from the run's start, in seconds.
+constexpr int Lead = 5;
+
+// The exam's instructions, one a second from Lead seconds after now on.
+QStringList createExam(ServerDatabase &db, const QDateTime &now)
+{
+    QProcess tool;
+    tool.start(qEnvironmentVariable("TESSIVOX_TEST_TOOLS") + QStringLiteral("/tessivox-db"),
+               {QStringLiteral("create"), db.uri()});
+    if (!tool.waitForFinished(60'000) || tool.exitCode() != 0)
+        qFatal("tessivox-db create failed");
+    db.exec(QStringLiteral("INSERT INTO test (subjectname) VALUES (?)"), {Exam});
+    QStringList seconds;
+    const QDateTime first = now.addMSecs(Lead * 1000 - now.time().msec());
+    for (int i = 0; i < Instructions; ++i) {
+        const QString second = first.addSecs(i).toString(QStringLiteral("HH:mm:ss"));
+        db.exec(QStringLiteral("INSERT INTO sound (subjectname, filename, explain, playtime) "
+                               "VALUES (?, ?, '', ?)"),
+                {Exam, QStringLiteral("%1.wav").arg(i), second});
+        seconds << second;
+    }
+    return seconds;
+}
+
+TFrm_Subject *startRun(ShellFixture &room)
+{
+    room.clock.set(QDateTime::currentDateTime());
+    room.clock.run();
+    room.listen();
+    TFrm_main *main = room.start();
+    main->show();
+    main->ComboBox1->setCurrentIndex(main->ComboBox1->findText(Exam));
+    QTest::mouseClick(main->FBtn_ok, Qt::LeftButton);
+    return room.shell.Frm_Subject;
+}
+
+QStringList seconds(const QSignalSpy &spy)
+{
+    QStringList all;
+    for (const QList<QVariant> &signal : spy)
+        all << signal.at(0).toTime().toString(QStringLiteral("HH:mm:ss"));
+    return all;
+}
+
+int testReadings(ServerDatabase &db)
+{
+    return db
+        .rows(QStringLiteral("SELECT seq_scan + coalesce(idx_scan, 0) FROM pg_stat_user_tables "
+                             "WHERE relname = 'test'"))
+        .value(0)
+        .value(0)
+        .toInt();
+}
+
+bool nearMidnight()
+{
+    return QTime::currentTime() > QTime(23, 59, 0);
+}
+
+} // namespace
+
+class TestFollowFlood : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Any login may notify the rooms' channel, each time with another
+    // payload: the room reads its subject anew a few times a second at
+    // most, never on the thread that plays.
+    void aFloodOfNoticesCostsARunningRoomNoInstruction()
+    {
+        if (nearMidnight())
+            QSKIP("the exam would pass midnight");
+        TestServer server;
+        ServerDatabase db(server);
+        const QStringList expected = createExam(db, QDateTime::currentDateTime());
+        db.exec(QStringLiteral("DO $$ BEGIN CREATE ROLE tessivox_stranger LOGIN; EXCEPTION "
+                               "WHEN duplicate_object THEN NULL; END $$"));
+        ShellFixture room(nullptr, db.uri());
+        TFrm_Subject *run = startRun(room);
+        QVERIFY2(run, qPrintable(room.boxes.texts().join(QLatin1Char('\n'))));
+        QSignalSpy played(run->scheduler.get(), &Scheduler::played);
+        QSignalSpy missed(run->scheduler.get(), &Scheduler::missed);
+        QTest::qWait(1500);
+        const int before = testReadings(db);
+
+        // About 400 notices a second, each in a transaction of its own, for
+        // longer than the exam lasts.
+        QProcess flood;
+        flood.start(QStringLiteral("psql"),
+                    {db.uri().replace(QStringLiteral("user=postgres"),
+                                      QStringLiteral("user=tessivox_stranger")),
+                     QStringLiteral("-qc"),
+                     QStringLiteral("DO $$ BEGIN FOR i IN 1..%1 LOOP PERFORM "
+                                    "pg_notify('tessivox_schedule', i::text); COMMIT; PERFORM "
+                                    "pg_sleep(0.0025); END LOOP; END $$")
+                         .arg((Lead + Instructions + 2) * 400)});
+        QVERIFY(flood.waitForStarted());
+        QTRY_COMPARE_WITH_TIMEOUT(played.size() + missed.size(), Instructions,
+                                  (Lead + Instructions + 5) * 1000);
+        QCOMPARE(seconds(missed), QStringList{});
+        QCOMPARE(seconds(played), expected);
+        QVERIFY(flood.waitForFinished(30'000));
+        QCOMPARE(flood.exitCode(), 0);
+        // The server's own count of the room's readings of the subject's
+        // test row, which its statistics take up to a second to show.
+        QTest::qWait(2500);
+        const int readings = testReadings(db) - before;
+        QVERIFY2(readings <= (Lead + Instructions + 3) * 1000 / ScheduleWatch::SpacingMs,
+                 qPrintable(QString::number(readings)));
+    }
+
+    void aServerThatHangsDuringTheReadingCostsNoInstruction()
+    {
+        if (nearMidnight())
+            QSKIP("the exam would pass midnight");
+        const std::unique_ptr<TestServer> server = TestServer::startPrivate();
+        ServerDatabase db(*server);
+        const QStringList expected = createExam(db, QDateTime::currentDateTime());
+        ShellFixture room(nullptr, db.uri());
+        TFrm_Subject *run = startRun(room);
+        QVERIFY2(run, qPrintable(room.boxes.texts().join(QLatin1Char('\n'))));
+        QSignalSpy played(run->scheduler.get(), &Scheduler::played);
+        QSignalSpy missed(run->scheduler.get(), &Scheduler::missed);
+
+        StalledServer stalled(*server);
+        // A notice as the server sent it just before it hung, and more
+        // while it hangs.
+        for (int i = 0; i < Instructions; ++i)
+            QTimer::singleShot(i * 1000, run, &TFrm_Subject::followServer);
+        QTRY_COMPARE_WITH_TIMEOUT(played.size() + missed.size(), Instructions,
+                                  (Lead + Instructions + 5) * 1000);
+        QCOMPARE(seconds(missed), QStringList{});
+        QCOMPARE(seconds(played), expected);
+        QCOMPARE(run->ListView1->topLevelItemCount(), Instructions);
+    }
+
+    // A flood reloads an idle room's main window a few times a second: each
+    // reload reads on the room's one connection, and the local copy is
+    // written again only when the schedule read differs.
+    void anIdleRoomsReloadOpensNoConnectionAndWritesTheSameCopyOnce()
+    {
+        TestServer server;
+        ServerDatabase db(server);
+        createExam(db, QDateTime::currentDateTime());
+        ShellFixture room(nullptr, db.uri());
+        TFrm_main *main = room.start();
+        room.data.waitForLocalCopy();
+        const QDateTime taken = room.data.localCopy()->taken();
+        QVERIFY(taken.isValid());
+        const auto sessions = [&] {
+            // The server's statistics take up to a second to show them.
+            QTest::qWait(1500);
+            return db
+                .rows(QStringLiteral("SELECT sessions FROM pg_stat_database WHERE datname = "
+                                     "current_database()"))
+                .value(0)
+                .value(0)
+                .toInt();
+        };
+        const int before = sessions();
+        for (int i = 0; i < 5; ++i) {
+            main->refill();
+            room.data.waitForLocalCopy();
+        }
+        // The only session since is the count's own.
+        QCOMPARE(sessions() - before, 1);
+        QCOMPARE(room.data.localCopy()->taken(), taken);
+
+        db.exec(QStringLiteral("INSERT INTO test (subjectname) VALUES ('数学')"));
+        main->refill();
+        room.data.waitForLocalCopy();
+        QVERIFY(room.data.localCopy()->taken() > taken);
+        QCOMPARE(main->ComboBox1->count(), 2);
+    }
+};
+
+QTEST_MAIN(TestFollowFlood)
+#include "tst_followflood.moc"
