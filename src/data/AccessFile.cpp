@@ -56,6 +56,17 @@ constexpr size_t BindSize = 64 * 1024;
 // value keeps its seconds whatever the file's display format says.
 constexpr char DateFormat[] = "%Y-%m-%d %H:%M:%S";
 
+// DateFormat's text, read without QDateTime's parser: a large table has
+// thousands.
+QDateTime dateTime(const QByteArray &text)
+{
+    const auto number = [&](int from, int length) { return text.mid(from, length).toInt(); };
+    if (text.size() != 19)
+        return {};
+    return QDateTime(QDate(number(0, 4), number(5, 2), number(8, 2)),
+                     QTime(number(11, 2), number(14, 2), number(17, 2)));
+}
+
 QVariant value(int type, const QByteArray &text)
 {
     switch (type) {
@@ -70,8 +81,7 @@ QVariant value(int type, const QByteArray &text)
     case MDB_MONEY:
         return text.toDouble();
     case MDB_DATETIME:
-        return QDateTime::fromString(QString::fromLatin1(text),
-                                     QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        return dateTime(text);
     default:
         return QString::fromUtf8(text);
     }
@@ -147,7 +157,6 @@ QList<AccessFile::Row> AccessFile::rows(const QString &table, const QStringList 
 
     struct Bound
     {
-        QString name;
         int number = 0;
         int type = 0;
         QByteArray buffer;
@@ -156,7 +165,6 @@ QList<AccessFile::Row> AccessFile::rows(const QString &table, const QStringList 
     QList<Bound> bound;
     for (const QString &column : columns) {
         Bound b;
-        b.name = column;
         for (guint i = 0; i < def->num_cols; ++i) {
             const auto *col = static_cast<MdbColumn *>(g_ptr_array_index(def->columns, i));
             if (QString::fromUtf8(col->name).compare(column, Qt::CaseInsensitive) == 0) {
@@ -177,9 +185,9 @@ QList<AccessFile::Row> AccessFile::rows(const QString &table, const QStringList 
     mdb_rewind_table(def);
     while (mdb_fetch_row(def)) {
         Row row;
+        row.reserve(bound.size());
         for (const Bound &b : bound)
-            row.insert(b.name,
-                       b.length == 0
+            row.append(b.length == 0
                            ? QVariant()
                            : value(b.type, QByteArray(b.buffer.constData(),
                                                       qstrnlen(b.buffer.constData(), b.length))));

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -60,7 +59,8 @@ public:
     Q_DISABLE_COPY_MOVE(AccessFile)
 
     QStringList tables() const;
-    using Row = QHash<QString, QVariant>;
+    // The values of the named columns, in the order they were named.
+    using Row = QVariantList;
     // Every row of table with the named columns (matched without regard to
     // case; others are not read), in the order the file holds them. Throws
     // AccessError for a missing table or column, or rows the file cannot

@@ -10,13 +10,33 @@ namespace AccessSchedule {
 
 namespace {
 
-QString text(const AccessFile::Row &row, const QString &column)
+// Where each column stands in the rows read().
+enum VarColumn
+{
+    VarId,
+    VarTitle
+};
+enum TestColumn
+{
+    TestName,
+    TestStart,
+    TestEnd
+};
+enum SoundColumn
+{
+    SoundName,
+    SoundFile,
+    SoundExplain,
+    SoundTime
+};
+
+QString text(const AccessFile::Row &row, int column)
 {
     const QVariant value = row.value(column);
     return value.isNull() ? QString() : value.toString();
 }
 
-QString quoted(const AccessFile::Row &row, const QString &column)
+QString quoted(const AccessFile::Row &row, int column)
 {
     const QVariant value = row.value(column);
     return value.isNull() ? QStringLiteral("无值") : QStringLiteral("“%1”").arg(value.toString());
@@ -25,10 +45,10 @@ QString quoted(const AccessFile::Row &row, const QString &column)
 QString title(const QList<AccessFile::Row> &var, bool &found)
 {
     for (const AccessFile::Row &row : var) {
-        const QVariant id = row.value(QStringLiteral("id"));
+        const QVariant id = row.value(VarId);
         if (!id.isNull() && id.toString().trimmed() == QStringLiteral("1")) {
             found = true;
-            return text(row, QStringLiteral("systitle"));
+            return text(row, VarTitle);
         }
     }
     found = false;
@@ -45,7 +65,6 @@ Mapped map(const QList<AccessFile::Row> &var, const QList<AccessFile::Row> &test
     mapped.schedule.title = title(var, titled);
     mapped.noTitle = !titled;
 
-    const QString name = QStringLiteral("subjectname");
     // Where each subject's instructions go; a subject whose test row was
     // left out takes none.
     QHash<QString, qsizetype> subjects;
@@ -53,7 +72,7 @@ Mapped map(const QList<AccessFile::Row> &var, const QList<AccessFile::Row> &test
     QHash<QString, QString> notTaken;
     for (int i = 0; i < test.size(); ++i) {
         const AccessFile::Row &row = test.at(i);
-        const QString subject = text(row, name);
+        const QString subject = text(row, TestName);
         const auto leave = [&](const QString &reason) {
             mapped.leftOut.append({QStringLiteral("test"), i + 1, subject, reason});
         };
@@ -69,13 +88,13 @@ Mapped map(const QList<AccessFile::Row> &var, const QList<AccessFile::Row> &test
         Subject taken;
         taken.name = subject;
         taken.hasTestRow = true;
-        taken.start = AccessTime::dateTime(row.value(QStringLiteral("starttime")));
-        taken.end = AccessTime::dateTime(row.value(QStringLiteral("endtime")));
+        taken.start = AccessTime::dateTime(row.value(TestStart));
+        taken.end = AccessTime::dateTime(row.value(TestEnd));
         QStringList unread;
         if (!taken.start.isValid())
-            unread << QStringLiteral("开始时间 %1").arg(quoted(row, QStringLiteral("starttime")));
+            unread << QStringLiteral("开始时间 %1").arg(quoted(row, TestStart));
         if (!taken.end.isValid())
-            unread << QStringLiteral("结束时间 %1").arg(quoted(row, QStringLiteral("endtime")));
+            unread << QStringLiteral("结束时间 %1").arg(quoted(row, TestEnd));
         if (!unread.isEmpty()) {
             const QString reason =
                 QStringLiteral("无法识别%1").arg(unread.join(QStringLiteral("、")));
@@ -91,7 +110,7 @@ Mapped map(const QList<AccessFile::Row> &var, const QList<AccessFile::Row> &test
 
     for (int i = 0; i < sound.size(); ++i) {
         const AccessFile::Row &row = sound.at(i);
-        const QString subject = text(row, name);
+        const QString subject = text(row, SoundName);
         const auto leave = [&](const QString &reason) {
             mapped.leftOut.append({QStringLiteral("sound"), i + 1, subject, reason});
         };
@@ -100,12 +119,11 @@ Mapped map(const QList<AccessFile::Row> &var, const QList<AccessFile::Row> &test
             continue;
         }
         Instruction instruction;
-        instruction.filename = text(row, QStringLiteral("filename"));
-        instruction.explain = text(row, QStringLiteral("explain"));
-        instruction.time = AccessTime::timeOfDay(row.value(QStringLiteral("playtime")));
+        instruction.filename = text(row, SoundFile);
+        instruction.explain = text(row, SoundExplain);
+        instruction.time = AccessTime::timeOfDay(row.value(SoundTime));
         if (!instruction.time.isValid()) {
-            leave(
-                QStringLiteral("无法识别播放时间 %1").arg(quoted(row, QStringLiteral("playtime"))));
+            leave(QStringLiteral("无法识别播放时间 %1").arg(quoted(row, SoundTime)));
             continue;
         }
         instruction.storedTime = StoredTime::fromTime(instruction.time);

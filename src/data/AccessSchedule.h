@@ -26,9 +26,9 @@ struct Mapped
     bool noTitle = false;
 };
 
-// Maps rows as AccessFile gives them: var (id, systitle), test
-// (subjectname, starttime, endtime), sound (subjectname, filename, explain,
-// playtime). Subjects keep the order of their test rows, instructions go in
+// Maps rows as AccessFile gives them, their columns in this order: var (id,
+// systitle), test (subjectname, starttime, endtime), sound (subjectname,
+// filename, explain, playtime). Subjects keep the order of their test rows, instructions go in
 // time-of-day order.
 Mapped map(const QList<AccessFile::Row> &var, const QList<AccessFile::Row> &test,
            const QList<AccessFile::Row> &sound);

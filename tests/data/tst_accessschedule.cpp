@@ -131,16 +131,13 @@ private slots:
     {
         using Row = AccessFile::Row;
         const auto test = [](const QVariant &name, const QVariant &start) {
-            return Row{{"subjectname", name}, {"starttime", start}, {"endtime", "2026/6/7 17:00"}};
+            return Row{name, start, "2026/6/7 17:00"};
         };
         const auto sound = [](const QString &name, const QVariant &time) {
-            return Row{{"subjectname", name},
-                       {"filename", "a.wav"},
-                       {"explain", QVariant()},
-                       {"playtime", time}};
+            return Row{name, "a.wav", QVariant(), time};
         };
         const AccessSchedule::Mapped mapped = AccessSchedule::map(
-            {Row{{"id", 2}, {"systitle", "not the title"}}},
+            {Row{2, "not the title"}},
             {test("数学", "2026/6/7 15:00"), test("数学", "2026/6/8 15:00"), test("英语", "明天"),
              test(QVariant(), "2026/6/7 8:00")},
             {sound("数学", "16:00:00"), sound("英语", "9:00:00"), sound("数学", QVariant()),
