@@ -219,7 +219,9 @@ bool AccessFile::readable()
 AccessFile::AccessFile(const QString &path) : m_path(path)
 {
     throw AccessError(AccessError::Kind::NoReader, path,
-                      QStringLiteral("this build cannot read Access files"));
+                      QStringLiteral("this build cannot read Access files; import it with "
+                                     "tessivox-db on a PC with the Linux build and copy the "
+                                     "database file here"));
 }
 
 AccessFile::~AccessFile() = default;
