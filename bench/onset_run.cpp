@@ -16,6 +16,7 @@
 #include "run/RunLog.h"
 #include "run/Scheduler.h"
 #include "run/SoundDevice.h"
+#include "schedule/DataScheduleRepository.h"
 #include "support/FakeClockHealth.h"
 #include "support/FakeClockSetter.h"
 #include "support/FakeFileDialog.h"
@@ -39,7 +40,7 @@
 
 namespace {
 
-const QString Subject = QStringLiteral("Onset benchmark");
+const QString BenchSubject = QStringLiteral("Onset benchmark");
 constexpr int GapSeconds = 2;
 // Between instructions the sound has ended and the wait for the next one has
 // not yet begun its last approach.
@@ -177,16 +178,16 @@ void createSubject(TDataModule1 &data, const QString &folder, const std::vector<
     QDir(folder).mkpath(QStringLiteral("sound"));
     data.use(TDataModule1::Access::Write, [](Session &session) {
         QSqlDatabase db = session.db();
-        Schema::createSchema(db, Subject);
+        Schema::createSchema(db, BenchSubject);
     });
-    execute(data.ADOQuery1, Statements::insertSubject(Subject, targets.front().addSecs(-60),
+    execute(data.ADOQuery1, Statements::insertSubject(BenchSubject, targets.front().addSecs(-60),
                                                       targets.back().addSecs(60)));
     for (size_t i = 0; i < targets.size(); ++i) {
         const QString file = fileOf(int(i) + 1);
         writeBurst(folder + QStringLiteral("/sound/") + file);
-        execute(data.ADOQuery1,
-                Statements::insertSound(Subject, file, QStringLiteral("Instruction %1").arg(i + 1),
-                                        targets[i].time()));
+        execute(data.ADOQuery1, Statements::insertSound(BenchSubject, file,
+                                                        QStringLiteral("Instruction %1").arg(i + 1),
+                                                        targets[i].time()));
     }
 }
 
@@ -248,11 +249,11 @@ QStringList runScheduler(TDataModule1 &data, const QString &folder, const QDateT
     SystemClock clock;
     Timer Timer1;
     Timer Timer3;
-    data.ADOQuery10.replace(Statements::selectSoundsByPlaytime(Subject));
-    data.ADOQuery10.open();
-    Scheduler scheduler(
-        {data.ADOQuery10, device, Timer1, Timer3, clock, display,
-         [&folder](const QString &file) { return folder + QStringLiteral("/sound/") + file; }});
+    const QList<Instruction> instructions =
+        DataScheduleRepository(data).subject(BenchSubject).instructions;
+    Scheduler scheduler({device, Timer1, Timer3, clock, display, [&folder](const QString &file) {
+                             return folder + QStringLiteral("/sound/") + file;
+                         }});
     QObject::connect(&Timer1, &Timer::timeout, &scheduler, [&] {
         device.lastTick = Onset::wallMicros();
         guard([&] { scheduler.Timer1Timer(); });
@@ -270,10 +271,10 @@ QStringList runScheduler(TDataModule1 &data, const QString &folder, const QDateT
         QObject::connect(&*log, &RunLog::unwritable, [](const QString &path) {
             QTextStream(stderr) << "onset run: cannot write " << path << "\n";
         });
-        log->started(Subject, data.ADOQuery10.recordCount());
+        log->started(BenchSubject, int(instructions.size()));
     }
     device.setTimeFormatMilliseconds();
-    scheduler.start();
+    scheduler.start(instructions);
     endAfter(last, &scheduler, [&device] { device.close(); });
     if (QCoreApplication::exec() != 0)
         throw std::runtime_error("the run ended early");
@@ -310,7 +311,7 @@ QStringList runWindow(TDataModule1 &data, const QString &folder, const QDateTime
     Shell shell(platform, data);
     TFrm_main *main = shell.create(shell.Frm_main);
     main->show();
-    main->ComboBox1->setCurrentIndex(main->ComboBox1->findText(Subject));
+    main->ComboBox1->setCurrentIndex(main->ComboBox1->findText(BenchSubject));
     main->FBtn_ok->click();
     if (!shell.Frm_Subject)
         throw std::runtime_error("the run window did not open");

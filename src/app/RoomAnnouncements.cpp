@@ -24,6 +24,10 @@ RoomAnnouncements::RoomAnnouncements(Shell &shell, ServerLink &link, Room room, 
             [this](const Announcer::Announcement &announcement, qint64, qint64 lengthMs) {
                 started(announcement, lengthMs);
             });
+    connect(&m_announcer, &Announcer::failed, this,
+            [this](const Announcer::Announcement &announcement, const QString &reason) {
+                failed(announcement, reason);
+            });
     connect(&m_watch, &AnnouncementWatch::changed, this, &RoomAnnouncements::plan);
     connect(&m_watch, &AnnouncementWatch::unavailable, this, [](const QString &reason) {
         qWarning("Tessivox: no announcements from the server: %s", qUtf8Printable(reason));
@@ -38,9 +42,15 @@ void RoomAnnouncements::plan(const QList<Announcements::Due> &due)
     QList<Announcer::Announcement> announcements;
     QList<SoundStore::Held> sounds;
     for (const Announcements::Due &one : due) {
-        announcements << Announcer::Announcement{one.id, one.second, one.text,
-                                                 cache.pathFor(one.sha256), one.file};
-        sounds << SoundStore::Held{one.file, one.sha256, one.size};
+        const SoundStore::Held held{one.file, one.sha256, one.size};
+        // Nothing of a row that names no content is fetched or touched.
+        const bool usable = SoundCache::isHash(one.sha256);
+        announcements << Announcer::Announcement{
+            one.id,   one.second,
+            one.text, cache.pathFor(one.sha256),
+            one.file, usable ? QString() : SoundCache::refusal(held)};
+        if (usable)
+            sounds << held;
     }
     if (m_shell.sounds)
         m_shell.sounds->fetchContent(sounds);
@@ -68,6 +78,12 @@ void RoomAnnouncements::started(const Announcer::Announcement &announcement, qin
 {
     if (TFrm_Subject *run = m_shell.Frm_Subject; run && run->isVisible())
         run->announce(announcement, lengthMs);
+}
+
+void RoomAnnouncements::failed(const Announcer::Announcement &announcement, const QString &reason)
+{
+    if (TFrm_Subject *run = m_shell.Frm_Subject; run && run->isVisible())
+        run->announceFailed(announcement, reason);
 }
 
 QSet<qint64> RoomAnnouncements::readHandled() const

@@ -41,6 +41,7 @@ public:
 private:
     void plan(const QList<Announcements::Due> &due);
     void started(const Announcer::Announcement &announcement, qint64 lengthMs);
+    void failed(const Announcer::Announcement &announcement, const QString &reason);
     // Those played, failed or missed are never handled again, also by a
     // later start of the program this day: read from the day's run log.
     QSet<qint64> readHandled() const;

@@ -10,6 +10,7 @@
 #include "data/SoundCache.h"
 #include "data/SoundFetcher.h"
 #include "data/TDataModule1.h"
+#include "office/PcIdentity.h"
 #include "office/RoomReporter.h"
 #include "platform/Clock.h"
 #include "platform/Platform.h"
@@ -68,6 +69,10 @@ int runTessivox(int argc, char **argv)
                           MessageBoxes::Icon::Information);
         return 1;
     }
+    if (const QString warning = instance.warning(); !warning.isEmpty()) {
+        qWarning("Tessivox: %s", qUtf8Printable(warning));
+        messageBoxes.notice(nullptr, warning);
+    }
     QObject::connect(&instance, &SingleInstance::raiseRequested, [] {
         for (QWidget *window : QApplication::topLevelWidgets())
             if (window->isVisible()) {
@@ -95,10 +100,15 @@ int runTessivox(int argc, char **argv)
     // for no download.
     std::unique_ptr<SoundFetcher> sounds;
     if (server) {
-        reporter = std::make_unique<RoomReporter>(
-            RoomReporter::Room{settings.database, settings.room, QStringLiteral(TESSIVOX_VERSION),
-                               RunLog::folderIn(data.dataFolder()), settings.clockLimitMs},
-            clock, data.link());
+        RoomReporter::Room room{settings.database, settings.room, QStringLiteral(TESSIVOX_VERSION),
+                                RunLog::folderIn(data.dataFolder()), settings.clockLimitMs};
+        const PcIdentity pc = PcIdentity::of(data.dataFolder());
+        room.pcId = pc.id;
+        room.pcHost = pc.host;
+        reporter = std::make_unique<RoomReporter>(room, clock, data.link());
+        QObject::connect(
+            reporter.get(), &RoomReporter::nameTaken, &app,
+            [&messageBoxes](const QString &message) { messageBoxes.notice(nullptr, message); });
         watch = std::make_unique<ScheduleWatch>(*data.link());
         sounds = std::make_unique<SoundFetcher>(
             SoundFetcher::Room{settings.database, SoundCache::folderIn(data.dataFolder()),

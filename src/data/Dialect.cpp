@@ -44,9 +44,11 @@ DbError::Kind sqliteKind(const QSqlError &error, const QString &text)
 DbError::Kind serverKind(const QSqlError &error, const QString &text)
 {
     const QString state = error.nativeErrorCode();
-    // A refused connection has no SQLSTATE of its own: its text tells.
+    // A refused connection has no SQLSTATE of its own: its text tells. The
+    // last free slots kept for superusers are as full for every other login.
     if (state == QLatin1String("53300") ||
-        mentions(text, {"too many clients", "too many connections"}))
+        mentions(text, {"too many clients", "too many connections",
+                        "remaining connection slots are reserved"}))
         return DbError::Kind::Full;
     if (state.startsWith(QLatin1String("28")) || state == QLatin1String("3D000") ||
         (error.type() == QSqlError::ConnectionError &&

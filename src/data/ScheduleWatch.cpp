@@ -5,6 +5,7 @@
 #include "data/Session.h"
 
 #include <QTimer>
+#include <algorithm>
 #include <utility>
 
 ScheduleWatch::ScheduleWatch(ServerLink &link, QObject *parent)
@@ -12,16 +13,23 @@ ScheduleWatch::ScheduleWatch(ServerLink &link, QObject *parent)
 {
     m_gather->setSingleShot(true);
     connect(m_gather, &QTimer::timeout, this, [this] {
-        for (const qint64 writer : std::exchange(m_writers, {}))
-            emit changed(writer);
+        m_passed.start();
+        emit changed(std::exchange(m_writer, std::nullopt).value_or(0));
     });
     connect(&link, &ServerLink::notified, this,
             [this](const QString &channel, const QString &payload) {
                 if (channel != ScheduleNotice::Channel)
                     return;
-                m_writers.insert(payload.toLongLong());
+                // A payload is only a hint: a flood of distinct ones costs
+                // one changed() a spacing.
+                const qint64 writer = payload.toLongLong();
+                if (!m_writer || *m_writer == m_link.serverProcess())
+                    m_writer = writer;
                 if (!m_gather->isActive())
-                    m_gather->start(GatherMs);
+                    m_gather->start(
+                        m_passed.isValid()
+                            ? int(std::max<qint64>(GatherMs, SpacingMs - m_passed.elapsed()))
+                            : GatherMs);
             });
     // Whatever changed while nobody listened (at start, or while the server
     // was away) is read now.

@@ -1,7 +1,8 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
-#include <QSet>
+#include <optional>
 
 class QTimer;
 class ServerLink;
@@ -28,15 +29,21 @@ public:
     // Notices this close together are passed on as one: a script of many
     // small transactions makes each room read once, not once each.
     static constexpr int GatherMs = 50;
+    // Any login may notify the channel with any payload: however many
+    // notices come, they are passed on no more often than this.
+    static constexpr int SpacingMs = 250;
 
 signals:
-    // writer: the server process that made the change; 0 when not known
+    // writer: the server process that made a change gathered, another
+    // program's rather than this one's where both wrote; 0 when not known
     // (after a reconnection, or the safety re-read).
     void changed(qint64 writer);
 
 private:
     ServerLink &m_link;
     QTimer *m_gather;
-    // The writers of the notices gathered so far.
-    QSet<qint64> m_writers;
+    // The writer passed on for the notices gathered so far.
+    std::optional<qint64> m_writer;
+    // Since the last changed().
+    QElapsedTimer m_passed;
 };

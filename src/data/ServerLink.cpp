@@ -125,6 +125,7 @@ struct ServerLink::Core
                        : QStringLiteral("still no answer to an earlier statement");
     }
     void drop();
+    void closeSession();
     // Under the mutex: hands the answer of a posted job to the link.
     void tell(const std::shared_ptr<Job> &job);
 };
@@ -241,10 +242,23 @@ void ServerLink::Core::drop()
         const std::lock_guard lock(mutex);
         socket = -1;
     }
-    session.reset();
+    closeSession();
     connected = false;
     backend = 0;
     lost = true;
+}
+
+void ServerLink::Core::closeSession()
+{
+    if (!session)
+        return;
+    // A connection's statements end with it on the server. Let go while
+    // their driver lives, each would ask the server to free it: a server
+    // gone, the driver prints "Unable to free statement" for every one.
+    const Session::Statements statements = session->takeStatements();
+    session.reset();
+    QSqlDatabase::removeDatabase(name);
+    hooked = false;
 }
 
 void ServerLink::Core::tell(const std::shared_ptr<Job> &job)
@@ -292,7 +306,7 @@ ServerLink::ServerLink(QString uri, bool readOnly, QObject *parent)
     // The context of the jobs, which the thread deletes as it ends.
     m_context = new QObject;
     m_thread = new LinkThread([core = m_core, context = m_context] {
-        core->session.reset();
+        core->closeSession();
         QSqlDatabase::removeDatabase(core->name);
         delete context;
     });

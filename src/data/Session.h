@@ -26,9 +26,13 @@ public:
     void waitFor(int milliseconds);
     // The query prepared for sql; prepared now when new. Throws DbError.
     QSqlQuery &prepared(const QString &sql);
+    // Hands the prepared statements over, to be let go after the driver: a
+    // statement outliving its driver asks no server to free it.
+    using Statements = QHash<QString, std::shared_ptr<QSqlQuery>>;
+    Statements takeStatements() { return std::exchange(m_prepared, {}); }
 
 private:
     QSqlDatabase m_db;
     int m_waitMs = -1;
-    QHash<QString, std::shared_ptr<QSqlQuery>> m_prepared;
+    Statements m_prepared;
 };

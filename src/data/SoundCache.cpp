@@ -12,6 +12,12 @@ namespace {
 
 const QString Suffix = QStringLiteral(".wav");
 
+const QRegularExpression &hashPattern()
+{
+    static const QRegularExpression hash(QStringLiteral("^[0-9a-f]{64}$"));
+    return hash;
+}
+
 } // namespace
 
 SoundCache::SoundCache(QString folder) : m_folder(std::move(folder)) {}
@@ -21,14 +27,21 @@ QString SoundCache::folderIn(const QString &dataFolder)
     return dataFolder + QStringLiteral("/sound-cache");
 }
 
+bool SoundCache::isHash(const QString &text)
+{
+    return hashPattern().match(text).hasMatch();
+}
+
 QString SoundCache::pathFor(const QString &sha256) const
 {
-    return m_folder + QLatin1Char('/') + sha256 + Suffix;
+    return isHash(sha256) ? m_folder + QLatin1Char('/') + sha256 + Suffix : QString();
 }
 
 bool SoundCache::holds(const SoundStore::Held &file)
 {
     const QString path = pathFor(file.sha256);
+    if (path.isEmpty())
+        return false;
     const QFileInfo info(path);
     if (!info.isFile() || info.size() != file.size)
         return false;
@@ -51,6 +64,8 @@ void SoundCache::receive(
     const SoundStore::Held &file,
     const std::function<void(const std::function<void(const QByteArray &)> &)> &fetch)
 {
+    if (!isHash(file.sha256))
+        throw DbError(refusal(file));
     if (!QDir().mkpath(m_folder))
         throw DbError(m_folder + QStringLiteral(": cannot create the folder"));
     QSaveFile out(pathFor(file.sha256));
@@ -75,11 +90,16 @@ void SoundCache::receive(
     m_verified.insert(file.sha256);
 }
 
+QString SoundCache::refusal(const SoundStore::Held &file)
+{
+    return QStringLiteral("%1: the server names its content \"%2\", not a SHA-256: refused")
+        .arg(file.name, file.sha256.left(80));
+}
+
 void SoundCache::sweep() const
 {
-    static const QRegularExpression whole(QStringLiteral("^[0-9a-f]{64}\\.wav$"));
     const QDir dir(m_folder);
     for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden))
-        if (!whole.match(name).hasMatch())
+        if (!name.endsWith(Suffix) || !isHash(name.chopped(Suffix.size())))
             QFile::remove(dir.filePath(name));
 }

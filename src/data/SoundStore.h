@@ -30,6 +30,7 @@ struct Held
     // Lower-case hex, as stored.
     QString sha256;
     qint64 size = 0;
+    friend bool operator==(const Held &, const Held &) = default;
 };
 
 // What the server holds, by file name.

@@ -16,6 +16,11 @@ Statement updateTitle(const QString &title)
     return {QStringLiteral("UPDATE var SET systitle = ? WHERE id = 1"), {title}};
 }
 
+Statement insertTitle(const QString &title)
+{
+    return {QStringLiteral("INSERT INTO var (id, systitle) VALUES (1, ?)"), {title}};
+}
+
 Statement selectSubjectNames()
 {
     return {QStringLiteral("SELECT subjectname FROM test ORDER BY rowid"), {}};
@@ -36,8 +41,14 @@ Statement selectSubject(const QString &subject)
 
 Statement insertSubject(const QString &subject, const QDateTime &start, const QDateTime &end)
 {
+    return insertSubject(subject, StoredTime::fromDateTime(start), StoredTime::fromDateTime(end));
+}
+
+Statement insertSubject(const QString &subject, const QString &storedStart,
+                        const QString &storedEnd)
+{
     return {QStringLiteral("INSERT INTO test (subjectname, starttime, endtime) VALUES (?, ?, ?)"),
-            {subject, StoredTime::fromDateTime(start), StoredTime::fromDateTime(end)}};
+            {subject, storedStart, storedEnd}};
 }
 
 Statement selectSubjectTimes(const QString &subject)
@@ -59,6 +70,13 @@ Statement deleteSubject(const QString &subject)
 Statement selectSounds(const QString &subject)
 {
     return {QStringLiteral("SELECT * FROM sound WHERE subjectname = ?"), {subject}};
+}
+
+Statement selectSubjectsPlaying(const QString &file, const QString &except)
+{
+    return {QStringLiteral("SELECT DISTINCT subjectname FROM sound WHERE filename = ? AND "
+                           "subjectname <> ? ORDER BY 1"),
+            {file, except}};
 }
 
 Statement selectSoundsByPlaytime(const QString &subject)

@@ -14,6 +14,8 @@ namespace Statements {
 Statement selectTitle();
 // Update of the title, only in the row with id 1.
 Statement updateTitle(const QString &title);
+// The title's row where there is none yet.
+Statement insertTitle(const QString &title);
 // All subject names, in the order the table returns them.
 Statement selectSubjectNames();
 // The subjects that have instruction rows, in the order of their first row;
@@ -22,11 +24,16 @@ Statement selectSoundSubjectNames();
 // The test row of one subject (existence check, run window header).
 Statement selectSubject(const QString &subject);
 Statement insertSubject(const QString &subject, const QDateTime &start, const QDateTime &end);
+// With the times as they were stored elsewhere.
+Statement insertSubject(const QString &subject, const QString &storedStart,
+                        const QString &storedEnd);
 Statement selectSubjectTimes(const QString &subject);
 Statement updateSubjectTimes(const QString &subject, const QDateTime &start, const QDateTime &end);
 Statement deleteSubject(const QString &subject);
 // The instruction rows of one subject, unordered (existence check).
 Statement selectSounds(const QString &subject);
+// The other subjects with instructions that play file.
+Statement selectSubjectsPlaying(const QString &file, const QString &except);
 // The instruction rows of one subject in ascending time of day.
 Statement selectSoundsByPlaytime(const QString &subject);
 Statement deleteSounds(const QString &subject);

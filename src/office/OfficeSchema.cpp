@@ -5,6 +5,8 @@
 #include "data/SoundSchema.h"
 #include "data/Transaction.h"
 #include "office/Announcements.h"
+#include "office/RoomStatus.h"
+#include "office/ServerCapacity.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -37,7 +39,11 @@ const QList<Table> &tables()
                         "clock_offset_ms integer, "
                         "refused text, "
                         "sound_files_held integer, "
-                        "sound_files_named integer)")},
+                        "sound_files_named integer, "
+                        "pc text, "
+                        "pc_host text, "
+                        "clash text, "
+                        "clash_at timestamptz)")},
         // A room sends an event again when it cannot know whether the server
         // took it: the key makes the second copy a no-op.
         {QStringLiteral("room_event"), QStringLiteral("CREATE TABLE room_event ("
@@ -80,6 +86,11 @@ const QList<Column> &laterColumns()
          QStringLiteral("timestamptz NOT NULL DEFAULT now()")},
         // Which announcement an event of one tells of.
         {QStringLiteral("room_event"), QStringLiteral("announcement"), QStringLiteral("bigint")},
+        // The PC that reports as the room, and another one that tried to.
+        {QStringLiteral("room"), QStringLiteral("pc"), QStringLiteral("text")},
+        {QStringLiteral("room"), QStringLiteral("pc_host"), QStringLiteral("text")},
+        {QStringLiteral("room"), QStringLiteral("clash"), QStringLiteral("text")},
+        {QStringLiteral("room"), QStringLiteral("clash_at"), QStringLiteral("timestamptz")},
     };
     return all;
 }
@@ -90,7 +101,11 @@ const QList<Column> &laterColumns()
 // A login that may write the tables anyway (the owner, the office) reports
 // under any name, as a centre without roles has every PC log in as one user.
 // The wrong name is a bad value (22023), so a room tells it from a refusal
-// of everything it sends.
+// of everything it sends. Every text a room sends has a bound, and a call a
+// number of events: whatever a PC sends, the office's reading stays small.
+// The marker line tells a body of this version from an older one.
+const QString FunctionsMarker = QStringLiteral("-- tessivox functions 2");
+
 const QString ReportFunction = QStringLiteral(R"(
 CREATE OR REPLACE FUNCTION room_report(room_name text, room_version text, room_state text,
                                        room_subject text, offset_ms integer, refused_text text,
@@ -98,10 +113,16 @@ CREATE OR REPLACE FUNCTION room_report(room_name text, room_version text, room_s
                                        files_named integer DEFAULT NULL)
 RETURNS void LANGUAGE plpgsql SECURITY DEFINER AS $$
 BEGIN
+    %1
     IF room_name IS DISTINCT FROM session_user
             AND NOT has_table_privilege(session_user, 'room', 'UPDATE') THEN
-        RAISE EXCEPTION 'login % may not report as room %', session_user, room_name
+        RAISE EXCEPTION 'login % may not report as room %', session_user, left(room_name, 200)
             USING ERRCODE = '22023';
+    END IF;
+    IF length(room_name) > 200 OR length(room_version) > 100 OR length(room_subject) > 200
+            OR length(refused_text) > %2 THEN
+        RAISE EXCEPTION 'a report longer than the server takes (at most 200 characters of '
+            'name, 100 of version, 200 of subject, %2 of refusal)' USING ERRCODE = '22001';
     END IF;
     INSERT INTO room AS r (name, version, last_seen, state, subject, clock_offset_ms, refused,
                            sound_files_held, sound_files_named)
@@ -113,13 +134,28 @@ BEGIN
         refused = excluded.refused,
         sound_files_held = coalesce(excluded.sound_files_held, r.sound_files_held),
         sound_files_named = coalesce(excluded.sound_files_named, r.sound_files_named);
-END $$)");
+END $$)")
+                                   .arg(FunctionsMarker)
+                                   .arg(OfficeSchema::MaxRefusedLength);
 
 // events: a JSON array of the journal's lines.
 const QString EventsFunction = QStringLiteral(R"(
 CREATE OR REPLACE FUNCTION room_events(events jsonb)
 RETURNS void LANGUAGE plpgsql SECURITY DEFINER AS $$
 BEGIN
+    %1
+    IF jsonb_typeof(events) IS DISTINCT FROM 'array' OR jsonb_array_length(events) > %2 THEN
+        RAISE EXCEPTION 'at most %2 events in one call' USING ERRCODE = '22023';
+    END IF;
+    IF EXISTS (SELECT FROM jsonb_to_recordset(events) AS e(room text, run text, kind text,
+                    subject text, file text, reason text)
+               WHERE length(e.room) > 200 OR length(e.run) > 64 OR length(e.kind) > 40
+                   OR length(e.subject) > 200 OR length(e.file) > 1000
+                   OR length(e.reason) > 2000) THEN
+        RAISE EXCEPTION 'an event longer than the server takes (at most 200 characters of room '
+            'and subject, 64 of run, 40 of kind, 1000 of file, 2000 of reason)'
+            USING ERRCODE = '22001';
+    END IF;
     IF NOT has_table_privilege(session_user, 'room_event', 'INSERT') AND EXISTS (
             SELECT FROM jsonb_array_elements(events) e
             WHERE e->>'room' IS DISTINCT FROM session_user) THEN
@@ -134,11 +170,57 @@ BEGIN
         kind text, subject text, second time, delay numeric, file text, reason text,
         announcement bigint)
     ON CONFLICT (room, run_id, seq) DO NOTHING;
-END $$)");
+END $$)")
+                                   .arg(FunctionsMarker)
+                                   .arg(OfficeSchema::MaxEventsPerCall);
+
+// A room claims its name for its PC before it reports: a PC whose name
+// another PC seen lately holds is told that PC's host and address, and the
+// other's row keeps who tried, for the office. The row is not the second's.
+const QString PcFunction = QStringLiteral(R"(
+CREATE OR REPLACE FUNCTION room_pc(room_name text, pc_id text, pc_host text)
+RETURNS text LANGUAGE plpgsql SECURITY DEFINER AS $$
+DECLARE
+    known room%ROWTYPE;
+    here text;
+BEGIN
+    %1
+    IF room_name IS DISTINCT FROM session_user
+            AND NOT has_table_privilege(session_user, 'room', 'UPDATE') THEN
+        RAISE EXCEPTION 'login % may not report as room %', session_user, left(room_name, 200)
+            USING ERRCODE = '22023';
+    END IF;
+    IF length(room_name) > 200 OR length(pc_id) > 64 OR length(pc_host) > 200 THEN
+        RAISE EXCEPTION 'a PC named longer than the server takes (at most 64 characters of '
+            'id, 200 of host name)' USING ERRCODE = '22001';
+    END IF;
+    here := coalesce(pc_host, '?') || coalesce(' ' || host(inet_client_addr()), '');
+    SELECT * INTO known FROM room WHERE name = room_name FOR UPDATE;
+    IF FOUND AND known.pc IS DISTINCT FROM pc_id AND known.pc IS NOT NULL
+            AND known.last_seen > now() - interval '%2 milliseconds' THEN
+        UPDATE room SET clash = here, clash_at = now() WHERE name = room_name;
+        RETURN known.pc_host;
+    END IF;
+    INSERT INTO room AS r (name, pc, pc_host) VALUES (room_name, pc_id, here)
+    ON CONFLICT (name) DO UPDATE SET pc = excluded.pc, pc_host = excluded.pc_host;
+    RETURN NULL;
+END $$)")
+                               .arg(FunctionsMarker)
+                               .arg(RoomStatus::UnseenAfterMs);
 
 const QStringList Functions{
     QStringLiteral("room_report(text,text,text,text,integer,text,integer,integer)"),
-    QStringLiteral("room_events(jsonb)")};
+    QStringLiteral("room_events(jsonb)"), QStringLiteral("room_pc(text,text,text)")};
+
+// What a room's reports do without, on a server not yet upgraded: the
+// announcements, and telling PCs of one name apart.
+bool reportsGoWithout(const QString &name)
+{
+    return name.contains(QLatin1String("announcement")) ||
+           name.startsWith(QLatin1String("room.pc")) ||
+           name.startsWith(QLatin1String("room.clash")) ||
+           name.startsWith(QLatin1String("room_pc("));
+}
 
 bool yes(const QSqlDatabase &db, const QString &sql, const QVariantList &values)
 {
@@ -162,14 +244,40 @@ void createFunctions(const QSqlDatabase &db)
     execute(db, QStringLiteral("RESET client_min_messages"));
     execute(db, ReportFunction);
     execute(db, EventsFunction);
+    execute(db, PcFunction);
     execute(db,
             QStringLiteral("DO $$ DECLARE f text; BEGIN "
                            "FOREACH f IN ARRAY ARRAY['room_report(text,text,text,text,integer,"
-                           "text,integer,integer)', 'room_events(jsonb)'] LOOP "
+                           "text,integer,integer)', 'room_events(jsonb)', "
+                           "'room_pc(text,text,text)'] LOOP "
                            "EXECUTE format('ALTER FUNCTION %s SET search_path = %I, pg_temp', f, "
                            "current_schema()); "
                            "EXECUTE format('REVOKE EXECUTE ON FUNCTION %s FROM PUBLIC', f); "
                            "END LOOP; END $$"));
+}
+
+// Every column that names a content by its SHA-256: a room makes a path of
+// it, so nothing but 64 hex digits may stand there. Rows from before the
+// check stay (NOT VALID): a room refuses them itself.
+const QStringList HashTables{QStringLiteral("announcement"), QStringLiteral("sound_file"),
+                             QStringLiteral("sound_file_chunk")};
+
+QStringList addHashChecks(const QSqlDatabase &db)
+{
+    QStringList added;
+    for (const QString &table : HashTables) {
+        const QString name = table + QStringLiteral("_sha256_check");
+        if (!yes(db,
+                 QStringLiteral("SELECT to_regclass(?) IS NOT NULL AND NOT EXISTS (SELECT FROM "
+                                "pg_constraint WHERE conrelid = to_regclass(?) AND conname = ?)"),
+                 {table, table, name}))
+            continue;
+        execute(db, QStringLiteral("ALTER TABLE %1 ADD CONSTRAINT %2 CHECK (sha256 ~ "
+                                   "'^[0-9a-f]{64}$') NOT VALID")
+                        .arg(table, name));
+        added << table + QStringLiteral(".sha256 check");
+    }
+    return added;
 }
 
 void createEach(const QSqlDatabase &db, const QStringList &names)
@@ -208,6 +316,7 @@ void create(const QSqlDatabase &db)
                                QStringLiteral("announcement")} +
                        Functions);
     SoundSchema::create(db);
+    addHashChecks(db);
 }
 
 QStringList missing(const QSqlDatabase &db)
@@ -225,8 +334,12 @@ QStringList missing(const QSqlDatabase &db)
                                "to_regclass(?) AND attname = ? AND NOT attisdropped)"),
                 {column.table, column.name}))
             names << column.table + QLatin1Char('.') + column.name;
+    // One of an older version lacks the bounds: it is replaced.
     for (const QString &function : Functions)
-        if (yes(db, QStringLiteral("SELECT to_regprocedure(?) IS NULL"), {function}))
+        if (yes(db,
+                QStringLiteral("SELECT NOT EXISTS (SELECT FROM pg_proc WHERE oid = "
+                               "to_regprocedure(?) AND strpos(prosrc, ?) > 0)"),
+                {function, FunctionsMarker}))
             names << function;
     if (yes(db, QStringLiteral("SELECT to_regclass('announcement') IS NULL"), {}))
         names << QStringLiteral("announcement");
@@ -236,17 +349,29 @@ QStringList missing(const QSqlDatabase &db)
 QStringList missingForReports(const QSqlDatabase &db)
 {
     QStringList names = missing(db);
-    names.removeIf(
-        [](const QString &name) { return name.contains(QLatin1String("announcement")); });
+    names.removeIf(reportsGoWithout);
     return names;
 }
 
 void requireTables(const QSqlDatabase &db)
 {
-    if (const QStringList names = missing(db); !names.isEmpty())
-        throw DbError(QStringLiteral("the server lacks %1: tessivox-db upgrade adds it")
-                          .arg(names.join(QStringLiteral(", "))),
-                      DbError::Kind::Outdated);
+    const QStringList names = missing(db);
+    if (names.isEmpty())
+        return;
+    // Not even the schedule: the address leads to another database, or its
+    // search_path elsewhere than the tables. An upgrade would only add a
+    // second office beside them.
+    QSqlQuery path = Query::run(
+        db, {QStringLiteral("SELECT to_regclass('sound') IS NULL, current_setting('search_path')"),
+             {}});
+    if (path.next() && path.value(0).toBool())
+        throw DbError(QStringLiteral("no exam tables (var, test, sound) on the search path \"%1\": "
+                                     "check the database and the options of the address")
+                          .arg(path.value(1).toString()),
+                      DbError::Kind::NotTessivox);
+    throw DbError(QStringLiteral("the server lacks %1: tessivox-db upgrade adds it")
+                      .arg(names.join(QStringLiteral(", "))),
+                  DbError::Kind::Outdated);
 }
 
 QStringList addMissing(const QSqlDatabase &db)
@@ -260,37 +385,59 @@ QStringList addMissing(const QSqlDatabase &db)
         names = missing(db);
         createEach(db, names);
         names << SoundSchema::addMissing(db);
+        names << addHashChecks(db);
     });
     return names;
 }
 
 QString grants()
 {
+    const QString limit = QString::number(ServerCapacity::PerRoomLogin);
     return QStringLiteral(
-               R"(-- The rooms: each PC logs in as a user of its own whose name is the room's
+               R"(-- Safe to run again: what exists already stays, and what came later is added.
+-- The rooms: each PC logs in as a user of its own whose name is the room's
 -- name (the setting [room] name), a member of tessivox_room. A room reads the
 -- schedule and writes its row and events only through the two functions,
 -- which check its login's name: no right on room or room_event at all.
-CREATE ROLE tessivox_room NOLOGIN;
+DO $$ BEGIN CREATE ROLE tessivox_room NOLOGIN;
+EXCEPTION WHEN duplicate_object THEN NULL; END $$;
 GRANT SELECT ON var, test, sound, announcement TO tessivox_room;
 GRANT EXECUTE ON FUNCTION room_report(text, text, text, text, integer, text, integer, integer),
-    room_events(jsonb) TO tessivox_room;
+    room_events(jsonb), room_pc(text, text, text) TO tessivox_room;
 
 -- The exam office and the administrators: everything, and they alone speak
 -- to the rooms.
-CREATE ROLE tessivox_admin NOLOGIN;
+DO $$ BEGIN CREATE ROLE tessivox_admin NOLOGIN;
+EXCEPTION WHEN duplicate_object THEN NULL; END $$;
 GRANT SELECT, INSERT, UPDATE, DELETE ON var, test, sound, room, room_event, announcement
     TO tessivox_admin;
 GRANT USAGE ON SEQUENCE announcement_id_seq TO tessivox_admin;
 GRANT EXECUTE ON FUNCTION room_report(text, text, text, text, integer, text, integer, integer),
-    room_events(jsonb) TO tessivox_admin;
+    room_events(jsonb), room_pc(text, text, text) TO tessivox_admin;
 
 )") + SoundSchema::grants() +
            QStringLiteral(R"(
--- For example:
---   CREATE USER "Room 17" IN ROLE tessivox_room;
+-- Only the centre's roles open sessions on this database (every login of the
+-- server may, otherwise, and take the slots the rooms and the office need),
+-- and a room's login at most %1 at once.
+DO $$ DECLARE login name; BEGIN
+    EXECUTE format('REVOKE CONNECT ON DATABASE %I FROM PUBLIC', current_database());
+    EXECUTE format('GRANT CONNECT ON DATABASE %I TO tessivox_room, tessivox_admin',
+                   current_database());
+    FOR login IN SELECT r.rolname FROM pg_roles r
+            JOIN pg_auth_members m ON m.member = r.oid
+            JOIN pg_roles g ON g.oid = m.roleid
+            WHERE g.rolname = 'tessivox_room' AND r.rolcanlogin
+            AND NOT r.rolsuper AND r.rolconnlimit NOT BETWEEN 0 AND %1 LOOP
+        EXECUTE format('ALTER ROLE %I CONNECTION LIMIT %1', login);
+    END LOOP;
+END $$;
+
+-- For example (run this again after adding rooms: their logins get the limit):
+--   CREATE USER "Room 17" IN ROLE tessivox_room CONNECTION LIMIT %1;
 --   CREATE USER office IN ROLE tessivox_admin;
-)");
+)")
+               .arg(limit);
 }
 
 } // namespace OfficeSchema

@@ -11,6 +11,11 @@ class QSqlDatabase;
 // log records it). Other tools read them: the names are fixed.
 namespace OfficeSchema {
 
+// Bounds of what one room's call may carry; the room's own refusal text is
+// cut to fit.
+constexpr int MaxRefusedLength = 1000;
+constexpr int MaxEventsPerCall = 1000;
+
 // Creates both tables, the two functions through which a room writes them
 // (room_report, room_events) and the recordings' tables (SoundSchema),
 // within the caller's transaction. Throws DbError.

@@ -22,6 +22,9 @@ namespace {
 using namespace std::chrono;
 
 constexpr int BatchSize = 200;
+// room_events' bounds.
+constexpr int MaxFileLength = 1000;
+constexpr int MaxReasonLength = 2000;
 
 QString stamp(const QDateTime &time)
 {
@@ -106,10 +109,12 @@ void RoomReporter::record(const RunEvent &event)
             row.insert(QStringLiteral("second"), event.second.toString(QStringLiteral("HH:mm:ss")));
         if (event.delayMs)
             row.insert(QStringLiteral("delay"), double(*event.delayMs));
+        // Cut to what the server takes: a long path or a library's long
+        // text must not cost the event.
         if (!event.file.isEmpty())
-            row.insert(QStringLiteral("file"), event.file);
+            row.insert(QStringLiteral("file"), event.file.left(MaxFileLength));
         if (!event.reason.isEmpty())
-            row.insert(QStringLiteral("reason"), event.reason);
+            row.insert(QStringLiteral("reason"), event.reason.left(MaxReasonLength));
         if (event.announcement)
             row.insert(QStringLiteral("announcement"), double(*event.announcement));
         m_woken = true;
@@ -143,7 +148,7 @@ void RoomReporter::work()
     }
     {
         const std::lock_guard lock(m_mutex);
-        m_refused = m_journal.lastRefusal();
+        m_refused = m_journal.lastRefusal().left(OfficeSchema::MaxRefusedLength);
     }
     std::unique_lock lock(m_mutex);
     while (!m_stopping) {
@@ -255,8 +260,47 @@ void RoomReporter::measureClock(const QSqlDatabase &db)
     emit clockOffsetMeasured(offset.offsetMs);
 }
 
+QString RoomReporter::nameTakenText(const QString &room, const QString &host)
+{
+    return QStringLiteral("另一台电脑（%2）正以考场名称“%1”向服务器报告，考务办公室看不到本机。"
+                          "请改正其中一台电脑 tessivox.ini 的 [room] name（或 TESSIVOX_ROOM）。")
+        .arg(room, host);
+}
+
+bool RoomReporter::claimName(const QSqlDatabase &db)
+{
+    QString other;
+    try {
+        QSqlQuery query = Query::run(db, {QStringLiteral("SELECT room_pc(?, ?, ?)"),
+                                          {m_room.name, m_room.pcId, m_room.pcHost}});
+        other = query.next() ? query.value(0).toString() : QString();
+    } catch (const DbError &error) {
+        // A server not upgraded, or grants from before: the reports go on,
+        // only a second PC under this name goes unnoticed.
+        if (!refusedWith(error, QStringLiteral("22|42")))
+            throw;
+        if (!m_pcUnknownSaid)
+            note({QStringLiteral("office cannot tell this PC from another of its name"),
+                  error.text()});
+        m_pcUnknownSaid = true;
+        return true;
+    }
+    if (other.isEmpty()) {
+        m_nameTakenSaid = false;
+        return true;
+    }
+    if (!m_nameTakenSaid) {
+        note({QStringLiteral("room name taken"), other});
+        emit nameTaken(nameTakenText(m_room.name, other));
+    }
+    m_nameTakenSaid = true;
+    return false;
+}
+
 void RoomReporter::updateRow(const QSqlDatabase &db)
 {
+    if (!claimName(db))
+        return;
     // The server stamps last_seen: a dead room cannot stay seen.
     Statement report{
         QStringLiteral("SELECT room_report(?, ?, ?, ?, ?::integer, ?, ?::integer, ?::integer)"),
@@ -334,7 +378,7 @@ bool RoomReporter::send(const QSqlDatabase &db, const QList<RoomJournal::Entry> 
         m_journal.setAside(entries.first().event, error.text());
         {
             const std::lock_guard lock(m_mutex);
-            m_refused = error.text();
+            m_refused = error.text().left(OfficeSchema::MaxRefusedLength);
             m_rowChanged = true;
         }
         if (!m_eventRefusalSaid)

@@ -43,6 +43,9 @@ public:
         int heartbeatMs = 30'000;
         int clockEveryMs = 600'000;
         int retryMs = 3'000;
+        // This PC (PcIdentity): another under the same name is told apart.
+        QString pcId;
+        QString pcHost;
     };
 
     // link: the server's link the room's windows use too, so that a room
@@ -69,9 +72,15 @@ public:
     // The last measured offset of this PC's clock from the server's.
     std::optional<qint64> clockOffsetMs() const;
 
+    // What the room's user is told when another PC, seen lately, reports
+    // under the same name; host: that PC's host name and address.
+    static QString nameTakenText(const QString &room, const QString &host);
+
 signals:
     // From the sending thread; connections to windows are queued.
     void clockOffsetMeasured(qint64 offsetMs);
+    // Once a clash, with nameTakenText().
+    void nameTaken(const QString &message);
 
 private:
     using Moment = std::chrono::steady_clock::time_point;
@@ -83,6 +92,8 @@ private:
     Moment round(const QSqlDatabase &db, Moment now);
     void measureClock(const QSqlDatabase &db);
     void updateRow(const QSqlDatabase &db);
+    // Claims the room's name for this PC; false when another PC holds it.
+    bool claimName(const QSqlDatabase &db);
     // Sends everything pending; true when an event was refused and set aside.
     bool sendJournal(const QSqlDatabase &db);
     bool send(const QSqlDatabase &db, const QList<RoomJournal::Entry> &entries);
@@ -119,6 +130,8 @@ private:
     bool m_rowRefusalSaid = false;
     bool m_eventRefusalSaid = false;
     bool m_journalFailSaid = false;
+    bool m_nameTakenSaid = false;
+    bool m_pcUnknownSaid = false;
     bool m_serverLost = false;
 
     std::thread m_thread;

@@ -10,10 +10,11 @@
 namespace {
 
 // The last run of each room is the one whose start the server received
-// last: a room's clock may have been wrong.
+// last: a room's clock may have been wrong. Texts are cut to the bounds
+// the rooms' functions keep, also those written before them.
 const QString Overview = QStringLiteral(R"(
 WITH last_run AS (
-    SELECT DISTINCT ON (room) room, run_id, subject FROM room_event
+    SELECT DISTINCT ON (room) room, run_id, left(subject, 200) AS subject FROM room_event
     WHERE kind = 'run started' ORDER BY room, received_at DESC, at DESC),
 counts AS (
     SELECT e.room, e.run_id, min(l.subject) AS subject,
@@ -23,11 +24,13 @@ counts AS (
         max(e.delay_ms) FILTER (WHERE e.kind = 'played') AS worst
     FROM room_event e JOIN last_run l ON l.room = e.room AND l.run_id = e.run_id
     GROUP BY e.room, e.run_id)
-SELECT r.name, r.state, r.subject, r.version, r.last_seen,
+SELECT r.name, r.state, left(r.subject, 200), left(r.version, 100), r.last_seen,
     (extract(epoch FROM now() - r.last_seen) * 1000)::bigint, r.clock_offset_ms,
-    c.run_id, c.played, c.missed, c.failed, c.worst, c.subject, r.refused,
-    r.sound_files_held, r.sound_files_named
-FROM room r LEFT JOIN counts c ON c.room = r.name)");
+    c.run_id, c.played, c.missed, c.failed, c.worst, c.subject, left(r.refused, 1000),
+    r.sound_files_held, r.sound_files_named,
+    CASE WHEN r.clash_at > now() - interval '%1 milliseconds' THEN left(r.clash, 300) END
+FROM room r LEFT JOIN counts c ON c.room = r.name)")
+                             .arg(RoomStatus::UnseenAfterMs);
 
 std::optional<qint64> number(const QVariant &value)
 {
@@ -79,6 +82,8 @@ QString RoomStatus::problemText(const ProblemWords &words) const
         parts << words.failed.arg(failed);
     if (problems & SoundsNotReady)
         parts << words.soundsNotReady.arg(*soundFilesHeld).arg(*soundFilesNamed);
+    if (problems & NameClash)
+        parts << words.nameClash.arg(clash);
     return parts.join(words.separator);
 }
 
@@ -108,13 +113,15 @@ QList<RoomStatus> RoomStatus::readAll(const QSqlDatabase &db, int clockLimitMs,
             room.soundFilesHeld = query.value(14).toInt();
             room.soundFilesNamed = query.value(15).toInt();
         }
+        room.clash = query.value(16).toString();
         room.problems =
             (room.unseenMs.value_or(UnseenAfterMs + 1) > UnseenAfterMs ? Unseen : 0) |
             (room.refused.isEmpty() ? 0 : Refused) | (room.missed > 0 ? Missed : 0) |
             (room.failed > 0 ? Failed : 0) |
             (room.clockOffsetMs && qAbs(*room.clockOffsetMs) > clockLimitMs ? ClockOff : 0) |
             (room.soundFilesHeld && *room.soundFilesHeld < *room.soundFilesNamed ? SoundsNotReady
-                                                                                 : 0);
+                                                                                 : 0) |
+            (room.clash.isEmpty() ? 0 : NameClash);
         // An unseen room's row tells what it did once, not what it does now.
         if (room.running && !(room.problems & Unseen))
             room.nextDue = nextAfter(schedules.value(room.subject),

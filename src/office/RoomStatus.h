@@ -19,6 +19,7 @@ struct RoomStatus
         ClockOff = 8,        // the clock further from the server's than the limit
         Refused = 16,        // the server refused some of its events
         SoundsNotReady = 32, // recordings the schedule names not yet in the room
+        NameClash = 64,      // another PC lately tried to report under its name
     };
     static constexpr qint64 UnseenAfterMs = 2 * 60 * 1000;
 
@@ -43,6 +44,9 @@ struct RoomStatus
     // for a room that never said.
     std::optional<int> soundFilesHeld;
     std::optional<int> soundFilesNamed;
+    // The other PC that tried to report as this room lately: its host name
+    // and address.
+    QString clash;
     // The next instruction of the running subject by the room's own clock.
     QTime nextDue;
     int problems = 0;
@@ -51,11 +55,11 @@ struct RoomStatus
 
     // The room's problems in the reader's words: for not seen, events
     // refused (%1 the server's reason), clock off, missed (%1 the count),
-    // failed (%1 the count) and recordings not ready (%1 held, %2 named),
-    // joined by separator.
+    // failed (%1 the count), recordings not ready (%1 held, %2 named) and
+    // another PC under its name (%1 that PC), joined by separator.
     struct ProblemWords
     {
-        QString unseen, refused, clockOff, missed, failed, separator, soundsNotReady;
+        QString unseen, refused, clockOff, missed, failed, separator, soundsNotReady, nameClash;
     };
     QString problemText(const ProblemWords &words) const;
 

@@ -35,18 +35,38 @@ bool SingleInstance::claim()
         return false;
     }
     m_name = serverName(m_folder);
-    if (!m_lock.tryLock(0)) {
-        if (m_lock.error() != QLockFile::LockFailedError)
-            m_error = m_lock.fileName() + QStringLiteral(": cannot be written");
-        QLocalSocket socket;
-        socket.connectToServer(m_name);
-        if (socket.waitForConnected(1000)) {
-            socket.write("raise\n");
-            socket.waitForBytesWritten(1000);
-        }
+    if (m_lock.tryLock(0)) {
+        listen();
+        return true;
+    }
+    if (m_lock.error() == QLockFile::LockFailedError) {
+        raiseOther();
         return false;
     }
-    // The lock is ours: a name left behind by a killed copy is stale.
+    // Unwritable: the one sign of another copy is its listening.
+    if (raiseOther())
+        return false;
+    m_warning = QStringLiteral("数据文件夹不能写入（%1），无法察觉同一文件夹上是否另有一个 "
+                               "Tessivox 在运行。考试照常进行。")
+                    .arg(QDir::toNativeSeparators(m_lock.fileName()));
+    listen();
+    return true;
+}
+
+bool SingleInstance::raiseOther() const
+{
+    QLocalSocket socket;
+    socket.connectToServer(m_name);
+    if (!socket.waitForConnected(1000))
+        return false;
+    socket.write("raise\n");
+    socket.waitForBytesWritten(1000);
+    return true;
+}
+
+void SingleInstance::listen()
+{
+    // Nobody answers to the name: one left behind by a killed copy is stale.
     QLocalServer::removeServer(m_name);
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
@@ -59,5 +79,4 @@ bool SingleInstance::claim()
     // Without the server the lock still guards the journal; the second
     // copy then only says so.
     m_server->listen(m_name);
-    return true;
 }

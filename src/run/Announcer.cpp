@@ -64,7 +64,7 @@ void Announcer::tick()
         if (now.msecsTo(second) > PrepareLeadMs)
             break;
         if (now < second) {
-            if (m_prepared != announcement.id) {
+            if (m_prepared != announcement.id && announcement.refused.isEmpty()) {
                 m_device.setFileName(announcement.path);
                 m_device.prepare();
                 m_prepared = announcement.id;
@@ -98,6 +98,10 @@ void Announcer::play(const Announcement &announcement, const QDateTime &second)
 {
     m_prepared = 0;
     m_sounding.reset();
+    if (!announcement.refused.isEmpty()) {
+        emit failed(announcement, announcement.refused);
+        return;
+    }
     try {
         if (m_device.isOpen())
             m_device.close();

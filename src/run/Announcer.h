@@ -33,6 +33,9 @@ public:
         QString path;
         // How the log and the office name the sound.
         QString file;
+        // Why it cannot play whatever the room does (what the server sent
+        // of it is unusable); it fails at its second with this reason.
+        QString refused;
     };
 
     Announcer(MediaPlayer &device, Timer &timer, const Clock &clock, QObject *parent = nullptr);

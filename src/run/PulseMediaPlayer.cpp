@@ -3,6 +3,7 @@
 #include "run/PulseSound.h"
 #include "run/SoundError.h"
 
+#include <QElapsedTimer>
 #include <mutex>
 
 namespace {
@@ -24,14 +25,24 @@ constexpr qint64 FreshForMs = 10000;
 // instruction rather than the windows' thread.
 constexpr int WaitForNewServerMs = 500;
 
+// How often a sound waiting for its second looks for a server that went
+// away: a new one answering is found this much after at most.
+constexpr int LookForServerEveryMs = 100;
+
 } // namespace
 
-PulseMediaPlayer::PulseMediaPlayer() = default;
+PulseMediaPlayer::PulseMediaPlayer()
+{
+    // Two sounds may wait at once (a run's first, opened, and the next one),
+    // each kept ready by a worker, with room for another's preparation.
+    m_workers.setMaxThreadCount(4);
+}
 
 PulseMediaPlayer::~PulseMediaPlayer()
 {
     {
         std::lock_guard lock(m_connection);
+        m_ending = true;
         for (const auto &sound : {m_current, m_prepared}) {
             if (sound)
                 sound->release();
@@ -44,8 +55,67 @@ PulseMediaPlayer::~PulseMediaPlayer()
 std::shared_ptr<PulseSound> PulseMediaPlayer::begin(std::shared_ptr<PulseSound> sound)
 {
     sound->handOver();
-    m_workers.start([sound] { sound->prepare(); });
+    m_workers.start([this, sound] {
+        sound->prepare();
+        keepReady(sound);
+    });
     return sound;
+}
+
+std::shared_ptr<PulseSound> *PulseMediaPlayer::waiting(const std::shared_ptr<PulseSound> &sound)
+{
+    if (m_ending)
+        return nullptr;
+    if (m_prepared == sound)
+        return &m_prepared;
+    if (m_current == sound && !m_playAsked)
+        return &m_current;
+    return nullptr;
+}
+
+void PulseMediaPlayer::keepReady(std::shared_ptr<PulseSound> sound)
+{
+    // Not beyond the time a sound got ready stays of use.
+    QElapsedTimer kept;
+    kept.start();
+    QElapsedTimer lastLook;
+    std::lock_guard lock(m_connection);
+    const auto lostItsServer = [this, &sound] {
+        return sound->settled() && !sound->ready() && sound->fileFailure().isEmpty() &&
+               m_connection.lost();
+    };
+    while (kept.elapsed() < FreshForMs) {
+        std::shared_ptr<PulseSound> *slot = waiting(sound);
+        if (!slot)
+            return;
+        if (!lostItsServer()) {
+            m_connection.waitFor([&] { return lostItsServer() || !waiting(sound); },
+                                 LookForServerEveryMs);
+            continue;
+        }
+        if (lastLook.isValid() && lastLook.elapsed() < LookForServerEveryMs) {
+            m_connection.waitFor([&] { return !waiting(sound); },
+                                 int(LookForServerEveryMs - lastLook.elapsed()));
+            continue;
+        }
+        lastLook.start();
+        // Its file read first, off the lock: the sound open for its second
+        // has its length at once. The connection's lock is never held twice
+        // over a wait.
+        auto again = std::make_shared<PulseSound>(m_connection, sound->path());
+        m_connection.unlock();
+        again->readFile();
+        m_connection.lock();
+        slot = waiting(sound);
+        if (!slot)
+            return;
+        again->handOver();
+        std::exchange(*slot, again)->release();
+        sound = std::move(again);
+        m_connection.unlock();
+        sound->prepare();
+        m_connection.lock();
+    }
 }
 
 bool PulseMediaPlayer::current(const std::shared_ptr<PulseSound> &sound) const

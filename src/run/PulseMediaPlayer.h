@@ -44,8 +44,15 @@ public:
 
 private:
     void requireOpen() const;
-    // Hands the sound to a worker to prepare.
+    // Hands the sound to a worker to prepare, which then keeps it ready.
     std::shared_ptr<PulseSound> begin(std::shared_ptr<PulseSound> sound);
+    // On the worker, while the sound waits for its play: a server that goes
+    // away meanwhile is looked for again every few tenths of a second, and
+    // the sound got ready anew on the first that answers, so that a server
+    // restarted just before the second costs it nothing.
+    void keepReady(std::shared_ptr<PulseSound> sound);
+    // With the lock held: where the sound waits for its play, if it does.
+    std::shared_ptr<PulseSound> *waiting(const std::shared_ptr<PulseSound> &sound);
     // With the lock held: a sound of the file named now, got ready lately
     // from what the file still holds.
     bool current(const std::shared_ptr<PulseSound> &sound) const;
@@ -64,4 +71,6 @@ private:
     bool m_playAsked = false;
     // The failure of the sound closed last, until the next open().
     QString m_closedFailure;
+    // The player ends: no sound is kept ready any more.
+    bool m_ending = false;
 };

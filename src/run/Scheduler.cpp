@@ -1,9 +1,9 @@
 #include "run/Scheduler.h"
 
-#include "data/Query.h"
 #include "platform/Clock.h"
 #include "platform/Timer.h"
 #include "run/DayMoment.h"
+#include "run/InstructionQueue.h"
 #include "run/MediaPlayer.h"
 #include "run/RunDisplay.h"
 
@@ -39,36 +39,27 @@ constexpr qint64 PrepareLeadMs = 3000;
 } // namespace
 
 Scheduler::Scheduler(Parts parts, QObject *parent)
-    : QObject(parent), m_(std::move(parts)), m_watch(m_.clock)
+    : QObject(parent), m_(std::move(parts)), m_queue(std::make_unique<InstructionQueue>()),
+      m_watch(m_.clock)
 {}
+
+Scheduler::~Scheduler() = default;
 
 QString Scheduler::unpaddedTime(const QTime &time)
 {
     return QStringLiteral("%1:%2:%3").arg(time.hour()).arg(time.minute()).arg(time.second());
 }
 
-qint64 Scheduler::rowId() const
-{
-    return m_.queue.text(QStringLiteral("rowid")).toLongLong();
-}
-
-QTime Scheduler::rowTime() const
-{
-    const QTime time = m_.queue.time(QStringLiteral("playtime"));
-    // Only the second counts: milliseconds stored with a time are dropped.
-    return time.isValid() ? QTime(time.hour(), time.minute(), time.second()) : QTime(0, 0);
-}
-
 QString Scheduler::rowFile() const
 {
-    return m_.soundPath(m_.queue.text(QStringLiteral("filename")));
+    return m_.soundPath(m_queue->current().filename);
 }
 
 bool Scheduler::rowPassed(const QTime &time, const QDateTime &at) const
 {
     // Passed as soon as its second has begun by one millisecond; no
     // instruction is ever played late.
-    return m_done.contains(rowId()) || DayMoment::of(at, time).passedAt(at);
+    return m_done.contains(m_queue->current().id) || DayMoment::of(at, time).passedAt(at);
 }
 
 void Scheduler::noteMissed(qint64 id, const QTime &time, const QString &file)
@@ -81,7 +72,7 @@ void Scheduler::noteMissed(qint64 id, const QTime &time, const QString &file)
 
 void Scheduler::armRow(const QTime &time)
 {
-    m_armed = {rowId(), time, rowFile(), m_.queue.text(QStringLiteral("explain"))};
+    m_armed = {m_queue->current().id, time, rowFile(), m_queue->current().explain};
     m_.device.setFileName(m_armed.file);
     aim();
 }
@@ -106,18 +97,18 @@ void Scheduler::prepareIfNear(const QDateTime &now)
 void Scheduler::showRow(const QString &prefix, const QTime &time)
 {
     m_.display.setPlayTime(PlayTimePrefix + unpaddedTime(time));
-    m_.display.setMemoLine(prefix + m_.queue.text(QStringLiteral("explain")));
+    m_.display.setMemoLine(prefix + m_queue->current().explain);
 }
 
-void Scheduler::start()
+void Scheduler::start(QList<Instruction> instructions)
 {
     m_started = true;
     m_watch.restart();
-    m_.queue.first();
-    const QTime time = rowTime();
+    m_queue->reset(std::move(instructions));
+    const QTime time = m_queue->current().playSecond();
     if (rowPassed(time, m_.clock.now())) {
-        noteMissed(rowId(), time, rowFile());
-        m_.queue.next();
+        noteMissed(m_queue->current().id, time, rowFile());
+        m_queue->next();
         m_.Timer1.setInterval(1);
         return;
     }
@@ -229,31 +220,32 @@ void Scheduler::peek()
 {
     // The row after the cursor, which after an arming by the evaluation is
     // two after the one playing; on the last row it is that row itself.
-    m_.queue.next();
+    m_queue->next();
     const QDateTime now = m_.clock.now();
-    const qint64 wait = std::llabs(now.msecsTo(DayMoment::of(now, rowTime()).at));
+    const qint64 wait =
+        std::llabs(now.msecsTo(DayMoment::of(now, m_queue->current().playSecond()).at));
     if (wait < m_.Timer3.interval())
         m_.Timer3.setInterval(int(wait));
-    m_.queue.prior();
+    m_queue->prior();
 }
 
 void Scheduler::evaluate(const QDateTime &at)
 {
-    const QTime time = rowTime();
+    const QTime time = m_queue->current().playSecond();
     const bool passed = rowPassed(time, at);
     if (passed)
-        noteMissed(rowId(), time, rowFile());
-    if (!m_.queue.eof()) {
+        noteMissed(m_queue->current().id, time, rowFile());
+    if (!m_queue->eof()) {
         if (passed) {
-            m_.queue.next();
+            m_queue->next();
             m_.Timer1.setInterval(1);
             return;
         }
         armRow(time);
         if (std::exchange(m_showPassed, false) || m_.display.memoIsEmpty())
             showRow(ExplainPrefix, time);
-        m_label4 = m_.queue.text(QStringLiteral("explain"));
-        m_.queue.next();
+        m_label4 = m_queue->current().explain;
+        m_queue->next();
         m_label6 = unpaddedTime(time);
         return;
     }
@@ -268,8 +260,8 @@ void Scheduler::evaluate(const QDateTime &at)
     armRow(time);
     m_.display.setPlayTime(EndOfQueue);
     if (showPassed || m_.display.memoIsEmpty())
-        m_.display.setMemoLine(CurrentExplainPrefix + m_.queue.text(QStringLiteral("explain")));
-    m_label4 = m_.queue.text(QStringLiteral("explain"));
+        m_.display.setMemoLine(CurrentExplainPrefix + m_queue->current().explain);
+    m_label4 = m_queue->current().explain;
     m_label5 = QStringLiteral("done");
 }
 
@@ -307,29 +299,18 @@ void Scheduler::clockStepped()
     m_.Timer1.setInterval(1);
 }
 
-QList<QueueChange::Row> Scheduler::rows(Query &query) const
+QList<QueueChange::Row> Scheduler::rows(const QList<Instruction> &instructions) const
 {
-    const int at = query.row();
-    const bool atEnd = query.eof();
     QList<QueueChange::Row> all;
-    for (query.first(); !query.eof(); query.next()) {
-        const QTime time = query.time(QStringLiteral("playtime"));
-        all.append({query.text(QStringLiteral("rowid")).toLongLong(),
-                    time.isValid() ? QTime(time.hour(), time.minute(), time.second()) : QTime(0, 0),
-                    m_.soundPath(query.text(QStringLiteral("filename"))),
-                    query.text(QStringLiteral("explain"))});
-    }
-    query.first();
-    for (int i = 0; i < at; ++i)
-        query.next();
-    if (atEnd)
-        query.next();
+    for (const Instruction &instruction : instructions)
+        all.append({instruction.id, instruction.playSecond(), m_.soundPath(instruction.filename),
+                    instruction.explain});
     return all;
 }
 
-QueueChange Scheduler::follow(Query &fresh)
+QueueChange Scheduler::follow(QList<Instruction> fresh)
 {
-    QueueChange change = QueueChange::between(rows(m_.queue), rows(fresh));
+    QueueChange change = QueueChange::between(rows(m_queue->all()), rows(fresh));
     if (change.isEmpty())
         return change;
     const QDateTime now = m_.clock.now();
@@ -337,19 +318,18 @@ QueueChange Scheduler::follow(Query &fresh)
                         now.msecsTo(DayMoment::of(now, m_armed.time).at) < FrozenMs;
     if (frozen)
         change.keep({m_armed.id, m_armed.time, m_armed.file, m_armed.explanation});
-    m_.queue.swapResult(fresh);
+    m_queue->reset(std::move(fresh));
     // An instruction added behind the clock was never this run's to play.
     for (const QueueChange::Row &row : std::as_const(change.added))
         if (DayMoment::of(now, row.time).passedAt(now))
             m_done.insert(row.id);
     if (!std::exchange(m_started, true))
         m_watch.restart();
-    m_.queue.first();
     // The frozen instruction's wait stays; after its play the evaluation
     // walks the new rows from the first.
     if (frozen)
         return change;
-    if (m_.queue.recordCount() == 0) {
+    if (m_queue->size() == 0) {
         m_.Timer1.setInterval(0);
         m_.display.setPlayTime(EndOfQueue);
         return change;

@@ -9,19 +9,21 @@
 #include <QString>
 #include <QTime>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class Clock;
+class InstructionQueue;
+struct Instruction;
 class MediaPlayer;
-class Query;
 class RunDisplay;
 class Timer;
 
 // Plays a subject's instructions, each when the clock reaches its time of
 // day, and keeps the display on the instruction playing or next.
 //
-// The queue is an open query of the subject's rows in play-time order, its
-// cursor moved between ticks. Timer1's interval is the scheduler's state:
+// The queue is the subject's instructions in play-time order, its cursor
+// moved between ticks. Timer1's interval is the scheduler's state:
 // 0 stopped, 1 a pending re-evaluation that plays nothing, anything else
 // the wait until the armed instruction, whose tick plays it. Timer3 switches
 // the display to the instruction armed last.
@@ -37,7 +39,6 @@ class Scheduler final : public QObject
 public:
     struct Parts
     {
-        Query &queue;
         MediaPlayer &device;
         Timer &Timer1;
         Timer &Timer3;
@@ -60,11 +61,12 @@ public:
     Q_ENUM(Failure)
 
     explicit Scheduler(Parts parts, QObject *parent = nullptr);
+    ~Scheduler() override;
 
     static QString unpaddedTime(const QTime &time);
 
-    // Called once when the queue holds at least one row.
-    void start();
+    // Called once, with at least one instruction in play-time order.
+    void start(QList<Instruction> instructions);
     void Timer1Timer();
     void Timer3Timer();
 
@@ -83,13 +85,12 @@ public:
     // as it was: its sound is already being prepared.
     static constexpr qint64 FrozenMs = 2000;
 
-    // The subject's rows changed while it runs: fresh holds them as read
-    // anew, in play-time order (cursor anywhere), and afterwards the rows the
-    // queue held. Every instruction is judged again as after a step of the
+    // The subject's instructions changed while it runs: fresh holds them as
+    // read anew, in play-time order. Every instruction is judged again as after a step of the
     // clock: one that played, failed or was missed in this run never plays
     // again, one ahead plays at its (new) second, one removed no longer
     // plays, one added plays if its second is ahead. Returns what changed.
-    QueueChange follow(Query &fresh);
+    QueueChange follow(QList<Instruction> fresh);
 
     struct Silenced
     {
@@ -99,6 +100,10 @@ public:
     // Something else must sound now (the office's announcement): the
     // instruction still sounding is silenced. Returns which it was.
     std::optional<Silenced> cutOff();
+
+    // The instructions and the cursor the ticks move.
+    const InstructionQueue &queue() const { return *m_queue; }
+    InstructionQueue &queue() { return *m_queue; }
 
     // The texts of the instruction armed last, and the end marker.
     const QString &label6() const { return m_label6; }
@@ -130,15 +135,11 @@ private:
         QString explanation;
     };
 
-    // The identity of the row under the cursor: its rowid.
-    qint64 rowId() const;
-    QTime rowTime() const;
     QString rowFile() const;
     // Played, failed or missed rows stay passed whatever the clock says.
     bool rowPassed(const QTime &time, const QDateTime &at) const;
     void noteMissed(qint64 id, const QTime &time, const QString &file);
-    // The queue's rows, the cursor left where it stood.
-    QList<QueueChange::Row> rows(Query &query) const;
+    QList<QueueChange::Row> rows(const QList<Instruction> &instructions) const;
     // Sets Timer1 to the wait until the row's second and stores its file as
     // the device's next sound.
     void armRow(const QTime &time);
@@ -154,6 +155,9 @@ private:
     void showRow(const QString &prefix, const QTime &time);
 
     Parts m_;
+    // Held apart, so that this header leaves the schedule's names to those
+    // who include it.
+    std::unique_ptr<InstructionQueue> m_queue;
     ClockWatch m_watch;
     Armed m_armed;
     // The instruction whose sound started last, until reported broken off.

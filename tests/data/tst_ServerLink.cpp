@@ -1,10 +1,12 @@
 #include "data/DbError.h"
+#include "data/Dialect.h"
 #include "data/Query.h"
 #include "data/ServerLink.h"
 #include "data/Session.h"
 #include "support/ServerDatabase.h"
 #include "support/StalledServer.h"
 
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTest>
@@ -44,6 +46,35 @@ class TestServerLink : public QObject
     Q_OBJECT
 
 private slots:
+    // The statements of a connection the server took with it are not asked
+    // of it again: nothing on standard error for each, then or at the end.
+    void anOutageLeavesNoWordsOfTheDriver()
+    {
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("Unable to free statement")));
+        const auto server = TestServer::startPrivate();
+        {
+            ServerLink link(server->uri(QStringLiteral("postgres")));
+            const auto prepare = [&] {
+                link.run(
+                    [](Session &session) {
+                        QSqlQuery &query = session.prepared(QStringLiteral("SELECT ?::int"));
+                        query.bindValue(0, 1);
+                        if (!query.exec())
+                            throw Dialect::error(Dialect::Engine::PostgreSQL, query.lastError());
+                        query.finish();
+                    },
+                    5s);
+            };
+            prepare();
+            server->kill();
+            QCOMPARE(failure(prepare), DbError::Kind::Unreachable);
+            server->start();
+            prepare();
+            server->kill();
+            QCOMPARE(failure(prepare), DbError::Kind::Unreachable);
+        }
+    }
+
     void aServerThatHangsIsGivenUpOnAndFoundAgain()
     {
         const auto server = TestServer::startPrivate();

@@ -4,6 +4,7 @@
 #include "support/ShellFixture.h"
 #include "support/StalledServer.h"
 
+#include "data/DbError.h"
 #include "data/Query.h"
 #include "data/SoundCache.h"
 #include "data/SoundFetcher.h"
@@ -20,6 +21,7 @@
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -304,6 +306,63 @@ private slots:
             QCOMPARE(SoundStore::heldIfKept(copy).keys(), QStringList{"a.wav"});
         }
         QSqlDatabase::removeDatabase("copy");
+    }
+
+    // A hash from the server names a path on the room's PC only as the
+    // cache's own file: one that climbs out of the cache touches nothing.
+    void aHashThatIsNoHashTouchesNoFile()
+    {
+        QTemporaryDir folder;
+        const QString victim = folder.filePath("bin/sound/victim.wav");
+        QVERIFY(QDir().mkpath(folder.filePath("bin/sound")));
+        write(victim, content(3));
+        SoundCache cache(folder.filePath("data/sound-cache"));
+        const SoundStore::Held held{"victim.wav", "../../bin/sound/victim",
+                                    QFileInfo(victim).size()};
+
+        QCOMPARE(cache.pathFor(held.sha256), QString());
+        QVERIFY(!cache.holds(held));
+        QVERIFY_THROWS_EXCEPTION(DbError,
+                                 cache.receive(held, [](const auto &sink) { sink(content(3)); }));
+        QVERIFY(QFile::exists(victim));
+        QVERIFY(!QDir(folder.filePath("bin")).exists("sound/victim.wav.tmp"));
+    }
+
+    // Every column that names a content by its hash, also on a server
+    // upgraded from before the check.
+    void theServerTakesOnlyHashes_data()
+    {
+        QTest::addColumn<QString>("insert"); // %1: the hash
+        QTest::addColumn<bool>("upgraded");
+        const QString announcement =
+            "INSERT INTO announcement (day, second, file, sha256, size) VALUES (current_date, "
+            "'23:59:59', 'a.wav', '%1', 1)";
+        const QString chunk = "INSERT INTO sound_file_chunk (sha256, seq, data) VALUES ('%1', 0, "
+                              "'\\x00')";
+        const QString file =
+            "INSERT INTO sound_file (name, sha256, size) VALUES ('a.wav', '%1', 1)";
+        QTest::newRow("announcement") << announcement << false;
+        QTest::newRow("announcement, upgraded") << announcement << true;
+        QTest::newRow("chunk") << chunk << false;
+        QTest::newRow("chunk, upgraded") << chunk << true;
+        QTest::newRow("recording") << file << false;
+    }
+
+    void theServerTakesOnlyHashes()
+    {
+        QFETCH(QString, insert);
+        QFETCH(bool, upgraded);
+        ServerDatabase db(*m_shared);
+        QCOMPARE(runTool({QStringLiteral("create"), db.uri()}).code, 0);
+        if (upgraded) {
+            db.exec("ALTER TABLE announcement DROP CONSTRAINT announcement_sha256_check");
+            db.exec("ALTER TABLE sound_file_chunk DROP CONSTRAINT sound_file_chunk_sha256_check");
+            QCOMPARE(runTool({QStringLiteral("upgrade"), db.uri()}).code, 0);
+        }
+        const QString returning = QStringLiteral(" RETURNING 1");
+        QCOMPARE(db.rows(insert.arg("../../bin/sound/victim") + returning), QList<QStringList>());
+        QCOMPARE(db.rows(insert.arg(QString(64, QLatin1Char('a'))) + returning),
+                 QList<QStringList>{{"1"}});
     }
 
     // A server that stops answering while the room fetches: the program's

@@ -120,13 +120,13 @@ private slots:
         const Tool text = tessivoxDb({QStringLiteral("status"), db.uri()});
         QCOMPARE(text.code, 1);
         const QStringList lines = text.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 4); // heading, column names, two rooms
-        QVERIFY2(lines[2].startsWith(QStringLiteral("Room 2")) &&
-                     lines[2].endsWith(QStringLiteral("clock off, 1 missed")),
+        QCOMPARE(lines.size(), 5); // heading, connection slots, column names, two rooms
+        QVERIFY2(lines[3].startsWith(QStringLiteral("Room 2")) &&
+                     lines[3].endsWith(QStringLiteral("clock off, 1 missed")),
                  qPrintable(text.out));
-        QVERIFY2(lines[3].startsWith(QStringLiteral("Room 1")) &&
-                     lines[3].contains(QStringLiteral("running 语文")) &&
-                     lines[3].contains(inAnHour.toString(QStringLiteral("HH:mm:ss"))),
+        QVERIFY2(lines[4].startsWith(QStringLiteral("Room 1")) &&
+                     lines[4].contains(QStringLiteral("running 语文")) &&
+                     lines[4].contains(inAnHour.toString(QStringLiteral("HH:mm:ss"))),
                  qPrintable(text.out));
 
         const Tool json =

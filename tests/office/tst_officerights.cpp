@@ -34,7 +34,7 @@ const QString Event =
 
 } // namespace
 
-// What the README says a room can and cannot do, line by line, as a room's
+// What docs/centre.md says a room can and cannot do, line by line, as a room's
 // login on a server with the grants applied.
 class TestOfficeRights : public QObject
 {
@@ -109,6 +109,20 @@ private slots:
         QTest::newRow("poses as the rooms' group")
             << "SET ROLE %2; SELECT room_report('%2', '1.0', 'idle', NULL, 0, NULL)"
             << "may not report as room";
+        QTest::newRow("reports a version longer than the server takes")
+            << "SELECT room_report('%1', repeat('v', 101), 'idle', NULL, 0, NULL)"
+            << "longer than the server takes";
+        QTest::newRow("reports a long refusal")
+            << "SELECT room_report('%1', '1.0', 'idle', NULL, 0, repeat('r', 1001))"
+            << "longer than the server takes";
+        QTest::newRow("sends an event with a long reason")
+            << "SELECT room_events(jsonb_build_array(jsonb_build_object('room', '%1', 'run', "
+               "'r2', 'seq', 1, 'at', now(), 'kind', 'failed', 'reason', repeat('x', 2001))))"
+            << "longer than the server takes";
+        QTest::newRow("sends too many events at once")
+            << "SELECT room_events((SELECT jsonb_agg(jsonb_build_object('room', '%1', 'run', "
+               "'r3', 'seq', i, 'at', now(), 'kind', 'played')) FROM generate_series(1, 1001) i))"
+            << "at most 1000 events in one call";
         QTest::newRow("poses as another room through its group")
             << "SET ROLE %2; SELECT room_events('" + QString(Event).arg("%2") + "')"
             << "may send only its own events";

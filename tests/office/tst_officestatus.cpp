@@ -32,6 +32,33 @@ class TestOfficeStatus : public QObject
 private slots:
     void initTestCase() { m_server = std::make_unique<TestServer>(); }
 
+    // An address whose search_path leads away from the tables: upgrade
+    // would add a second office there, so status does not advise it.
+    void aSearchPathWithoutTheTablesIsNoCaseForUpgrade_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("elsewhere") << "elsewhere" << 2 << "search path";
+        QTest::newRow("elsewhere, then the tables") << "elsewhere,public" << 0 << "";
+    }
+
+    void aSearchPathWithoutTheTablesIsNoCaseForUpgrade()
+    {
+        QFETCH(QString, path);
+        QFETCH(int, code);
+        QFETCH(QString, said);
+        ServerDatabase db(*m_server);
+        QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
+        db.exec(QStringLiteral("CREATE SCHEMA elsewhere"));
+        const Tool status =
+            tessivoxDb({QStringLiteral("status"),
+                        db.uri() + QStringLiteral("&options=-c%20search_path%3D") + path});
+        QCOMPARE(status.code, code);
+        QVERIFY2(status.err.contains(said) && !status.err.contains(QStringLiteral("upgrade")),
+                 qPrintable(status.err));
+    }
+
     // What a room wrote is data: it never passes for the office's own lines
     // or drives the terminal; what status prints says what it means.
     void statusPrintsWhatTheRoomsSaid_data()
@@ -127,10 +154,11 @@ private slots:
         ServerDatabase db(*m_server);
         QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
         db.exec("INSERT INTO room (name) VALUES ('Room 1')");
-        db.exec("INSERT INTO announcement (id, day, second, file, sha256, size, text, rooms) "
-                "VALUES (1, current_date, '09:00:00', 'a.wav', '', 0, '', NULL), "
-                "(2, current_date, '09:30:00', 'b.wav', '', 0, E'请停笔\n', '{Room 1}'), "
-                "(3, current_date - 1, '10:00:00', 'c.wav', '', 0, 'yesterday', NULL)");
+        db.exec(
+            "INSERT INTO announcement (id, day, second, file, sha256, size, text, rooms) "
+            "VALUES (1, current_date, '09:00:00', 'a.wav', repeat('0', 64), 0, '', NULL), "
+            "(2, current_date, '09:30:00', 'b.wav', repeat('0', 64), 0, E'请停笔\n', '{Room 1}'), "
+            "(3, current_date - 1, '10:00:00', 'c.wav', repeat('0', 64), 0, 'yesterday', NULL)");
         db.exec("INSERT INTO room_event (room, run_id, seq, at, kind, delay_ms, announcement) "
                 "VALUES ('Room 1', 'r', 1, now(), 'announcement played', 4, 2)");
         const QString out =

@@ -1,8 +1,34 @@
 #include "platform/SingleInstance.h"
 
+#include <QDir>
+#include <QFile>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+// Makes folder immutable, or mutable again: then not even root may add a
+// file there, as on a read-only mount.
+bool setImmutable(const QString &folder, bool on)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+    done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    ::close(fd);
+    return done;
+}
+
+} // namespace
 
 class TestSingleInstance : public QObject
 {
@@ -42,6 +68,28 @@ private slots:
         // The first comes to the front.
         if (!secondRuns)
             QTRY_COMPARE(raised.size(), 1);
+    }
+
+    // Reading and playing need no write: a folder that takes no lock runs,
+    // says that a second copy may go unnoticed, and still sends one that
+    // finds it listening to the front.
+    void aFolderThatCannotBeWrittenRunsAndSaysSo()
+    {
+        QTemporaryDir dir;
+        const QString data = dir.filePath("data");
+        QVERIFY(QDir().mkpath(data));
+        QVERIFY2(setImmutable(data, true), "the file system keeps no immutable flag");
+        const auto writable = qScopeGuard([&] { setImmutable(data, false); });
+        QVERIFY(!QFile(data + "/probe").open(QIODevice::WriteOnly));
+
+        SingleInstance first(data);
+        QVERIFY(first.claim());
+        QCOMPARE(first.error(), QString());
+        QVERIFY2(first.warning().contains(QStringLiteral("无法察觉")), qPrintable(first.warning()));
+        QSignalSpy raised(&first, &SingleInstance::raiseRequested);
+        SingleInstance second(data);
+        QCOMPARE(second.claim(), false);
+        QTRY_COMPARE(raised.size(), 1);
     }
 };
 

@@ -21,17 +21,26 @@ private slots:
         QTest::addColumn<bool>("fileThere");
         QTest::addColumn<qint64>("tickLateMs");
         QTest::addColumn<QString>("expected");
+        QTest::addColumn<QString>("refused");
         QTest::newRow("ahead: got ready, played at its second")
-            << 15 << false << true << qint64(2) << "prepared played+2";
+            << 15 << false << true << qint64(2) << "prepared played+2"
+            << "";
         QTest::newRow("passed before the room knew of it: missed")
-            << -5 << false << true << qint64(0) << "missed";
+            << -5 << false << true << qint64(0) << "missed"
+            << "";
         QTest::newRow("handled by an earlier start of the program: nothing")
-            << -5 << true << true << qint64(0) << "";
+            << -5 << true << true << qint64(0) << ""
+            << "";
         QTest::newRow("a tick more than a second late (the PC slept): missed")
-            << 15 << false << true << qint64(1500) << "prepared missed";
+            << 15 << false << true << qint64(1500) << "prepared missed"
+            << "";
         QTest::newRow("recording not yet received: failed, saying so")
             << 15 << false << false << qint64(2)
-            << "prepared failed:not yet received from the server";
+            << "prepared failed:not yet received from the server"
+            << "";
+        QTest::newRow("refused by the room (its hash names a path): failed, untouched")
+            << 15 << false << true << qint64(2) << "failed:not a SHA-256"
+            << "not a SHA-256";
     }
     void playsEachOnceAtItsSecond()
     {
@@ -40,6 +49,7 @@ private slots:
         QFETCH(bool, fileThere);
         QFETCH(qint64, tickLateMs);
         QFETCH(QString, expected);
+        QFETCH(QString, refused);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("notice.wav"));
         if (fileThere) {
@@ -63,8 +73,9 @@ private slots:
                     seen << QStringLiteral("failed:") + reason;
                 });
         const QDateTime second = QDateTime(QDate(2026, 6, 7), QTime(9, 0)).addSecs(aheadS);
-        const Announcer::Announcement notice{7, second.time(), QStringLiteral("考生请注意"), path,
-                                             QStringLiteral("notice.wav")};
+        const Announcer::Announcement notice{
+            7,      second.time(), QStringLiteral("考生请注意"), path, QStringLiteral("notice.wav"),
+            refused};
         announcer.setPlan({notice}, handledBefore ? QSet<qint64>{7} : QSet<qint64>{});
 
         if (aheadS > 0) {

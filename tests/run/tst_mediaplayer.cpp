@@ -1,7 +1,6 @@
 #include "support/PrivateSoundServer.h"
 #include "support/TestDatabase.h"
 
-#include "data/Statements.h"
 #include "data/TDataModule1.h"
 #include "platform/Clock.h"
 #include "platform/Timer.h"
@@ -10,6 +9,7 @@
 #include "run/SoundDevice.h"
 #include "run/SoundError.h"
 #include "run/SoundFile.h"
+#include "schedule/DataScheduleRepository.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -51,18 +51,18 @@ public:
 // system's clock and the play timers, the sound files in sounds.
 struct RealRun
 {
-    RealRun(const QString &database, const QString &subject, const QDir &sounds) : data(database)
+    RealRun(const QString &database, const QString &subject, const QDir &sounds)
+        : data(database), instructions(DataScheduleRepository(data).subject(subject).instructions)
     {
-        data.ADOQuery10.replace(Statements::selectSoundsByPlaytime(subject));
-        data.ADOQuery10.open();
         scheduler = std::make_unique<Scheduler>(
-            Scheduler::Parts{data.ADOQuery10, device, Timer1, Timer3, clock, display,
+            Scheduler::Parts{device, Timer1, Timer3, clock, display,
                              [sounds](const QString &file) { return sounds.filePath(file); }});
         QObject::connect(&Timer1, &Timer::timeout, scheduler.get(), &Scheduler::Timer1Timer);
         QObject::connect(&Timer3, &Timer::timeout, scheduler.get(), &Scheduler::Timer3Timer);
     }
 
     TDataModule1 data;
+    QList<Instruction> instructions;
     SoundDevice device;
     SystemClock clock;
     NoDisplay display;
@@ -308,6 +308,18 @@ private slots:
             "write tone", "open", "prepare", "streams 1", "forget", "streams 0", "play", "heard"};
         QTest::newRow("its file replaced after it was got ready") << QStringList{
             "write silence", "prepare", "streams 1", "write tone", "open", "play", "heard"};
+        // The server killed and started again before the second: the sound
+        // is ready on the new server as soon as it answers, not at the
+        // second.
+        QTest::newRow("got ready, its server restarted before the second")
+            << QStringList{"write tone", "prepare", "streams 1", "kill", "start",
+                           "streams 1",  "open",    "play",      "heard"};
+        QTest::newRow("opened and got ready, its server restarted before the second")
+            << QStringList{"write tone", "open",      "prepare", "streams 1", "kill",
+                           "start",      "streams 1", "play",    "heard"};
+        QTest::newRow("got ready, its server back only a while later")
+            << QStringList{"write tone", "prepare",   "streams 1", "kill", "wait",
+                           "start",      "streams 1", "open",      "play", "heard"};
     }
     void aSoundGotReadyIsTheFileAsItIsNow()
     {
@@ -333,6 +345,12 @@ private slots:
                                              step == "write tone" ? 0.5f : 0.0f);
                 QFile::remove(path);
                 QVERIFY2(QFile::rename(written, path), where);
+            } else if (step == "kill") {
+                server.kill();
+            } else if (step == "start") {
+                QVERIFY2(server.start(), where);
+            } else if (step == "wait") {
+                QTest::qWait(1000);
             } else if (step == "prepare") {
                 player.prepare();
             } else if (step == "forget") {
@@ -382,7 +400,7 @@ private slots:
         Scheduler &scheduler = *run.scheduler;
         QSignalSpy played(&scheduler, &Scheduler::played);
         QSignalSpy failed(&scheduler, &Scheduler::failed);
-        scheduler.start();
+        scheduler.start(run.instructions);
         // The run window's clock, which has the sound got ready, checks a
         // tenth of a second past each second: the last check before the
         // second comes before the server goes.
@@ -440,7 +458,7 @@ private slots:
         QSignalSpy played(&scheduler, &Scheduler::played);
         QSignalSpy missed(&scheduler, &Scheduler::missed);
         QSignalSpy failed(&scheduler, &Scheduler::failed);
-        scheduler.start();
+        scheduler.start(run.instructions);
 
         // Stopped before the first sound is got ready, resumed after the
         // second instruction's second.

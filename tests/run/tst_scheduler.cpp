@@ -2,11 +2,12 @@
 #include "support/FakeMediaPlayer.h"
 #include "support/TestDatabase.h"
 
-#include "data/Statements.h"
 #include "data/TDataModule1.h"
 #include "platform/Timer.h"
+#include "run/InstructionQueue.h"
 #include "run/RunDisplay.h"
 #include "run/Scheduler.h"
+#include "schedule/DataScheduleRepository.h"
 
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -80,9 +81,7 @@ public:
     void start(const QDateTime &moment)
     {
         clock.set(moment);
-        data.ADOQuery10.replace(Statements::selectSoundsByPlaytime(QStringLiteral("语文")));
-        data.ADOQuery10.open();
-        scheduler.start();
+        scheduler.start(instructions());
     }
 
     void playTick(const QTime &time)
@@ -124,6 +123,11 @@ public:
         return heard;
     }
 
+    QList<Instruction> instructions()
+    {
+        return DataScheduleRepository(data).subject(QStringLiteral("语文")).instructions;
+    }
+
     static QString path(const QString &file) { return QStringLiteral("/exam/sound/") + file; }
 
     QStringList takeLog() { return std::exchange(device.log, {}); }
@@ -135,7 +139,7 @@ public:
     FakeDisplay display;
     Timer Timer1;
     Timer Timer3;
-    Scheduler scheduler{{data.ADOQuery10, device, Timer1, Timer3, clock, display, &Run::path}};
+    Scheduler scheduler{{device, Timer1, Timer3, clock, display, &Run::path}};
 };
 
 class TestScheduler : public QObject
@@ -165,7 +169,7 @@ private slots:
                  (QStringList{"fileName:" + Run::path("a.wav"), "open:" + Run::path("a.wav")}));
         QCOMPARE(run.display.playTime, QStringLiteral("播放时间：8:0:0"));
         QCOMPARE(run.display.memo, QStringList{QStringLiteral("播放说明：A")});
-        QCOMPARE(run.data.ADOQuery10.row(), 0);
+        QCOMPARE(run.scheduler.queue().row(), 0);
         QVERIFY(run.scheduler.label6().isEmpty());
 
         // 2. 08:00:00 play tick: A plays, then is passed over.
@@ -173,7 +177,7 @@ private slots:
         QCOMPARE(run.takeLog(), plays("a.wav"));
         QCOMPARE(run.Timer3.interval(), 20000);
         QCOMPARE(run.Timer1.interval(), 1);
-        QCOMPARE(run.data.ADOQuery10.row(), 1);
+        QCOMPARE(run.scheduler.queue().row(), 1);
 
         // 3. Re-evaluation: B is armed; the display stays on A.
         run.playTick(at(8, 0, 0, 4));
@@ -181,7 +185,7 @@ private slots:
         QCOMPARE(run.takeLog(), QStringList{"fileName:" + Run::path("b.wav")});
         QCOMPARE(run.scheduler.label6(), QStringLiteral("9:45:0"));
         QCOMPARE(run.scheduler.Label4(), QStringLiteral("B"));
-        QCOMPARE(run.data.ADOQuery10.row(), 2);
+        QCOMPARE(run.scheduler.queue().row(), 2);
         QCOMPARE(run.display.playTime, QStringLiteral("播放时间：8:0:0"));
 
         // 4. A's sound has ended: the display moves on to B.
@@ -195,13 +199,13 @@ private slots:
         QCOMPARE(run.takeLog(), plays("b.wav"));
         QCOMPARE(run.Timer3.interval(), 10000);
         QCOMPARE(run.Timer1.interval(), 1);
-        QCOMPARE(run.data.ADOQuery10.row(), 2);
-        QVERIFY(!run.data.ADOQuery10.eof());
+        QCOMPARE(run.scheduler.queue().row(), 2);
+        QVERIFY(!run.scheduler.queue().eof());
         run.playTick(at(9, 45, 0, 3));
         QCOMPARE(run.Timer1.interval(), 900000 - 3);
         QCOMPARE(run.takeLog(), QStringList{"fileName:" + Run::path("c.wav")});
         QCOMPARE(run.scheduler.label6(), QStringLiteral("10:0:0"));
-        QVERIFY(run.data.ADOQuery10.eof());
+        QVERIFY(run.scheduler.queue().eof());
 
         // 6. B's sound has ended: C is shown.
         run.displayTick(at(9, 45, 10, 2));
@@ -217,7 +221,7 @@ private slots:
         QCOMPARE(run.display.playTime, QStringLiteral("播放时间：10:0:0"));
         run.playTick(at(10, 0, 0, 11));
         QCOMPARE(run.Timer1.interval(), 1);
-        QVERIFY(run.data.ADOQuery10.eof());
+        QVERIFY(run.scheduler.queue().eof());
         run.playTick(at(10, 0, 0, 12));
         QCOMPARE(run.Timer1.interval(), 0);
         QCOMPARE(run.Timer3.interval(), 0);
@@ -419,7 +423,7 @@ private slots:
         run.start(at(7, 0, 0));
         // A re-evaluation while the cursor sits on the last row with the end
         // flag set and that row still ahead.
-        run.data.ADOQuery10.next();
+        run.scheduler.queue().next();
         run.display.memo.clear();
         run.Timer1.setInterval(1);
         run.playTick(at(7, 30, 0));
@@ -740,10 +744,7 @@ private slots:
         run.db.exec(change);
         run.clock.setTime(at);
         run.scheduler.checkClock();
-        Query &fresh = run.data.ADOQuery6;
-        fresh.replace(Statements::selectSoundsByPlaytime(QStringLiteral("语文")));
-        fresh.open();
-        const QueueChange followed = run.scheduler.follow(fresh);
+        const QueueChange followed = run.scheduler.follow(run.instructions());
         QVERIFY(!followed.isEmpty() || !followed.kept.isEmpty());
 
         QCOMPARE(run.playThrough(), heard);

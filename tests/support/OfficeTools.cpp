@@ -24,22 +24,20 @@ QString firstRow(ServerDatabase &db, const QString &sql)
 CentreRoles::CentreRoles(ServerDatabase &db)
     : m_db(db), m_prefix(QStringLiteral("tvx_%1_").arg(QDateTime::currentMSecsSinceEpoch()))
 {
-    QString sql = tessivoxDb({QStringLiteral("grants")}).out;
-    sql.replace(QStringLiteral("tessivox_"), m_prefix);
-    for (const QString &statement : sql.split(QLatin1Char(';'))) {
-        QString lines;
-        for (const QString &line : statement.split(QLatin1Char('\n')))
-            if (!line.trimmed().startsWith(QStringLiteral("--")))
-                lines += line + QLatin1Char('\n');
-        if (!lines.trimmed().isEmpty())
-            m_db.exec(lines);
-    }
+    apply();
 }
 
 CentreRoles::~CentreRoles()
 {
     for (const QString &role : m_logins + QStringList{roomRole(), m_prefix + "admin"})
         m_db.exec(QStringLiteral("DROP OWNED BY %1; DROP ROLE %1").arg(role));
+}
+
+void CentreRoles::apply()
+{
+    // As psql would run it: one script, its DO blocks whole.
+    m_db.exec(
+        tessivoxDb({QStringLiteral("grants")}).out.replace(QStringLiteral("tessivox_"), m_prefix));
 }
 
 QString CentreRoles::addRoom(const QString &suffix)

@@ -27,6 +27,8 @@ public:
     ~CentreRoles();
     Q_DISABLE_COPY_MOVE(CentreRoles)
 
+    // Runs the grants again, as a centre does after adding rooms.
+    void apply();
     // A login of the rooms' role, its name the room's; returns the name.
     QString addRoom(const QString &suffix);
     // db's URI with that login.

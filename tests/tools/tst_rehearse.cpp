@@ -11,10 +11,10 @@
 #include "tessivox-db/Rehearsal.h"
 #include "tessivox-db/ScheduleReader.h"
 
-#include "data/Statements.h"
 #include "data/TDataModule1.h"
 #include "platform/Timer.h"
 #include "run/Scheduler.h"
+#include "schedule/DataScheduleRepository.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -64,7 +64,7 @@ class HandDriven
 public:
     HandDriven(const Exam &exam, const QStringList &sounds)
         : data(exam.db.path()),
-          scheduler({data.ADOQuery10, device, Timer1, Timer3, clock, display,
+          scheduler({device, Timer1, Timer3, clock, display,
                      [&exam](const QString &file) { return exam.path(file); }})
     {
         for (const QString &sound : sounds) {
@@ -83,9 +83,7 @@ public:
         const QString what = step.section(' ', 0, 0);
         clock.setTime(timeOf(step.section(' ', 1)));
         if (what == QLatin1String("start")) {
-            data.ADOQuery10.replace(Statements::selectSoundsByPlaytime(SubjectName));
-            data.ADOQuery10.open();
-            scheduler.start();
+            scheduler.start(DataScheduleRepository(data).subject(SubjectName).instructions);
         } else if (what == QLatin1String("play")) {
             scheduler.Timer1Timer();
         } else {
@@ -177,10 +175,11 @@ private slots:
         QCOMPARE(hand.Timer3.interval(), 0);
 
         ScheduleReader reader(exam.db.path());
-        reader.subject(SubjectName);
+        const Subject subject = reader.subject(SubjectName);
         const QDateTime from(hand.clock.now().date(), timeOf(script.first().section(' ', 1)));
         const Timeline rehearsed =
-            Rehearsal({reader.queue(), [&](const QString &file) { return exam.path(file); }, from})
+            Rehearsal(
+                {subject.instructions, [&](const QString &file) { return exam.path(file); }, from})
                 .run();
         QCOMPARE(lines(rehearsed), lines(hand.timeline));
     }

@@ -229,7 +229,7 @@ private slots:
 
         // A later one comes first; the highlight stays with the one shown.
         db.exec("INSERT INTO announcement (day, second, file, sha256, size) "
-                "VALUES (current_date, ?, 'b.wav', '', 0)",
+                "VALUES (current_date, ?, 'b.wav', repeat('0', 64), 0)",
                 {second.addSecs(1).toString(QStringLiteral("HH:mm:ss"))});
         board.refresh();
         QTRY_COMPARE(board.announcements->rowCount(), 2);

@@ -39,8 +39,11 @@ QString unusableLocation(const QString &location)
 
 QString reason(const std::exception &failure)
 {
+    // A full server is said in the program's words, as a room says it: the
+    // engine's text alone reads as a server that cannot be reached.
     if (const auto *database = dynamic_cast<const DbError *>(&failure))
-        return database->text();
+        return database->kind() == DbError::Kind::Full ? QString::fromUtf8(failure.what())
+                                                       : database->text();
     return QString::fromUtf8(failure.what());
 }
 

@@ -5,7 +5,6 @@
 #include "RecordingPlayer.h"
 #include "SilentMediaPlayer.h"
 
-#include "data/Query.h"
 #include "platform/Clock.h"
 #include "platform/Timer.h"
 #include "run/Scheduler.h"
@@ -67,22 +66,22 @@ Timeline Rehearsal::run()
     SilentMediaPlayer silent;
     RecordingPlayer device(silent, clock, timeline);
     RecordingDisplay display(clock, timeline);
-    if (m_.queue.recordCount() == 0) {
+    if (m_.instructions.isEmpty()) {
         display.showMessage(QStringLiteral("没有要播放的文件"));
         return timeline;
     }
     Timer Timer1;
     Timer Timer3;
-    Scheduler scheduler({m_.queue, device, Timer1, Timer3, clock, display, m_.soundPath});
+    Scheduler scheduler({device, Timer1, Timer3, clock, display, m_.soundPath});
     const OutcomeRecorder outcomes(scheduler, device, clock, timeline);
 
     Due play;
     Due displaySwitch;
-    scheduler.start();
+    scheduler.start(m_.instructions);
     followPlayTimer(play, Timer1, clock.now(), false);
     follow(displaySwitch, Timer3, clock.now(), false);
     // Every instruction takes a handful of events; more means a loop.
-    const int limit = 16 * (m_.queue.recordCount() + 4);
+    const int limit = 16 * (int(m_.instructions.size()) + 4);
     for (int events = 0; play.next.isValid() || displaySwitch.next.isValid(); ++events) {
         if (events > limit)
             throw std::runtime_error("the rehearsal did not come to an end");

@@ -2,10 +2,10 @@
 
 #include "Timeline.h"
 
+#include "schedule/Schedule.h"
+
 #include <QDateTime>
 #include <functional>
-
-class Query;
 
 // Runs the run window's own scheduler over a subject's queue against a
 // simulated clock that starts at a given moment and jumps from one timer
@@ -17,8 +17,8 @@ class Rehearsal final
 public:
     struct Setup
     {
-        // Open on the subject's instruction rows in play order.
-        Query &queue;
+        // The subject's instructions in play order.
+        QList<Instruction> instructions;
         std::function<QString(const QString &)> soundPath;
         QDateTime from;
     };

@@ -69,7 +69,7 @@ int RehearseCommand::run(const Arguments &arguments)
             return CommandInput::refuse(m_err,
                                         QStringLiteral("%1 has no subject \"%2\"").arg(path, name));
         const QDateTime start = startOf(subject, from);
-        const Timeline timeline = Rehearsal({reader.queue(), soundPath, start}).run();
+        const Timeline timeline = Rehearsal({subject.instructions, soundPath, start}).run();
         const RehearsalReport report(subject, timeline, soundPath, start);
         if (arguments.has(QStringLiteral("json")))
             m_out << QJsonDocument(report.toJson(folder)).toJson();

@@ -2,14 +2,13 @@
 
 #include "data/DbError.h"
 #include "data/Dialect.h"
-#include "data/Query.h"
 #include "data/Schema.h"
 #include "data/ServerAddress.h"
 #include "data/Session.h"
-#include "data/Statements.h"
+#include "schedule/DataScheduleRepository.h"
+#include "schedule/ScheduleSql.h"
 
 #include <QFileInfo>
-#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
@@ -18,7 +17,7 @@ template <typename Work> auto ScheduleReader::reading(Work work)
     try {
         return work();
     } catch (const DbError &error) {
-        fail(error.text());
+        fail(error);
     }
 }
 
@@ -56,8 +55,9 @@ QString ScheduleReader::shownPath() const
     return ServerAddress::isServer(path) ? ServerAddress::shown(path) : path;
 }
 
-void ScheduleReader::fail(const QString &engineText) const
+void ScheduleReader::fail(const DbError &error) const
 {
+    const QString engineText = error.text();
     const QString path = shownPath();
     const QString text = engineText.startsWith(path + QStringLiteral(": "))
                              ? engineText.mid(path.size() + 2)
@@ -68,37 +68,20 @@ void ScheduleReader::fail(const QString &engineText) const
     if (text.contains(QLatin1String("file is not a database")))
         throw DbError(QStringLiteral("%1 is not a Tessivox SQLite database (%2)").arg(path, text),
                       DbError::Kind::NotTessivox);
-    throw DbError(path + QStringLiteral(": ") + text);
+    throw DbError(path + QStringLiteral(": ") + text, error.kind());
 }
 
 QHash<QString, SoundStore::Held> ScheduleReader::soundFiles()
 {
-    return reading([&] {
-        QHash<QString, SoundStore::Held> held;
-        m_module.use(TDataModule1::Access::Read,
-                     [&](Session &session) { held = SoundStore::heldIfKept(session.db()); });
-        return held;
-    });
+    return reading([&] { return DataScheduleRepository(m_module).recordings(); });
 }
 
 QStringList ScheduleReader::subjectNames()
 {
     return reading([&] {
         QStringList names;
-        QSet<QString> seen;
-        for (const Statement &statement :
-             {Statements::selectSubjectNames(), Statements::selectSoundSubjectNames()}) {
-            Query &query = m_module.ADOQuery9;
-            query.replace(statement);
-            query.open();
-            for (; !query.eof(); query.next()) {
-                const QString name = query.text(QStringLiteral("subjectname"));
-                if (!seen.contains(name)) {
-                    seen.insert(name);
-                    names.append(name);
-                }
-            }
-        }
+        m_module.use(TDataModule1::Access::Read,
+                     [&](Session &session) { names = ScheduleSql::everySubjectName(session); });
         return names;
     });
 }
@@ -117,35 +100,6 @@ void ScheduleReader::prepareForEverySubject()
 
 Subject ScheduleReader::subject(const QString &name)
 {
-    return reading([&] {
-        Subject subject;
-        subject.name = name;
-        // The run window's statements: its test row, then its queue. Each on
-        // a query object of its own, so that both stay prepared from one
-        // subject to the next.
-        Query &test = m_module.ADOQuery9;
-        test.replace(Statements::selectSubject(name));
-        test.open();
-        subject.hasTestRow = test.recordCount() > 0;
-        if (subject.hasTestRow) {
-            subject.startText = test.text(QStringLiteral("starttime"));
-            subject.endText = test.text(QStringLiteral("endtime"));
-            subject.start = test.dateTime(QStringLiteral("starttime"));
-            subject.end = test.dateTime(QStringLiteral("endtime"));
-        }
-        Query &query = m_module.ADOQuery10;
-        query.replace(Statements::selectSoundsByPlaytime(name));
-        query.open();
-        for (; !query.eof(); query.next()) {
-            Instruction instruction;
-            instruction.number = int(subject.instructions.size()) + 1;
-            instruction.filename = query.text(QStringLiteral("filename"));
-            instruction.explain = query.text(QStringLiteral("explain"));
-            instruction.storedTime = query.text(QStringLiteral("playtime"));
-            instruction.time = query.time(QStringLiteral("playtime"));
-            subject.instructions.append(instruction);
-        }
-        query.first();
-        return subject;
-    });
+    // The run window's statements, prepared once for every subject.
+    return reading([&] { return DataScheduleRepository(m_module).subject(name); });
 }

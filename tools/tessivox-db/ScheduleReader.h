@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/DbError.h"
 #include "data/SoundStore.h"
 
 #include "schedule/Schedule.h"
@@ -7,8 +8,6 @@
 #include "data/TDataModule1.h"
 
 #include <QStringList>
-
-class Query;
 
 // Reads subjects and instructions with the run's own statements, through a
 // connection that can write nothing. Every failure throws DbError with a
@@ -24,11 +23,8 @@ public:
     // Makes reading many subjects fast; what they read stays the same.
     void prepareForEverySubject();
     // Without a test row and without instructions when there is no such
-    // subject. Leaves queue() open on the subject's instructions.
+    // subject; its instructions in play order, as the run plays them.
     Subject subject(const QString &name);
-    // The run's queue: the instruction rows in play order, as the run window
-    // hands them to the scheduler.
-    Query &queue() { return m_module.ADOQuery10; }
     // The recordings a server holds, by name; none for a file.
     QHash<QString, SoundStore::Held> soundFiles();
     // This PC's data folder, where a room keeps its cache.
@@ -36,7 +32,9 @@ public:
 
 private:
     template <typename Work> auto reading(Work work);
-    [[noreturn]] void fail(const QString &engineText) const;
+    // Throws the failure again, said of the file or server it concerns; its
+    // kind stays, so that a full server is still said to be one.
+    [[noreturn]] void fail(const DbError &error) const;
     // The file, or the server without its password.
     QString shownPath() const;
 

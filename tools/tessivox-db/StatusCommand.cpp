@@ -29,7 +29,8 @@ QString problemText(const RoomStatus &room)
     return room.problemText({QStringLiteral("not seen"), QStringLiteral("some events refused: %1"),
                              QStringLiteral("clock off"), QStringLiteral("%1 missed"),
                              QStringLiteral("%1 failed"), QStringLiteral(", "),
-                             QStringLiteral("声音文件未就绪 %1/%2")});
+                             QStringLiteral("声音文件未就绪 %1/%2"),
+                             QStringLiteral("another PC reports as this room: %1")});
 }
 
 // With the subject beside the counts it belongs to, also when idle.
@@ -85,13 +86,14 @@ QString lastSeen(const RoomStatus &room, const QDateTime &now)
 }
 
 void print(QTextStream &out, const QList<RoomStatus> &rooms, const QString &server,
-           const QDateTime &now)
+           const QDateTime &now, const ServerCapacity::Slots &capacity)
 {
     const auto unwell = std::count_if(rooms.cbegin(), rooms.cend(),
                                       [](const RoomStatus &r) { return !r.isWell(); });
     out << "Rooms on " << server << " at " << now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
         << ": " << rooms.size() << (rooms.size() == 1 ? " room, " : " rooms, ") << unwell
-        << " not well\n\n";
+        << " not well\n"
+        << ServerCapacity::describe(capacity) << "\n\n";
     TextTable table({QStringLiteral("room"), QStringLiteral("state"), QStringLiteral("last seen"),
                      QStringLiteral("clock"), QStringLiteral("played"), QStringLiteral("missed"),
                      QStringLiteral("failed"), QStringLiteral("worst delay"),
@@ -157,7 +159,7 @@ QJsonArray json(const QList<Announcements::Report> &announcements)
 
 QJsonDocument json(const QList<RoomStatus> &rooms,
                    const QList<Announcements::Report> &announcements, const QString &server,
-                   const QDateTime &now)
+                   const QDateTime &now, const ServerCapacity::Slots &capacity)
 {
     QJsonArray list;
     for (const RoomStatus &room : rooms)
@@ -184,10 +186,15 @@ QJsonDocument json(const QList<RoomStatus> &rooms,
             {QStringLiteral("nextDue"),
              room.nextDue.isValid() ? QJsonValue(room.nextDue.toString(QStringLiteral("HH:mm:ss")))
                                     : QJsonValue()},
+            {QStringLiteral("otherPc"),
+             room.clash.isEmpty() ? QJsonValue() : QJsonValue(room.clash)},
             {QStringLiteral("well"), room.isWell()},
             {QStringLiteral("problem"), problemText(room)}});
     return QJsonDocument(QJsonObject{{QStringLiteral("server"), server},
                                      {QStringLiteral("at"), isoTime(now)},
+                                     {QStringLiteral("connectionSlots"),
+                                      QJsonObject{{QStringLiteral("allowed"), capacity.allowed},
+                                                  {QStringLiteral("left"), capacity.left}}},
                                      {QStringLiteral("rooms"), list},
                                      {QStringLiteral("announcements"), json(announcements)}});
 }
@@ -216,14 +223,14 @@ int StatusCommand::run(const Arguments &arguments)
             QList<RoomStatus> rooms;
             QList<Announcements::Report> announcements;
             QString unreadable;
-            QString tooFew;
+            ServerCapacity::Slots capacity;
             try {
                 server.run(
                     [&](Session &session) {
                         checkReadable(session.db(), shown);
                         rooms = RoomStatus::readAll(session.db(), clockLimitMs, now);
                         announcements = Announcements::today(session.db());
-                        tooFew = ServerCapacity::warning(session.db(), int(rooms.size()));
+                        capacity = ServerCapacity::connectionSlots(session.db());
                     },
                     CommandInput::ServerDeadline);
             } catch (const std::exception &error) {
@@ -232,7 +239,8 @@ int StatusCommand::run(const Arguments &arguments)
                 // Watching goes on through a server that is away for a while.
                 unreadable = QString::fromStdString(error.what());
             }
-            if (!tooFew.isEmpty())
+            if (const QString tooFew = ServerCapacity::warning(capacity, int(rooms.size()));
+                unreadable.isEmpty() && !tooFew.isEmpty())
                 m_err << "tessivox-db: warning: " << tooFew << "\n";
             const bool asJson = arguments.has(QStringLiteral("json"));
             // Home, then clear: the table redrawn in place. JSON stays JSON.
@@ -241,9 +249,9 @@ int StatusCommand::run(const Arguments &arguments)
             if (!unreadable.isEmpty())
                 m_out << now.toString(QStringLiteral("HH:mm:ss")) << "  " << unreadable << "\n";
             else if (asJson)
-                m_out << json(rooms, announcements, shown, now).toJson();
+                m_out << json(rooms, announcements, shown, now, capacity).toJson();
             else {
-                print(m_out, rooms, shown, now);
+                print(m_out, rooms, shown, now, capacity);
                 print(m_out, announcements);
             }
             m_out.flush();

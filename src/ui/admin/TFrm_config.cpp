@@ -1,15 +1,13 @@
 #include "ui/admin/TFrm_config.h"
 
-#include "data/Session.h"
-#include "data/SoundSchema.h"
 #include "data/SoundStore.h"
 #include "data/SoundUploader.h"
-#include "data/Statements.h"
 #include "data/TDataModule1.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Platform.h"
 #include "platform/RegionalFormats.h"
+#include "schedule/DataScheduleRepository.h"
 #include "ui/admin/TFrm_sa.h"
 #include "ui/common/Controls.h"
 #include "ui/common/InstructionList.h"
@@ -23,8 +21,6 @@
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTimeEdit>
 #include <QTimer>
 #include <QTreeWidget>
@@ -100,14 +96,12 @@ QString TFrm_config::soundFolder() const
 
 void TFrm_config::FormCreate()
 {
-    Query &query = m_shell.data.ADOQuery12;
-    query.replace(Statements::selectSounds(subject()));
-    query.open();
-    if (query.recordCount() == 0)
+    const QList<Instruction> instructions =
+        DataScheduleRepository(m_shell.data).instructions(subject());
+    if (instructions.isEmpty())
         return;
-    query.replace(Statements::selectSoundsByPlaytime(subject()));
-    query.open();
-    if (const int unreadable = InstructionList::fill(ListView1, query, m_shell.platform.formats))
+    if (const int unreadable =
+            InstructionList::fill(ListView1, instructions, m_shell.platform.formats))
         m_shell.platform.messageBoxes.inform(
             this,
             QStringLiteral("有%1条指令的播放时间无法读取，列表中标为“无法读取”。"
@@ -140,28 +134,16 @@ void TFrm_config::FBtn_browseClick()
 
 bool TFrm_config::serverKeepsSounds()
 {
-    bool present = false;
-    m_shell.data.use(TDataModule1::Access::Read,
-                     [&](Session &session) { present = SoundSchema::present(session.db()); });
-    return present;
+    return DataScheduleRepository(m_shell.data).keepsRecordings();
 }
 
 void TFrm_config::warnIfShared(const QString &name, const QString &path)
 {
-    QStringList subjects;
-    SoundStore::Held held;
-    m_shell.data.use(TDataModule1::Access::Read, [&](Session &session) {
-        QSqlQuery others = Query::run(
-            session.db(),
-            {QStringLiteral("SELECT DISTINCT subjectname FROM sound WHERE filename = ? AND "
-                            "subjectname <> ? ORDER BY 1"),
-             {name, subject()}});
-        while (others.next())
-            subjects << others.value(0).toString();
-        held = SoundStore::held(session.db()).value(name);
-    });
+    DataScheduleRepository repository(m_shell.data);
+    const QStringList subjects = repository.subjectsPlaying(name, subject());
     if (subjects.isEmpty())
         return;
+    const SoundStore::Held held = repository.recordings().value(name);
     // Only a file of the same size may be the same content: reading a large
     // one through is spared for that case.
     if (held.size == QFileInfo(path).size() && SoundStore::sha256Of(path) == held.sha256)
@@ -174,9 +156,7 @@ bool TFrm_config::storeSounds()
 {
     if (!serverKeepsSounds())
         return true;
-    QHash<QString, SoundStore::Held> held;
-    m_shell.data.use(TDataModule1::Access::Read,
-                     [&](Session &session) { held = SoundStore::held(session.db()); });
+    const QHash<QString, SoundStore::Held> held = DataScheduleRepository(m_shell.data).recordings();
     QList<SoundUploader::File> files;
     for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
         const QString name = ListView1->topLevelItem(i)->text(0);
@@ -310,31 +290,24 @@ void TFrm_config::FlatButton2Click()
 
 void TFrm_config::FBtn_okClick()
 {
-    const QString name = subject();
-    TDataModule1 &data = m_shell.data;
     const int count = ListView1->topLevelItemCount();
-    QList<Statement> statements{Statements::deleteSounds(name)};
-    statements.reserve(count + 1);
-    // A row kept keeps its rowid, by which a running room knows it played
-    // already; the new rows come after them, so that a new one never takes
-    // a rowid a kept one still needs.
-    QList<Statement> added;
+    QList<Instruction> instructions;
+    instructions.reserve(count);
     for (int i = 0; i < count; ++i) {
         const QTreeWidgetItem *row = ListView1->topLevelItem(i);
-        const QString stored = InstructionList::storedPlaytime(row);
-        if (const std::optional<qint64> id = InstructionList::identity(row))
-            statements.append(
-                Statements::insertSound(*id, name, row->text(0), row->text(1), stored));
-        else
-            added.append(Statements::insertSound(name, row->text(0), row->text(1), stored));
+        Instruction instruction;
+        instruction.id = InstructionList::identity(row).value_or(-1);
+        instruction.filename = row->text(0);
+        instruction.explain = row->text(1);
+        instruction.storedTime = InstructionList::storedPlaytime(row);
+        instructions.append(instruction);
     }
-    statements.append(added);
     // No list on the server may name a recording the server lacks.
     if (!storeSounds())
         return;
     // All or nothing: a failure half-way must not leave the subject with
     // part of its instructions deleted.
-    data.transaction([&] { data.ADOQuery11.executeAll(statements); });
+    DataScheduleRepository(m_shell.data).replaceInstructions(subject(), instructions);
     // Stored: the editor has done its work and goes, whatever the console's
     // refresh does, so that no way back leads into it once the console is
     // usable again.
@@ -351,10 +324,7 @@ void TFrm_config::refreshlistview_subject()
     // Rows that may no longer be stored must not stay on view when the
     // reload fails.
     m_shell.Frm_sa->ListView1->clear();
-    Query &query = m_shell.data.ADOQuery6;
-    query.replace(Statements::selectSoundsByPlaytime(subject()));
-    query.open();
-    m_shell.Frm_sa->showInstructions(query);
+    m_shell.Frm_sa->showInstructions(DataScheduleRepository(m_shell.data).instructions(subject()));
 }
 
 void TFrm_config::Fbtn_quitClick()

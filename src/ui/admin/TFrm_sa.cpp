@@ -2,7 +2,6 @@
 
 #include "controls/xpPages.h"
 #include "data/DbError.h"
-#include "data/Statements.h"
 #include "data/StoredTime.h"
 #include "data/TDataModule1.h"
 #include "platform/Clock.h"
@@ -10,6 +9,7 @@
 #include "platform/Platform.h"
 #include "platform/RegionalFormats.h"
 #include "platform/Timer.h"
+#include "schedule/DataScheduleRepository.h"
 #include "ui/admin/TFrm_config.h"
 #include "ui/common/ClockSetting.h"
 #include "ui/common/Controls.h"
@@ -94,12 +94,11 @@ QString storedText(const QString &stored)
 // A guarded write's answer: its fixed message, and when the database
 // refused, why on a second line (a room's login on a centre's server may
 // only read, and the administrator must learn that it is the server's no).
-QString writeAnswer(Query &query, const Statement &statement, const QString &success,
+QString writeAnswer(const std::function<int()> &write, const QString &success,
                     const QString &failure)
 {
     try {
-        query.replace(statement);
-        return query.execute() > 0 ? success : failure;
+        return write() > 0 ? success : failure;
     } catch (const DbError &error) {
         return failure + QLatin1Char('\n') + QString::fromStdString(error.what());
     }
@@ -251,19 +250,16 @@ void TFrm_sa::FBtn_ok1Click()
 
 void TFrm_sa::TabSheet2Show()
 {
-    Query &query = m_shell.data.ADOQuery1;
-    query.replace(Statements::selectTitle());
-    query.open();
-    query.first();
-    Edt_name->setText(query.text(QStringLiteral("systitle")));
+    Edt_name->setText(DataScheduleRepository(m_shell.data).title());
 }
 
 void TFrm_sa::oClick()
 {
     // Without a row with id 1 the update is accepted but stores nothing.
     m_shell.platform.messageBoxes.inform(
-        this, writeAnswer(m_shell.data.ADOQuery2, Statements::updateTitle(Edt_name->text()),
-                          QStringLiteral("修改成功"), QStringLiteral("修改错误")));
+        this,
+        writeAnswer([&] { return DataScheduleRepository(m_shell.data).setTitle(Edt_name->text()); },
+                    QStringLiteral("修改成功"), QStringLiteral("修改错误")));
 }
 
 void TFrm_sa::Fbtn_repeat2Click()
@@ -280,14 +276,7 @@ void TFrm_sa::reloadSubjects()
 {
     Listbox_subject->clear();
     enableSubjectControls(false);
-    Query &query = m_shell.data.ADOQuery4;
-    query.replace(Statements::selectSubjectNames());
-    query.open();
-    const int count = query.recordCount();
-    for (int i = 0; i < count; ++i) {
-        Listbox_subject->addItem(query.text(QStringLiteral("subjectname")));
-        query.next();
-    }
+    Listbox_subject->addItems(DataScheduleRepository(m_shell.data).subjectNames());
 }
 
 void TFrm_sa::enableSubjectControls(bool enabled)
@@ -312,11 +301,9 @@ void TFrm_sa::Listbox_subjectClick()
 {
     enableSubjectControls(true);
     const QString subject = selectedSubject();
-    Query &query = m_shell.data.ADOQuery6;
-    query.replace(Statements::selectSubjectTimes(subject));
-    query.open();
-    const QString start = query.text(QStringLiteral("starttime"));
-    const QString end = query.text(QStringLiteral("endtime"));
+    const Subject read = DataScheduleRepository(m_shell.data).subject(subject);
+    const QString &start = read.startText;
+    const QString &end = read.endText;
     const bool startRead = showStored(start, DateTimePickerStartdate, DateTimePickerStarttime);
     const bool endRead = showStored(end, DateTimePickerEnddate, DateTimePickerEndtime);
     m_startUnread = !startRead;
@@ -327,9 +314,7 @@ void TFrm_sa::Listbox_subjectClick()
     if (!endRead)
         unread << QStringLiteral("考试结束时间") + storedText(end);
 
-    query.replace(Statements::selectSoundsByPlaytime(subject));
-    query.open();
-    showInstructions(query);
+    showInstructions(read.instructions);
     // Said over the chosen subject's page, not over the previous one's list.
     if (!unread.isEmpty())
         m_shell.platform.messageBoxes.inform(
@@ -337,9 +322,9 @@ void TFrm_sa::Listbox_subjectClick()
                       .arg(subject, unread.join(QStringLiteral("和"))));
 }
 
-void TFrm_sa::showInstructions(Query &rows)
+void TFrm_sa::showInstructions(const QList<Instruction> &instructions)
 {
-    InstructionList::fill(ListView1, rows, m_shell.platform.formats);
+    InstructionList::fill(ListView1, instructions, m_shell.platform.formats);
 }
 
 void TFrm_sa::FlatButton1Click()
@@ -355,12 +340,15 @@ void TFrm_sa::FlatButton1Click()
     }
     // A subject removed behind the console's back takes no new times.
     m_shell.platform.messageBoxes.inform(
-        this, writeAnswer(m_shell.data.ADOQuery6,
-                          Statements::updateSubjectTimes(
-                              selectedSubject(),
+        this,
+        writeAnswer(
+            [&] {
+                return DataScheduleRepository(m_shell.data)
+                    .setTimes(selectedSubject(),
                               pickedDateTime(DateTimePickerStartdate, DateTimePickerStarttime),
-                              pickedDateTime(DateTimePickerEnddate, DateTimePickerEndtime)),
-                          QStringLiteral("修改成功！"), QStringLiteral("修改失败")));
+                              pickedDateTime(DateTimePickerEnddate, DateTimePickerEndtime));
+            },
+            QStringLiteral("修改成功！"), QStringLiteral("修改失败")));
 }
 
 void TFrm_sa::Fbtn_enterClick()
@@ -386,17 +374,8 @@ void TFrm_sa::Button1Click()
     // A failed deletion shows nothing: the subject simply stays in the list.
     if (!hasSubject())
         return;
-    const QString subject = selectedSubject();
-    TDataModule1 &data = m_shell.data;
     try {
-        // Both or neither: instructions left without their subject would
-        // pass to a subject added later under the same name.
-        data.transaction([&] {
-            data.ADOQuery14.replace(Statements::deleteSubject(subject));
-            data.ADOQuery14.execute();
-            data.ADOQuery14.replace(Statements::deleteSounds(subject));
-            data.ADOQuery14.execute();
-        });
+        DataScheduleRepository(m_shell.data).deleteSubject(selectedSubject());
         reloadSubjects();
         // Without the deleted subject's rows the columns fit the headers
         // again, not its longest explanation.
@@ -414,18 +393,18 @@ void TFrm_sa::FBtn_okClick()
         boxes.inform(this, QStringLiteral("请填写科目名称"));
         return;
     }
-    Query &query = m_shell.data.ADOQuery5;
-    query.replace(Statements::selectSubject(name));
-    query.open();
-    if (query.recordCount() != 0) {
+    DataScheduleRepository repository(m_shell.data);
+    if (repository.subject(name).hasTestRow) {
         boxes.inform(this, QStringLiteral("此考试科目名已存在"));
         return;
     }
-    boxes.inform(this, writeAnswer(query,
-                                   Statements::insertSubject(
-                                       name, pickedDateTime(DateTimePicker1, DateTimePicker2),
-                                       pickedDateTime(DateTimePicker5, DateTimePicker6)),
-                                   QStringLiteral("添加成功"), QStringLiteral("添加失败")));
+    boxes.inform(this, writeAnswer(
+                           [&] {
+                               return repository.addSubject(
+                                   name, pickedDateTime(DateTimePicker1, DateTimePicker2),
+                                   pickedDateTime(DateTimePicker5, DateTimePicker6));
+                           },
+                           QStringLiteral("添加成功"), QStringLiteral("添加失败")));
 }
 
 void TFrm_sa::FlatButton2Click()

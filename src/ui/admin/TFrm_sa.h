@@ -2,7 +2,7 @@
 
 #include "app/Form.h"
 
-class Query;
+struct Instruction;
 class QDateEdit;
 class QGroupBox;
 class QLabel;
@@ -43,9 +43,8 @@ public:
 
     // The name of the chosen subject, empty when none is chosen.
     QString selectedSubject() const;
-    // Fills the subject-editing page's instruction list from the query's
-    // rows.
-    void showInstructions(Query &rows);
+    // Fills the subject-editing page's instruction list.
+    void showInstructions(const QList<Instruction> &instructions);
 
     TxpPageControl *PageControl1;
     TxpTabSheet *TabSheet1;

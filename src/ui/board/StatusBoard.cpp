@@ -45,7 +45,8 @@ QString problemText(const RoomStatus &room)
     return room.problemText({QStringLiteral("失去联系"), QStringLiteral("部分事件被拒绝：%1"),
                              QStringLiteral("时钟偏差过大"), QStringLiteral("错过 %1 条"),
                              QStringLiteral("失败 %1 条"), QStringLiteral("，"),
-                             QStringLiteral("声音文件未就绪 %1/%2")});
+                             QStringLiteral("声音文件未就绪 %1/%2"),
+                             QStringLiteral("另一台电脑（%1）也用此考场名称")});
 }
 
 // The server as a person names it: the database, then where it lies.

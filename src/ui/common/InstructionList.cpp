@@ -1,8 +1,8 @@
 #include "ui/common/InstructionList.h"
 
-#include "data/Query.h"
 #include "data/StoredTime.h"
 #include "platform/RegionalFormats.h"
+#include "schedule/Schedule.h"
 
 #include <QHeaderView>
 #include <QTreeWidget>
@@ -46,28 +46,25 @@ void setUp(QTreeWidget *list, const QStringList &headers)
     fitColumns(list);
 }
 
-int fill(QTreeWidget *list, Query &rows, const RegionalFormats &formats)
+int fill(QTreeWidget *list, const QList<Instruction> &instructions, const RegionalFormats &formats)
 {
     list->clear();
-    const int count = rows.recordCount();
     QList<QTreeWidgetItem *> items;
-    items.reserve(count);
+    items.reserve(instructions.size());
     int unreadable = 0;
-    rows.first();
-    for (int i = 0; i < count; ++i) {
-        const QString stored = rows.text(QStringLiteral("playtime"));
-        const QTime playtime = StoredTime::toTime(stored);
-        QTreeWidgetItem *row = makeRow(rows.text(QStringLiteral("filename")),
-                                       rows.text(QStringLiteral("explain")), playtime, formats);
+    for (const Instruction &instruction : instructions) {
+        const QString &stored = instruction.storedTime;
+        const QTime &playtime = instruction.time;
+        QTreeWidgetItem *row =
+            makeRow(instruction.filename, instruction.explain, playtime, formats);
         row->setData(2, StoredRole, stored);
-        row->setData(0, IdentityRole, rows.text(QStringLiteral("rowid")).toLongLong());
+        row->setData(0, IdentityRole, instruction.id);
         if (!playtime.isValid()) {
             ++unreadable;
             row->setText(2, stored.isEmpty() ? QStringLiteral("无法读取")
                                              : QStringLiteral("无法读取：") + stored);
         }
         items.append(row);
-        rows.next();
     }
     list->addTopLevelItems(items);
     fitColumns(list);

@@ -4,8 +4,8 @@
 #include <QTime>
 #include <optional>
 
-class Query;
 class QTreeWidget;
+struct Instruction;
 class QTreeWidgetItem;
 class RegionalFormats;
 
@@ -18,10 +18,9 @@ class RegionalFormats;
 namespace InstructionList {
 
 void setUp(QTreeWidget *list, const QStringList &headers);
-// Replaces the list's rows with the query's rows (rowid, filename, explain,
-// playtime), from the first row on, and fits the columns. Returns how many
-// play times could not be read.
-int fill(QTreeWidget *list, Query &rows, const RegionalFormats &formats);
+// Replaces the list's rows with the instructions and fits the columns.
+// Returns how many play times could not be read.
+int fill(QTreeWidget *list, const QList<Instruction> &instructions, const RegionalFormats &formats);
 // Appends a row; the columns keep their widths until fitColumns().
 QTreeWidgetItem *append(QTreeWidget *list, const QString &filename, const QString &explain,
                         const QTime &playtime, const RegionalFormats &formats);

@@ -4,13 +4,13 @@
 #include "data/DbError.h"
 #include "data/ServerLink.h"
 #include "data/SoundFetcher.h"
-#include "data/Statements.h"
 #include "data/TDataModule1.h"
 #include "platform/Clock.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Platform.h"
 #include "platform/RegionalFormats.h"
 #include "platform/Timer.h"
+#include "schedule/DataScheduleRepository.h"
 #include "ui/admin/TFrm_validate.h"
 #include "ui/common/ClockSetting.h"
 #include "ui/common/Controls.h"
@@ -102,19 +102,10 @@ void TFrm_main::FormCreate()
     ComboBox1->clear();
     showClock();
     TDataModule1 &data = m_shell.data;
+    DataScheduleRepository repository(data);
     TDataModule1::Load load(data);
-    data.ADOQuery1.replace(Statements::selectTitle());
-    data.ADOQuery1.open();
-    data.ADOQuery1.first();
-    showTitle(data.ADOQuery1.text(QStringLiteral("systitle")));
-
-    data.ADOQuery9.replace(Statements::selectSubjectNames());
-    data.ADOQuery9.open();
-    const int count = data.ADOQuery9.recordCount();
-    for (int i = 0; i < count; ++i) {
-        ComboBox1->addItem(data.ADOQuery9.text(QStringLiteral("subjectname")));
-        data.ADOQuery9.next();
-    }
+    showTitle(repository.title());
+    ComboBox1->addItems(repository.subjectNames());
     ComboBox1->setCurrentIndex(-1);
     m_loadFailed = false;
     m_fromCopy = data.readFromCopy();

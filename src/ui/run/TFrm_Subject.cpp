@@ -1,12 +1,8 @@
 #include "ui/run/TFrm_Subject.h"
 
 #include "app/RoomAnnouncements.h"
-#include "data/DbError.h"
-#include "data/ServerAddress.h"
-#include "data/Session.h"
 #include "data/SoundCache.h"
 #include "data/SoundFetcher.h"
-#include "data/Statements.h"
 #include "data/TDataModule1.h"
 #include "office/RoomReporter.h"
 #include "platform/Clock.h"
@@ -19,6 +15,8 @@
 #include "platform/Timer.h"
 #include "run/MediaPlayer.h"
 #include "run/Scheduler.h"
+#include "schedule/DataScheduleRepository.h"
+#include "schedule/SubjectReread.h"
 #include "ui/common/Controls.h"
 #include "ui/common/InstructionList.h"
 #include "ui/main/TFrm_main.h"
@@ -34,7 +32,6 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QSqlDatabase>
 #include <QTreeWidget>
 
 namespace {
@@ -42,6 +39,14 @@ namespace {
 constexpr int PlayListHeight = 120;
 
 constexpr int CaptionWidth = 90;
+
+QStringList filesInPlayOrder(const QList<Instruction> &instructions)
+{
+    QStringList files;
+    for (const Instruction &instruction : instructions)
+        files << instruction.filename;
+    return files;
+}
 
 } // namespace
 
@@ -64,10 +69,10 @@ TFrm_Subject::TFrm_Subject(Shell &shell)
       FlatButton1(Controls::button(this, QStringLiteral("查看播放列表"), 325, 326, 96)),
       ListView1(new QTreeWidget(this)), Timer1(new Timer(0, this)), Timer2(new Timer(1000, this)),
       Timer3(new Timer(0, this)), MediaPlayer1(shell.platform.makeMediaPlayer()),
-      scheduler(std::make_unique<Scheduler>(Scheduler::Parts{
-          shell.data.ADOQuery10, *MediaPlayer1, *Timer1, *Timer3, shell.platform.clock, *this,
-          [this](const QString &file) { return soundPath(file); },
-          [this](const QString &path) { return absence(path); }})),
+      scheduler(std::make_unique<Scheduler>(
+          Scheduler::Parts{*MediaPlayer1, *Timer1, *Timer3, shell.platform.clock, *this,
+                           [this](const QString &file) { return soundPath(file); },
+                           [this](const QString &path) { return absence(path); }})),
       candidateScreen(std::make_unique<CandidateScreen>(
           shell.platform.clock, shell.platform.formats, shell.platform.screen)),
       m_cacheFolder(SoundCache::folderIn(shell.data.dataFolder())),
@@ -133,31 +138,23 @@ void TFrm_Subject::FormCreate()
     Lbl_Name->setText(m_subject);
 
     TDataModule1 &data = m_shell.data;
+    DataScheduleRepository repository(data);
     TDataModule1::Load load(data);
-    data.ADOQuery10.replace(Statements::selectSubject(m_subject));
-    data.ADOQuery10.open();
-    m_start = data.ADOQuery10.dateTime("starttime");
-    m_end = data.ADOQuery10.dateTime("endtime");
+    const Subject subject = repository.subject(m_subject);
+    m_start = subject.start;
+    m_end = subject.end;
     Lbl_Starttime->setText(platform.formats.dateTime(m_start));
     Lbl_Endtime->setText(platform.formats.dateTime(m_end));
     // Shown before the run window, which then comes up over it with the input.
     candidateScreen->showExam(m_shell.Frm_main->Lbl_title->text(), m_subject, m_start, m_end);
 
-    data.ADOQuery6.replace(Statements::selectSoundsByPlaytime(m_subject));
-    data.ADOQuery6.open();
-    InstructionList::fill(ListView1, data.ADOQuery6, platform.formats);
-    // A database file's PC plays from its sound folder, whatever its tables.
-    if (ServerAddress::isServer(data.path()))
-        data.use(TDataModule1::Access::Read,
-                 [&](Session &session) { m_serverSounds = SoundStore::heldIfKept(session.db()); });
+    InstructionList::fill(ListView1, subject.instructions, platform.formats);
+    m_serverSounds = repository.recordings();
     if (m_shell.sounds)
-        m_shell.sounds->fetch(filesInPlayOrder(data.ADOQuery6));
-
-    data.ADOQuery10.replace(Statements::selectSoundsByPlaytime(m_subject));
-    data.ADOQuery10.open();
+        m_shell.sounds->fetch(filesInPlayOrder(subject.instructions));
     load.finished();
-    // The run plays from the rows it holds now, whatever becomes of the
-    // server: no statement is sent until the run ends.
+    // The run plays from the instructions it holds now, whatever becomes of
+    // the server: only a reading off this thread may bring it others.
     if (const QString notice = data.takeNotice(); !notice.isEmpty())
         platform.messageBoxes.notice(this, notice);
     // Only a run that could read its queue holds the PC awake and raises
@@ -166,7 +163,7 @@ void TFrm_Subject::FormCreate()
     if (const QString refusal = ThreadPriority::raiseCurrent(); !refusal.isEmpty())
         qWarning("Tessivox: the run goes on at normal priority: %s", qUtf8Printable(refusal));
     Timer1->setUrgent(true);
-    m_log->started(m_subject, data.ADOQuery10.recordCount());
+    m_log->started(m_subject, int(subject.instructions.size()));
     if (m_shell.reporter)
         if (const std::optional<qint64> offset = m_shell.reporter->clockOffsetMs())
             warnOfClockOffset(*offset);
@@ -175,19 +172,15 @@ void TFrm_Subject::FormCreate()
             if (run)
                 run->showClockHealth(reading);
         });
-    if (data.ADOQuery10.recordCount() == 0) {
+    if (ServerLink *link = data.link()) {
+        m_reread = std::make_unique<SubjectReread>(*link, m_subject);
+        connect(m_reread.get(), &SubjectReread::read, this, &TFrm_Subject::follow);
+    }
+    if (subject.instructions.isEmpty()) {
         platform.messageBoxes.inform(this, QStringLiteral("没有要播放的文件"));
         return;
     }
-    scheduler->start();
-}
-
-QStringList TFrm_Subject::filesInPlayOrder(Query &rows)
-{
-    QStringList files;
-    for (rows.first(); !rows.eof() && rows.recordCount() > 0; rows.next())
-        files << rows.text(QStringLiteral("filename"));
-    return files;
+    scheduler->start(subject.instructions);
 }
 
 QString TFrm_Subject::soundPath(const QString &file) const
@@ -219,32 +212,20 @@ void TFrm_Subject::followServer()
 {
     // A run that ended, or never opened because it could not read its
     // subject, waits only for its release.
-    if (m_ended || !isVisible())
+    if (m_ended || !isVisible() || !m_reread)
         return;
-    TDataModule1 &data = m_shell.data;
-    Query &fresh = data.ADOQuery6;
-    QDateTime start = m_start;
-    QDateTime end = m_end;
-    try {
-        fresh.replace(Statements::selectSubject(m_subject));
-        fresh.open();
-        // A subject deleted meanwhile keeps its times on view.
-        if (fresh.recordCount() > 0) {
-            start = fresh.dateTime("starttime");
-            end = fresh.dateTime("endtime");
-        }
-        // A recording stored or replaced meanwhile plays from the cache too.
-        if (ServerAddress::isServer(data.path()))
-            data.use(TDataModule1::Access::Read, [&](Session &session) {
-                m_serverSounds = SoundStore::heldIfKept(session.db());
-            });
-        fresh.replace(Statements::selectSoundsByPlaytime(m_subject));
-        fresh.open();
-    } catch (const DbError &) {
-        // The run plays on from the rows it holds; the next notice, or the
-        // reconnection after a lost server, reads again.
+    m_reread->request();
+}
+
+void TFrm_Subject::follow(const SubjectRead &read)
+{
+    if (m_ended)
         return;
-    }
+    // A subject deleted meanwhile keeps its times on view.
+    const QDateTime start = read.subject.hasTestRow ? read.subject.start : m_start;
+    const QDateTime end = read.subject.hasTestRow ? read.subject.end : m_end;
+    // A recording stored or replaced meanwhile plays from the cache too.
+    const bool recordingsChanged = std::exchange(m_serverSounds, read.held) != read.held;
     const Platform &platform = m_shell.platform;
     QStringList what;
     const auto note = [&](const char *name, const QDateTime &from, const QDateTime &to) {
@@ -264,10 +245,16 @@ void TFrm_Subject::followServer()
         if (candidateScreen)
             candidateScreen->showExam(m_shell.Frm_main->Lbl_title->text(), m_subject, start, end);
     }
-    InstructionList::fill(ListView1, fresh, platform.formats);
-    if (const QueueChange change = scheduler->follow(fresh); !change.isEmpty())
+    const QList<Instruction> &fresh = read.subject.instructions;
+    // The queue first: the play path has the new list before the window.
+    const QueueChange change = scheduler->follow(fresh);
+    if (!change.isEmpty())
         what << change.text();
-    if (m_shell.sounds)
+    if (!change.isEmpty() || !change.kept.isEmpty())
+        InstructionList::fill(ListView1, fresh, platform.formats);
+    // The fetcher's look at the schedule costs a connection: only news
+    // calls for it.
+    if (m_shell.sounds && (recordingsChanged || !change.isEmpty()))
         m_shell.sounds->fetch(filesInPlayOrder(fresh));
     if (!what.isEmpty())
         m_log->scheduleChanged(what.join(QStringLiteral("; ")));
@@ -283,6 +270,13 @@ void TFrm_Subject::announce(const Announcer::Announcement &announcement, qint64 
     setMemoLine(QStringLiteral("考务通知：") + announcement.text);
     if (candidateScreen)
         candidateScreen->speak(announcement.text, lengthMs);
+}
+
+void TFrm_Subject::announceFailed(const Announcer::Announcement &announcement,
+                                  const QString &reason)
+{
+    if (!m_ended)
+        setMemoLine(QStringLiteral("考务通知 #%1 未能播放：%2").arg(announcement.id).arg(reason));
 }
 
 void TFrm_Subject::countSoundOutputs()

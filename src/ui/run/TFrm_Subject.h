@@ -20,8 +20,9 @@ class QPushButton;
 class QTreeWidget;
 class CandidateScreen;
 class MediaPlayer;
-class Query;
 class Scheduler;
+class SubjectReread;
+struct SubjectRead;
 class Timer;
 
 // The window in which one exam is run: the subject, its start and end, the
@@ -35,12 +36,15 @@ public:
     ~TFrm_Subject() override;
 
     void FormCreate() override;
-    // The schedule changed on the server: the run reads its subject again
-    // and follows what moved.
+    // The schedule may have changed on the server: the run reads its
+    // subject again off this thread, and follows what moved once the
+    // reading arrives.
     void followServer();
     // The office's announcement plays now: the instruction still sounding
     // is silenced and its text shown in the window and to the candidates.
     void announce(const Announcer::Announcement &announcement, qint64 lengthMs);
+    // It could not play: why, in the window, not in a box that waits.
+    void announceFailed(const Announcer::Announcement &announcement, const QString &reason);
     void Timer2Timer();
     void FlatButton1Click();
     void Fbtn_quitClick();
@@ -85,13 +89,17 @@ private:
     void showClockHealth(const ClockHealth::Reading &reading);
     void endRun(RunLog::End how);
     void warnOfClockOffset(qint64 offsetMs);
-    static QStringList filesInPlayOrder(Query &rows);
+    // What the reading of the subject anew brought: the play list, the
+    // times shown and the queue follow it at once.
+    void follow(const SubjectRead &read);
     QString soundPath(const QString &file) const;
     // How the run log names the file at path.
     QString fileShown(const QString &path) const;
     QString absence(const QString &path) const;
 
     QString m_subject;
+    // Made once the run plays, on a server only.
+    std::unique_ptr<SubjectReread> m_reread;
     // The files of the schedule the server holds: they play from this
     // room's cache, the others from the sound folder.
     QHash<QString, SoundStore::Held> m_serverSounds;
