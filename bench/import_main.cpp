@@ -61,7 +61,7 @@ int main(int argc, char **argv)
                 // As tessivox-db import waits.
                 module.setDeadline(std::chrono::seconds(60));
                 DataScheduleRepository repository(module);
-                AccessImport::store(repository, mapped, run > 1);
+                repository.store(mapped.schedule, run > 1);
             }
             int instructions = 0;
             for (const Subject &subject : mapped.schedule.subjects)

@@ -106,6 +106,8 @@ bool AccessFile::readable()
 
 AccessFile::AccessFile(const QString &path) : m_path(path), m_handle(std::make_unique<Handle>())
 {
+    if (!QFileInfo(path).isFile())
+        throw AccessError(AccessError::Kind::NotAccess, path, QStringLiteral("no such file"));
     if (format(path) == Format::None)
         throw AccessError(AccessError::Kind::NotAccess, path,
                           QStringLiteral("not an Access database file (no Jet or ACE signature)"));

@@ -86,7 +86,7 @@ QString build(const QString &path, const AccessSchedule::Mapped &mapped)
     {
         TDataModule1 module(name, TDataModule1::Mode::ReadWrite, QFileInfo(name).absolutePath());
         DataScheduleRepository repository(module);
-        store(repository, mapped, false);
+        repository.store(mapped.schedule, false);
     }
     // A temporary file is private to its owner; a database is not.
     QFile::setPermissions(name, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
@@ -156,11 +156,6 @@ QString report(const AccessSchedule::Mapped &mapped, const QStringList &missing,
                           missing.size() > MissingNamed ? QStringLiteral("……") : QString());
     }
     return lines.join(QLatin1Char('\n'));
-}
-
-void store(ScheduleRepository &repository, const AccessSchedule::Mapped &mapped, bool replace)
-{
-    repository.store(mapped.schedule, replace);
 }
 
 void storeNewFile(const QString &path, const AccessSchedule::Mapped &mapped)

@@ -4,8 +4,6 @@
 
 #include <QStringList>
 
-class ScheduleRepository;
-
 // Bringing an Access schedule into Tessivox: the report the user reads, and
 // the writes that never leave half a database behind.
 namespace AccessImport {
@@ -21,10 +19,6 @@ QStringList missingSounds(const Schedule &schedule, const QString &folder);
 // negative); a message box shows no more than fits on a screen.
 QString report(const AccessSchedule::Mapped &mapped, const QStringList &missing,
                const QString &soundFolder, int listed = -1);
-
-// Writes mapped into the database of repository, in one transaction.
-// Throws DbError; nothing is written then.
-void store(ScheduleRepository &repository, const AccessSchedule::Mapped &mapped, bool replace);
 
 // Writes mapped into a new database file at path, which must not exist: it
 // is built beside it and appears only whole. Throws DbError.

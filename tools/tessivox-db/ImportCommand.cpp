@@ -85,14 +85,14 @@ int ImportCommand::run(const Arguments &arguments)
                                       "Nothing was written.")
                            .arg(shown(target), existing.join(QStringLiteral(", "))));
         if (dryRun) {
-            m_out << "Dry run: nothing was written.\n";
+            m_out << "试运行：未写入任何内容。\n";
         } else if (kind == Target::Database) {
-            AccessImport::store(*repository, mapped, replace);
+            repository->store(mapped.schedule, replace);
         } else if (kind == Target::NewFile) {
             AccessImport::storeNewFile(target, mapped);
         } else {
             const QString kept = AccessImport::convertInPlace(file, mapped);
-            m_out << "The Access file is kept as " << QDir::toNativeSeparators(kept) << "\n";
+            m_out << "原 Access 文件保存为 " << QDir::toNativeSeparators(kept) << "\n";
         }
     } catch (const AccessError &failure) {
         return CommandInput::refuse(m_err, QString::fromUtf8(failure.what()) +
