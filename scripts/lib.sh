@@ -8,7 +8,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 packages=(
   cmake g++ pkg-config ninja-build
   qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql libpq-dev qt6-multimedia-dev libsndfile1-dev
-  libpulse-dev
+  libpulse-dev mdbtools mdbtools-dev
   qt6-base-private-dev
   fonts-noto-cjk espeak-ng qt6-translations-l10n
 )

@@ -1,8 +1,10 @@
 #include "app/Startup.h"
 
+#include "app/AccessOffer.h"
 #include "app/Application.h"
 #include "app/RoomAnnouncements.h"
 #include "app/Shell.h"
+#include "data/AccessFile.h"
 #include "data/ScheduleWatch.h"
 #include "data/ServerAddress.h"
 #include "data/SoundCache.h"
@@ -86,6 +88,9 @@ int runTessivox(int argc, char **argv)
                           MessageBoxes::Icon::Error);
         return 2;
     }
+    if (!server && AccessFile::format(settings.database) != AccessFile::Format::None)
+        offerAccessImport(messageBoxes, settings.database,
+                          Platform::soundFolderOf(platform.programFolder));
     // The reporter shares the windows' link: a room keeps one connection.
     // Ended before the data module, it stops the link, so that the exit
     // waits for no server.

@@ -7,6 +7,9 @@ class QSqlDatabase;
 
 namespace Schema {
 
+// The title a new database starts with.
+inline const QString DefaultTitle = QStringLiteral("Tessivox 考场语音指令系统");
+
 // Creates the tables var, test and sound in an empty database and the title
 // row (id 1) in var, all or nothing; on a server also the notice of changes
 // (ScheduleNotice). Throws DbError.

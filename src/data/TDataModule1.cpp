@@ -104,7 +104,9 @@ void TDataModule1::use(Access access, const std::function<void(Session &)> &work
 
 void TDataModule1::onServer(Access access, const std::function<void(Session &)> &job)
 {
-    const auto deadline = access == Access::Read && !m_inTransaction ? ReadDeadline : WriteDeadline;
+    const auto deadline = m_deadline.count() > 0                       ? m_deadline
+                          : access == Access::Read && !m_inTransaction ? ReadDeadline
+                                                                       : WriteDeadline;
     try {
         m_link->run(job, deadline);
     } catch (const DbError &error) {

@@ -60,6 +60,11 @@ public:
     static constexpr std::chrono::milliseconds ReadDeadline{1500};
     static constexpr std::chrono::milliseconds WriteDeadline{3000};
 
+    // For a tool whose user waits for a large write (an import): every
+    // statement and transaction on the server may take up to deadline
+    // instead of the windows' short waits.
+    void setDeadline(std::chrono::milliseconds deadline) { m_deadline = deadline; }
+
     // The file path or the server's URI, as given.
     const QString &path() const { return m_path; }
     // The folder of this PC's own files: the database file's, or ./data for
@@ -143,6 +148,8 @@ private:
     // The transaction's connection while its work runs.
     Session *m_jobSession = nullptr;
     bool m_inTransaction = false;
+    // Zero: the windows' deadlines, ReadDeadline and WriteDeadline.
+    std::chrono::milliseconds m_deadline{0};
     bool m_loading = false;
     bool m_onCopy = false;
     bool m_copyNoticeGiven = false;

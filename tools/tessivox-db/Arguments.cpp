@@ -34,7 +34,8 @@ std::optional<Arguments> Arguments::parse(const QStringList &words, const Gramma
             return std::nullopt;
         }
     }
-    if (parsed.m_positional.size() != grammar.positional) {
+    if (parsed.m_positional.size() < grammar.positional ||
+        parsed.m_positional.size() > grammar.positional + grammar.optional) {
         error = QStringLiteral("%1 argument%2 expected, %3 given")
                     .arg(grammar.positional)
                     .arg(grammar.positional == 1 ? "" : "s")

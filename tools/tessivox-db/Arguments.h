@@ -16,6 +16,8 @@ public:
         int positional = 0;
         QStringList valued;
         QStringList flags;
+        // How many more positional arguments may follow.
+        int optional = 0;
     };
 
     // nullopt, with the reason in error, for an unknown or repeated option, a

@@ -6,6 +6,7 @@
 #include "CommandInput.h"
 #include "DelayCommand.h"
 #include "DemoSounds.h"
+#include "ImportCommand.h"
 #include "OfficeCommands.h"
 #include "RehearseCommand.h"
 #include "StatusCommand.h"
@@ -32,7 +33,6 @@
 
 namespace {
 
-const QString DefaultTitle = QStringLiteral("Tessivox 考场语音指令系统");
 const QString DemoSubject = QStringLiteral("演示科目");
 
 struct DemoInstruction
@@ -72,7 +72,7 @@ QStringList buildDatabase(QSqlDatabase db)
             present.append(table);
     }
     if (present.isEmpty()) {
-        Schema::createSchema(db, DefaultTitle);
+        Schema::createSchema(db, Schema::DefaultTitle);
         if (server)
             OfficeSchema::create(db);
     }
@@ -136,6 +136,12 @@ int DatabaseTool::run(const QStringList &arguments)
         {QStringLiteral("upload"),
          {1, {QStringLiteral("sound-dir")}, {}},
          [this](const Arguments &a) { return UploadCommand(m_out, m_err).run(a); }},
+        {QStringLiteral("import"),
+         {1,
+          {QStringLiteral("sound-dir")},
+          {QStringLiteral("dry-run"), QStringLiteral("replace")},
+          1},
+         [this](const Arguments &a) { return ImportCommand(m_out, m_err).run(a); }},
         {QStringLiteral("delay"),
          {3, {}, {}},
          [this](const Arguments &a) { return DelayCommand(m_out, m_err).run(a); }},
@@ -240,42 +246,49 @@ int DatabaseTool::demo(const QString &path, const QString &soundDir)
 
 int DatabaseTool::usage(const QString &error)
 {
-    m_err << "Usage: tessivox-db create PATH   create a new exam database at PATH\n"
-             "                                 (a new file, or an empty PostgreSQL database)\n"
-             "       tessivox-db demo PATH [--sound-dir DIR]\n"
-             "                                 add a demo subject to the database at PATH,\n"
-             "                                 its instructions one, two and three minutes "
-             "from now;\n"
-             "                                 their WAV files go to DIR\n"
-             "       tessivox-db check PATH [--subject NAME] [--sound-dir DIR] [--json]\n"
-             "                                 what the run will make of every subject: each\n"
-             "                                 instruction's sound, errors and warnings\n"
-             "       tessivox-db rehearse PATH SUBJECT [--from HH:MM:SS] [--sound-dir DIR] "
-             "[--json]\n"
-             "                                 the run of SUBJECT through the program's own\n"
-             "                                 scheduler in simulated time, silently\n"
-             "       tessivox-db status URI [--watch SECONDS] [--json]\n"
-             "                                 every room of the centre's server: running or\n"
-             "                                 idle, its clock, its run's plays, problems first\n"
-             "       tessivox-db upgrade URI   add the tables room, room_event, sound_file,\n"
-             "                                 sound_file_chunk, announcement and the rooms'\n"
-             "                                 notices of changes to an older centre database\n"
-             "       tessivox-db upload URI [--sound-dir DIR]\n"
-             "                                 store on the server every sound file its\n"
-             "                                 schedule names that it lacks or holds otherwise\n"
-             "       tessivox-db delay URI SUBJECT MINUTES\n"
-             "                                 put SUBJECT back by MINUTES (negative: forward)\n"
-             "                                 by the server's clock: its end, its start if\n"
-             "                                 ahead, every instruction more than 5 s ahead\n"
-             "       tessivox-db announce URI FILE --at HH:MM:SS [--rooms A,B] [--text TEXT]\n"
-             "                                 every running room (or those named) plays the\n"
-             "                                 WAV FILE at that second today, at least 10 s\n"
-             "                                 ahead; FILE is stored on the server first\n"
-             "       tessivox-db grants        the SQL for the rooms' and the office's roles\n"
-             "The sound folder is \"sound\" beside the program, where the run plays from,\n"
-             "unless --sound-dir names one.\n"
-             "PATH is a file, or a PostgreSQL database as a libpq URI:\n"
-             "postgresql://USER@HOST:PORT/DATABASE?OPTION=VALUE...\n";
+    m_err
+        << "Usage: tessivox-db create PATH   create a new exam database at PATH\n"
+           "                                 (a new file, or an empty PostgreSQL database)\n"
+           "       tessivox-db demo PATH [--sound-dir DIR]\n"
+           "                                 add a demo subject to the database at PATH,\n"
+           "                                 its instructions one, two and three minutes "
+           "from now;\n"
+           "                                 their WAV files go to DIR\n"
+           "       tessivox-db check PATH [--subject NAME] [--sound-dir DIR] [--json]\n"
+           "                                 what the run will make of every subject: each\n"
+           "                                 instruction's sound, errors and warnings\n"
+           "       tessivox-db rehearse PATH SUBJECT [--from HH:MM:SS] [--sound-dir DIR] "
+           "[--json]\n"
+           "                                 the run of SUBJECT through the program's own\n"
+           "                                 scheduler in simulated time, silently\n"
+           "       tessivox-db status URI [--watch SECONDS] [--json]\n"
+           "                                 every room of the centre's server: running or\n"
+           "                                 idle, its clock, its run's plays, problems first\n"
+           "       tessivox-db upgrade URI   add the tables room, room_event, sound_file,\n"
+           "                                 sound_file_chunk, announcement and the rooms'\n"
+           "                                 notices of changes to an older centre database\n"
+           "       tessivox-db upload URI [--sound-dir DIR]\n"
+           "                                 store on the server every sound file its\n"
+           "                                 schedule names that it lacks or holds otherwise\n"
+           "       tessivox-db import FILE.mdb [TARGET] [--dry-run] [--replace] [--sound-dir DIR]\n"
+           "                                 bring the schedule of an Access file into TARGET\n"
+           "                                 (default ./data/asdf.mdb; FILE itself: it is kept\n"
+           "                                 beside under a new name); --replace replaces\n"
+           "                                 subjects TARGET holds; into a server the sound\n"
+           "                                 files of DIR are stored too\n"
+           "       tessivox-db delay URI SUBJECT MINUTES\n"
+           "                                 put SUBJECT back by MINUTES (negative: forward)\n"
+           "                                 by the server's clock: its end, its start if\n"
+           "                                 ahead, every instruction more than 5 s ahead\n"
+           "       tessivox-db announce URI FILE --at HH:MM:SS [--rooms A,B] [--text TEXT]\n"
+           "                                 every running room (or those named) plays the\n"
+           "                                 WAV FILE at that second today, at least 10 s\n"
+           "                                 ahead; FILE is stored on the server first\n"
+           "       tessivox-db grants        the SQL for the rooms' and the office's roles\n"
+           "The sound folder is \"sound\" beside the program, where the run plays from,\n"
+           "unless --sound-dir names one.\n"
+           "PATH is a file, or a PostgreSQL database as a libpq URI:\n"
+           "postgresql://USER@HOST:PORT/DATABASE?OPTION=VALUE...\n";
     if (!error.isEmpty())
         m_err << "tessivox-db: " << error << "\n";
     return 2;
