@@ -40,6 +40,7 @@ void SoundUploader::work()
 
 void SoundUploader::storeAll(ServerLink &link)
 {
+    emit writing(link.serverProcess());
     qint64 total = 0;
     for (const File &file : m_files)
         total += QFileInfo(file.path).size();

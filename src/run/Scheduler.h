@@ -128,6 +128,8 @@ private:
         QTime time;
         QString file;
         QString explanation;
+        // As the row names it, which the person knows it by.
+        QString name;
     };
 
     // The identity of the row under the cursor: its rowid.
@@ -144,8 +146,11 @@ private:
     void armRow(const QTime &time);
     void aim();
     void prepareIfNear(const QDateTime &now);
-    // Whether a sound started; a failure is reported through failed().
-    bool play(const QDateTime &second);
+    // Empty when a sound started; otherwise what the invigilator is told.
+    // A failure is reported through failed() too.
+    QString play(const QDateTime &second);
+    // Why the output did not play a file that opened, in Chinese.
+    static QString outputFailure(const QString &detail);
     // A sound that started and then broke off (the sound server went away)
     // is reported as a failure of its instruction, once.
     void reportBrokenOff();

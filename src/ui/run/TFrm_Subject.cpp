@@ -22,6 +22,7 @@
 #include "ui/common/Controls.h"
 #include "ui/common/InstructionList.h"
 #include "ui/main/TFrm_main.h"
+#include "ui/run/PlayProgress.h"
 #include "ui/screen/CandidateScreen.h"
 
 #include "controls/TFlatComboBox.h"
@@ -34,6 +35,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QTreeWidget>
 
@@ -59,7 +61,8 @@ TFrm_Subject::TFrm_Subject(Shell &shell)
       Lbl_Systemtime(label(GroupBox1, QStringLiteral("计算机系统时间："), 16, 108, 114)),
       Label1(label(GroupBox1, QString(), 130, 108, 270)),
       Label3(label(GroupBox1, QStringLiteral("播放语音说明："), 16, 140, 120)),
-      edittime(new QLineEdit(GroupBox1)), Memo_content(new QPlainTextEdit(GroupBox1)),
+      Lbl_next(label(GroupBox1, QString(), 140, 140, 259)), edittime(new QLineEdit(GroupBox1)),
+      Memo_content(new QPlainTextEdit(GroupBox1)),
       Fbtn_quit(Controls::button(this, QStringLiteral("停止运行"), 230, 326, 85)),
       FlatButton1(Controls::button(this, QStringLiteral("查看播放列表"), 325, 326, 96)),
       ListView1(new QTreeWidget(this)), Timer1(new Timer(0, this)), Timer2(new Timer(1000, this)),
@@ -81,8 +84,13 @@ TFrm_Subject::TFrm_Subject(Shell &shell)
     Controls::rule(this, 8, 314, 415);
     ListView1->setGeometry(8, 366, 415, 110);
     InstructionList::setUp(ListView1, {QStringLiteral("播放文件"), QStringLiteral("播放说明"),
-                                       QStringLiteral("播放时间")});
+                                       QStringLiteral("播放时间"), QStringLiteral("状态")});
     ListView1->hide();
+    Lbl_next->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_progress = new PlayProgress(ListView1, Lbl_next, shell.platform.clock, *scheduler, this);
+    Controls::name(edittime, QStringLiteral("播放时间"));
+    Controls::name(Memo_content, Label3);
+    Controls::name(ListView1, QStringLiteral("播放列表"));
     // A text field with the focus blinks its cursor, which wakes the PC twice
     // a second for the whole exam; the play list button is harmless to press.
     FlatButton1->setFocus();
@@ -146,6 +154,7 @@ void TFrm_Subject::FormCreate()
     data.ADOQuery6.replace(Statements::selectSoundsByPlaytime(m_subject));
     data.ADOQuery6.open();
     InstructionList::fill(ListView1, data.ADOQuery6, platform.formats);
+    m_progress->refill();
     // A database file's PC plays from its sound folder, whatever its tables.
     if (ServerAddress::isServer(data.path()))
         data.use(TDataModule1::Access::Read,
@@ -265,6 +274,7 @@ void TFrm_Subject::followServer()
             candidateScreen->showExam(m_shell.Frm_main->Lbl_title->text(), m_subject, start, end);
     }
     InstructionList::fill(ListView1, fresh, platform.formats);
+    m_progress->refill();
     if (const QueueChange change = scheduler->follow(fresh); !change.isEmpty())
         what << change.text();
     if (m_shell.sounds)
@@ -362,7 +372,17 @@ void TFrm_Subject::Timer2Timer()
 
 void TFrm_Subject::showClock()
 {
-    Label1->setText(m_shell.platform.formats.dateTime(m_shell.platform.clock.now()));
+    // Read at a glance from across the room: the hour keeps both digits
+    // whatever the regional format.
+    const RegionalFormats &formats = m_shell.platform.formats;
+    const QDateTime now = m_shell.platform.clock.now();
+    static const QRegularExpression loneHour(QStringLiteral("(?<![hH])([hH])(?![hH])"));
+    const QString format = QString(formats.longTimeFormat()).replace(loneHour, "\\1\\1");
+    Label1->setText(now.time().msecsSinceStartOfDay() < 1000
+                        ? formats.shortDate(now.date())
+                        : formats.shortDate(now.date()) + QLatin1Char(' ') +
+                              QLocale().toString(now.time(), format));
+    m_progress->refresh();
 }
 
 void TFrm_Subject::FlatButton1Click()

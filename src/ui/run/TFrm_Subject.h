@@ -20,6 +20,7 @@ class QPushButton;
 class QTreeWidget;
 class CandidateScreen;
 class MediaPlayer;
+class PlayProgress;
 class Query;
 class Scheduler;
 class Timer;
@@ -55,6 +56,8 @@ public:
     QLabel *Lbl_Systemtime;
     QLabel *Label1;
     QLabel *Label3;
+    // The next instruction and the time left until it.
+    QLabel *Lbl_next;
     QLineEdit *edittime;
     QPlainTextEdit *Memo_content;
     QPushButton *Fbtn_quit;
@@ -72,6 +75,8 @@ public:
 
 protected:
     void FormClose() override;
+    // A stray key must not end an exam: Escape asks, as "停止运行" does.
+    void escape() override { Fbtn_quitClick(); }
 
 private:
     void setPlayTime(const QString &text) override;
@@ -103,6 +108,7 @@ private:
     // Kept below the explanation for the rest of the run once the log fails.
     QString m_logWarning;
     bool m_clockWarned = false;
+    PlayProgress *m_progress;
     // Counts the sound outputs; going with the window, it waits for the
     // count, which has a deadline of its own.
     QThreadPool m_counting;
