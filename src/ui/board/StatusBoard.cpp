@@ -92,6 +92,23 @@ QString kindText(const QString &kind)
     return words.value(kind, kind);
 }
 
+// A room's reading of its clock, as its run log words it.
+QString clockText(const QString &reading)
+{
+    static const QHash<QString, QString> words{
+        {QStringLiteral("synchronised"), QStringLiteral("已与时间服务器同步")},
+        {QStringLiteral("not synchronised (automatic synchronisation is on)"),
+         QStringLiteral("未同步（自动同步已开启）")},
+        {QStringLiteral("not synchronised (automatic synchronisation is off)"),
+         QStringLiteral("未同步（自动同步已关闭）")},
+        {QStringLiteral("unknown"), QStringLiteral("无法判断")}};
+    if (const auto word = words.constFind(reading); word != words.cend())
+        return *word;
+    static const QString Unknown = QStringLiteral("unknown: ");
+    return reading.startsWith(Unknown) ? QStringLiteral("无法判断：") + reading.mid(Unknown.size())
+                                       : reading;
+}
+
 QString outcomeText(const QString &what)
 {
     static const QHash<QString, QString> words{
@@ -318,6 +335,8 @@ void StatusBoard::showEvents(const RoomStatus &room, const QList<QStringList> &r
                                                                     : room.runSubject)));
     events->setRowCount(int(rows.size()));
     for (int i = 0; i < rows.size(); ++i) {
+        if (rows[i][1] == QLatin1String("clock") && rows[i].size() > 5)
+            rows[i][5] = clockText(rows[i][5]);
         rows[i][1] = kindText(rows[i][1]);
         // The run log names a file the server keeps in its own words.
         if (rows[i].size() > 4)
