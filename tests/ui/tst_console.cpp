@@ -11,6 +11,7 @@
 #include <QDateEdit>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -141,6 +142,22 @@ private slots:
     }
 
     void cleanup() { f.reset(); }
+
+    // A long explanation gives way: the play time stays in view.
+    void thePlayTimeColumnStaysInView()
+    {
+        f->db.addSound(
+            Maths, QStringLiteral("long.wav"),
+            QStringLiteral("考生请注意：请将手机关机，放在指定位置，并将书包放到考场前面。"),
+            QStringLiteral("14:50:00"));
+        TFrm_sa *console = open();
+        choose(console, Maths);
+        QTreeWidget *list = console->ListView1;
+        QCOMPARE(list->topLevelItemCount(), 2);
+        QVERIFY2(list->header()->sectionViewportPosition(2) + list->header()->sectionSize(2) <=
+                     list->viewport()->width(),
+                 qPrintable(QString::number(list->header()->sectionViewportPosition(2))));
+    }
 
     void opensOnTheClockPageWithoutATabChange()
     {
