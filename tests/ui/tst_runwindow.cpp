@@ -252,6 +252,22 @@ private slots:
         QCOMPARE(run->ListView1->headerItem()->text(3), QStringLiteral("状态"));
     }
 
+    // Escape is no way to end an exam by accident: it asks first.
+    void escapeAsksBeforeTheRunEnds()
+    {
+        f->db.addSound(QStringLiteral("语文"), QStringLiteral("a.wav"), QString(),
+                       QStringLiteral("08:00:00"));
+        QPointer<TFrm_Subject> run = startRun(QStringLiteral("语文"));
+        f->boxes.answers << MessageBoxes::Answer::Cancel;
+        QTest::keyClick(run, Qt::Key_Escape);
+        ShellFixture::settle();
+        QCOMPARE(f->boxes.texts(), QStringList{QStringLiteral("确定停止运行吗？")});
+        QVERIFY(run && run->isVisible());
+        QTest::keyClick(run, Qt::Key_Escape);
+        ShellFixture::settle();
+        QVERIFY(!run);
+    }
+
     void anUnansweredBoxDoesNotSilenceLaterInstructions()
     {
         const QStringList files{"1.wav", "2.wav", "missing.wav", "4.wav", "5.wav", "6.wav"};
