@@ -2,6 +2,8 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QPushButton>
 #include <QScreen>
 
 Form::Form(Shell &shell, const QString &caption, QSize clientSize, TitleButtons buttons)
@@ -43,4 +45,27 @@ void Form::closeEvent(QCloseEvent *event)
     }
     m_shell.errors.guard([this] { FormClose(); });
     event->accept();
+}
+
+void Form::keyPressEvent(QKeyEvent *event)
+{
+    // Only keys no control of the window took come here: a memo keeps its
+    // Enter, an open list its Escape.
+    if (event->modifiers() & ~Qt::KeypadModifier) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    if (event->key() == Qt::Key_Escape) {
+        m_shell.errors.guard([this] { escape(); });
+        return;
+    }
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    auto *pressed = qobject_cast<QPushButton *>(focusWidget());
+    if (!pressed)
+        pressed = mainButton();
+    if (pressed && pressed->isEnabled() && pressed->isVisible())
+        pressed->click();
 }

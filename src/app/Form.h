@@ -5,6 +5,8 @@
 #include <QSize>
 #include <QWidget>
 
+class QPushButton;
+
 // Base of the program's windows: a fixed-size top-level window whose event
 // handlers all run under the general error handler.
 class Form : public QWidget
@@ -49,6 +51,13 @@ protected:
     // then hides. A disabled window ignores close requests.
     virtual void FormClose() {}
     void closeEvent(QCloseEvent *event) override;
+
+    // What Enter presses when the focus is on no button; none by default.
+    virtual QPushButton *mainButton() const { return nullptr; }
+    // Escape: the window's own close unless a window says otherwise.
+    virtual void escape() { close(); }
+    // Enter and Escape as a desktop user expects of a dialog.
+    void keyPressEvent(QKeyEvent *event) override;
 
     Shell &m_shell;
 };

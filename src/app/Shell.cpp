@@ -33,7 +33,7 @@ void Shell::follow(ScheduleWatch &watch)
 void Shell::scheduleChanged(qint64 writer)
 {
     // The console's and the editor's own saves are no news to them.
-    if (writer != 0 && writer == data.serverProcess())
+    if (writer != 0 && (writer == data.serverProcess() || m_ownWriters.contains(writer)))
         return;
     QWidget *admin = Frm_config ? static_cast<QWidget *>(Frm_config.data()) : Frm_sa.data();
     if (writer != 0 && admin && admin->isVisible())
@@ -44,6 +44,12 @@ void Shell::scheduleChanged(qint64 writer)
         Frm_Subject->followServer();
     else if (Frm_main && Frm_main->isEnabled())
         Frm_main->refill();
+}
+
+void Shell::ownWrites(qint64 serverProcess)
+{
+    if (serverProcess != 0)
+        m_ownWriters.insert(serverProcess);
 }
 
 void Shell::release(QWidget *window)

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 
 class QWidget;
 class RoomAnnouncements;
@@ -50,6 +51,9 @@ public:
     // changes: the main window refills, a run follows its subject, an open
     // console or editor is left alone but says so.
     void follow(ScheduleWatch &watch);
+    // Changes made through another connection of this program, such as the
+    // editor's upload of recordings, are no news to its windows either.
+    void ownWrites(qint64 serverProcess);
 
     // Builds a window, stores it in its reference and only then runs its
     // creation handler, so the handler can already be reached through the
@@ -86,4 +90,6 @@ signals:
 
 private:
     void scheduleChanged(qint64 writer);
+
+    QSet<qint64> m_ownWriters;
 };

@@ -10,6 +10,8 @@
 #include <QPoint>
 #include <QRect>
 
+class QWidget;
+
 // A rectangle given by its edges, right and bottom exclusive.
 constexpr QRect rectLTRB(int left, int top, int right, int bottom)
 {
@@ -35,9 +37,12 @@ public:
 
     // Starts a drawing pass on a picture of this size. The picture is kept between passes while
     // the size stays, so a pass that draws only part of it leaves the rest as it was.
-    void begin(QSize size, const QPalette &palette);
+    // pixelRatio: the screen's device pixels per pixel of size.
+    void begin(QSize size, const QPalette &palette, qreal pixelRatio = 1.0);
     void end();
     const QImage &image() const { return m_image; }
+    // Shows the part of the picture that rect covers on the widget.
+    void paint(QWidget *widget, const QRect &rect) const;
 
     QColor resolve(ColorValue color) const { return toQColor(color, m_palette); }
     ColorValue rgb(ColorValue color) const { return colorToRGB(color, m_palette); }

@@ -130,7 +130,7 @@ void TFlatComboBox::paintEvent(QPaintEvent *event)
     const QRect updateRect = event->rect();
     const int w = width();
     const int h = height();
-    m_surface.begin(size(), palette());
+    m_surface.begin(size(), palette(), devicePixelRatioF());
 
     m_surface.fillRect(updateRect.intersected(rectLTRB(0, 0, w - m_FlatButtonWidth - 4, h)),
                        m_Color);
@@ -151,7 +151,7 @@ void TFlatComboBox::paintEvent(QPaintEvent *event)
         m_surface.frameRect(rectLTRB(2, 2, w - m_FlatButtonWidth - 3, h - 2), clWindow);
 
     m_surface.end();
-    QPainter(this).drawImage(updateRect, m_surface.image(), updateRect);
+    m_surface.paint(this, updateRect);
 }
 
 // The editable styles show the current text in their edit field, a child widget.

@@ -76,7 +76,7 @@ void TxpTabSheet::setImageIndex(int index)
 
 void TxpTabSheet::paintEvent(QPaintEvent *event)
 {
-    m_DrawCanvas.begin(size(), palette());
+    m_DrawCanvas.begin(size(), palette(), devicePixelRatioF());
     const QRect client = rect();
     const bool hasImage = !m_BGImage.isNull();
     if (m_BGStyle == bgsGradient)
@@ -89,5 +89,5 @@ void TxpTabSheet::paintEvent(QPaintEvent *event)
     else
         m_DrawCanvas.fillRect(client, m_Color);
     m_DrawCanvas.end();
-    QPainter(this).drawImage(event->rect(), m_DrawCanvas.image(), event->rect());
+    m_DrawCanvas.paint(this, event->rect());
 }

@@ -11,7 +11,7 @@
 void TxpPageControl::paintEvent(QPaintEvent *event)
 {
     const TabStripLayout tabs = strip();
-    m_DrawCanvas.begin(size(), palette());
+    m_DrawCanvas.begin(size(), palette(), devicePixelRatioF());
     // What the tabs leave of the strip shows the control's own background.
     m_DrawCanvas.fillRect(rect(), fromQColor(palette().color(QPalette::Active, backgroundRole())));
     if (m_Style == pcsXP)
@@ -19,7 +19,7 @@ void TxpPageControl::paintEvent(QPaintEvent *event)
     else
         paintPlain(tabs);
     m_DrawCanvas.end();
-    QPainter(this).drawImage(event->rect(), m_DrawCanvas.image(), event->rect());
+    m_DrawCanvas.paint(this, event->rect());
 }
 
 void TxpPageControl::paintXP(const TabStripLayout &tabs)

@@ -2,6 +2,7 @@
 
 #include "data/DbError.h"
 #include "data/ServerLink.h"
+#include "data/Session.h"
 #include "data/SoundStore.h"
 
 #include <QFileInfo>
@@ -40,6 +41,9 @@ void SoundUploader::work()
 
 void SoundUploader::storeAll(ServerLink &link)
 {
+    // The link connects with its first job: only then is its process known.
+    link.run([](Session &) {}, std::chrono::milliseconds(DeadlineMs));
+    emit writing(link.serverProcess());
     qint64 total = 0;
     for (const File &file : m_files)
         total += QFileInfo(file.path).size();

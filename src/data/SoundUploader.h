@@ -39,6 +39,9 @@ public:
     void cancel();
 
 signals:
+    // From the uploading thread, before it writes: the server process that
+    // stores the files, whose notices of the change are the window's own.
+    void writing(qint64 serverProcess);
     // From the uploading thread: bytes of all files read so far, of total.
     void progress(qint64 done, qint64 total);
     // From the uploading thread, once: empty error when all are stored.

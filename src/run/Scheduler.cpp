@@ -5,6 +5,7 @@
 #include "run/DayMoment.h"
 #include "run/InstructionQueue.h"
 #include "run/MediaPlayer.h"
+#include "run/PlayFailure.h"
 #include "run/RunDisplay.h"
 
 #include <algorithm>
@@ -19,7 +20,6 @@ const QString PlayTimePrefix = QStringLiteral("播放时间：");
 const QString ExplainPrefix = QStringLiteral("播放说明：");
 const QString CurrentExplainPrefix = QStringLiteral("当前播放说明：");
 const QString EndOfQueue = QStringLiteral("播放时间：到播放队列尾");
-const QString PlayFailure = QStringLiteral("声音控制器不正确，程序可能无法正常运行 !");
 
 // Timer1's intervals 0 and 1 mean "stopped" and "re-evaluate". A real wait
 // that short still has to play, so it is stretched to the shortest interval
@@ -154,17 +154,17 @@ void Scheduler::Timer1Timer()
         evaluate(now);
         return;
     }
-    const bool started = play(second.at);
+    const QString failure = play(second.at);
     // Judged as if the second had begun even on its very millisecond: the
     // instruction just played, and any other of that second, count as passed.
     evaluate(std::max(m_.clock.now(), second.at.addMSecs(1)));
     // Reported once the next instruction is armed, so that a box still open
     // silences nothing.
-    if (!started)
-        m_.display.showPlayFailure(PlayFailure);
+    if (!failure.isEmpty())
+        m_.display.showPlayFailure(failure);
 }
 
-bool Scheduler::play(const QDateTime &second)
+QString Scheduler::play(const QDateTime &second)
 {
     MediaPlayer &device = m_.device;
     m_done.insert(m_armed.id);
@@ -186,7 +186,7 @@ bool Scheduler::play(const QDateTime &second)
         const QDateTime letGo = m_.clock.now();
         if (const QString failure = device.playFailure(); !failure.isEmpty()) {
             emit failed(m_armed.time, device.fileName(), failure, Failure::Output);
-            return false;
+            return PlayFailure::text(m_armed.name, outputFailure(failure));
         }
         emit played(m_armed.time, device.heardDelayMs(second, letGo), device.fileName());
         m_sounding = m_armed;
@@ -199,9 +199,18 @@ bool Scheduler::play(const QDateTime &second)
         const QString absence = m_.absence ? m_.absence(device.fileName()) : QString();
         emit failed(m_armed.time, device.fileName(),
                     absence.isEmpty() ? QString::fromUtf8(error.what()) : absence, Failure::File);
-        return false;
+        QString reason = absence.isEmpty() ? PlayFailure::fileProblem(device.fileName())
+                                           : QStringLiteral("尚未从服务器收到这个文件");
+        if (reason.isEmpty())
+            reason = QStringLiteral("文件无法打开（%1）").arg(QString::fromUtf8(error.what()));
+        return PlayFailure::text(m_armed.name, reason);
     }
-    return true;
+    return {};
+}
+
+QString Scheduler::outputFailure(const QString &detail)
+{
+    return QStringLiteral("声音输出没有播放这个文件（%1）").arg(detail);
 }
 
 std::optional<Scheduler::Silenced> Scheduler::cutOff()
@@ -226,7 +235,7 @@ void Scheduler::reportBrokenOff()
     m_soundEnds = {};
     emit silenced();
     emit failed(sounding.time, sounding.file, failure, Failure::Output);
-    m_.display.showPlayFailure(PlayFailure);
+    m_.display.showPlayFailure(PlayFailure::text(sounding.name, outputFailure(failure)));
 }
 
 void Scheduler::peek()

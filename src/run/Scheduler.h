@@ -150,8 +150,11 @@ private:
     // the row was armed: the device is given the one it stands for now.
     void resolveArmed();
     void prepareIfNear(const QDateTime &now);
-    // Whether a sound started; a failure is reported through failed().
-    bool play(const QDateTime &second);
+    // Empty when a sound started; otherwise what the invigilator is told.
+    // A failure is reported through failed() too.
+    QString play(const QDateTime &second);
+    // Why the output did not play a file that opened, in Chinese.
+    static QString outputFailure(const QString &detail);
     // A sound that started and then broke off (the sound server went away)
     // is reported as a failure of its instruction, once.
     void reportBrokenOff();

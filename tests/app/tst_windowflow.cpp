@@ -182,7 +182,8 @@ private slots:
         QCOMPARE(f->boxes.shown.last().icon, MessageBoxes::Icon::None);
         ShellFixture::settle();
         QCOMPARE(f->shell.Frm_validate.data(), gate);
-        QCOMPARE(gate->MaskEdit1->text(), typed);
+        // Emptied for the next try.
+        QVERIFY(gate->MaskEdit1->text().isEmpty());
         QVERIFY(!f->shell.Frm_sa);
         expectOnlyInput(gate);
     }

@@ -56,6 +56,7 @@ private slots:
     void roundRectKeepsItsCornersOut();
     void pixelReadsResolvedSystemColour();
     void textStaysInsideItsRectangle();
+    void aScaledScreenGetsItsOwnPixels();
 };
 
 void TestDrawingSurface::shapes_data()
@@ -154,6 +155,23 @@ void TestDrawingSurface::textStaysInsideItsRectangle()
         }
     }
     QVERIFY(inked > 0);
+}
+
+// At 200 % every pixel of the drawing is two by two of the screen's, drawn
+// there rather than scaled up afterwards (which blurs edges and letters).
+void TestDrawingSurface::aScaledScreenGetsItsOwnPixels()
+{
+    DrawingSurface surface;
+    surface.begin(QSize(8, 5), QPalette(), 2.0);
+    surface.fillRect(rectLTRB(0, 0, 8, 5), clWhite);
+    surface.fillRect(rectLTRB(2, 1, 3, 2), red);
+    surface.end();
+    QCOMPARE(surface.image().size(), QSize(16, 10));
+    QCOMPARE(surface.image().devicePixelRatio(), 2.0);
+    for (const QPoint &at : {QPoint(4, 2), QPoint(5, 3)})
+        QCOMPARE(fromQColor(surface.image().pixelColor(at)), red);
+    QCOMPARE(fromQColor(surface.image().pixelColor(6, 2)), clWhite);
+    QCOMPARE(surface.pixel({2, 1}), red);
 }
 
 QTEST_MAIN(TestDrawingSurface)

@@ -2,6 +2,7 @@
 #include "support/ShellFixture.h"
 
 #include "support/OpenEditor.h"
+#include "support/TestSounds.h"
 
 #include "data/ScheduleWatch.h"
 #include "platform/Timer.h"
@@ -323,6 +324,44 @@ private slots:
         tickAt(*running, run, now.addSecs(120));
         tickAt(*running, run, now.addSecs(300));
         QCOMPARE(plays(*running), (QStringList{"a.wav", "b.wav"}));
+    }
+
+    // The editor stores a new recording on a connection of its own: that
+    // change, like the list's, is no news to the administrator who made it.
+    void anEditorsOwnSaveBringsNoNotice()
+    {
+        ServerDatabase db(*m_server);
+        QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
+        db.exec(QStringLiteral("INSERT INTO test (subjectname) VALUES (?)"), {Subject});
+        const QDateTime now = serverNow(db);
+        auto admin = room(db.uri(), now);
+        auto office = room(db.uri(), now);
+        QSignalSpy changes(admin->watch.get(), &ScheduleWatch::changed);
+        TFrm_config *editor = openEditor(admin->shell, Subject);
+        QVERIFY(editor);
+        admin->shell.Frm_sa->show();
+        const QString wav = admin->programFolder.filePath(QStringLiteral("new.wav"));
+        TestSounds::writeSilence(wav, 500);
+        admin->fileDialog.answer = wav;
+        QTest::mouseClick(editor->FBtn_browse, Qt::LeftButton);
+        QTest::mouseClick(editor->FBtn_add, Qt::LeftButton);
+        QTest::mouseClick(editor->FBtn_ok, Qt::LeftButton);
+        QVERIFY2(admin->boxes.texts().endsWith(QStringLiteral("一共修改了1条记录")),
+                 qPrintable(admin->boxes.texts().join('|')));
+
+        // Another room's change after it: once its notice is in, the save's
+        // notices are too.
+        office->data.transaction([&] {
+            office->data.ADOQuery1.replace(Statements::updateTitle(QStringLiteral("新标题")));
+            office->data.ADOQuery1.execute();
+        });
+        const qint64 other = office->data.serverProcess();
+        QTRY_VERIFY_WITH_TIMEOUT(std::any_of(changes.cbegin(), changes.cend(),
+                                             [&](const QList<QVariant> &change) {
+                                                 return change[0].toLongLong() == other;
+                                             }),
+                                 NoticeWaitMs);
+        QCOMPARE(admin->boxes.notices.size(), 1);
     }
 
     void upgradeGivesAnOlderCentreDatabaseTheNotice()

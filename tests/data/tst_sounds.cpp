@@ -387,7 +387,8 @@ private slots:
         QCOMPARE(room.cached().size(), 1);
         QCOMPARE(room.playAt(0), QString());
         QCOMPARE(room.fixture.boxes.notices.last(),
-                 QStringLiteral("声音控制器不正确，程序可能无法正常运行 !"));
+                 QStringLiteral("声音控制器不正确，程序可能无法正常运行 !\n文件：a.wav\n"
+                                "原因：尚未从服务器收到这个文件"));
         QCOMPARE(read(room.playAt(10)), content(2));
         QTRY_VERIFY(room.runLog().contains("\t08:00:10\t"));
         QVERIFY2(room.runLog().contains(

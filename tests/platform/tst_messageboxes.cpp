@@ -38,6 +38,21 @@ private slots:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(owner.findChildren<QMessageBox *>().size(), 1);
     }
+
+    // A short text must not leave the title bar too narrow for the caption,
+    // which the window manager would cut down to "T…".
+    void aShortMessageLeavesRoomForTheCaption()
+    {
+        QWidget owner;
+        owner.show();
+        QtMessageBoxes boxes;
+        boxes.notice(&owner, QStringLiteral("修改成功！"));
+        QMessageBox *box = owner.findChild<QMessageBox *>();
+        QVERIFY(box);
+        QTRY_VERIFY(box->isVisible());
+        QVERIFY2(box->width() >= box->fontMetrics().horizontalAdvance(box->windowTitle()) + 120,
+                 qPrintable(QString::number(box->width())));
+    }
 };
 
 QTEST_MAIN(TestMessageBoxes)

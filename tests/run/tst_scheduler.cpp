@@ -337,13 +337,19 @@ private slots:
     void aFailedPlayIsReportedAndTheRunGoesOn_data()
     {
         QTest::addColumn<Scheduler::Failure>("failure");
-        QTest::newRow("the file cannot be opened") << Scheduler::Failure::File;
-        QTest::newRow("the output starts no sound") << Scheduler::Failure::Output;
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("the file cannot be opened")
+            << Scheduler::Failure::File << QStringLiteral("文件不存在");
+        QTest::newRow("the output starts no sound")
+            << Scheduler::Failure::Output
+            << QStringLiteral("声音输出没有播放这个文件（No sound output for \"%1\"）")
+                   .arg(Run::path("missing.wav"));
     }
 
     void aFailedPlayIsReportedAndTheRunGoesOn()
     {
         QFETCH(Scheduler::Failure, failure);
+        QFETCH(QString, reason);
         Run run;
         run.add(QStringLiteral("missing.wav"), QStringLiteral("A"), QStringLiteral("08:00:00"),
                 700);
@@ -361,8 +367,11 @@ private slots:
             run.scheduler.Timer1Timer();
         };
         run.playTick(at(8, 0, 0, 2));
+        // The sentence the room knows, then which file and why.
         QCOMPARE(run.display.failures,
-                 QStringList{QStringLiteral("声音控制器不正确，程序可能无法正常运行 !")});
+                 QStringList{QStringLiteral("声音控制器不正确，程序可能无法正常运行 !\n"
+                                            "文件：missing.wav\n原因：") +
+                             reason});
         QCOMPARE(nestedTicks, 1);
         QCOMPARE(run.device.log.count(QStringLiteral("open:") + Run::path("missing.wav")), 2);
         QCOMPARE(run.Timer3.interval(), 0);

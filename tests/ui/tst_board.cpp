@@ -7,12 +7,14 @@
 #include "ui/board/DelayForm.h"
 #include "ui/board/StatusBoard.h"
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -119,6 +121,30 @@ private slots:
                      QStringLiteral("<i>Room 1</i> 本场记录（<b>语文</b>）"));
         for (const QLabel *label : {board.heading, board.eventsHeading})
             QCOMPARE(label->textFormat(), Qt::PlainText);
+    }
+
+    // The office reads a room's run in Chinese, on a board that fits its screen.
+    void aRoomsRunReadsInChinese()
+    {
+        TestServer server;
+        ServerDatabase db(server);
+        createTables(db);
+        db.exec("INSERT INTO room VALUES ('Room 1', '0.1', now(), 'running', '语文', 0)");
+        db.exec("INSERT INTO room_event (room, run_id, seq, at, kind, subject, second, file, "
+                "reason) VALUES ('Room 1', 'r', 0, now(), 'run started', '语文', NULL, NULL, "
+                "NULL), ('Room 1', 'r', 1, now(), 'clock', '语文', NULL, NULL, "
+                "'synchronised'), ('Room 1', 'r', 2, now(), 'played', '语文', '08:00:00', "
+                "'a.wav (from the server)', NULL)");
+
+        StatusBoard board(db.uri(), 1000);
+        QVERIFY(board.height() <= QGuiApplication::primaryScreen()->availableGeometry().height());
+        QTRY_COMPARE(board.rooms->rowCount(), 1);
+        QTest::mouseClick(board.rooms->viewport(), Qt::LeftButton, {},
+                          board.rooms->visualItemRect(board.rooms->item(0, 0)).center());
+        QTRY_COMPARE(board.events->rowCount(), 3);
+        QCOMPARE(row(board.events, 1).mid(1),
+                 (QStringList{"计算机时钟", "", "", "", "已与时间服务器同步"}));
+        QCOMPARE(row(board.events, 2)[4], QStringLiteral("a.wav（服务器上的录音）"));
     }
 
     void theOfficePutsAnExamBackFromTheBoard()

@@ -1,6 +1,7 @@
 #include "support/Engines.h"
 #include "support/OpenEditor.h"
 #include "support/ShellFixture.h"
+#include "support/TestSounds.h"
 
 #include "ui/admin/TFrm_config.h"
 #include "ui/admin/TFrm_sa.h"
@@ -122,7 +123,7 @@ private slots:
         QTest::addColumn<bool>("warned");
         const QString inside = QStringLiteral("<sound>/a.wav");
         QTest::newRow("inside") << QStringList{inside} << inside << false;
-        QTest::newRow("elsewhere") << QStringList{"/elsewhere/b.wav"} << "/elsewhere/b.wav" << true;
+        QTest::newRow("elsewhere") << QStringList{"<program>/b.wav"} << "<program>/b.wav" << true;
         QTest::newRow("cancel first") << QStringList{""} << "" << false;
         QTest::newRow("cancel after a choice") << QStringList{inside, ""} << inside << false;
     }
@@ -132,9 +133,15 @@ private slots:
         QFETCH(QStringList, answers);
         QFETCH(QString, path);
         QFETCH(bool, warned);
+        QDir().mkpath(soundFolder());
+        TestSounds::writeSilence(soundFolder() + QStringLiteral("/a.wav"), 100);
+        TestSounds::writeSilence(f->programFolder.filePath(QStringLiteral("b.wav")), 100);
+        path.replace("<program>", f->programFolder.path());
         open(Chinese);
         for (const QString &answer : answers) {
-            f->fileDialog.answer = QString(answer).replace("<sound>", soundFolder());
+            f->fileDialog.answer = QString(answer)
+                                       .replace("<sound>", soundFolder())
+                                       .replace("<program>", f->programFolder.path());
             QTest::mouseClick(editor->FBtn_browse, Qt::LeftButton);
             QCOMPARE(f->fileDialog.lastFolder, QDir::toNativeSeparators(soundFolder()));
             QCOMPARE(f->fileDialog.lastFilter, QStringLiteral("*.wav"));
@@ -145,6 +152,44 @@ private slots:
             QStringLiteral("所选文件不在播放文件夹中，考试前请将它复制到：") +
             QDir::toNativeSeparators(soundFolder())};
         QCOMPARE(f->boxes.texts(), warned ? expected : QStringList());
+    }
+
+    // Said when the file is chosen, not on exam day; the person may still
+    // keep it (a recording to be replaced in the sound folder later).
+    void aFileThatCannotPlayIsSaidSoAtOnce_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("not sound") << "garbage"
+                                   << "这不是可以播放的声音文件（WAV），或文件已损坏";
+        QTest::newRow("no sound in it") << "empty"
+                                        << "声音文件中没有声音";
+        QTest::newRow("gone") << "missing"
+                              << "文件不存在";
+        QTest::newRow("sound") << "sound"
+                               << "";
+    }
+
+    void aFileThatCannotPlayIsSaidSoAtOnce()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        QDir().mkpath(soundFolder());
+        const QString path = soundFolder() + QStringLiteral("/c.wav");
+        if (kind == "garbage")
+            TestSounds::writeGarbage(path);
+        else if (kind != "missing")
+            TestSounds::writeSilence(path, kind == "empty" ? 0 : 300);
+        open(Chinese);
+        f->fileDialog.answer = path;
+        QTest::mouseClick(editor->FBtn_browse, Qt::LeftButton);
+        QCOMPARE(f->boxes.texts(),
+                 reason.isEmpty()
+                     ? QStringList()
+                     : QStringList{QStringLiteral("所选文件无法播放：") + reason +
+                                   QStringLiteral("\n仍可保留它，但考试时这条指令将无法播放。")});
+        QTest::mouseClick(editor->FBtn_add, Qt::LeftButton);
+        QCOMPARE(editor->ListView1->topLevelItemCount(), 3);
     }
 
     void addAppendsOrRefuses_data()

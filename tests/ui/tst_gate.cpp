@@ -65,13 +65,47 @@ private slots:
             QCOMPARE(box.caption, QStringLiteral("Warning"));
             QCOMPARE(box.buttons, MessageBoxes::Buttons::Ok);
             QCOMPARE(box.icon, MessageBoxes::Icon::None);
-            QCOMPARE(gate->MaskEdit1->text(), typed);
+            // Ready for the next try.
+            QVERIFY(gate->MaskEdit1->text().isEmpty());
+            QCOMPARE(gate->focusWidget(), gate->MaskEdit1);
         }
         ShellFixture::settle();
         const bool opens = attempts.last() == Password;
         QCOMPARE(bool(f->shell.Frm_sa), opens);
         QCOMPARE(bool(f->shell.Frm_validate), !opens);
         QVERIFY(!f->shell.Frm_main->isEnabled());
+    }
+
+    // Typed, then Enter, as a person does: no mouse needed.
+    void theKeyboardAloneOpensOrLeavesTheGate_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("Enter with the password") << Password << int(Qt::Key_Return) << true;
+        QTest::newRow("keypad Enter") << Password << int(Qt::Key_Enter) << true;
+        QTest::newRow("Enter with a wrong one")
+            << QStringLiteral("1") << int(Qt::Key_Return) << false;
+        QTest::newRow("Escape") << Password << int(Qt::Key_Escape) << false;
+    }
+
+    void theKeyboardAloneOpensOrLeavesTheGate()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, key);
+        QFETCH(bool, opens);
+        TFrm_validate *gate = f->openGate();
+        QCOMPARE(gate->focusWidget(), gate->MaskEdit1);
+        QTest::keyClicks(gate->MaskEdit1, typed);
+        QTest::keyClick(gate->MaskEdit1, Qt::Key(key),
+                        key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        ShellFixture::settle();
+        QCOMPARE(bool(f->shell.Frm_sa), opens);
+        const bool refused = key != Qt::Key_Escape && !opens;
+        QCOMPARE(bool(f->shell.Frm_validate), refused);
+        QCOMPARE(f->boxes.texts(),
+                 refused ? QStringList{QStringLiteral("密码错误")} : QStringList());
+        QCOMPARE(f->shell.Frm_main->isEnabled(), key == Qt::Key_Escape);
     }
 
     void thePasswordCannotBeReadFromTheProgram_data()

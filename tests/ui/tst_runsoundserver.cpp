@@ -69,7 +69,9 @@ private slots:
             run->Timer1->timeout();
         };
         playAt(QTime(8, 0, 0));
-        QCOMPARE(f.boxes.notices, (QStringList{noOutput, noOutput}));
+        QCOMPARE(f.boxes.notices.size(), 2);
+        QVERIFY2(f.boxes.notices[1].startsWith(noOutput + QStringLiteral("\n文件：before.wav\n")),
+                 qPrintable(f.boxes.notices[1]));
         QVERIFY(server.start());
         playAt(QTime(8, 0, 2));
         QCOMPARE(f.boxes.notices.size(), 2);

@@ -215,6 +215,59 @@ private slots:
         QVERIFY(!run);
     }
 
+    // What the invigilator looks for: what played, failed or was skipped,
+    // what comes next and how long until then.
+    void thePlayListTellsWhatBecameOfEachInstruction()
+    {
+        for (const auto &[file, second] : {std::pair("early.wav", QTime(7, 49)),
+                                           {"a.wav", QTime(8, 0)},
+                                           {"missing.wav", QTime(8, 0, 10)},
+                                           {"b.wav", QTime(8, 30)}})
+            f->db.addSound(QStringLiteral("语文"), QString::fromLatin1(file), QString(), second);
+        TFrm_Subject *run = startRun(QStringLiteral("语文"));
+        f->players.last()->openFailsFor.insert(f->programFolder.path() +
+                                               QStringLiteral("/sound/missing.wav"));
+        const auto states = [run] {
+            QStringList shown;
+            for (int i = 0; i < run->ListView1->topLevelItemCount(); ++i)
+                shown << run->ListView1->topLevelItem(i)->text(3);
+            return shown;
+        };
+        const auto tickAt = [&](const QTime &second) {
+            f->clock.set(QDateTime(QDate(2026, 6, 7), second));
+            run->Timer1->timeout();
+            for (int guard = 0; run->Timer1->interval() == 1 && guard < 10; ++guard) {
+                f->clock.advance(1);
+                run->Timer1->timeout();
+            }
+            run->Timer2Timer();
+        };
+        tickAt(QTime(7, 50, 0, 2));
+        QCOMPARE(states(), (QStringList{"已跳过", "下一条", "", ""}));
+        QCOMPARE(run->Lbl_next->text(), QStringLiteral("下一条 08:00:00，还有 00:10:00"));
+        tickAt(QTime(8, 0, 0, 2));
+        tickAt(QTime(8, 0, 10, 2));
+        QCOMPARE(states(), (QStringList{"已跳过", "已播放", "播放失败", "下一条"}));
+        QCOMPARE(run->Lbl_next->text(), QStringLiteral("下一条 08:30:00，还有 00:29:50"));
+        QCOMPARE(run->ListView1->headerItem()->text(3), QStringLiteral("状态"));
+    }
+
+    // Escape is no way to end an exam by accident: it asks first.
+    void escapeAsksBeforeTheRunEnds()
+    {
+        f->db.addSound(QStringLiteral("语文"), QStringLiteral("a.wav"), QString(),
+                       QStringLiteral("08:00:00"));
+        QPointer<TFrm_Subject> run = startRun(QStringLiteral("语文"));
+        f->boxes.answers << MessageBoxes::Answer::Cancel;
+        QTest::keyClick(run, Qt::Key_Escape);
+        ShellFixture::settle();
+        QCOMPARE(f->boxes.texts(), QStringList{QStringLiteral("确定停止运行吗？")});
+        QVERIFY(run && run->isVisible());
+        QTest::keyClick(run, Qt::Key_Escape);
+        ShellFixture::settle();
+        QVERIFY(!run);
+    }
+
     void anUnansweredBoxDoesNotSilenceLaterInstructions()
     {
         const QStringList files{"1.wav", "2.wav", "missing.wav", "4.wav", "5.wav", "6.wav"};
@@ -242,8 +295,11 @@ private slots:
         f->boxes.whileOpen = [&](const FakeMessageBoxes::Shown &) { playRest(); };
         playRest();
         QCOMPARE(heard, (QStringList{"1.wav", "2.wav", "", "4.wav", "5.wav", "6.wav"}));
+        // Where the room always saw it, the sentence; beneath it, the file
+        // and why, which the sound device has no part in.
         QCOMPARE(f->boxes.notices,
-                 QStringList{QStringLiteral("声音控制器不正确，程序可能无法正常运行 !")});
+                 QStringList{QStringLiteral("声音控制器不正确，程序可能无法正常运行 !\n"
+                                            "文件：missing.wav\n原因：文件不存在")});
     }
 
     void aSoundCutOffByTheSoundServerIsReportedAndLogged_data()
@@ -273,8 +329,10 @@ private slots:
             run->Timer2Timer();
         f->clock.set(QDateTime(QDate(2026, 6, 7), QTime(8, 0, 1, 2)));
         run->Timer1->timeout();
-        QCOMPARE(f->boxes.notices,
-                 QStringList{QStringLiteral("声音控制器不正确，程序可能无法正常运行 !")});
+        QCOMPARE(f->boxes.notices.size(), 1);
+        QVERIFY2(f->boxes.notices[0].startsWith(QStringLiteral(
+                     "声音控制器不正确，程序可能无法正常运行 !\n文件：a.wav\n原因：声音输出")),
+                 qPrintable(f->boxes.notices[0]));
         QTest::mouseClick(run->Fbtn_quit, Qt::LeftButton);
         // Gone, the window has its log written to the end.
         f->settle();

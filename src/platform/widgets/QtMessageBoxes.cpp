@@ -1,6 +1,7 @@
 #include "platform/widgets/QtMessageBoxes.h"
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPointer>
 
@@ -21,6 +22,19 @@ QMessageBox::Icon toQt(MessageBoxes::Icon icon)
     return QMessageBox::NoIcon;
 }
 
+// A box sizes itself to its text alone: a short text leaves the title bar
+// too narrow for the caption, which a window manager then cuts to "T…".
+void makeRoomForCaption(QMessageBox &box, const QString &caption)
+{
+    auto *grid = qobject_cast<QGridLayout *>(box.layout());
+    if (!grid)
+        return;
+    // The caption, with room for the title bar's icon and buttons.
+    const int width = box.fontMetrics().horizontalAdvance(caption) * 3 / 2 + 160;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
+
 } // namespace
 
 MessageBoxes::Answer QtMessageBoxes::show(QWidget *owner, const QString &text,
@@ -38,6 +52,7 @@ MessageBoxes::Answer QtMessageBoxes::show(QWidget *owner, const QString &text,
     // Owned by a hidden or disabled window, a box would still have to be
     // seen and answered.
     box.setWindowModality(Qt::ApplicationModal);
+    makeRoomForCaption(box, caption);
     const Answer answer = box.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
     // A desktop gives the input back to the window beneath a closed box;
     // without a window manager nothing does, and that window would never
@@ -62,6 +77,7 @@ void QtMessageBoxes::notice(QWidget *owner, const QString &text)
         box->setObjectName(Name);
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->setWindowModality(Qt::NonModal);
+        makeRoomForCaption(*box, box->windowTitle());
     }
     box->setText(text);
     box->show();

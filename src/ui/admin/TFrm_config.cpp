@@ -7,10 +7,12 @@
 #include "platform/MessageBoxes.h"
 #include "platform/Platform.h"
 #include "platform/RegionalFormats.h"
+#include "run/PlayFailure.h"
 #include "schedule/DataScheduleRepository.h"
 #include "ui/admin/TFrm_sa.h"
 #include "ui/common/Controls.h"
 #include "ui/common/InstructionList.h"
+#include "ui/common/TimeTyping.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -73,8 +75,16 @@ TFrm_config::TFrm_config(Shell &shell)
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     DateTimePicker1->setGeometry(80, 283, 120, 23);
     DateTimePicker1->setDisplayFormat(m_shell.platform.formats.longTimeFormat());
+    TimeTyping::install(DateTimePicker1);
     enableRowButtons(false);
     Controls::rule(this, 8, 312, 393);
+    Controls::name(ListView1, QStringLiteral("语音指令列表"));
+    Controls::name(Edt_path, QStringLiteral("语音文件"));
+    Label2->setBuddy(Edt_path);
+    Controls::name(Memo1, Lbl_exp);
+    Controls::name(DateTimePicker1, Label1);
+    // The first thing to fill in is the file.
+    FBtn_browse->setFocus();
 
     on(FBtn_browse, &QPushButton::clicked, &TFrm_config::FBtn_browseClick);
     on(FBtn_add, &QPushButton::clicked, &TFrm_config::FBtn_addClick);
@@ -120,6 +130,11 @@ void TFrm_config::FBtn_browseClick()
     Edt_path->setText(m_dialogFile);
     if (chosen.isEmpty())
         return;
+    // Said now, while another file can still be chosen, not on exam day.
+    if (const QString problem = PlayFailure::fileProblem(chosen); !problem.isEmpty())
+        m_shell.platform.messageBoxes.inform(
+            this, QStringLiteral("所选文件无法播放：%1\n仍可保留它，但考试时这条指令将无法播放。")
+                      .arg(problem));
     // A server keeps the recordings with the schedule: any folder will do.
     if (serverKeepsSounds()) {
         m_chosen.insert(fileNamePart(chosen), chosen);
@@ -186,6 +201,8 @@ bool TFrm_config::storeSounds()
     QString error = QStringLiteral("服务器没有回应");
     const std::shared_ptr<SoundUploader> uploader =
         SoundUploader::start(m_shell.data.path(), files);
+    connect(uploader.get(), &SoundUploader::writing, this,
+            [this](qint64 process) { m_shell.ownWrites(process); });
     connect(uploader.get(), &SoundUploader::progress, &progress, [&](qint64 done, qint64 total) {
         progress.setValue(total > 0 ? int(done * 1000 / total) : 0);
         silence.start();

@@ -47,6 +47,7 @@ public:
 
 protected:
     void FormClose() override;
+    QPushButton *mainButton() const override { return FBtn_add; }
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:

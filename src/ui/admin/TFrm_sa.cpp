@@ -58,12 +58,12 @@ QLineEdit *edit(QWidget *parent, int x, int y, int width)
     return result;
 }
 
-// The subject-editing page's Song face (12 pixels), or the program's own
-// face where no Simplified Chinese serif face is installed.
+// The subject-editing page's Song face (12 pixels) where the system has it,
+// otherwise the program's own face: a serif face of another family would set
+// this one page apart from the rest of the program.
 QFont songFace(QFont face)
 {
-    const QString family =
-        Fonts::firstInstalled({QStringLiteral("SimSun"), QStringLiteral("Noto Serif CJK SC")});
+    const QString family = Fonts::firstInstalled({QStringLiteral("SimSun")});
     if (!family.isEmpty())
         face.setFamily(family);
     face.setPixelSize(12);
@@ -187,6 +187,7 @@ TFrm_sa::TFrm_sa(Shell &shell)
     InstructionList::setUp(ListView1, {QStringLiteral("播放文件"), QStringLiteral("播放说明"),
                                        QStringLiteral("播放时间")});
     enableSubjectControls(false);
+    nameInputs();
 
     // The new-subject page starts from fixed values, not from today.
     DateTimePicker1->setDate(QDate(2005, 5, 9));
@@ -218,6 +219,35 @@ TFrm_sa::TFrm_sa(Shell &shell)
         on(exit, &QPushButton::clicked, &TFrm_sa::ButtonExitClick);
 }
 
+void TFrm_sa::nameInputs()
+{
+    using Controls::name;
+    name(DateTimePicker3, QStringLiteral("要设置的日期"));
+    name(DateTimePicker4, QStringLiteral("要设置的时间"));
+    name(Edt_name, Lbl_systemname);
+    name(Listbox_subject, Label8);
+    name(DateTimePickerStartdate, QStringLiteral("考试开始日期"));
+    name(DateTimePickerStarttime, QStringLiteral("考试开始时间"));
+    name(DateTimePickerEnddate, QStringLiteral("考试结束日期"));
+    name(DateTimePickerEndtime, QStringLiteral("考试结束时间"));
+    name(ListView1, QStringLiteral("语音指令"));
+    name(Edt_subjectname, QStringLiteral("新增科目名称"));
+    Label14->setBuddy(Edt_subjectname);
+    name(DateTimePicker1, QStringLiteral("新增科目开始日期"));
+    name(DateTimePicker2, QStringLiteral("新增科目开始时间"));
+    name(DateTimePicker5, QStringLiteral("新增科目结束日期"));
+    name(DateTimePicker6, QStringLiteral("新增科目结束时间"));
+}
+
+QPushButton *TFrm_sa::mainButton() const
+{
+    QWidget *page = PageControl1->currentWidget();
+    return page == TabSheet1   ? FBtn_ok1
+           : page == TabSheet2 ? o
+           : page == TabSheet3 ? Fbtn_enter
+                               : FBtn_ok;
+}
+
 void TFrm_sa::FormCreate()
 {
     const QDateTime now = m_shell.platform.clock.now();
@@ -226,6 +256,7 @@ void TFrm_sa::FormCreate()
     // Chosen from code, so no tab change: the subject list stays empty until
     // the user first changes tabs.
     PageControl1->setCurrentWidget(TabSheet1);
+    DateTimePicker3->setFocus();
     showClock();
 }
 

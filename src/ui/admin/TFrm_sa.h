@@ -98,8 +98,13 @@ public:
 
 protected:
     void FormClose() override;
+    // The page's own: "设置", "修改", "进入指令设置" or "增加".
+    QPushButton *mainButton() const override;
 
 private:
+    // Each input's own name for a screen reader, told apart from its twin
+    // on the other subject page.
+    void nameInputs();
     void showClock();
     bool hasSubject() const;
     void reloadSubjects();

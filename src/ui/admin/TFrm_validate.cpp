@@ -3,6 +3,7 @@
 #include "platform/MessageBoxes.h"
 #include "platform/Platform.h"
 #include "ui/admin/TFrm_sa.h"
+#include "ui/common/Controls.h"
 #include "ui/main/TFrm_main.h"
 
 #include <QCryptographicHash>
@@ -42,7 +43,9 @@ TFrm_validate::TFrm_validate(Shell &shell)
     Fbtn_quit->setGeometry(130, 92, 75, 25);
     setTabOrder(Fbtn_ok, Fbtn_quit);
     setTabOrder(Fbtn_quit, MaskEdit1);
-    Fbtn_ok->setFocus();
+    // The person comes to type the password.
+    MaskEdit1->setFocus();
+    Controls::name(MaskEdit1, Label1);
 
     on(Fbtn_ok, &QPushButton::clicked, &TFrm_validate::Fbtn_okClick);
     on(Fbtn_quit, &QPushButton::clicked, &TFrm_validate::Fbtn_quitClick);
@@ -54,6 +57,9 @@ void TFrm_validate::Fbtn_okClick()
         m_shell.platform.messageBoxes.show(this, QStringLiteral("密码错误"),
                                            QStringLiteral("Warning"), MessageBoxes::Buttons::Ok,
                                            MessageBoxes::Icon::None);
+        // Ready for the next try, without deleting stars one by one.
+        MaskEdit1->clear();
+        MaskEdit1->setFocus();
         return;
     }
     TFrm_sa *console = m_shell.create(m_shell.Frm_sa);

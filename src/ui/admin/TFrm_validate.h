@@ -26,4 +26,5 @@ public:
 
 protected:
     void FormClose() override;
+    QPushButton *mainButton() const override { return Fbtn_ok; }
 };

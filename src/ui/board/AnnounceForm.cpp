@@ -3,6 +3,8 @@
 #include "data/ServerAddress.h"
 #include "office/AnnouncementSender.h"
 #include "office/Announcements.h"
+#include "ui/common/ClockFields.h"
+#include "ui/common/TimeTyping.h"
 
 #include <QFileDialog>
 #include <QGridLayout>
@@ -25,16 +27,23 @@ AnnounceForm::AnnounceForm(const QString &server, QWidget *parent)
       choose(new QPushButton(QStringLiteral("选择…"), this)), second(new QTimeEdit(this)),
       rooms(new QLineEdit(this)), text(new QLineEdit(this)),
       publish(new QPushButton(QStringLiteral("发布通知"), this)), result(new QPlainTextEdit(this)),
-      m_server(server)
+      m_server(server), m_follow(new ClockFields({second}, this))
 {
     file->setPlaceholderText(QStringLiteral("声音文件（WAV）"));
     second->setDisplayFormat(Time);
+    TimeTyping::install(second);
     // Time enough to fill in the rest; the server asks for some ahead.
-    second->setTime(QTime::currentTime().addSecs(60));
+    m_follow->restart(QDateTime::currentDateTime().addSecs(60));
     rooms->setPlaceholderText(QStringLiteral("考场，以逗号分隔；不填为全部考场"));
     text->setPlaceholderText(QStringLiteral("通知内容"));
     result->setReadOnly(true);
     result->setMaximumHeight(90);
+    // A placeholder is no name a screen reader reads.
+    file->setAccessibleName(QStringLiteral("通知的声音文件"));
+    second->setAccessibleName(QStringLiteral("通知的播放时间"));
+    rooms->setAccessibleName(QStringLiteral("通知的考场"));
+    text->setAccessibleName(QStringLiteral("通知内容"));
+    result->setAccessibleName(QStringLiteral("发布结果"));
     auto *layout = new QGridLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("声音文件："), this), 0, 0);
     layout->addWidget(file, 0, 1, 1, 3);
@@ -59,9 +68,8 @@ AnnounceForm::~AnnounceForm()
 void AnnounceForm::keepAhead()
 {
     const QTime now = QTime::currentTime();
-    if (!second->hasFocus() && now.secsTo(second->time()) < 2 * Announcements::LeadS &&
-        now < QTime(23, 59))
-        second->setTime(now.addSecs(60));
+    if (now.secsTo(second->time()) < 2 * Announcements::LeadS && now < QTime(23, 59))
+        m_follow->follow(QDateTime::currentDateTime().addSecs(60));
 }
 
 void AnnounceForm::chooseClick()

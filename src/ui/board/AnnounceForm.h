@@ -4,6 +4,7 @@
 #include <memory>
 
 class AnnouncementSender;
+class ClockFields;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -53,4 +54,5 @@ private:
 
     QString m_server;
     std::shared_ptr<AnnouncementSender> m_sender;
+    ClockFields *m_follow;
 };

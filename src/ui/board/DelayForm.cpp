@@ -23,6 +23,9 @@ DelayForm::DelayForm(const QString &server, QWidget *parent)
     subject->setPlaceholderText(QStringLiteral("考试科目"));
     result->setReadOnly(true);
     result->setMaximumHeight(90);
+    subject->setAccessibleName(QStringLiteral("要推迟的考试科目"));
+    minutes->setAccessibleName(QStringLiteral("推迟的分钟数"));
+    result->setAccessibleName(QStringLiteral("推迟结果"));
     auto *row = new QHBoxLayout;
     row->addWidget(new QLabel(QStringLiteral("推迟考试："), this));
     row->addWidget(subject, 1);

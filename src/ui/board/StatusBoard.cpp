@@ -7,10 +7,12 @@
 #include "ui/board/AnnounceForm.h"
 #include "ui/board/DelayForm.h"
 
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHash>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
@@ -78,6 +80,7 @@ QString kindText(const QString &kind)
         {QStringLiteral("played"), QStringLiteral("已播放")},
         {QStringLiteral("missed"), QStringLiteral("错过")},
         {QStringLiteral("failed"), QStringLiteral("播放失败")},
+        {QStringLiteral("clock"), QStringLiteral("计算机时钟")},
         {QStringLiteral("clock step"), QStringLiteral("时钟跳变")},
         {QStringLiteral("sound output lost"), QStringLiteral("声音输出中断")},
         {QStringLiteral("sound output back"), QStringLiteral("声音输出恢复")},
@@ -89,6 +92,23 @@ QString kindText(const QString &kind)
         {QStringLiteral("cut off"), QStringLiteral("被通知打断")},
         {QStringLiteral("sound files failed"), QStringLiteral("声音文件接收失败")}};
     return words.value(kind, kind);
+}
+
+// A room's reading of its clock, as its run log words it.
+QString clockText(const QString &reading)
+{
+    static const QHash<QString, QString> words{
+        {QStringLiteral("synchronised"), QStringLiteral("已与时间服务器同步")},
+        {QStringLiteral("not synchronised (automatic synchronisation is on)"),
+         QStringLiteral("未同步（自动同步已开启）")},
+        {QStringLiteral("not synchronised (automatic synchronisation is off)"),
+         QStringLiteral("未同步（自动同步已关闭）")},
+        {QStringLiteral("unknown"), QStringLiteral("无法判断")}};
+    if (const auto word = words.constFind(reading); word != words.cend())
+        return *word;
+    static const QString Unknown = QStringLiteral("unknown: ");
+    return reading.startsWith(Unknown) ? QStringLiteral("无法判断：") + reading.mid(Unknown.size())
+                                       : reading;
 }
 
 QString outcomeText(const QString &what)
@@ -165,7 +185,12 @@ StatusBoard::StatusBoard(const QString &server, int clockLimitMs, QWidget *paren
       m_link(std::make_unique<ServerLink>(server, true)), m_timer(new QTimer(this))
 {
     setWindowTitle(QStringLiteral("Tessivox 考场状态"));
-    resize(1100, 820);
+    // The tables take what room there is; the window never outgrows the
+    // screen it opens on.
+    QSize size(1100, 820);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableGeometry().size() * 0.9);
+    resize(size);
     auto *said = new QVBoxLayout;
     said->addWidget(new QLabel(QStringLiteral("今天的通知"), this));
     said->addWidget(announcements);
@@ -186,6 +211,10 @@ StatusBoard::StatusBoard(const QString &server, int clockLimitMs, QWidget *paren
     forms->addTab(announceForm, QStringLiteral("发布通知"));
     forms->addTab(delayForm, QStringLiteral("推迟考试"));
     layout->addWidget(forms);
+    rooms->setAccessibleName(QStringLiteral("考场"));
+    events->setAccessibleName(QStringLiteral("本场记录"));
+    announcements->setAccessibleName(QStringLiteral("今天的通知"));
+    outcomes->setAccessibleName(QStringLiteral("各考场结果"));
     heading->setTextInteractionFlags(Qt::TextSelectableByMouse);
     // A room's subject or a server's text is never markup.
     heading->setTextFormat(Qt::PlainText);
@@ -288,7 +317,8 @@ void StatusBoard::showRoom(int row)
                 if (failure)
                     std::rethrow_exception(failure);
             } catch (const std::exception &error) {
-                eventsHeading->setText(QString::fromStdString(error.what()));
+                eventsHeading->setText(QStringLiteral("无法读取本场记录：") +
+                                       QString::fromStdString(error.what()));
                 return;
             }
             showEvents(room, *read);
@@ -307,7 +337,13 @@ void StatusBoard::showEvents(const RoomStatus &room, const QList<QStringList> &r
                                                                     : room.runSubject)));
     events->setRowCount(int(rows.size()));
     for (int i = 0; i < rows.size(); ++i) {
+        if (rows[i][1] == QLatin1String("clock") && rows[i].size() > 5)
+            rows[i][5] = clockText(rows[i][5]);
         rows[i][1] = kindText(rows[i][1]);
+        // The run log names a file the server keeps in its own words.
+        if (rows[i].size() > 4)
+            rows[i][4].replace(QStringLiteral(" (from the server)"),
+                               QStringLiteral("（服务器上的录音）"));
         fillRow(events, i, rows[i]);
     }
     fit(events);

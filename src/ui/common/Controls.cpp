@@ -1,6 +1,7 @@
 #include "ui/common/Controls.h"
 
 #include "platform/RegionalFormats.h"
+#include "ui/common/TimeTyping.h"
 
 #include <QDateEdit>
 #include <QFrame>
@@ -45,6 +46,7 @@ QDateEdit *datePicker(QWidget *parent, const RegionalFormats &formats, int x, in
     result->setGeometry(x, y, width, RowHeight);
     result->setDisplayFormat(formats.shortDateFormat());
     result->setCalendarPopup(true);
+    TimeTyping::install(result);
     return result;
 }
 
@@ -53,6 +55,7 @@ QTimeEdit *timePicker(QWidget *parent, const RegionalFormats &formats, int x, in
     auto *result = new QTimeEdit(parent);
     result->setGeometry(x, y, width, RowHeight);
     result->setDisplayFormat(formats.longTimeFormat());
+    TimeTyping::install(result);
     return result;
 }
 
@@ -60,6 +63,20 @@ QDateTime pickedDateTime(const QDateEdit *date, const QTimeEdit *time)
 {
     const QTime t = time->time();
     return QDateTime(date->date(), QTime(t.hour(), t.minute(), t.second()));
+}
+
+void name(QWidget *input, QLabel *label)
+{
+    label->setBuddy(input);
+    name(input, label->text());
+}
+
+void name(QWidget *input, const QString &text)
+{
+    QString shown = text.trimmed();
+    while (shown.endsWith(QChar(0xFF1A)) || shown.endsWith(QLatin1Char(':')))
+        shown.chop(1);
+    input->setAccessibleName(shown);
 }
 
 } // namespace Controls

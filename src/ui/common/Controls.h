@@ -24,5 +24,10 @@ QTimeEdit *timePicker(QWidget *parent, const RegionalFormats &formats, int x, in
 // The date of one picker with the time of day of another, to the second:
 // what a pair of pickers means, whatever formats they show.
 QDateTime pickedDateTime(const QDateEdit *date, const QTimeEdit *time);
+// Gives an input the name a screen reader reads for it: its own label's
+// text without the closing colon, or the text given where no label stands
+// beside it alone.
+void name(QWidget *input, QLabel *label);
+void name(QWidget *input, const QString &text);
 
 } // namespace Controls

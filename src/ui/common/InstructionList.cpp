@@ -5,6 +5,7 @@
 #include "schedule/Schedule.h"
 
 #include <QHeaderView>
+#include <QStyle>
 #include <QTreeWidget>
 
 namespace InstructionList {
@@ -37,7 +38,7 @@ int textWidth(const QFontMetrics &metrics, const QString &text)
 
 void setUp(QTreeWidget *list, const QStringList &headers)
 {
-    list->setColumnCount(3);
+    list->setColumnCount(int(headers.size()));
     list->setHeaderLabels(headers);
     list->setRootIsDecorated(false);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -130,6 +131,15 @@ void fitColumns(QTreeWidget *list)
                 size, list->sizeHintForIndex(list->model()->index(widestRow, column)).width());
         header->resizeSection(column, size);
     }
+    // The explanation gives way, so that the columns after it stay in view.
+    const int room = list->width() - 2 * list->frameWidth() -
+                     list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list);
+    int others = 0;
+    for (int column = 0; column < list->columnCount(); ++column)
+        if (column != 1)
+            others += header->sectionSize(column);
+    if (list->columnCount() > 2 && others + header->sectionSize(1) > room)
+        header->resizeSection(1, std::max(header->sectionSizeHint(1), room - others));
 }
 
 } // namespace InstructionList

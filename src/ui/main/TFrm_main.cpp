@@ -13,6 +13,7 @@
 #include "schedule/DataScheduleRepository.h"
 #include "schedule/LocalCopy.h"
 #include "ui/admin/TFrm_validate.h"
+#include "ui/common/ClockFields.h"
 #include "ui/common/ClockSetting.h"
 #include "ui/common/Controls.h"
 #include "ui/run/TFrm_Subject.h"
@@ -56,7 +57,8 @@ TFrm_main::TFrm_main(Shell &shell)
       DateTimePicker1(Controls::datePicker(this, shell.platform.formats, 20, 224, 130)),
       DateTimePicker2(Controls::timePicker(this, shell.platform.formats, 160, 224, 120)),
       FlatButton1(button(this, QStringLiteral("设置"), 300, 224)), Timer1(new Timer(1000, this)),
-      Lbl_sounds(label(GroupBox1, QString(), 40, 134, 330))
+      Lbl_sounds(label(GroupBox1, QString(), 40, 134, 330)),
+      m_clockRow(new ClockFields({DateTimePicker1, DateTimePicker2}, this))
 {
     GroupBox1->setGeometry(8, 4, 389, 156);
     Lbl_title->setGeometry(18, 20, 353, 36);
@@ -67,6 +69,10 @@ TFrm_main::TFrm_main(Shell &shell)
 
     DateTimePicker1->hide();
     DateTimePicker2->hide();
+    Controls::name(ComboBox1, Label1);
+    Controls::name(DateTimePicker1, QStringLiteral("要设置的日期"));
+    Controls::name(DateTimePicker2, QStringLiteral("要设置的时间"));
+    ComboBox1->setFocus();
 
     on(Timer1, &Timer::timeout, &TFrm_main::Timer1Timer);
     on(FBtn_ok, &QPushButton::clicked, &TFrm_main::FBtn_okClick);
@@ -237,7 +243,10 @@ void TFrm_main::showEvent(QShowEvent *event)
 
 void TFrm_main::showClock()
 {
-    Label2->setText(m_shell.platform.formats.dateTime(m_shell.platform.clock.now()));
+    const QDateTime now = m_shell.platform.clock.now();
+    Label2->setText(m_shell.platform.formats.dateTime(now));
+    if (!DateTimePicker1->isHidden())
+        m_clockRow->follow(now);
 }
 
 void TFrm_main::FBtn_okClick()
@@ -292,11 +301,8 @@ void TFrm_main::setClockRowShown(bool shown)
     // while the whole window is hidden during a run.
     if (shown == !DateTimePicker1->isHidden())
         return;
-    if (shown) {
-        const QDateTime now = m_shell.platform.clock.now();
-        DateTimePicker1->setDate(now.date());
-        DateTimePicker2->setTime(now.time());
-    }
+    if (shown)
+        m_clockRow->restart(m_shell.platform.clock.now());
     DateTimePicker1->setVisible(shown);
     DateTimePicker2->setVisible(shown);
     FlatButton1->setVisible(shown);

@@ -2,6 +2,7 @@
 
 #include "app/Form.h"
 
+class ClockFields;
 class QDateEdit;
 class QFrame;
 class QGroupBox;
@@ -55,6 +56,9 @@ public:
 
 protected:
     void FormClose() override;
+    QPushButton *mainButton() const override { return FBtn_ok; }
+    // Escape leaves the program only through "退出" or the close box.
+    void escape() override {}
     void changeEvent(QEvent *event) override;
     // Hidden (a run shows its own clock), its clock stops: nobody sees it,
     // and it would only wake the PC once more a second.
@@ -85,4 +89,6 @@ private:
     int m_ticksSinceRetry = 0;
     // Why the recordings last failed to arrive, until all of them are here.
     QString m_soundFailure;
+    // The clock-setting row shows the clock until the person edits it.
+    ClockFields *m_clockRow;
 };

@@ -20,6 +20,7 @@
 #include "ui/common/Controls.h"
 #include "ui/common/InstructionList.h"
 #include "ui/main/TFrm_main.h"
+#include "ui/run/PlayProgress.h"
 #include "ui/screen/CandidateScreen.h"
 
 #include "controls/TFlatComboBox.h"
@@ -32,6 +33,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTreeWidget>
 
 namespace {
@@ -64,7 +66,8 @@ TFrm_Subject::TFrm_Subject(Shell &shell)
       Lbl_Systemtime(label(GroupBox1, QStringLiteral("计算机系统时间："), 16, 108, 114)),
       Label1(label(GroupBox1, QString(), 130, 108, 270)),
       Label3(label(GroupBox1, QStringLiteral("播放语音说明："), 16, 140, 120)),
-      edittime(new QLineEdit(GroupBox1)), Memo_content(new QPlainTextEdit(GroupBox1)),
+      Lbl_next(label(GroupBox1, QString(), 140, 140, 259)), edittime(new QLineEdit(GroupBox1)),
+      Memo_content(new QPlainTextEdit(GroupBox1)),
       Fbtn_quit(Controls::button(this, QStringLiteral("停止运行"), 230, 326, 85)),
       FlatButton1(Controls::button(this, QStringLiteral("查看播放列表"), 325, 326, 96)),
       ListView1(new QTreeWidget(this)), Timer1(new Timer(0, this)), Timer2(new Timer(1000, this)),
@@ -86,8 +89,13 @@ TFrm_Subject::TFrm_Subject(Shell &shell)
     Controls::rule(this, 8, 314, 415);
     ListView1->setGeometry(8, 366, 415, 110);
     InstructionList::setUp(ListView1, {QStringLiteral("播放文件"), QStringLiteral("播放说明"),
-                                       QStringLiteral("播放时间")});
+                                       QStringLiteral("播放时间"), QStringLiteral("状态")});
     ListView1->hide();
+    Lbl_next->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_progress = new PlayProgress(ListView1, Lbl_next, shell.platform.clock, *scheduler, this);
+    Controls::name(edittime, QStringLiteral("播放时间"));
+    Controls::name(Memo_content, Label3);
+    Controls::name(ListView1, QStringLiteral("播放列表"));
     // A text field with the focus blinks its cursor, which wakes the PC twice
     // a second for the whole exam; the play list button is harmless to press.
     FlatButton1->setFocus();
@@ -172,6 +180,7 @@ void TFrm_Subject::FormCreate()
 
     InstructionList::fill(ListView1, subject.instructions, platform.formats);
     holdServerSounds(repository.recordings());
+    m_progress->refill();
     if (m_shell.sounds)
         m_shell.sounds->fetch(filesInPlayOrder(subject.instructions));
     load.finished();
@@ -281,8 +290,10 @@ void TFrm_Subject::follow(const SubjectRead &read)
     const QueueChange change = scheduler->follow(fresh);
     if (!change.isEmpty())
         what << change.text();
-    if (!change.isEmpty() || !change.kept.isEmpty())
+    if (!change.isEmpty() || !change.kept.isEmpty()) {
         InstructionList::fill(ListView1, fresh, platform.formats);
+        m_progress->refill();
+    }
     // The fetcher's look at the schedule costs a connection: only news
     // calls for it.
     if (m_shell.sounds && (recordingsChanged || !change.isEmpty()))
@@ -401,7 +412,17 @@ void TFrm_Subject::Timer2Timer()
 
 void TFrm_Subject::showClock()
 {
-    Label1->setText(m_shell.platform.formats.dateTime(m_shell.platform.clock.now()));
+    // Read at a glance from across the room: the hour keeps both digits
+    // whatever the regional format.
+    const RegionalFormats &formats = m_shell.platform.formats;
+    const QDateTime now = m_shell.platform.clock.now();
+    static const QRegularExpression loneHour(QStringLiteral("(?<![hH])([hH])(?![hH])"));
+    const QString format = QString(formats.longTimeFormat()).replace(loneHour, "\\1\\1");
+    Label1->setText(now.time().msecsSinceStartOfDay() < 1000
+                        ? formats.shortDate(now.date())
+                        : formats.shortDate(now.date()) + QLatin1Char(' ') +
+                              QLocale().toString(now.time(), format));
+    m_progress->refresh();
 }
 
 void TFrm_Subject::FlatButton1Click()

@@ -20,6 +20,7 @@ class QPushButton;
 class QTreeWidget;
 class CandidateScreen;
 class MediaPlayer;
+class PlayProgress;
 class Scheduler;
 class SubjectReread;
 struct SubjectRead;
@@ -59,6 +60,8 @@ public:
     QLabel *Lbl_Systemtime;
     QLabel *Label1;
     QLabel *Label3;
+    // The next instruction and the time left until it.
+    QLabel *Lbl_next;
     QLineEdit *edittime;
     QPlainTextEdit *Memo_content;
     QPushButton *Fbtn_quit;
@@ -76,6 +79,8 @@ public:
 
 protected:
     void FormClose() override;
+    // A stray key must not end an exam: Escape asks, as "停止运行" does.
+    void escape() override { Fbtn_quitClick(); }
 
 private:
     void setPlayTime(const QString &text) override;
@@ -124,6 +129,7 @@ private:
     bool m_showsAnnouncement = false;
     // An announcement that an instruction of its very second gave way to.
     std::optional<Announcer::Announcement> m_announcementKept;
+    PlayProgress *m_progress;
     // Counts the sound outputs; going with the window, it waits for the
     // count, which has a deadline of its own.
     QThreadPool m_counting;
