@@ -27,13 +27,14 @@ Shell::~Shell()
 
 void Shell::follow(ScheduleWatch &watch)
 {
+    m_watch = &watch;
     connect(&watch, &ScheduleWatch::changed, this, &Shell::scheduleChanged);
 }
 
 void Shell::scheduleChanged(qint64 writer)
 {
     // The console's and the editor's own saves are no news to them.
-    if (writer != 0 && (writer == data.serverProcess() || m_ownWriters.contains(writer)))
+    if (writer != 0 && (writer == data.serverProcess() || (m_watch && m_watch->isOwn(writer))))
         return;
     QWidget *admin = Frm_config ? static_cast<QWidget *>(Frm_config.data()) : Frm_sa.data();
     if (writer != 0 && admin && admin->isVisible())
@@ -48,8 +49,8 @@ void Shell::scheduleChanged(qint64 writer)
 
 void Shell::ownWrites(qint64 serverProcess)
 {
-    if (serverProcess != 0)
-        m_ownWriters.insert(serverProcess);
+    if (m_watch)
+        m_watch->ownWrites(serverProcess);
 }
 
 void Shell::release(QWidget *window)

@@ -4,7 +4,6 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QSet>
 
 class QWidget;
 class RoomAnnouncements;
@@ -91,5 +90,5 @@ signals:
 private:
     void scheduleChanged(qint64 writer);
 
-    QSet<qint64> m_ownWriters;
+    QPointer<ScheduleWatch> m_watch;
 };

@@ -23,7 +23,7 @@ ScheduleWatch::ScheduleWatch(ServerLink &link, QObject *parent)
                 // A payload is only a hint: a flood of distinct ones costs
                 // one changed() a spacing.
                 const qint64 writer = payload.toLongLong();
-                if (!m_writer || *m_writer == m_link.serverProcess())
+                if (!m_writer || isOwn(*m_writer))
                     m_writer = writer;
                 if (!m_gather->isActive())
                     m_gather->start(
@@ -62,3 +62,14 @@ ScheduleWatch::ScheduleWatch(ServerLink &link, QObject *parent)
 }
 
 ScheduleWatch::~ScheduleWatch() = default;
+
+void ScheduleWatch::ownWrites(qint64 serverProcess)
+{
+    if (serverProcess != 0)
+        m_own.insert(serverProcess);
+}
+
+bool ScheduleWatch::isOwn(qint64 writer) const
+{
+    return writer == m_link.serverProcess() || m_own.contains(writer);
+}

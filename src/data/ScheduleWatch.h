@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QSet>
 #include <optional>
 
 class QTimer;
@@ -33,6 +34,11 @@ public:
     // notices come, they are passed on no more often than this.
     static constexpr int SpacingMs = 250;
 
+    // A change made through another connection of this program (its
+    // uploads) is this program's own too, not news from elsewhere.
+    void ownWrites(qint64 serverProcess);
+    bool isOwn(qint64 writer) const;
+
 signals:
     // writer: the server process that made a change gathered, another
     // program's rather than this one's where both wrote; 0 when not known
@@ -44,6 +50,8 @@ private:
     QTimer *m_gather;
     // The writer passed on for the notices gathered so far.
     std::optional<qint64> m_writer;
+    // This program's connections besides the link.
+    QSet<qint64> m_own;
     // Since the last changed().
     QElapsedTimer m_passed;
 };
