@@ -7,7 +7,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # tests: one plugs screens in and out through Qt's platform interface).
 packages=(
   cmake g++ pkg-config ninja-build
-  qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql libpq-dev qt6-multimedia-dev libsndfile1-dev
+  qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql libpq-dev libsndfile1-dev
   libpulse-dev
   qt6-base-private-dev
   fonts-noto-cjk espeak-ng qt6-translations-l10n
