@@ -1,6 +1,7 @@
 #include "platform/Timer.h"
 
 #include "platform/Clock.h"
+#include "platform/PreciseWait.h"
 #include "platform/ThreadPriority.h"
 
 #include <QElapsedTimer>
@@ -94,17 +95,20 @@ void Timer::aim(qint64 remaining)
         return;
     }
     realtime(remaining <= UrgentAhead);
-    m_timer.start(bounded(remaining > NearWait ? remaining - leadFor(remaining) : remaining - 1));
+    m_timer.start(bounded(remaining > NearWait ? remaining - leadFor(remaining)
+                                               : remaining - PreciseWait::sleptBelowMs()));
 }
 
 void Timer::wakeUp()
 {
     if (m_deadline.isValid()) {
         const qint64 remaining = m_clock->now().msecsTo(m_deadline);
-        if (remaining > 1) {
+        if (remaining > PreciseWait::sleptBelowMs()) {
             aim(remaining);
             return;
         }
+        if (remaining > 1)
+            PreciseWait::sleepMs(remaining - 1);
         // The last millisecond: a timer cannot resolve it, a short spin can.
         // Bounded, in case the clock stands still.
         QElapsedTimer spin;
@@ -126,6 +130,7 @@ void Timer::realtime(bool on)
         return;
     m_realtime = on;
     ThreadPriority::realtimeCurrent(on);
+    PreciseWait::fineResolution(on);
 }
 
 void Timer::tick()
