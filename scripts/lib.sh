@@ -19,6 +19,13 @@ test_packages=(
   pulseaudio pulseaudio-utils postgresql dbus-daemon
   xvfb xdotool desktop-file-utils dpkg-dev
 )
+# What scripts/windows needs to cross-build Qt and the rest from Debian's
+# sources, to run the Windows tests under Wine and to make the installer.
+windows_packages=(
+  g++-mingw-w64-x86-64-posix mingw-w64-tools cmake ninja-build pkg-config
+  dpkg-dev tcl bison flex qt6-base-dev qt6-base-private-dev qt6-translations-l10n
+  wine wine64 nsis zip unzip
+)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
