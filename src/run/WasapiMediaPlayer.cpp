@@ -1,24 +1,19 @@
 #include "run/WasapiMediaPlayer.h"
 
 #include "run/SoundError.h"
+#include "run/SoundReadiness.h"
 #include "run/WasapiSound.h"
 
 namespace {
 
-// As PulseMediaPlayer's: how long open() and play() wait for a sound got
-// ready ahead that is late, and how long one got ready stays good.
-constexpr int WaitAtStartMs = 200;
-constexpr qint64 FreshForMs = 10000;
 // A sound opened without preparation waits this long for its output.
 constexpr int WaitUnpreparedMs = 2000;
-// An output removed in the last moments before a second: the new default
-// output takes a stream within milliseconds; past this the instruction
-// fails rather than holding the windows' thread.
-constexpr int WaitForNewOutputMs = 500;
 // Before the program exits: the sounds' threads let go of their streams.
 constexpr int LetGoWithinMs = 500;
 
 } // namespace
+
+using namespace SoundReadiness;
 
 WasapiMediaPlayer::WasapiMediaPlayer() = default;
 
