@@ -130,21 +130,21 @@ void WasapiMediaPlayer::play()
     if (!preparedAhead)
         begin(m_current);
     bool settled = m_current->waitSettled(preparedAhead ? WaitAtStartMs : WaitUnpreparedMs);
-    // The output went away since the sound was got ready: once more, at
-    // once, on the output that is the default now.
-    if (settled && !m_current->ready() && m_current->outputLost()) {
-        auto again = begin(std::make_shared<WasapiSound>(m_fileName));
-        settled = again->waitSettled(WaitForNewOutputMs);
+    for (bool again = false;; again = true) {
+        if (m_current->ready())
+            m_current->start();
+        if (again || !m_current->outputLost())
+            break;
+        // The output went away since the sound was got ready, or as it
+        // started: once more, at once, on the output that is the default now.
+        auto sound = begin(std::make_shared<WasapiSound>(m_fileName));
+        settled = sound->waitSettled(WaitForNewOutputMs);
         m_current->release();
-        m_current = std::move(again);
+        m_current = std::move(sound);
     }
-    if (m_current->ready())
-        m_current->start();
-    else if (!settled)
+    if (!settled)
         m_current->giveUp(
             QStringLiteral("The sound output did not answer for \"%1\"").arg(m_fileName));
-    else
-        m_current->release();
 }
 
 QString WasapiMediaPlayer::playFailure() const
