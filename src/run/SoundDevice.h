@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QtGlobal>
+
 // The sound device and the count of sound outputs this build plays with: the
 // system's own sound client library, WASAPI on Windows and the sound server's
 // (PulseAudio, or PipeWire in its place) elsewhere.
