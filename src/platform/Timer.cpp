@@ -107,8 +107,10 @@ void Timer::wakeUp()
             aim(remaining);
             return;
         }
-        if (remaining > 1)
-            PreciseWait::sleepMs(remaining - 1);
+        // A sleep may end a millisecond or two late (as under Wine): the
+        // spin below takes the rest.
+        if (remaining > 2)
+            PreciseWait::sleepMs(remaining - 2);
         // The last millisecond: a timer cannot resolve it, a short spin can.
         // Bounded, in case the clock stands still.
         QElapsedTimer spin;
