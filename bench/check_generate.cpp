@@ -8,6 +8,7 @@
 #include "data/Query.h"
 #include "data/Schema.h"
 #include "data/Transaction.h"
+#include "run/SoundFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -31,7 +32,7 @@ QString fileName(int index)
 bool writeSilence(const QString &path, int seconds)
 {
     SF_INFO info{0, Rate, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0, 0};
-    SNDFILE *file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    SNDFILE *file = openSoundFile(path, SFM_WRITE, &info);
     if (!file)
         return false;
     const std::vector<short> samples(size_t(seconds * Rate));

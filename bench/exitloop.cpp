@@ -5,6 +5,7 @@
 // when a run is stopped and the main window closed at once.
 
 #include "run/SoundDevice.h"
+#include "run/SoundFile.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -24,7 +25,7 @@ bool writeTone(const QString &path)
 {
     constexpr int Rate = 44100;
     SF_INFO info{0, Rate, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0, 0};
-    SNDFILE *file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    SNDFILE *file = openSoundFile(path, SFM_WRITE, &info);
     if (!file)
         return false;
     std::vector<float> samples(2 * Rate);

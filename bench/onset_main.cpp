@@ -4,15 +4,14 @@
 
 #include <QCoreApplication>
 #include <QTextStream>
+#include <chrono>
 #include <cstring>
 #include <memory>
-#include <time.h>
 
 qint64 Onset::wallMicros()
 {
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    return qint64(now.tv_sec) * 1'000'000 + now.tv_nsec / 1000;
+    using namespace std::chrono;
+    return duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
 }
 
 int main(int argc, char *argv[])

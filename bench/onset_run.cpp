@@ -17,6 +17,7 @@
 #include "run/SoundDevice.h"
 #include "schedule/DataScheduleRepository.h"
 #include "schedule/Statements.h"
+#include "run/SoundFile.h"
 #include "support/FakeClockHealth.h"
 #include "support/FakeClockSetter.h"
 #include "support/FakeFileDialog.h"
@@ -58,7 +59,7 @@ constexpr qint64 WaitUntilUs = 1'500'000;
 void writeBurst(const QString &path)
 {
     SF_INFO info{0, Onset::Rate, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0, 0};
-    SNDFILE *file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    SNDFILE *file = openSoundFile(path, SFM_WRITE, &info);
     if (!file)
         throw std::runtime_error(path.toStdString() + ": " + sf_strerror(nullptr));
     std::vector<short> samples(Onset::Rate * 3 / 10);

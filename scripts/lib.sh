@@ -7,7 +7,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # tests: one plugs screens in and out through Qt's platform interface).
 packages=(
   cmake g++ pkg-config ninja-build
-  qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql libpq-dev qt6-multimedia-dev libsndfile1-dev
+  qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql libpq-dev libsndfile1-dev
   libpulse-dev mdbtools mdbtools-dev
   qt6-base-private-dev
   fonts-noto-cjk espeak-ng qt6-translations-l10n
@@ -18,6 +18,13 @@ packages=(
 test_packages=(
   pulseaudio pulseaudio-utils postgresql dbus-daemon
   xvfb xdotool desktop-file-utils dpkg-dev
+)
+# What scripts/windows needs to cross-build Qt and the rest from Debian's
+# sources, to run the Windows tests under Wine and to make the installer.
+windows_packages=(
+  g++-mingw-w64-x86-64-posix mingw-w64-tools cmake ninja-build pkg-config
+  dpkg-dev tcl bison flex qt6-base-dev qt6-base-private-dev qt6-translations-l10n
+  wine wine64 nsis zip unzip
 )
 
 as_root() {

@@ -146,8 +146,5 @@ int runTessivox(int argc, char **argv)
         code = app.exec();
         app.setErrorHandler(nullptr);
     }
-#if !TESSIVOX_SOUND_PULSEAUDIO
-    TMediaPlayer::settleBeforeExit();
-#endif
     return code;
 }

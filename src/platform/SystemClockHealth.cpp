@@ -1,10 +1,25 @@
 #include "platform/SystemClockHealth.h"
 
 #ifdef Q_OS_WIN
+#include <QSettings>
 
 void SystemClockHealth::read(Done done) const
 {
-    done({Sync::Unknown, false, QStringLiteral("not asked on Windows")});
+    // NTP and NT5DS (from the domain) synchronise, AllSync from either;
+    // NoSync never does.
+    const QString type = QSettings(m_parameters, QSettings::NativeFormat)
+                             .value(QStringLiteral("Type"))
+                             .toString()
+                             .toUpper();
+    if (type.isEmpty())
+        done({Sync::Unknown, false, QStringLiteral("no Windows time service settings")});
+    else if (type == QLatin1String("NOSYNC"))
+        done({Sync::NotSynchronised, false, {}});
+    else
+        done({Sync::Unknown, true,
+              QStringLiteral("Windows does not say when its time service (%1) last "
+                             "synchronised the clock")
+                  .arg(type)});
 }
 
 #else

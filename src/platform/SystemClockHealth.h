@@ -8,13 +8,20 @@
 #endif
 
 // On Linux the system's time service (its NTPSynchronized and NTP
-// properties), asked without waiting; on Windows nothing is asked yet and
-// the answer is unknown.
+// properties), asked without waiting. On Windows the time service's settings
+// say whether it synchronises at all; whether it has lately, Windows keeps
+// to itself (its service is started only now and then), so that stays
+// unknown, with the reason.
 class SystemClockHealth final : public ClockHealth
 {
 public:
 #ifdef Q_OS_WIN
-    SystemClockHealth() = default;
+    // parameters: the registry key of the time service's settings.
+    explicit SystemClockHealth(const QString &parameters = QStringLiteral(
+                                   "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\"
+                                   "W32Time\\Parameters"))
+        : m_parameters(parameters)
+    {}
 #else
     // bus: where the time service is asked.
     explicit SystemClockHealth(const QDBusConnection &bus = QDBusConnection::systemBus());
@@ -23,8 +30,10 @@ public:
 
     void read(Done done) const override;
 
-#ifndef Q_OS_WIN
 private:
+#ifdef Q_OS_WIN
+    QString m_parameters;
+#else
     QDBusConnection m_bus;
     // Owns the calls still waiting for the service's answer.
     mutable QObject m_calls;

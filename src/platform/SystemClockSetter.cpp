@@ -9,7 +9,32 @@ const QString NoRights = QStringLiteral("没有修改时间的权限");
 #ifdef Q_OS_WIN
 #include <windows.h>
 
-void SystemClockSetter::setLocalTime(const QDateTime &value, Done done)
+namespace {
+
+// What to do, for whoever sits at the PC: an ordinary account may not set
+// the clock on Windows.
+const QString NoRightsOnWindows =
+    NoRights + QStringLiteral("：请右键单击本程序，选择“以管理员身份运行”，"
+                              "或请管理员在本机的安全策略中授予此帐户“更改系统时间”的权限");
+
+// The privilege is held, switched off, by an administrator's token; an
+// ordinary user's token has not got it, and switching it on changes nothing.
+void enableSystemTimePrivilege()
+{
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
+        return;
+    TOKEN_PRIVILEGES privileges{};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (LookupPrivilegeValueW(nullptr, SE_SYSTEMTIME_NAME, &privileges.Privileges[0].Luid))
+        AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+    CloseHandle(token);
+}
+
+} // namespace
+
+unsigned long SystemClockSetter::setWithPrivilege(const QDateTime &value)
 {
     const QDate date = value.date();
     const QTime time = value.time();
@@ -22,14 +47,19 @@ void SystemClockSetter::setLocalTime(const QDateTime &value, Done done)
     st.wMinute = WORD(time.minute());
     st.wSecond = WORD(time.second());
     st.wMilliseconds = WORD(time.msec());
-    if (SetLocalTime(&st)) {
+    enableSystemTimePrivilege();
+    return ::SetLocalTime(&st) ? ERROR_SUCCESS : GetLastError();
+}
+
+void SystemClockSetter::setLocalTime(const QDateTime &value, Done done)
+{
+    const unsigned long error = m_set(value);
+    if (error == ERROR_SUCCESS)
         done({true, {}});
-        return;
-    }
-    const DWORD error = GetLastError();
-    done({false, error == ERROR_PRIVILEGE_NOT_HELD
-                     ? NoRights
-                     : QStringLiteral("SetLocalTime failed (error %1)").arg(error)});
+    else if (error == ERROR_PRIVILEGE_NOT_HELD || error == ERROR_ACCESS_DENIED)
+        done({false, NoRightsOnWindows});
+    else
+        done({false, QStringLiteral("SetLocalTime failed (error %1)").arg(error)});
 }
 
 #else

@@ -19,7 +19,15 @@ class SystemClockSetter final : public ClockSetter
 {
 public:
 #ifdef Q_OS_WIN
-    explicit SystemClockSetter(const Clock &) {}
+    // Sets the local time; 0 or the system's error code. The system asks for
+    // the privilege to set its time, which an administrator's account holds
+    // but has to switch on first.
+    using SetLocalTime = std::function<unsigned long(const QDateTime &value)>;
+
+    explicit SystemClockSetter(const Clock &, SetLocalTime set = setWithPrivilege)
+        : m_set(std::move(set))
+    {}
+    static unsigned long setWithPrivilege(const QDateTime &value);
 #else
     // Moves the clock by stepMs milliseconds from what it reads when called.
     using SetDirectly = std::function<Outcome(qint64 stepMs)>;
@@ -35,8 +43,10 @@ public:
 
     void setLocalTime(const QDateTime &value, Done done) override;
 
-#ifndef Q_OS_WIN
 private:
+#ifdef Q_OS_WIN
+    SetLocalTime m_set;
+#else
     const Clock &m_clock;
     QDBusConnection m_bus;
     SetDirectly m_setDirectly;

@@ -3,6 +3,8 @@
 #ifdef Q_OS_WIN
 #include <windows.h>
 
+#include <avrt.h>
+
 QString ThreadPriority::raiseCurrent()
 {
     if (SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST))
@@ -20,10 +22,43 @@ void ThreadPriority::backgroundCurrent()
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
 }
 
+namespace {
+
+// Around a second only: the multimedia class scheduler's "Pro Audio" task
+// where its service runs, and the highest priority of the process's class
+// in any case, which needs no one's leave.
+struct Realtime
+{
+    HANDLE task = nullptr;
+    int before = THREAD_PRIORITY_NORMAL;
+    bool on = false;
+};
+thread_local Realtime realtime;
+
+} // namespace
+
 // A new thread starts at normal priority on Windows, whatever its creator's:
 // nothing leaks to it.
-void ThreadPriority::realtimeCurrent(bool) {}
+void ThreadPriority::realtimeCurrent(bool on)
+{
+    if (on == realtime.on)
+        return;
+    realtime.on = on;
+    if (on) {
+        realtime.before = GetThreadPriority(GetCurrentThread());
+        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+        DWORD taskIndex = 0;
+        realtime.task = AvSetMmThreadCharacteristicsW(L"Pro Audio", &taskIndex);
+        return;
+    }
+    if (realtime.task)
+        AvRevertMmThreadCharacteristics(realtime.task);
+    realtime.task = nullptr;
+    SetThreadPriority(GetCurrentThread(), realtime.before);
+}
 
+// The sound's threads keep a fifth of a second in the output's buffer:
+// none of them needs to go ahead at the second.
 long ThreadPriority::followRealtime()
 {
     return 0;

@@ -1,6 +1,7 @@
 #include "platform/Timer.h"
 
 #include "platform/Clock.h"
+#include "platform/PreciseWait.h"
 #include "platform/ThreadPriority.h"
 
 #include <QElapsedTimer>
@@ -94,17 +95,22 @@ void Timer::aim(qint64 remaining)
         return;
     }
     realtime(remaining <= UrgentAhead);
-    m_timer.start(bounded(remaining > NearWait ? remaining - leadFor(remaining) : remaining - 1));
+    m_timer.start(bounded(remaining > NearWait ? remaining - leadFor(remaining)
+                                               : remaining - PreciseWait::sleptBelowMs()));
 }
 
 void Timer::wakeUp()
 {
     if (m_deadline.isValid()) {
         const qint64 remaining = m_clock->now().msecsTo(m_deadline);
-        if (remaining > 1) {
+        if (remaining > PreciseWait::sleptBelowMs()) {
             aim(remaining);
             return;
         }
+        // A sleep may end a millisecond or two late (as under Wine): the
+        // spin below takes the rest.
+        if (remaining > 2)
+            PreciseWait::sleepMs(remaining - 2);
         // The last millisecond: a timer cannot resolve it, a short spin can.
         // Bounded, in case the clock stands still.
         QElapsedTimer spin;
@@ -126,6 +132,7 @@ void Timer::realtime(bool on)
         return;
     m_realtime = on;
     ThreadPriority::realtimeCurrent(on);
+    PreciseWait::fineResolution(on);
 }
 
 void Timer::tick()

@@ -2,23 +2,14 @@
 
 #include "run/PulseSound.h"
 #include "run/SoundError.h"
+#include "run/SoundReadiness.h"
 
 #include <QElapsedTimer>
 #include <mutex>
 
+using namespace SoundReadiness;
+
 namespace {
-
-// How long open() and play() wait for a sound prepared ahead that is not
-// ready yet (its preparation is late): a local server readies a stream within
-// milliseconds, and the user-interface thread that calls them must not hang
-// on one that does not answer. A sound opened without preparation is waited
-// for as long as the connection waits for any answer.
-constexpr int WaitAtStartMs = 200;
-
-// A sound got ready longer ago than this is got ready again: well beyond
-// the scheduler's lead, so that the checks near the second keep it, yet
-// short enough that a clock set back cannot play one got ready long before.
-constexpr qint64 FreshForMs = 10000;
 
 // A server restarted in the last moments before a second answers a new
 // connection within milliseconds; one that does not within this costs the
@@ -251,7 +242,7 @@ void PulseMediaPlayer::prepareAgain()
     // server, with part of the file already handed to it.
     auto again = std::make_shared<PulseSound>(m_connection, m_fileName);
     begin(again);
-    m_connection.waitFor([&again] { return again->settled(); }, WaitForNewServerMs);
+    m_connection.waitFor([&again] { return again->settled(); }, WaitForNewOutputMs);
     m_current->release();
     m_current = std::move(again);
 }

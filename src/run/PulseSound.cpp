@@ -82,7 +82,6 @@ void PulseSound::readFile()
     ::stat(QFile::encodeName(m_path).constData(), &identity);
     try {
         file = std::make_unique<SoundFile>(m_path);
-        file->setSampleFormat(QAudioFormat::Float);
     } catch (const SoundError &error) {
         fileFailure = error.text();
     }

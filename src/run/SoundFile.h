@@ -1,14 +1,18 @@
 #pragma once
 
-#include <QAudioFormat>
 #include <QString>
-#include <vector>
+#include <QtGlobal>
 
 using SNDFILE = struct sf_private_tag;
+struct SF_INFO;
+
+// libsndfile's sf_open for any path the program is given: on Windows through
+// the wide-character entry point, as the narrow one loses every character
+// outside the ANSI code page (a Chinese folder name).
+SNDFILE *openSoundFile(const QString &path, int mode, SF_INFO *info);
 
 // One sound file open for reading, its frames handed out as interleaved
-// samples in a format an audio output takes: Int16 or Float, at the file's own
-// rate and channel count.
+// 32-bit float samples at the file's own rate and channel count.
 class SoundFile final
 {
 public:
@@ -20,12 +24,9 @@ public:
 
     int sampleRate() const { return m_sampleRate; }
     int channelCount() const { return m_channelCount; }
+    qint64 frameCount() const { return m_frameCount; }
     qint64 lengthMs() const { return m_frameCount * 1000 / m_sampleRate; }
-
-    // Int16 or Float; Float until set.
-    void setSampleFormat(QAudioFormat::SampleFormat format);
-    QAudioFormat audioFormat() const;
-    int bytesPerFrame() const { return audioFormat().bytesPerFrame(); }
+    int bytesPerFrame() const { return m_channelCount * int(sizeof(float)); }
 
     // The next whole frames that fit into maxSize bytes; returns the bytes
     // written, 0 at the end of the file.
@@ -36,6 +37,4 @@ private:
     int m_sampleRate = 0;
     int m_channelCount = 0;
     qint64 m_frameCount = 0;
-    QAudioFormat::SampleFormat m_sampleFormat = QAudioFormat::Float;
-    std::vector<float> m_samples;
 };

@@ -9,7 +9,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <thread>
-#if TESSIVOX_SOUND_PULSEAUDIO
+#ifdef Q_OS_LINUX
 #include "platform/PulseConnection.h"
 #endif
 #ifdef Q_OS_LINUX
@@ -19,7 +19,7 @@
 #include <unistd.h>
 #endif
 
-#if TESSIVOX_SOUND_PULSEAUDIO
+#ifdef Q_OS_LINUX
 // The scheduling policy of each of the process's threads by name, as
 // /proc tells it (the 41st field of a thread's stat).
 static QHash<QString, int> threadPolicies()
@@ -107,7 +107,7 @@ private slots:
     // connection's thread goes realtime and back with the thread that plays.
     void realtimeStaysWithThePlayPath()
     {
-#if TESSIVOX_SOUND_PULSEAUDIO
+#ifdef Q_OS_LINUX
         PulseConnection connection;
         QTRY_VERIFY(threadPolicies().contains("sound server"));
         QCOMPARE(threadPolicies().value("sound server"), SCHED_OTHER);

@@ -1,4 +1,5 @@
 #include "TestSounds.h"
+#include "run/SoundFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,7 +22,7 @@ void writeSamples(const QString &path, const std::vector<short> &samples)
 {
     makeFolder(path);
     SF_INFO info{0, Rate, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0, 0};
-    SNDFILE *file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    SNDFILE *file = openSoundFile(path, SFM_WRITE, &info);
     if (!file)
         qFatal("TestSounds: %s: %s", qPrintable(path), sf_strerror(nullptr));
     const sf_count_t written = sf_write_short(file, samples.data(), sf_count_t(samples.size()));

@@ -1,4 +1,5 @@
 #include "data/TDataModule1.h"
+#include "run/SoundFile.h"
 #include "schedule/Statements.h"
 
 #include <QDir>
@@ -178,7 +179,7 @@ private slots:
                          qPrintable(QString::number(ahead)));
                 SF_INFO info{};
                 const QString wav = soundDir + "/" + query.text("filename");
-                SNDFILE *sound = sf_open(QFile::encodeName(wav).constData(), SFM_READ, &info);
+                SNDFILE *sound = openSoundFile(wav, SFM_READ, &info);
                 QVERIFY2(sound && info.frames > 0, qPrintable(wav));
                 sf_close(sound);
                 if (!withSpeech)
@@ -192,4 +193,5 @@ private:
 };
 
 QTEST_GUILESS_MAIN(tst_TessivoxDb)
+#include "run/SoundFile.h"
 #include "tst_TessivoxDb.moc"

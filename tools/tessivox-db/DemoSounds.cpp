@@ -1,4 +1,5 @@
 #include "DemoSounds.h"
+#include "run/SoundFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -66,7 +67,7 @@ void DemoSounds::writeTone(const QString &path, double hz)
     info.samplerate = SampleRate;
     info.channels = 1;
     info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE *file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    SNDFILE *file = openSoundFile(path, SFM_WRITE, &info);
     if (!file)
         throw failure(path + QStringLiteral(": ") + QString::fromLocal8Bit(sf_strerror(nullptr)));
 
