@@ -29,6 +29,12 @@ foreach(source IN LISTS windows_test_sources)
     "QT_QPA_PLATFORM=offscreen;TESSIVOX_TEST_SQLITE_ONLY=1;TESSIVOX_TEST_TOOLS=${CMAKE_BINARY_DIR}/bin")
 endforeach()
 
+# A Windows program on an exam centre's server over TCP: the private server
+# is its own, on a free port of 127.0.0.1.
+add_test(NAME check-server-room COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/check-server-room
+  ${CMAKE_BINARY_DIR})
+set_tests_properties(check-server-room PROPERTIES TIMEOUT 300)
+
 # The installer and the portable zip, made from this build and tried in a
 # Wine prefix of their own.
 add_test(NAME check-installer COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/check-installer
