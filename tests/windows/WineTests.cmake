@@ -45,6 +45,11 @@ set_tests_properties(tst_wasapi_win PROPERTIES FIXTURES_REQUIRED sound_server TI
 add_test(NAME tst_wasapi_win_no_output COMMAND tst_wasapi_win)
 set_tests_properties(tst_wasapi_win_no_output PROPERTIES TIMEOUT 300 ENVIRONMENT
   "QT_QPA_PLATFORM=offscreen;PULSE_SERVER=unix:/nonexistent/native;TESSIVOX_EXPECT_NO_OUTPUT=1")
+# A Windows program on an exam centre's server over TCP: the private server
+# is its own, on a free port of 127.0.0.1.
+add_test(NAME check-server-room COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/check-server-room
+  ${CMAKE_BINARY_DIR})
+set_tests_properties(check-server-room PROPERTIES TIMEOUT 300)
 
 # The installer and the portable zip, made from this build and tried in a
 # Wine prefix of their own.
