@@ -106,6 +106,15 @@ const QList<Column> &laterColumns()
 // The marker line tells a body of this version from an older one.
 const QString FunctionsMarker = QStringLiteral("-- tessivox functions 2");
 
+// What a room's own functions check first: a login writes as its own room
+// only, unless it may update every room (the office).
+const QString RoomFunctionStart = FunctionsMarker + QStringLiteral(R"(
+    IF room_name IS DISTINCT FROM session_user
+            AND NOT has_table_privilege(session_user, 'room', 'UPDATE') THEN
+        RAISE EXCEPTION 'login % may not report as room %', session_user, left(room_name, 200)
+            USING ERRCODE = '22023';
+    END IF;)");
+
 const QString ReportFunction = QStringLiteral(R"(
 CREATE OR REPLACE FUNCTION room_report(room_name text, room_version text, room_state text,
                                        room_subject text, offset_ms integer, refused_text text,
@@ -114,11 +123,6 @@ CREATE OR REPLACE FUNCTION room_report(room_name text, room_version text, room_s
 RETURNS void LANGUAGE plpgsql SECURITY DEFINER AS $$
 BEGIN
     %1
-    IF room_name IS DISTINCT FROM session_user
-            AND NOT has_table_privilege(session_user, 'room', 'UPDATE') THEN
-        RAISE EXCEPTION 'login % may not report as room %', session_user, left(room_name, 200)
-            USING ERRCODE = '22023';
-    END IF;
     IF length(room_name) > 200 OR length(room_version) > 100 OR length(room_subject) > 200
             OR length(refused_text) > %2 THEN
         RAISE EXCEPTION 'a report longer than the server takes (at most 200 characters of '
@@ -135,7 +139,7 @@ BEGIN
         sound_files_held = coalesce(excluded.sound_files_held, r.sound_files_held),
         sound_files_named = coalesce(excluded.sound_files_named, r.sound_files_named);
 END $$)")
-                                   .arg(FunctionsMarker)
+                                   .arg(RoomFunctionStart)
                                    .arg(OfficeSchema::MaxRefusedLength);
 
 // events: a JSON array of the journal's lines.
@@ -185,11 +189,6 @@ DECLARE
     here text;
 BEGIN
     %1
-    IF room_name IS DISTINCT FROM session_user
-            AND NOT has_table_privilege(session_user, 'room', 'UPDATE') THEN
-        RAISE EXCEPTION 'login % may not report as room %', session_user, left(room_name, 200)
-            USING ERRCODE = '22023';
-    END IF;
     IF length(room_name) > 200 OR length(pc_id) > 64 OR length(pc_host) > 200 THEN
         RAISE EXCEPTION 'a PC named longer than the server takes (at most 64 characters of '
             'id, 200 of host name)' USING ERRCODE = '22001';
@@ -205,7 +204,7 @@ BEGIN
     ON CONFLICT (name) DO UPDATE SET pc = excluded.pc, pc_host = excluded.pc_host;
     RETURN NULL;
 END $$)")
-                               .arg(FunctionsMarker)
+                               .arg(RoomFunctionStart)
                                .arg(RoomStatus::UnseenAfterMs);
 
 // The announcements of a day a room reported on, from any of its PCs: a PC
