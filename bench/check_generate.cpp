@@ -6,9 +6,9 @@
 // FOLDER/sound holds the files: silence of one to five seconds.
 
 #include "data/Query.h"
-#include "data/Schema.h"
 #include "data/Transaction.h"
 #include "run/SoundFile.h"
+#include "schedule/ScheduleTables.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -54,8 +54,8 @@ void build(const QString &folder, int subjects, int perSubject, int files)
     db.setDatabaseName(folder + QStringLiteral("/asdf.mdb"));
     if (!db.open())
         throw std::runtime_error("cannot create the database");
-    Schema::createSchema(db, QStringLiteral("Tessivox"));
-    Transaction::run(db, [&] {
+    ScheduleTables::create(db, QStringLiteral("Tessivox"));
+    Transaction::run(db, ScheduleTables::beginWriting(Dialect::of(db)), [&] {
         for (int s = 0; s < subjects; ++s) {
             const QString subject = QStringLiteral("科目%1").arg(s);
             Query::run(db, {QStringLiteral("INSERT INTO test (subjectname, starttime, endtime) "

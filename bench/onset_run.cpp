@@ -2,7 +2,6 @@
 
 #include "app/Shell.h"
 #include "controls/TFlatComboBox.h"
-#include "data/Schema.h"
 #include "data/Session.h"
 #include "data/TDataModule1.h"
 #include "onset_quiet.h"
@@ -15,9 +14,10 @@
 #include "run/RunLog.h"
 #include "run/Scheduler.h"
 #include "run/SoundDevice.h"
-#include "schedule/DataScheduleRepository.h"
-#include "schedule/Statements.h"
 #include "run/SoundFile.h"
+#include "schedule/DataScheduleRepository.h"
+#include "schedule/ScheduleTables.h"
+#include "schedule/Statements.h"
 #include "support/FakeClockHealth.h"
 #include "support/FakeClockSetter.h"
 #include "support/FakeFileDialog.h"
@@ -179,7 +179,7 @@ void createSubject(TDataModule1 &data, const QString &folder, const std::vector<
     QDir(folder).mkpath(QStringLiteral("sound"));
     data.use(TDataModule1::Access::Write, [](Session &session) {
         QSqlDatabase db = session.db();
-        Schema::createSchema(db, BenchSubject);
+        ScheduleTables::create(db, BenchSubject);
     });
     execute(data.ADOQuery1, Statements::insertSubject(BenchSubject, targets.front().addSecs(-60),
                                                       targets.back().addSecs(60)));

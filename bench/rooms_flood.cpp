@@ -25,6 +25,7 @@
 #include "run/RunDisplay.h"
 #include "run/Scheduler.h"
 #include "schedule/DataScheduleRepository.h"
+#include "schedule/ScheduleTables.h"
 #include "schedule/SubjectReread.h"
 
 #include <QCoreApplication>
@@ -215,7 +216,7 @@ int main(int argc, char **argv)
     flooding.start();
     QThread::msleep(seconds * 500);
     qint64 changedUs = 0;
-    office.transaction([&] {
+    ScheduleTables::transaction(office, [&] {
         office.use(TDataModule1::Access::Write, [&](Session &session) {
             QSqlQuery query(session.db());
             query.prepare(QStringLiteral("UPDATE sound SET explain = 'changed' WHERE "

@@ -11,6 +11,7 @@
 // the windows have it written; its wait is not counted.
 
 #include "data/TDataModule1.h"
+#include "schedule/ScheduleTables.h"
 #include "schedule/Statements.h"
 
 #include <QCoreApplication>
@@ -34,7 +35,7 @@ void fill(TDataModule1 &data, int subjects, int perSubject)
     // A transaction a subject, as the editor stores them: one of the whole
     // centre would outlast the deadline of a save on a server.
     for (int s = 0; s < subjects; ++s) {
-        data.transaction([&] {
+        ScheduleTables::transaction(data, [&] {
             const QString subject = subjectName(s);
             data.ADOQuery1.replace(Statements::insertSubject(subject, start, end));
             data.ADOQuery1.execute();

@@ -16,6 +16,7 @@
 
 #include "data/ScheduleWatch.h"
 #include "data/TDataModule1.h"
+#include "schedule/ScheduleTables.h"
 #include "schedule/Statements.h"
 
 #include <QCoreApplication>
@@ -113,7 +114,7 @@ int main(int argc, char **argv)
         QThread::msleep(1000);
         QCoreApplication::processEvents();
         qint64 sentUs = 0;
-        office.transaction([&] {
+        ScheduleTables::transaction(office, [&] {
             office.ADOQuery1.replace(Statements::insertSubject(
                 QStringLiteral("bench %1").arg(change), QDateTime::currentDateTime(),
                 QDateTime::currentDateTime().addSecs(3600)));

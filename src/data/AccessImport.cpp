@@ -2,9 +2,9 @@
 
 #include "data/DbError.h"
 #include "data/Dialect.h"
-#include "data/Schema.h"
 #include "data/TDataModule1.h"
 #include "schedule/DataScheduleRepository.h"
+#include "schedule/ScheduleTables.h"
 
 #include <QDir>
 #include <QFile>
@@ -79,8 +79,8 @@ QString build(const QString &path, const AccessSchedule::Mapped &mapped)
         db.setDatabaseName(name);
         if (!db.open())
             throw Dialect::error(Dialect::Engine::SQLite, db.lastError()).concerning(name);
-        Schema::createSchema(db, mapped.schedule.title.isEmpty() ? Schema::DefaultTitle
-                                                                 : mapped.schedule.title);
+        ScheduleTables::create(db, mapped.schedule.title.isEmpty() ? ScheduleTables::DefaultTitle
+                                                                   : mapped.schedule.title);
         db.close();
     }
     {

@@ -33,24 +33,11 @@ QString statement(Engine engine, const QString &sql);
 // on a server, for an answer at all) before they give up.
 QStringList waitFor(Engine engine, int milliseconds);
 
-// Opens a transaction that writes: it takes the right to write up front, so
-// that a concurrent writer waits for the whole of it, then fails when the
-// wait runs out; readers carry on meanwhile. Two replacements of one
-// subject's list therefore never mix.
-QStringList beginWriting(Engine engine);
-// Opens the transaction that creates the tables, which do not exist yet.
+// Opens the transaction that creates tables, which do not exist yet.
 QString beginCreating(Engine engine);
 
-// The statements that create the tables var, test and sound. A server's
-// tables carry a rowid as SQLite's do implicitly, so that both return rows
-// in the order they were stored.
-QStringList createTables(Engine engine);
 // One row per table or view, its name in the first column.
 QString listTables(Engine engine);
-// Statements that make reading every subject in turn fast without changing
-// what is read: SQLite's files have no index on the subject, a server's
-// tables do.
-QStringList indexForReadingAll(Engine engine);
 
 // What a failure means to the user, from the engine's code and text.
 DbError error(Engine engine, const QSqlError &error);

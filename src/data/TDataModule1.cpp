@@ -162,13 +162,13 @@ Session &TDataModule1::fileSession()
     return *m_file;
 }
 
-void TDataModule1::transaction(const std::function<void()> &work)
+void TDataModule1::transaction(const QStringList &begin, const std::function<void()> &work)
 {
     const QScopedValueRollback inTransaction(m_inTransaction, true);
     // One job: nothing else's statements land inside the transaction.
     use(Access::Write, [&](Session &session) {
         const QScopedValueRollback inJob(m_jobSession, &session);
-        Transaction::run(session.db(), work);
+        Transaction::run(session.db(), begin, work);
     });
 }
 

@@ -85,9 +85,10 @@ public:
     // connection.
     void use(Access access, const std::function<void(Session &)> &work);
 
-    // Runs work in one transaction: commits when it returns, rolls back and
+    // Runs work in one transaction, opened with the statements begin (those
+    // of the tables it writes): commits when it returns, rolls back and
     // rethrows when it throws, so no half-done change stays.
-    void transaction(const std::function<void()> &work);
+    void transaction(const QStringList &begin, const std::function<void()> &work);
     bool inTransaction() const { return m_inTransaction; }
 
     // The main window's or a run's load, for as long as it lives: a server

@@ -1,17 +1,11 @@
 #include "data/Transaction.h"
 
-#include "data/Dialect.h"
 #include "data/Query.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
 namespace Transaction {
-
-void run(const QSqlDatabase &db, const std::function<void()> &work)
-{
-    run(db, Dialect::beginWriting(Dialect::of(db)), work);
-}
 
 void run(const QSqlDatabase &db, const QStringList &begin, const std::function<void()> &work)
 {

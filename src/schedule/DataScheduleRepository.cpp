@@ -5,6 +5,7 @@
 #include "data/SoundSchema.h"
 #include "data/TDataModule1.h"
 #include "schedule/ScheduleSql.h"
+#include "schedule/ScheduleTables.h"
 
 namespace {
 
@@ -27,8 +28,9 @@ template <typename Work> auto writing(TDataModule1 &data, Work work)
 
 template <typename Work> void inTransaction(TDataModule1 &data, Work work)
 {
-    data.transaction(
-        [&] { data.use(TDataModule1::Access::Write, [&](Session &session) { work(session); }); });
+    ScheduleTables::transaction(data, [&] {
+        data.use(TDataModule1::Access::Write, [&](Session &session) { work(session); });
+    });
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "data/StoredTime.h"
 #include "data/TDataModule1.h"
+#include "schedule/ScheduleTables.h"
 #include "schedule/Statements.h"
 
 namespace ExamDelay {
@@ -11,7 +12,7 @@ Result apply(const QString &uri, const QString &subject, int minutes)
     Result result;
     TDataModule1 module(uri);
     const auto timeOfDay = [](const QTime &t) { return t.toString(QStringLiteral("HH:mm:ss")); };
-    module.transaction([&] {
+    ScheduleTables::transaction(module, [&] {
         Query &query = module.ADOQuery1;
         query.replace({QStringLiteral("SELECT to_char(LOCALTIMESTAMP, 'YYYY-MM-DD HH24:MI:SS') "
                                       "AS now"),

@@ -8,6 +8,7 @@
 #include "data/Session.h"
 #include "data/SoundSchema.h"
 #include "data/Transaction.h"
+#include "schedule/ScheduleTables.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -237,8 +238,9 @@ void LocalCopy::write(const Content &content, const QString &origin, const QStri
             throw Dialect::error(Dialect::Engine::SQLite, copy.lastError());
         const QDateTime taken = QDateTime::currentDateTime();
         try {
-            Transaction::run(copy, [&] {
-                for (const QString &statement : Dialect::createTables(Dialect::Engine::SQLite))
+            Transaction::run(copy, ScheduleTables::beginWriting(Dialect::Engine::SQLite), [&] {
+                for (const QString &statement :
+                     ScheduleTables::createStatements(Dialect::Engine::SQLite))
                     Query::run(copy, {statement, {}});
                 insertRows(copy, QStringLiteral("var"), VarColumns, content.var);
                 insertRows(copy, QStringLiteral("test"), TestColumns, content.test);

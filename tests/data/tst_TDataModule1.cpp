@@ -1,5 +1,6 @@
 #include "data/DbError.h"
 #include "data/TDataModule1.h"
+#include "schedule/ScheduleTables.h"
 #include "schedule/Statements.h"
 #include "support/Engines.h"
 #include "support/TestDatabase.h"
@@ -49,7 +50,7 @@ DbError::Kind kindOf(const std::function<void()> &work)
 // Replaces subject s's instructions with files, as the editor's save does.
 void replaceSounds(TDataModule1 &module, const QStringList &files)
 {
-    module.transaction([&] {
+    ScheduleTables::transaction(module, [&] {
         module.ADOQuery11.replace(Statements::deleteSounds("s"));
         module.ADOQuery11.execute();
         for (const QString &file : files)
@@ -155,11 +156,11 @@ private slots:
                 throw std::runtime_error("stop");
             module.ADOQuery11.execute();
         };
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error, module.transaction(work));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, ScheduleTables::transaction(module, work));
         QCOMPARE(db.rows("SELECT filename FROM sound"), QList<QStringList>({{"old"}}));
 
         // Nothing of the failed transaction stays open; the next one commits.
-        module.transaction([&] { insertSound(module, "next"); });
+        ScheduleTables::transaction(module, [&] { insertSound(module, "next"); });
         QCOMPARE(db.rows("SELECT filename FROM sound"), QList<QStringList>({{"old"}, {"next"}}));
     }
 
@@ -186,7 +187,7 @@ private slots:
         std::thread holder([&] {
             try {
                 TDataModule1 module(db.path());
-                module.transaction([&] {
+                ScheduleTables::transaction(module, [&] {
                     module.ADOQuery11.replace(Statements::deleteSounds("s"));
                     module.ADOQuery11.execute();
                     for (const char *file : {"a1", "a2", "a3"})
@@ -300,7 +301,7 @@ private slots:
             else if (action == "write")
                 insertSound(module, "mine");
             else
-                module.transaction([&] { insertSound(module, "mine"); });
+                ScheduleTables::transaction(module, [&] { insertSound(module, "mine"); });
         };
 
         if (held == "exclusive")

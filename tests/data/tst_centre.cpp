@@ -3,6 +3,7 @@
 #include "support/StalledServer.h"
 
 #include "platform/Timer.h"
+#include "schedule/ScheduleTables.h"
 #include "schedule/Statements.h"
 #include "ui/main/TFrm_main.h"
 #include "ui/run/TFrm_Subject.h"
@@ -168,7 +169,7 @@ private slots:
             Statements::deleteSounds(Subject),
             Statements::insertSound(Subject, QStringLiteral("c.wav"), {}, QTime(8, 0, 5)),
             Statements::insertSound(Subject, QStringLiteral("d.wav"), {}, QTime(8, 0, 20))};
-        admin->data.transaction([&] { admin->data.ADOQuery11.executeAll(saved); });
+        ScheduleTables::transaction(admin->data, [&] { admin->data.ADOQuery11.executeAll(saved); });
 
         QCOMPARE(listed(run), (QStringList{"a.wav", "b.wav"}));
         QCOMPARE(playAt(*running, run, 5), QStringLiteral("a.wav"));

@@ -6,6 +6,7 @@
 
 #include "data/ScheduleWatch.h"
 #include "platform/Timer.h"
+#include "schedule/ScheduleTables.h"
 #include "schedule/Statements.h"
 #include "ui/admin/TFrm_config.h"
 #include "ui/admin/TFrm_sa.h"
@@ -153,7 +154,7 @@ private slots:
         TFrm_main *main = watching->start();
         main->ComboBox1->setCurrentIndex(main->ComboBox1->findText(Subject));
 
-        office->data.transaction([&] {
+        ScheduleTables::transaction(office->data, [&] {
             office->data.ADOQuery1.replace(Statements::insertSubject(
                 QStringLiteral("数学"), QDateTime(QDate(2026, 6, 7), QTime(14, 0)),
                 QDateTime(QDate(2026, 6, 7), QTime(16, 0))));
@@ -182,7 +183,7 @@ private slots:
         QVERIFY(console);
         console->show();
         // Its own change is no news.
-        admin->data.transaction([&] {
+        ScheduleTables::transaction(admin->data, [&] {
             admin->data.ADOQuery1.replace(Statements::updateTitle(QStringLiteral("新标题")));
             admin->data.ADOQuery1.execute();
         });
@@ -351,7 +352,7 @@ private slots:
 
         // Another room's change after it: once its notice is in, the save's
         // notices are too.
-        office->data.transaction([&] {
+        ScheduleTables::transaction(office->data, [&] {
             office->data.ADOQuery1.replace(Statements::updateTitle(QStringLiteral("新标题")));
             office->data.ADOQuery1.execute();
         });

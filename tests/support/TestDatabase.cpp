@@ -4,9 +4,9 @@
 
 #include "data/DbError.h"
 #include "data/Query.h"
-#include "data/Schema.h"
 #include "data/ServerAddress.h"
 #include "data/StoredTime.h"
+#include "schedule/ScheduleTables.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -69,7 +69,7 @@ TestDatabase::TestDatabase(Dialect::Engine engine, const QString &title, Content
         qFatal("TestDatabase: %s", qPrintable(db.lastError().text()));
     if (content == Content::Tables) {
         try {
-            Schema::createSchema(db, title);
+            ScheduleTables::create(db, title);
         } catch (const DbError &error) {
             qFatal("TestDatabase: %s", error.what());
         }
@@ -105,7 +105,7 @@ void TestDatabase::lockExclusively()
 
 void TestDatabase::lockForWriting()
 {
-    for (const QString &statement : Dialect::beginWriting(m_engine))
+    for (const QString &statement : ScheduleTables::beginWriting(m_engine))
         exec(statement);
 }
 

@@ -21,6 +21,7 @@
 #include "data/TDataModule1.h"
 #include "office/OfficeSchema.h"
 #include "schedule/DataScheduleRepository.h"
+#include "schedule/ScheduleTables.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -72,7 +73,7 @@ QStringList buildDatabase(QSqlDatabase db)
             present.append(table);
     }
     if (present.isEmpty()) {
-        Schema::createSchema(db, Schema::DefaultTitle);
+        ScheduleTables::create(db, ScheduleTables::DefaultTitle);
         if (server)
             OfficeSchema::create(db);
     }

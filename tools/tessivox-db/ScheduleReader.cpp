@@ -7,6 +7,7 @@
 #include "data/Session.h"
 #include "schedule/DataScheduleRepository.h"
 #include "schedule/ScheduleSql.h"
+#include "schedule/ScheduleTables.h"
 
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -92,7 +93,8 @@ void ScheduleReader::prepareForEverySubject()
     // the tables whole: hours for ten thousand subjects.
     reading([&] {
         m_module.use(TDataModule1::Access::Read, [](Session &session) {
-            for (const QString &statement : Dialect::indexForReadingAll(Dialect::of(session.db())))
+            for (const QString &statement :
+                 ScheduleTables::indexForReadingAll(Dialect::of(session.db())))
                 Query::run(session.db(), {statement, {}});
         });
     });
