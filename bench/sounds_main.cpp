@@ -13,9 +13,9 @@
 #include "data/ServerAddress.h"
 #include "data/ServerLink.h"
 #include "data/Session.h"
-#include "data/SoundFetcher.h"
 #include "data/SoundStore.h"
 #include "office/Announcements.h"
+#include "schedule/SoundFetcher.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -2,7 +2,6 @@
 
 #include "app/Shell.h"
 #include "data/SoundCache.h"
-#include "data/SoundFetcher.h"
 #include "office/Announcements.h"
 #include "office/RoomReporter.h"
 #include "platform/Clock.h"
@@ -10,6 +9,7 @@
 #include "platform/Timer.h"
 #include "run/MediaPlayer.h"
 #include "run/RunLog.h"
+#include "schedule/SoundFetcher.h"
 #include "ui/run/TFrm_Subject.h"
 
 #include <QFile>

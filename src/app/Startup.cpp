@@ -8,7 +8,6 @@
 #include "data/ScheduleWatch.h"
 #include "data/ServerAddress.h"
 #include "data/SoundCache.h"
-#include "data/SoundFetcher.h"
 #include "data/TDataModule1.h"
 #include "office/PcIdentity.h"
 #include "office/RoomReporter.h"
@@ -24,6 +23,7 @@
 #include "platform/widgets/QtMessageBoxes.h"
 #include "run/RunLog.h"
 #include "run/SoundDevice.h"
+#include "schedule/SoundFetcher.h"
 #include "ui/main/TFrm_main.h"
 
 #include <QDir>

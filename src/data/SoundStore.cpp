@@ -30,14 +30,6 @@ QByteArray readPiece(QFile &file, const QString &path)
     return piece;
 }
 
-// The SHA-256 names the cached file: anything else (a copy edited by hand)
-// must not lead outside the cache.
-bool isSha256(const QString &text)
-{
-    static const QRegularExpression hex(QStringLiteral("^[0-9a-f]{64}$"));
-    return hex.match(text).hasMatch();
-}
-
 // An empty file is one empty piece, so that every content has a first.
 qint64 pieces(qint64 size)
 {
@@ -100,6 +92,12 @@ void sendContent(ServerLink &link, qint64 process, const QString &path, const QS
 
 namespace SoundStore {
 
+bool isSha256(const QString &text)
+{
+    static const QRegularExpression hex(QStringLiteral("^[0-9a-f]{64}$"));
+    return hex.match(text).hasMatch();
+}
+
 QHash<QString, Held> held(const QSqlDatabase &db)
 {
     QHash<QString, Held> files;
@@ -116,35 +114,6 @@ QHash<QString, Held> held(const QSqlDatabase &db)
 QHash<QString, Held> heldIfKept(const QSqlDatabase &db)
 {
     return db.tables().contains(QStringLiteral("sound_file")) ? held(db) : QHash<QString, Held>();
-}
-
-std::optional<Named> namedIfKept(ServerLink &link, std::chrono::milliseconds deadline)
-{
-    std::optional<Named> kept;
-    link.run(
-        [&](Session &session) {
-            if (SoundSchema::present(session.db()))
-                kept = named(session.db());
-        },
-        deadline);
-    return kept;
-}
-
-Named named(const QSqlDatabase &db)
-{
-    Named named;
-    QSqlQuery query = Query::run(
-        db, {QStringLiteral(
-                 "SELECT DISTINCT s.filename, f.sha256, f.size FROM sound s LEFT JOIN "
-                 "sound_file f ON f.name = s.filename WHERE s.filename IS NOT NULL ORDER BY 1"),
-             {}});
-    while (query.next()) {
-        const QString name = query.value(0).toString();
-        named.names << name;
-        if (isSha256(query.value(1).toString()))
-            named.held.insert(name, {name, query.value(1).toString(), query.value(2).toLongLong()});
-    }
-    return named;
 }
 
 QString shownName(const QString &name, const QString &sha256)

@@ -5,7 +5,6 @@
 #include <QString>
 #include <chrono>
 #include <functional>
-#include <optional>
 
 class QSqlDatabase;
 class ServerLink;
@@ -33,23 +32,16 @@ struct Held
     friend bool operator==(const Held &, const Held &) = default;
 };
 
+// The SHA-256 names the cached file: anything else (a copy edited by hand)
+// must not lead outside the cache.
+bool isSha256(const QString &text);
+
 // What the server holds, by file name.
 QHash<QString, Held> held(const QSqlDatabase &db);
 // The same, from a server or a room's local copy of it (an SQLite file with
 // the table); empty where no recordings are kept (a server made before
 // them, any other database file).
 QHash<QString, Held> heldIfKept(const QSqlDatabase &db);
-// The files the schedule names that the server holds, and how many names
-// the schedule has in all (held or not).
-struct Named
-{
-    QHash<QString, Held> held;
-    QStringList names;
-};
-Named named(const QSqlDatabase &db);
-// The same over a link, as one job within deadline; nothing where the
-// server keeps no recordings (made before them).
-std::optional<Named> namedIfKept(ServerLink &link, std::chrono::milliseconds deadline);
 
 // How the run log and the office name a recording: its file name and the
 // start of its SHA-256, "a.wav (1f2e3d4c)".

@@ -2,6 +2,7 @@
 
 #include "data/Query.h"
 #include "data/StoredTime.h"
+#include "schedule/Statements.h"
 
 #include <QHash>
 #include <QSqlQuery>
@@ -43,10 +44,7 @@ QHash<QString, QList<QTime>> runningSchedules(const QSqlDatabase &db)
 {
     QHash<QString, QList<QTime>> schedules;
     try {
-        QSqlQuery query = Query::run(
-            db, {QStringLiteral("SELECT s.subjectname, s.playtime FROM sound s WHERE s.subjectname "
-                                "IN (SELECT subject FROM room WHERE state = 'running')"),
-                 {}});
+        QSqlQuery query = Query::run(db, Statements::selectRunningPlaytimes());
         while (query.next())
             if (const QTime time = StoredTime::toTime(query.value(1).toString()); time.isValid())
                 schedules[query.value(0).toString()].append(time);

@@ -116,4 +116,19 @@ Statement insertSound(qint64 rowid, const QString &subject, const QString &filen
             {rowid, subject, filename, explain, storedPlaytime}};
 }
 
+Statement selectNamedRecordings()
+{
+    return {QStringLiteral(
+                "SELECT DISTINCT s.filename, f.sha256, f.size FROM sound s LEFT JOIN "
+                "sound_file f ON f.name = s.filename WHERE s.filename IS NOT NULL ORDER BY 1"),
+            {}};
+}
+
+Statement selectRunningPlaytimes()
+{
+    return {QStringLiteral("SELECT s.subjectname, s.playtime FROM sound s WHERE s.subjectname "
+                           "IN (SELECT subject FROM room WHERE state = 'running')"),
+            {}};
+}
+
 } // namespace Statements

@@ -46,4 +46,11 @@ Statement insertSound(const QString &subject, const QString &filename, const QSt
 Statement insertSound(qint64 rowid, const QString &subject, const QString &filename,
                       const QString &explain, const QString &storedPlaytime);
 
+// Every file the instructions name, once, by name, with the server's
+// SHA-256 and size of it where it holds one (NULL otherwise).
+Statement selectNamedRecordings();
+// Subject and play time of every instruction of the subjects the exam
+// office's rooms are running.
+Statement selectRunningPlaytimes();
+
 } // namespace Statements

@@ -6,6 +6,7 @@
 #include "data/ServerAddress.h"
 #include "data/ServerLink.h"
 #include "data/SoundStore.h"
+#include "schedule/NamedRecordings.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -29,12 +30,13 @@ int UploadCommand::run(const Arguments &arguments)
     QStringList sent, skipped, notFound;
     try {
         ServerLink link(uri);
-        const std::optional<SoundStore::Named> kept = SoundStore::namedIfKept(link, Deadline);
+        const std::optional<NamedRecordings::Named> kept =
+            NamedRecordings::readIfKept(link, Deadline);
         if (!kept)
             return CommandInput::refuse(
                 m_err, QStringLiteral("%1 has no table sound_file (tessivox-db upgrade adds it)")
                            .arg(ServerAddress::shown(uri)));
-        const SoundStore::Named &named = *kept;
+        const NamedRecordings::Named &named = *kept;
         QStringList names = named.names;
         names.sort();
         for (const QString &name : names) {

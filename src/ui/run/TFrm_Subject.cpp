@@ -2,7 +2,6 @@
 
 #include "app/RoomAnnouncements.h"
 #include "data/SoundCache.h"
-#include "data/SoundFetcher.h"
 #include "data/TDataModule1.h"
 #include "office/RoomReporter.h"
 #include "platform/Clock.h"
@@ -16,6 +15,7 @@
 #include "run/MediaPlayer.h"
 #include "run/Scheduler.h"
 #include "schedule/DataScheduleRepository.h"
+#include "schedule/SoundFetcher.h"
 #include "schedule/SubjectReread.h"
 #include "ui/common/Controls.h"
 #include "ui/common/InstructionList.h"

@@ -1,10 +1,11 @@
-#include "data/SoundFetcher.h"
+#include "schedule/SoundFetcher.h"
 
 #include "data/DbError.h"
 #include "data/ServerLink.h"
 #include "data/SoundCache.h"
 #include "data/SoundStore.h"
 #include "platform/ThreadPriority.h"
+#include "schedule/NamedRecordings.h"
 
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -135,13 +136,13 @@ bool SoundFetcher::round(ServerLink &link, const QStringList &first, SoundCache 
     } catch (const DbError &error) {
         failure = error;
     }
-    const std::optional<SoundStore::Named> kept = SoundStore::namedIfKept(link, deadline);
+    const std::optional<NamedRecordings::Named> kept = NamedRecordings::readIfKept(link, deadline);
     if (!kept) {
         if (failure)
             throw *failure;
         return true;
     }
-    const SoundStore::Named &named = *kept;
+    const NamedRecordings::Named &named = *kept;
     QStringList order;
     for (const QString &name : first)
         if (named.held.contains(name) && !order.contains(name))
