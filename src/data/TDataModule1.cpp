@@ -188,8 +188,19 @@ TDataModule1::Load::~Load()
 
 void TDataModule1::Load::finished()
 {
-    if (m_module.m_copy && !m_module.m_onCopy)
-        m_module.m_copy->refresh(*m_module.m_link);
+    if (!m_module.m_copy || m_module.m_onCopy)
+        return;
+    // The server answered: the next time it cannot, the user is told again.
+    m_module.m_copyNoticeGiven = false;
+    m_module.m_copy->refresh(*m_module.m_link);
+}
+
+bool TDataModule1::Load::standIn(DbError::Kind why)
+{
+    if (!m_module.m_copy || !copyMayStandIn(why) || !m_module.m_copy->isUsable())
+        return false;
+    m_module.turnToCopy(why);
+    return true;
 }
 
 QString TDataModule1::takeNotice()

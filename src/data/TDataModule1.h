@@ -102,6 +102,11 @@ public:
         Q_DISABLE_COPY_MOVE(Load)
         // The load read everything: the local copy is brought up to date.
         void finished();
+        // The server failed the load's reading, made off the caller's
+        // thread: when the local copy may stand in (the server away, silent
+        // or full, and a copy there), the load's reads read it from now on.
+        // False when it may not: the failure stands.
+        bool standIn(DbError::Kind why);
 
     private:
         TDataModule1 &m_module;

@@ -1,6 +1,8 @@
 #include "schedule/DataScheduleRepository.h"
 
+#include "data/DbError.h"
 #include "data/ServerAddress.h"
+#include "data/ServerLink.h"
 #include "data/Session.h"
 #include "data/SoundSchema.h"
 #include "data/TDataModule1.h"
@@ -33,7 +35,89 @@ template <typename Work> void inTransaction(TDataModule1 &data, Work work)
     });
 }
 
+using OverviewDone = std::function<void(const ScheduleOverview &)>;
+
+void readOverview(Session &session, ScheduleOverview &into)
+{
+    into.title = ScheduleSql::title(session);
+    into.subjects = ScheduleSql::subjectNames(session);
+}
+
+// On the caller's thread: a database file, or the local copy standing in.
+ScheduleOverview readHere(TDataModule1 &data)
+{
+    ScheduleOverview overview;
+    try {
+        data.use(TDataModule1::Access::Read,
+                 [&](Session &session) { readOverview(session, overview); });
+    } catch (const DbError &) {
+        overview.failure = std::current_exception();
+    }
+    overview.fromCopy = data.readFromCopy();
+    return overview;
+}
+
+DbError::Kind kindOf(const std::exception_ptr &failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const DbError &error) {
+        return error.kind();
+    } catch (...) {
+        return DbError::Kind::Other;
+    }
+}
+
+void loadFromServer(TDataModule1 &data, QObject *receiver, OverviewDone done, bool again)
+{
+    // The job owns what it writes: past its deadline it may still be ending.
+    auto read = std::make_shared<ScheduleOverview>();
+    data.link()->post(
+        [read](Session &session) {
+            session.waitFor(TDataModule1::ReadWaitMs);
+            readOverview(session, *read);
+        },
+        TDataModule1::ReadDeadline, receiver,
+        [&data, receiver, read, done, again](std::exception_ptr failure) {
+            TDataModule1::Load load(data);
+            if (!failure) {
+                load.finished();
+                done(*read);
+                return;
+            }
+            const DbError::Kind kind = kindOf(failure);
+            // A server restarted since the last statement fails it on the
+            // old connection only.
+            if (kind == DbError::Kind::Unreachable && !again) {
+                loadFromServer(data, receiver, done, true);
+                return;
+            }
+            if (load.standIn(kind)) {
+                done(readHere(data));
+                return;
+            }
+            // What the job read may be half written: none of it is shown.
+            ScheduleOverview failed;
+            failed.failure = failure;
+            done(failed);
+        });
+}
+
 } // namespace
+
+void DataScheduleRepository::loadOverview(QObject *receiver,
+                                          std::function<void(const ScheduleOverview &)> done)
+{
+    if (m_data.link()) {
+        loadFromServer(m_data, receiver, std::move(done), false);
+        return;
+    }
+    TDataModule1::Load load(m_data);
+    const ScheduleOverview overview = readHere(m_data);
+    if (!overview.failure)
+        load.finished();
+    done(overview);
+}
 
 DataScheduleRepository::DataScheduleRepository(TDataModule1 &data) : m_data(data) {}
 

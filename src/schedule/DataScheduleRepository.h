@@ -4,8 +4,24 @@
 #include "schedule/ScheduleRepository.h"
 
 #include <QDateTime>
+#include <exception>
+#include <functional>
+#include <optional>
 
+class QObject;
 class TDataModule1;
+
+// What the main window shows.
+struct ScheduleOverview
+{
+    // Read before a failure of the subjects' read, from a database file.
+    std::optional<QString> title;
+    QStringList subjects;
+    // Null when everything was read.
+    std::exception_ptr failure;
+    // Read from the local copy standing in for the server.
+    bool fromCopy = false;
+};
 
 // The repository over the data module's connection: a database file, or a
 // centre's server with its deadlines and, while a load lasts, the local
@@ -16,6 +32,15 @@ class DataScheduleRepository final : public ScheduleRepository
 {
 public:
     explicit DataScheduleRepository(TDataModule1 &data);
+
+    // The main window's load, which never has the caller wait for a server:
+    // a server's title and subjects are read as a job on its link's thread,
+    // and done runs on receiver's thread by a queued call, unless receiver
+    // is gone by then. A server restarted since the last statement is tried
+    // once more; one that is away, does not answer or is full is replaced by
+    // the local copy, whose notice the data module then gives once. A
+    // database file is read at once: done runs before this returns.
+    void loadOverview(QObject *receiver, std::function<void(const ScheduleOverview &)> done);
 
     QString title() override;
     QStringList subjectNames() override;

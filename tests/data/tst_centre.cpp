@@ -17,6 +17,7 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 // Rooms of an exam centre reading one schedule from a PostgreSQL server,
@@ -229,6 +230,60 @@ private slots:
         QCOMPARE(listed(startRun(*room)), QStringList{"a.wav"});
         QCOMPARE(copyNotices(*room).size(), 1);
         startPrivate();
+    }
+
+    void aReloadLeavesTheWindowLiveWhileTheServerHangs_data()
+    {
+        QTest::addColumn<bool>("answersAgain");
+        QTest::newRow("the server answers again") << true;
+        QTest::newRow("the server stays silent") << false;
+    }
+
+    // The window's thread runs on while the server does not answer its
+    // reload: the values come later, from the server once it answers within
+    // the deadline, else from the local copy.
+    void aReloadLeavesTheWindowLiveWhileTheServerHangs()
+    {
+        QFETCH(bool, answersAgain);
+        ServerDatabase db(*m_private);
+        createSchedule(db);
+        auto room = loadedRoom(db.uri());
+        TFrm_main *main = room->shell.Frm_main;
+        main->ComboBox1->setCurrentIndex(main->ComboBox1->findText(Subject));
+        db.exec(QStringLiteral("INSERT INTO test (subjectname) VALUES ('数学')"));
+        const auto shown = [main] {
+            QStringList names;
+            for (int i = 0; i < main->ComboBox1->count(); ++i)
+                names << main->ComboBox1->itemText(i);
+            return names;
+        };
+
+        StalledServer stalled(*m_private);
+        // The third tick of a timer of the window's thread: whether the
+        // reload had ended on the copy by then.
+        int ticks = 0;
+        bool copyBeforeTicks = false;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&] {
+            if (++ticks != 3)
+                return;
+            copyBeforeTicks = !copyNotices(*room).isEmpty();
+            if (answersAgain)
+                stalled.resume();
+        });
+        ticker.start(10);
+        main->refill();
+        QTRY_VERIFY_WITH_TIMEOUT(ticks >= 3, 30'000);
+        QVERIFY(!copyBeforeTicks);
+        if (answersAgain) {
+            QTRY_COMPARE_WITH_TIMEOUT(shown(), (QStringList{Subject, QStringLiteral("数学")}),
+                                      30'000);
+            QVERIFY(copyNotices(*room).isEmpty());
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(copyNotices(*room).size(), 1, 30'000);
+            QCOMPARE(shown(), QStringList{Subject});
+        }
+        QCOMPARE(main->ComboBox1->currentText(), Subject);
     }
 
     void aCopyIsPlayedOnlyForItsOwnServerAndDatabase_data()

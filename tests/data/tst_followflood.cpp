@@ -185,6 +185,7 @@ private slots:
         const int before = sessions();
         for (int i = 0; i < 5; ++i) {
             main->refill();
+            ShellFixture::waitForLoad(main);
             room.data.waitForLocalCopy();
         }
         // The only session since is the count's own.
@@ -193,6 +194,7 @@ private slots:
 
         db.exec(QStringLiteral("INSERT INTO test (subjectname) VALUES ('数学')"));
         main->refill();
+        ShellFixture::waitForLoad(main);
         room.data.waitForLocalCopy();
         QVERIFY(room.data.localCopy()->taken() > taken);
         QCOMPARE(main->ComboBox1->count(), 2);

@@ -35,7 +35,17 @@ ShellFixture::~ShellFixture() = default;
 
 TFrm_main *ShellFixture::start()
 {
-    return shell.create(shell.Frm_main);
+    TFrm_main *main = shell.create(shell.Frm_main);
+    waitForLoad(main);
+    return main;
+}
+
+void ShellFixture::waitForLoad(const TFrm_main *main)
+{
+    // A server's values arrive by a queued call, after at most the read's
+    // deadline, a retry and the local copy's read: long on a busy machine.
+    if (!QTest::qWaitFor([main] { return !main->isLoading(); }, 60'000))
+        qFatal("the main window's load did not arrive");
 }
 
 void ShellFixture::listen()

@@ -30,8 +30,10 @@ struct ShellFixture
     ~ShellFixture();
     Q_DISABLE_COPY_MOVE(ShellFixture)
 
-    // Creates the main window as start-up does.
+    // Creates the main window as start-up does, and waits for its load's
+    // values, which come from a server by a queued call.
     TFrm_main *start();
+    static void waitForLoad(const TFrm_main *main);
     // From the started main window: "管理员" opens the password gate.
     TFrm_validate *openGate();
     // Through the gate with the right password, to the console.

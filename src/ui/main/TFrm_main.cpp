@@ -1,7 +1,6 @@
 #include "ui/main/TFrm_main.h"
 
 #include "controls/TFlatComboBox.h"
-#include "data/DbError.h"
 #include "data/ServerLink.h"
 #include "data/TDataModule1.h"
 #include "platform/Clock.h"
@@ -26,6 +25,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QTimeEdit>
 #include <algorithm>
 
@@ -122,35 +122,57 @@ void TFrm_main::showSoundFiles(int held, int named)
 
 void TFrm_main::FormCreate()
 {
-    m_loadFailed = true;
     m_reloadOnReturn = false;
-    ComboBox1->clear();
     showClock();
-    TDataModule1 &data = m_shell.data;
-    DataScheduleRepository repository(data);
-    TDataModule1::Load load(data);
-    showTitle(repository.title());
-    ComboBox1->addItems(repository.subjectNames());
-    ComboBox1->setCurrentIndex(-1);
-    m_loadFailed = false;
-    m_fromCopy = data.readFromCopy();
-    load.finished();
-    // A box that waits for nobody: the window comes up, and refills later
-    // by itself, without anyone at the PC.
-    if (const QString notice = data.takeNotice(); !notice.isEmpty())
-        m_shell.platform.messageBoxes.notice(this, notice);
+    load({true, false});
 }
 
 void TFrm_main::refill()
 {
-    const QString chosen = ComboBox1->currentText();
-    try {
-        FormCreate();
-    } catch (const DbError &) {
+    load({false, true});
+}
+
+void TFrm_main::load(LoadWay way)
+{
+    if (m_loading) {
+        m_nextLoad = m_nextLoad ? LoadWay{m_nextLoad->report || way.report,
+                                          m_nextLoad->keepChoice && way.keepChoice}
+                                : way;
         return;
     }
-    if (!chosen.isEmpty())
-        ComboBox1->setCurrentIndex(ComboBox1->findText(chosen));
+    m_loading = true;
+    DataScheduleRepository(m_shell.data)
+        .loadOverview(this,
+                      [this, way](const ScheduleOverview &overview) { loaded(overview, way); });
+}
+
+void TFrm_main::loaded(const ScheduleOverview &overview, LoadWay way)
+{
+    m_loading = false;
+    const QString chosen = ComboBox1->currentText();
+    if (overview.title)
+        showTitle(*overview.title);
+    ComboBox1->clear();
+    ComboBox1->addItems(overview.subjects);
+    ComboBox1->setCurrentIndex(way.keepChoice && !chosen.isEmpty() ? ComboBox1->findText(chosen)
+                                                                   : -1);
+    m_loadFailed = bool(overview.failure);
+    // A box the load shows takes the input; its closing is no return to
+    // reload on, or a database that stays unusable would bring it back for
+    // ever.
+    const QScopedValueRollback noReturn(m_boxIsNoReturn, true);
+    if (overview.failure) {
+        if (way.report)
+            m_shell.errors.guard([&] { std::rethrow_exception(overview.failure); });
+    } else {
+        m_fromCopy = overview.fromCopy;
+        // A box that waits for nobody: the window comes up, and refills
+        // later by itself, without anyone at the PC.
+        if (const QString notice = m_shell.data.takeNotice(); !notice.isEmpty())
+            m_shell.platform.messageBoxes.notice(this, notice);
+    }
+    if (const std::optional<LoadWay> next = std::exchange(m_nextLoad, std::nullopt))
+        load(*next);
 }
 
 void TFrm_main::changeEvent(QEvent *event)
@@ -173,9 +195,7 @@ void TFrm_main::changeEvent(QEvent *event)
     }
     if (!m_reloadOnReturn)
         return;
-    m_boxIsNoReturn = true;
     m_shell.errors.guard([this] { FormCreate(); });
-    m_boxIsNoReturn = false;
 }
 
 void TFrm_main::showTitle(const QString &title)
@@ -217,15 +237,10 @@ void TFrm_main::Timer1Timer()
 
 void TFrm_main::serverBack()
 {
-    if (!(m_loadFailed || m_fromCopy) || !isEnabled())
+    if (!(m_loadFailed || m_fromCopy) || !isEnabled() || m_loading)
         return;
     // The subject chosen from the copy stays chosen.
-    const QString chosen = ComboBox1->currentText();
-    try {
-        FormCreate();
-    } catch (const DbError &) {
-    }
-    ComboBox1->setCurrentIndex(chosen.isEmpty() ? -1 : ComboBox1->findText(chosen));
+    load({false, true});
 }
 
 void TFrm_main::hideEvent(QHideEvent *event)

@@ -2,6 +2,8 @@
 
 #include "app/Form.h"
 
+#include <optional>
+
 class ClockFields;
 class QDateEdit;
 class QFrame;
@@ -9,6 +11,7 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 class QTimeEdit;
+struct ScheduleOverview;
 class TFlatComboBox;
 class Timer;
 
@@ -23,12 +26,16 @@ public:
     explicit TFrm_main(Shell &shell);
 
     // The load: runs at creation and each time input returns to the window
-    // from one of the program's own windows or message boxes.
+    // from one of the program's own windows or message boxes. A server's
+    // title and subjects arrive later, the window live meanwhile; a file's
+    // at once.
     void FormCreate() override;
     // The load again because the schedule changed on the server: the chosen
     // subject stays chosen while it exists, and a failure says nothing (the
     // clock tries again).
     void refill();
+    // A load's values have not arrived yet.
+    bool isLoading() const { return m_loading; }
     void Timer1Timer();
     void FBtn_okClick();
     void FBtn_saClick();
@@ -73,6 +80,17 @@ private:
     void setClockRowShown(bool shown);
     // The server answers again: a load it could not give is read again.
     void serverBack();
+    // What a load does when its values arrive: whether a failure is
+    // reported (the silent ones leave it to the clock's retries), and
+    // whether the subject chosen stays chosen.
+    struct LoadWay
+    {
+        bool report = false;
+        bool keepChoice = false;
+    };
+    // At most one load is on its way; one asked for meanwhile follows it.
+    void load(LoadWay way);
+    void loaded(const ScheduleOverview &overview, LoadWay way);
 
     // Whether input has gone to one of the program's own windows since the
     // last load. Coming back from another application must not reload: the
@@ -87,6 +105,8 @@ private:
     // The last load read the local copy: the server's answer is awaited.
     bool m_fromCopy = false;
     int m_ticksSinceRetry = 0;
+    bool m_loading = false;
+    std::optional<LoadWay> m_nextLoad;
     // Why the recordings last failed to arrive, until all of them are here.
     QString m_soundFailure;
     // The clock-setting row shows the clock until the person edits it.
