@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QTest>
+#include <optional>
 
 namespace {
 
@@ -138,6 +139,35 @@ private slots:
         QCOMPARE(ids.size(), 2);
         QVERIFY(!ids.contains(-1));
         QVERIFY(!repository.subject("none").hasTestRow);
+    }
+
+    void theOverviewNeverHasAServersCallerWait_data()
+    {
+        QTest::addColumn<bool>("readable");
+        QTest::newRow("readable") << true;
+        QTest::newRow("the subjects' table missing") << false;
+    }
+    // A file is read at once; a server's values come by a queued call, and
+    // a failure there shows none of what the job read.
+    void theOverviewNeverHasAServersCallerWait()
+    {
+        QFETCH(bool, readable);
+        TestDatabase db(QStringLiteral("总览"));
+        db.addSubject("A", "2030-01-01 08:00:00", "2030-01-01 10:00:00");
+        if (!readable)
+            db.exec(QStringLiteral("DROP TABLE test"));
+        TDataModule1 data(db.path(), TDataModule1::Mode::ReadWrite, db.dataFolder());
+        QObject receiver;
+        std::optional<ScheduleOverview> arrived;
+        DataScheduleRepository(data).loadOverview(
+            &receiver, [&](const ScheduleOverview &overview) { arrived = overview; });
+        QCOMPARE(arrived.has_value(), !db.isServer());
+        QTRY_VERIFY_WITH_TIMEOUT(arrived.has_value(), 30'000);
+        QCOMPARE(bool(arrived->failure), !readable);
+        QVERIFY(!arrived->fromCopy);
+        QCOMPARE(arrived->title.value_or(QStringLiteral("none")),
+                 readable || !db.isServer() ? QStringLiteral("总览") : QStringLiteral("none"));
+        QCOMPARE(arrived->subjects, readable ? QStringList{"A"} : QStringList{});
     }
 };
 
