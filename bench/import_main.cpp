@@ -7,8 +7,8 @@
 // Both databases must hold the tables already; runs after the first
 // replace the subjects, as --replace does.
 
-#include "data/AccessImport.h"
 #include "data/TDataModule1.h"
+#include "schedule/AccessImport.h"
 #include "schedule/DataScheduleRepository.h"
 
 #include <QCoreApplication>

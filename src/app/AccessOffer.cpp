@@ -1,8 +1,8 @@
 #include "app/AccessOffer.h"
 
-#include "data/AccessImport.h"
 #include "data/DbError.h"
 #include "platform/MessageBoxes.h"
+#include "schedule/AccessImport.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "data/AccessImport.h"
+#include "schedule/AccessImport.h"
 
 #include "data/DbError.h"
 #include "data/Dialect.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/AccessSchedule.h"
+#include "schedule/AccessSchedule.h"
 
 #include <QStringList>
 

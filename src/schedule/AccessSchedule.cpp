@@ -1,4 +1,4 @@
-#include "data/AccessSchedule.h"
+#include "schedule/AccessSchedule.h"
 
 #include "data/AccessTime.h"
 #include "data/StoredTime.h"

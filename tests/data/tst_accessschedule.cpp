@@ -1,7 +1,7 @@
 #include "support/AccessFixtures.h"
 
-#include "data/AccessSchedule.h"
 #include "data/AccessTime.h"
+#include "schedule/AccessSchedule.h"
 
 #include <QFile>
 #include <QRandomGenerator>

@@ -3,10 +3,10 @@
 #include "Arguments.h"
 #include "CommandInput.h"
 #include "UploadCommand.h"
-#include "data/AccessImport.h"
 #include "data/DbError.h"
 #include "data/ServerAddress.h"
 #include "data/TDataModule1.h"
+#include "schedule/AccessImport.h"
 #include "schedule/DataScheduleRepository.h"
 
 #include <QDir>
