@@ -6,6 +6,7 @@
 #include "data/ServerAddress.h"
 #include "data/Session.h"
 
+#include <QHash>
 #include <QPointer>
 #include <QSqlDriver>
 #include <QSqlQuery>
@@ -15,6 +16,7 @@
 #include <condition_variable>
 #include <libpq-fe.h>
 #include <mutex>
+#include <vector>
 
 #ifdef Q_OS_WIN
 #include <winsock2.h>
@@ -111,13 +113,13 @@ struct ServerLink::Core
 
     // The link thread's own.
     std::unique_ptr<Session> session;
-    QStringList channels;
+    QHash<QString, std::vector<Heard>> listeners;
     bool hooked = false;
 
     void execute(const std::shared_ptr<Job> &job);
     void open();
     void listen(const QString &channel);
-    void notify(const QString &channel, const QString &payload);
+    void notify(const QString &channel, const QVariant &payload);
     // Under the mutex: why a job is refused at once.
     QString refusal() const
     {
@@ -208,11 +210,11 @@ void ServerLink::Core::open()
         // One handler for the driver, which stays with the connection's name.
         QObject::connect(db.driver(), &QSqlDriver::notification, db.driver(),
                          [this](const QString &channel, QSqlDriver::NotificationSource,
-                                const QVariant &payload) { notify(channel, payload.toString()); });
+                                const QVariant &payload) { notify(channel, payload); });
         hooked = true;
     }
-    for (const QString &channel : std::as_const(channels))
-        listen(channel);
+    for (auto channel = listeners.cbegin(); channel != listeners.cend(); ++channel)
+        listen(channel.key());
     if (lost.exchange(false)) {
         const std::lock_guard lock(mutex);
         if (owner)
@@ -227,13 +229,14 @@ void ServerLink::Core::listen(const QString &channel)
         driver->subscribeToNotification(channel);
 }
 
-void ServerLink::Core::notify(const QString &channel, const QString &payload)
+void ServerLink::Core::notify(const QString &channel, const QVariant &payload)
 {
-    const std::lock_guard lock(mutex);
-    if (owner)
-        QMetaObject::invokeMethod(
-            owner, [owner = owner, channel, payload] { emit owner->notified(channel, payload); },
-            Qt::QueuedConnection);
+    const auto found = listeners.find(channel);
+    if (found == listeners.end())
+        return;
+    // The driver's payload is a string already: it is passed on as it is.
+    const QString text = payload.toString();
+    std::erase_if(*found, [&](const Heard &heard) { return !heard(text); });
 }
 
 void ServerLink::Core::drop()
@@ -417,14 +420,12 @@ void ServerLink::probe()
     post([](Session &) {}, Deadline(ServerAddress::ConnectWaitS * 1000), nullptr, {});
 }
 
-void ServerLink::subscribe(const QString &channel)
+void ServerLink::subscribe(const QString &channel, Heard heard)
 {
     QMetaObject::invokeMethod(
         m_context,
-        [core = m_core, channel] {
-            if (core->channels.contains(channel))
-                return;
-            core->channels << channel;
+        [core = m_core, channel, heard = std::move(heard)] {
+            core->listeners[channel].push_back(heard);
             if (core->session)
                 core->listen(channel);
         },

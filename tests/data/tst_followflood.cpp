@@ -1,3 +1,4 @@
+#include "data/NoticeGate.h"
 #include "support/ServerDatabase.h"
 #include "support/ShellFixture.h"
 #include "support/StalledServer.h"
@@ -130,7 +131,7 @@ private slots:
         // test row, which its statistics take up to a second to show.
         QTest::qWait(2500);
         const int readings = testReadings(db) - before;
-        QVERIFY2(readings <= (Lead + Instructions + 3) * 1000 / ScheduleWatch::SpacingMs,
+        QVERIFY2(readings <= (Lead + Instructions + 3) * 1000 / NoticeGate::SpacingMs,
                  qPrintable(QString::number(readings)));
     }
 
