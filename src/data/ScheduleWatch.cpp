@@ -36,8 +36,8 @@ ScheduleWatch::ScheduleWatch(ServerLink &link, QObject *parent) : QObject(parent
     link.post(
         [](Session &session) {
             if (!ScheduleNotice::exists(session.db()))
-                qWarning("Tessivox: the server sends no notice of schedule changes: run "
-                         "tessivox-db upgrade on it");
+                qWarning("Tessivox: the server sends no notice of schedule changes, or keeps no "
+                         "count of them: run tessivox-db upgrade on it");
         },
         std::chrono::seconds(5), this,
         [this](std::exception_ptr failure) {
