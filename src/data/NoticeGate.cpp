@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <mutex>
+#include <string_view>
 #include <utility>
 
 // What the link's thread and the gate's share.
@@ -13,7 +14,7 @@ struct NoticeGate::Gathering
     std::mutex mutex;
     // Null once the gate is gone.
     NoticeGate *gate = nullptr;
-    QStringList payloads;
+    QByteArrayList payloads;
     // The gate was told of the gathering and has not passed it on yet.
     bool told = false;
 };
@@ -24,7 +25,7 @@ NoticeGate::NoticeGate(ServerLink &link, const QString &channel, QObject *parent
     m_gathering->gate = this;
     m_timer->setSingleShot(true);
     connect(m_timer, &QTimer::timeout, this, [this] {
-        QStringList payloads;
+        QByteArrayList payloads;
         {
             const std::lock_guard lock(m_gathering->mutex);
             payloads.swap(m_gathering->payloads);
@@ -33,13 +34,17 @@ NoticeGate::NoticeGate(ServerLink &link, const QString &channel, QObject *parent
         m_passed.start();
         emit passed(payloads);
     });
-    link.subscribe(channel, [gathering = m_gathering](const QString &payload) {
+    link.subscribe(channel, [gathering = m_gathering](QByteArrayView payload) {
         const std::lock_guard lock(gathering->mutex);
         if (!gathering->gate)
             return false;
-        QStringList &payloads = gathering->payloads;
-        if (payloads.size() < KeptPayloads && !payloads.contains(payload))
-            payloads << payload;
+        QByteArrayList &payloads = gathering->payloads;
+        const std::string_view text(payload.data(), size_t(payload.size()));
+        if (payloads.size() < KeptPayloads &&
+            std::none_of(payloads.cbegin(), payloads.cend(), [&](const QByteArray &kept) {
+                return std::string_view(kept.constData(), size_t(kept.size())) == text;
+            }))
+            payloads << payload.toByteArray();
         if (!std::exchange(gathering->told, true))
             QMetaObject::invokeMethod(gathering->gate, &NoticeGate::arm, Qt::QueuedConnection);
         return true;

@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QByteArrayList>
 #include <QElapsedTimer>
 #include <QObject>
-#include <QStringList>
 #include <memory>
 
 class QTimer;
@@ -32,7 +32,7 @@ public:
 
 signals:
     // The distinct payloads of the notices gathered, first come first.
-    void passed(const QStringList &payloads);
+    void passed(const QByteArrayList &payloads);
 
 private:
     struct Gathering;

@@ -12,9 +12,9 @@ ScheduleWatch::ScheduleWatch(ServerLink &link, QObject *parent) : QObject(parent
     // A payload is only a hint: the first writer gathered that is not this
     // program is passed on, else this program.
     auto *gate = new NoticeGate(link, ScheduleNotice::Channel, this);
-    connect(gate, &NoticeGate::passed, this, [this](const QStringList &payloads) {
+    connect(gate, &NoticeGate::passed, this, [this](const QByteArrayList &payloads) {
         qint64 writer = 0;
-        for (const QString &payload : payloads)
+        for (const QByteArray &payload : payloads)
             if (writer = payload.toLongLong(); !isOwn(writer))
                 break;
         emit changed(writer);

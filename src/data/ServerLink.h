@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QObject>
 #include <QString>
 #include <chrono>
@@ -63,7 +64,10 @@ public:
     // own thread as the notice comes, while the link waits: it must be quick.
     // Any login may notify any channel, hundreds of times a second. It
     // returns false once its listener is gone; it is called no more then.
-    using Heard = std::function<bool(const QString &payload)>;
+    using Heard = std::function<bool(QByteArrayView payload)>;
+    // After a notice, the link reads the next ones this much later, all at
+    // once, however many came meanwhile.
+    static constexpr int NoticePauseMs = 100;
 
     // LISTEN on channel from now on, again on every new connection, and hand
     // each notice to heard. A connection that broke is opened again by the

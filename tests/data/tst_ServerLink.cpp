@@ -101,9 +101,9 @@ private slots:
         ServerLink listening(uri);
         std::mutex mutex;
         QStringList heard;
-        listening.subscribe(QStringLiteral("tessivox_test"), [&](const QString &payload) {
+        listening.subscribe(QStringLiteral("tessivox_test"), [&](QByteArrayView payload) {
             const std::lock_guard lock(mutex);
-            heard << payload;
+            heard << QString::fromUtf8(payload);
             return true;
         });
         QTRY_VERIFY(listening.isConnected());
