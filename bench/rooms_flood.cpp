@@ -8,7 +8,8 @@
 // would share one allocator and one event dispatcher's locks as no room does.
 // Each room is a thread of its own (rooms_flood_rooms.cpp). A psql flood
 // sends RATE notices a second, each with another payload, for SECONDS;
-// halfway through, the office changes an instruction's explanation.
+// halfway through, the office changes an instruction's explanation. RATE 0
+// sends none: the same run without a flood, to compare with.
 // Printed: how late the instructions were let go (p50, p99, max), missed
 // instructions, the readings anew (and how many of them read the subject),
 // the CPU the rooms' processes and the server used, the connections opened
@@ -169,18 +170,20 @@ int main(int argc, char **argv)
     const double roomsCpuBefore = roomsCpu(processes);
     const double serverCpuBefore = serverCpu(postmaster);
     QProcess flood;
-    flood.start(QStringLiteral("psql"),
-                {QString(uri).replace(QStringLiteral("user=postgres"),
-                                      QStringLiteral("user=tessivox_stranger")),
-                 QStringLiteral("-qXc"),
-                 // Paced to the rate by the clock, whatever each commit costs.
-                 QStringLiteral("DO $$ DECLARE t0 timestamptz := clock_timestamp(); BEGIN FOR i "
-                                "IN 1..%1 LOOP PERFORM pg_notify('tessivox_schedule', i::text); "
-                                "COMMIT; PERFORM pg_sleep(greatest(0, extract(epoch FROM t0 + i "
-                                "* interval '%2 microseconds' - clock_timestamp()))); END LOOP; "
-                                "END $$")
-                     .arg(rate * seconds)
-                     .arg(1'000'000 / rate)});
+    if (rate > 0)
+        flood.start(
+            QStringLiteral("psql"),
+            {QString(uri).replace(QStringLiteral("user=postgres"),
+                                  QStringLiteral("user=tessivox_stranger")),
+             QStringLiteral("-qXc"),
+             // Paced to the rate by the clock, whatever each commit costs.
+             QStringLiteral("DO $$ DECLARE t0 timestamptz := clock_timestamp(); BEGIN FOR i "
+                            "IN 1..%1 LOOP PERFORM pg_notify('tessivox_schedule', i::text); "
+                            "COMMIT; PERFORM pg_sleep(greatest(0, extract(epoch FROM t0 + i "
+                            "* interval '%2 microseconds' - clock_timestamp()))); END LOOP; "
+                            "END $$")
+                 .arg(rate * seconds)
+                 .arg(1'000'000 / std::max(rate, 1))});
     QElapsedTimer flooding;
     flooding.start();
     QThread::msleep(seconds * 500);
@@ -196,7 +199,10 @@ int main(int argc, char **argv)
         });
         changedUs = RoomsFlood::wallMicroseconds();
     });
-    flood.waitForFinished(seconds * 4000);
+    if (rate > 0)
+        flood.waitForFinished(seconds * 4000);
+    else
+        QThread::msleep(seconds * 500);
     const double floodS = double(flooding.elapsed()) / 1000;
     const double serverCpuUsed = serverCpu(postmaster) - serverCpuBefore;
     const double roomsCpuUsed = roomsCpu(processes) - roomsCpuBefore;
