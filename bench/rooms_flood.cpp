@@ -36,29 +36,34 @@
 
 namespace {
 
-// CPU seconds of one process and all its threads.
-double cpuOf(const QString &pid, qint64 *parent = nullptr)
+// CPU seconds of one process and all its threads, and with ended: of its
+// children that ended too.
+double cpuOf(const QString &pid, qint64 *parent = nullptr, bool ended = false)
 {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
     if (!stat.open(QIODevice::ReadOnly))
         return 0;
     const QString line = QString::fromLatin1(stat.readAll());
     const QStringList fields = line.mid(line.lastIndexOf(QLatin1Char(')')) + 2).split(' ');
-    if (fields.size() <= 13)
+    if (fields.size() <= 14)
         return 0;
     if (parent)
         *parent = fields.at(1).toLongLong();
-    return (fields.at(11).toDouble() + fields.at(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
+    double ticks = fields.at(11).toDouble() + fields.at(12).toDouble();
+    if (ended)
+        ticks += fields.at(13).toDouble() + fields.at(14).toDouble();
+    return ticks / double(sysconf(_SC_CLK_TCK));
 }
 
-// The server's processes: the postmaster and its children.
+// The server's processes: the postmaster and its children, those that ended
+// (the flood's) included.
 double serverCpu(qint64 postmaster)
 {
-    double seconds = 0;
+    double seconds = cpuOf(QString::number(postmaster), nullptr, true);
     for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
         qint64 parent = 0;
         const double used = cpuOf(pid, &parent);
-        if (pid.toLongLong() == postmaster || parent == postmaster)
+        if (parent == postmaster)
             seconds += used;
     }
     return seconds;
