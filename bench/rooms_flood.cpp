@@ -211,7 +211,7 @@ int main(int argc, char **argv)
     const double floodS = double(flooding.elapsed()) / 1000;
     const double serverCpuUsed = serverCpu(postmaster) - serverCpuBefore;
     const double roomsCpuUsed = roomsCpu(processes) - roomsCpuBefore;
-    const qint64 sessionsOpened = sessions() - sessionsBefore - 1;
+    const qint64 sessionsOpened = sessions() - sessionsBefore - (rate > 0 ? 1 : 0);
 
     Seen seen;
     for (const auto &process : processes)
