@@ -2,14 +2,20 @@
 
 #include "data/Query.h"
 
+#include <QSqlDriver>
 #include <QSqlQuery>
 
 namespace {
 
-bool holds(const QSqlDatabase &db, const QString &sql)
+QVariant answer(const QSqlDatabase &db, const QString &sql)
 {
     QSqlQuery query = Query::run(db, {sql, {}});
-    return query.next() && query.value(0).toBool();
+    return query.next() ? query.value(0) : QVariant();
+}
+
+bool holds(const QSqlDatabase &db, const QString &sql)
+{
+    return answer(db, sql).toBool();
 }
 
 } // namespace
@@ -18,10 +24,27 @@ namespace ScheduleNotice {
 
 void create(const QSqlDatabase &db)
 {
+    Query::run(db, {QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (id integer PRIMARY KEY CHECK "
+                                   "(id = 1), changes bigint NOT NULL)")
+                        .arg(Count),
+                    {}});
+    Query::run(
+        db, {QStringLiteral("INSERT INTO %1 VALUES (1, 0) ON CONFLICT DO NOTHING").arg(Count), {}});
     // One notification per statement, and the server folds those of one
     // transaction with the same payload into one: saving a list of fifty
-    // instructions wakes each room once.
-    createNotifier(db, Function, Channel, QStringLiteral("pg_backend_pid()::text"));
+    // instructions wakes each room once. The count is raised with the
+    // owner's right, whoever writes: a writer granted the schedule before
+    // the count came needs no right on it. It becomes visible with the
+    // change at the commit, never before.
+    const QString schema = db.driver()->escapeIdentifier(
+        answer(db, QStringLiteral("SELECT current_schema()")).toString(), QSqlDriver::TableName);
+    Query::run(db, {QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE "
+                                   "plpgsql SECURITY DEFINER SET search_path = pg_catalog, "
+                                   "pg_temp AS $$ BEGIN UPDATE %2.%3 SET changes = changes + 1; "
+                                   "PERFORM pg_notify('%4', pg_backend_pid()::text); RETURN NULL; "
+                                   "END $$")
+                        .arg(Function, schema, Count, Channel),
+                    {}});
     for (const QString table :
          {QStringLiteral("var"), QStringLiteral("test"), QStringLiteral("sound")})
         watch(db, table);
@@ -49,12 +72,16 @@ void watch(const QSqlDatabase &db, const QString &table, const QString &function
 
 bool exists(const QSqlDatabase &db)
 {
-    // A server whose recordings came after the notice lacks theirs.
-    return holds(db, QStringLiteral("SELECT to_regprocedure('tessivox_schedule_changed()') IS NOT "
+    // A server whose recordings came after the notice lacks theirs, and one
+    // whose notice came before the count a function that raises it.
+    return holds(db, QStringLiteral("SELECT EXISTS (SELECT FROM pg_proc WHERE oid = "
+                                    "to_regprocedure('tessivox_schedule_changed()') AND "
+                                    "strpos(prosrc, '%1') > 0) AND to_regclass('%1') IS NOT "
                                     "NULL AND (to_regclass('sound_file') IS NULL OR EXISTS "
                                     "(SELECT FROM pg_trigger WHERE tgrelid = "
                                     "to_regclass('sound_file') AND tgname = "
-                                    "'tessivox_schedule_changed'))"));
+                                    "'tessivox_schedule_changed'))")
+                         .arg(Count));
 }
 
 } // namespace ScheduleNotice

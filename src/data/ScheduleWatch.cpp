@@ -1,36 +1,24 @@
 #include "data/ScheduleWatch.h"
 
+#include "data/NoticeGate.h"
 #include "data/ScheduleNotice.h"
 #include "data/ServerLink.h"
 #include "data/Session.h"
 
 #include <QTimer>
-#include <algorithm>
-#include <utility>
 
-ScheduleWatch::ScheduleWatch(ServerLink &link, QObject *parent)
-    : QObject(parent), m_link(link), m_gather(new QTimer(this))
+ScheduleWatch::ScheduleWatch(ServerLink &link, QObject *parent) : QObject(parent), m_link(link)
 {
-    m_gather->setSingleShot(true);
-    connect(m_gather, &QTimer::timeout, this, [this] {
-        m_passed.start();
-        emit changed(std::exchange(m_writer, std::nullopt).value_or(0));
+    // A payload is only a hint: the first writer gathered that is not this
+    // program is passed on, else this program.
+    auto *gate = new NoticeGate(link, ScheduleNotice::Channel, this);
+    connect(gate, &NoticeGate::passed, this, [this](const QByteArrayList &payloads) {
+        qint64 writer = 0;
+        for (const QByteArray &payload : payloads)
+            if (writer = payload.toLongLong(); !isOwn(writer))
+                break;
+        emit changed(writer);
     });
-    connect(&link, &ServerLink::notified, this,
-            [this](const QString &channel, const QString &payload) {
-                if (channel != ScheduleNotice::Channel)
-                    return;
-                // A payload is only a hint: a flood of distinct ones costs
-                // one changed() a spacing.
-                const qint64 writer = payload.toLongLong();
-                if (!m_writer || isOwn(*m_writer))
-                    m_writer = writer;
-                if (!m_gather->isActive())
-                    m_gather->start(
-                        m_passed.isValid()
-                            ? int(std::max<qint64>(GatherMs, SpacingMs - m_passed.elapsed()))
-                            : GatherMs);
-            });
     // Whatever changed while nobody listened (at start, or while the server
     // was away) is read now.
     connect(&link, &ServerLink::reconnected, this, [this] { emit changed(0); });
@@ -45,12 +33,11 @@ ScheduleWatch::ScheduleWatch(ServerLink &link, QObject *parent)
     connect(safety, &QTimer::timeout, this, [this] { emit changed(0); });
     safety->start(SafetyMs);
 
-    link.subscribe(ScheduleNotice::Channel);
     link.post(
         [](Session &session) {
             if (!ScheduleNotice::exists(session.db()))
-                qWarning("Tessivox: the server sends no notice of schedule changes: run "
-                         "tessivox-db upgrade on it");
+                qWarning("Tessivox: the server sends no notice of schedule changes, or keeps no "
+                         "count of them: run tessivox-db upgrade on it");
         },
         std::chrono::seconds(5), this,
         [this](std::exception_ptr failure) {

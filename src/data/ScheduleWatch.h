@@ -1,11 +1,8 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QSet>
-#include <optional>
 
-class QTimer;
 class ServerLink;
 
 // Tells the windows that the schedule on a centre's server changed: within
@@ -27,12 +24,6 @@ public:
     static constexpr int CheckMs = 5000;
     // A re-read now and then in case a notice was lost on its way.
     static constexpr int SafetyMs = 5 * 60 * 1000;
-    // Notices this close together are passed on as one: a script of many
-    // small transactions makes each room read once, not once each.
-    static constexpr int GatherMs = 50;
-    // Any login may notify the channel with any payload: however many
-    // notices come, they are passed on no more often than this.
-    static constexpr int SpacingMs = 250;
 
     // A change made through another connection of this program (its
     // uploads) is this program's own too, not news from elsewhere.
@@ -47,11 +38,6 @@ signals:
 
 private:
     ServerLink &m_link;
-    QTimer *m_gather;
-    // The writer passed on for the notices gathered so far.
-    std::optional<qint64> m_writer;
     // This program's connections besides the link.
     QSet<qint64> m_own;
-    // Since the last changed().
-    QElapsedTimer m_passed;
 };

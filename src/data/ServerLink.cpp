@@ -6,15 +6,20 @@
 #include "data/ServerAddress.h"
 #include "data/Session.h"
 
+#include <QHash>
 #include <QPointer>
+#include <QSet>
+#include <QSocketNotifier>
 #include <QSqlDriver>
 #include <QSqlQuery>
 #include <QThread>
 #include <QTimer>
 #include <atomic>
 #include <condition_variable>
+#include <cstring>
 #include <libpq-fe.h>
 #include <mutex>
+#include <vector>
 
 #ifdef Q_OS_WIN
 #include <winsock2.h>
@@ -111,13 +116,17 @@ struct ServerLink::Core
 
     // The link thread's own.
     std::unique_ptr<Session> session;
-    QStringList channels;
-    bool hooked = false;
+    // By channel, in the server's encoding.
+    QHash<QByteArray, std::vector<Heard>> listeners;
+    // The channels the connection listens on, and its socket's watch.
+    QSet<QByteArray> listened;
+    std::unique_ptr<QSocketNotifier> watch;
 
     void execute(const std::shared_ptr<Job> &job);
     void open();
-    void listen(const QString &channel);
-    void notify(const QString &channel, const QString &payload);
+    void listen();
+    // Hands what notices arrived to their listeners.
+    void hear();
     // Under the mutex: why a job is refused at once.
     QString refusal() const
     {
@@ -164,6 +173,9 @@ void ServerLink::Core::execute(const std::shared_ptr<Job> &job)
         if ((failure && breaksTheConnection(failure)) || !handle ||
             PQstatus(handle) != CONNECTION_OK)
             drop();
+        else if (watch)
+            // Those that came while the job's statements waited for answers.
+            hear();
     }
     const std::lock_guard lock(mutex);
     current.reset();
@@ -204,15 +216,7 @@ void ServerLink::Core::open()
     }
     session = std::move(opened);
     connected = true;
-    if (!hooked) {
-        // One handler for the driver, which stays with the connection's name.
-        QObject::connect(db.driver(), &QSqlDriver::notification, db.driver(),
-                         [this](const QString &channel, QSqlDriver::NotificationSource,
-                                const QVariant &payload) { notify(channel, payload.toString()); });
-        hooked = true;
-    }
-    for (const QString &channel : std::as_const(channels))
-        listen(channel);
+    listen();
     if (lost.exchange(false)) {
         const std::lock_guard lock(mutex);
         if (owner)
@@ -220,20 +224,53 @@ void ServerLink::Core::open()
     }
 }
 
-void ServerLink::Core::listen(const QString &channel)
+// The link reads the notices itself rather than through the driver, which
+// makes strings of each and wakes for every one.
+void ServerLink::Core::listen()
 {
-    QSqlDriver *driver = session->db().driver();
-    if (!driver->subscribedToNotifications().contains(channel))
-        driver->subscribeToNotification(channel);
+    const QSqlDatabase db = session->db();
+    for (auto channel = listeners.cbegin(); channel != listeners.cend(); ++channel)
+        if (!listened.contains(channel.key())) {
+            Query::run(db, {QStringLiteral("LISTEN ") +
+                                db.driver()->escapeIdentifier(QString::fromUtf8(channel.key()),
+                                                              QSqlDriver::TableName),
+                            {}});
+            listened.insert(channel.key());
+        }
+    PGconn *handle = handleOf(db);
+    if (watch || listened.isEmpty() || !handle)
+        return;
+    watch = std::make_unique<QSocketNotifier>(PQsocket(handle), QSocketNotifier::Read);
+    QObject::connect(watch.get(), &QSocketNotifier::activated, watch.get(), [this] { hear(); });
 }
 
-void ServerLink::Core::notify(const QString &channel, const QString &payload)
+void ServerLink::Core::hear()
 {
-    const std::lock_guard lock(mutex);
-    if (owner)
-        QMetaObject::invokeMethod(
-            owner, [owner = owner, channel, payload] { emit owner->notified(channel, payload); },
-            Qt::QueuedConnection);
+    PGconn *handle = handleOf(session->db());
+    // A connection that broke is found by the next job, the watch's probe.
+    if (!PQconsumeInput(handle)) {
+        watch->setEnabled(false);
+        return;
+    }
+    bool heard = false;
+    while (PGnotify *notice = PQnotifies(handle)) {
+        heard = true;
+        const auto found = listeners.find(
+            QByteArray::fromRawData(notice->relname, qsizetype(strlen(notice->relname))));
+        if (found != listeners.end()) {
+            const QByteArrayView payload(notice->extra);
+            std::erase_if(*found, [&](const Heard &listener) { return !listener(payload); });
+        }
+        PQfreemem(notice);
+    }
+    // Each notice comes in a packet of its own: in a flood, waking up for
+    // every one would cost the machine far more than the notices. What comes
+    // meanwhile waits in the socket and is read at once after the pause.
+    if (heard && watch->isEnabled()) {
+        watch->setEnabled(false);
+        QTimer::singleShot(NoticePauseMs, watch.get(),
+                           [notifier = watch.get()] { notifier->setEnabled(true); });
+    }
 }
 
 void ServerLink::Core::drop()
@@ -256,9 +293,11 @@ void ServerLink::Core::closeSession()
     // their driver lives, each would ask the server to free it: a server
     // gone, the driver prints "Unable to free statement" for every one.
     const Session::Statements statements = session->takeStatements();
+    // Before the socket it watches is closed.
+    watch.reset();
+    listened.clear();
     session.reset();
     QSqlDatabase::removeDatabase(name);
-    hooked = false;
 }
 
 void ServerLink::Core::tell(const std::shared_ptr<Job> &job)
@@ -417,19 +456,17 @@ void ServerLink::probe()
     post([](Session &) {}, Deadline(ServerAddress::ConnectWaitS * 1000), nullptr, {});
 }
 
-void ServerLink::subscribe(const QString &channel)
+void ServerLink::subscribe(const QString &channel, Heard heard)
 {
     QMetaObject::invokeMethod(
         m_context,
-        [core = m_core, channel] {
-            if (core->channels.contains(channel))
-                return;
-            core->channels << channel;
-            if (core->session)
-                core->listen(channel);
+        [core = m_core, channel = channel.toUtf8(), heard = std::move(heard)] {
+            core->listeners[channel].push_back(heard);
         },
         Qt::QueuedConnection);
-    probe();
+    // Opens the connection, which listens as it opens, or listens on it.
+    post([core = m_core](Session &) { core->listen(); },
+         Deadline(ServerAddress::ConnectWaitS * 1000), nullptr, {});
 }
 
 void ServerLink::stop()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QObject>
 #include <QString>
 #include <chrono>
@@ -59,17 +60,25 @@ public:
     // says when the server is back.
     void probe();
 
-    // LISTEN on channel from now on, again on every new connection. A
-    // connection that broke is opened again by the next job: a listener
-    // that has none to give asks with probe().
-    void subscribe(const QString &channel);
+    // What a listener does with each notice on its channel, on the link's
+    // own thread as the notice comes, while the link waits: it must be quick.
+    // Any login may notify any channel, hundreds of times a second. It
+    // returns false once its listener is gone; it is called no more then.
+    using Heard = std::function<bool(QByteArrayView payload)>;
+    // After a notice, the link reads the next ones this much later, all at
+    // once, however many came meanwhile.
+    static constexpr int NoticePauseMs = 100;
+
+    // LISTEN on channel from now on, again on every new connection, and hand
+    // each notice to heard. A connection that broke is opened again by the
+    // next job: a listener that has none to give asks with probe().
+    void subscribe(const QString &channel, Heard heard);
 
     // Ends the job running and every one waiting at once, and refuses those
     // to come, so that nothing holds the program's exit.
     void stop();
 
 signals:
-    void notified(const QString &channel, const QString &payload);
     // A connection was opened after the server had been lost or had not
     // answered.
     void reconnected();

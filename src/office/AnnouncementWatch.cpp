@@ -1,6 +1,7 @@
 #include "office/AnnouncementWatch.h"
 
 #include "data/DbError.h"
+#include "data/NoticeGate.h"
 #include "data/ServerLink.h"
 #include "data/Session.h"
 #include "platform/Clock.h"
@@ -12,16 +13,14 @@ AnnouncementWatch::AnnouncementWatch(ServerLink &link, QString room, const Clock
                                      QObject *parent)
     : QObject(parent), m_link(link), m_room(std::move(room)), m_clock(clock)
 {
-    connect(&link, &ServerLink::notified, this, [this](const QString &channel) {
-        if (channel == Announcements::Channel)
-            read();
-    });
+    // Any login may notify the channel: a flood reads a few times a second.
+    connect(new NoticeGate(link, Announcements::Channel, this), &NoticeGate::passed, this,
+            &AnnouncementWatch::read);
     // Whatever was announced while nobody listened is read now.
     connect(&link, &ServerLink::reconnected, this, &AnnouncementWatch::read);
     auto *safety = new QTimer(this);
     connect(safety, &QTimer::timeout, this, &AnnouncementWatch::read);
     safety->start(SafetyMs);
-    link.subscribe(Announcements::Channel);
     read();
 }
 

@@ -415,7 +415,7 @@ QString grants()
 -- which check its login's name: no right on room or room_event at all.
 DO $$ BEGIN CREATE ROLE tessivox_room NOLOGIN;
 EXCEPTION WHEN duplicate_object THEN NULL; END $$;
-GRANT SELECT ON var, test, sound, announcement TO tessivox_room;
+GRANT SELECT ON var, test, sound, announcement, schedule_changes TO tessivox_room;
 GRANT EXECUTE ON FUNCTION room_report(text, text, text, text, integer, text, integer, integer),
     room_events(jsonb), room_pc(text, text, text),
     room_announcements_handled(text, date) TO tessivox_room;
@@ -426,6 +426,8 @@ DO $$ BEGIN CREATE ROLE tessivox_admin NOLOGIN;
 EXCEPTION WHEN duplicate_object THEN NULL; END $$;
 GRANT SELECT, INSERT, UPDATE, DELETE ON var, test, sound, room, room_event, announcement
     TO tessivox_admin;
+-- The count of the schedule's changes is raised by its trigger alone.
+GRANT SELECT ON schedule_changes TO tessivox_admin;
 GRANT USAGE ON SEQUENCE announcement_id_seq TO tessivox_admin;
 GRANT EXECUTE ON FUNCTION room_report(text, text, text, text, integer, text, integer, integer),
     room_events(jsonb), room_pc(text, text, text),

@@ -2,6 +2,7 @@
 
 #include "data/DbError.h"
 #include "data/Dialect.h"
+#include "data/ScheduleNotice.h"
 #include "data/Session.h"
 #include "data/StoredTime.h"
 #include "schedule/Statements.h"
@@ -208,6 +209,21 @@ void replaceInstructions(Session &session, const QString &subject,
         if (instruction.id < 0)
             changed(session, Statements::insertSound(subject, instruction.filename,
                                                      instruction.explain, stored(instruction)));
+}
+
+std::optional<qint64> changeCount(Session &session, bool counted)
+{
+    // has_table_privilege needs no right on the table and takes a missing one.
+    if (!counted &&
+        rows(session, {QStringLiteral("SELECT 1 WHERE has_table_privilege(to_regclass('%1'), "
+                                      "'SELECT')")
+                           .arg(ScheduleNotice::Count),
+                       {}})
+            .isEmpty())
+        return std::nullopt;
+    const QList<QSqlRecord> count =
+        rows(session, {QStringLiteral("SELECT changes FROM %1").arg(ScheduleNotice::Count), {}});
+    return count.isEmpty() ? std::nullopt : std::optional(count.first().value(0).toLongLong());
 }
 
 } // namespace ScheduleSql

@@ -3,6 +3,7 @@
 #include "schedule/Schedule.h"
 
 #include <QStringList>
+#include <optional>
 
 class Session;
 
@@ -38,5 +39,11 @@ void deleteSubject(Session &session, const QString &name);
 // that a new one never takes an identity a kept one still needs.
 void replaceInstructions(Session &session, const QString &subject,
                          const QList<Instruction> &instructions);
+
+// The server's count of changes to the schedule (see ScheduleNotice), none
+// where it keeps none or this login may not read it: a server not yet
+// upgraded, or grants from before the count. counted: the caller found it
+// there before, and needs no second statement to ask whether it is there.
+std::optional<qint64> changeCount(Session &session, bool counted);
 
 } // namespace ScheduleSql

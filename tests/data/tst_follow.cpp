@@ -365,11 +365,25 @@ private slots:
         QCOMPARE(admin->boxes.notices.size(), 1);
     }
 
+    void upgradeGivesAnOlderCentreDatabaseTheNotice_data()
+    {
+        QTest::addColumn<QStringList>("older");
+        const QString noCount = QStringLiteral("DROP TABLE schedule_changes");
+        QTest::newRow("without the notice")
+            << QStringList{"DROP FUNCTION tessivox_schedule_changed() CASCADE", noCount};
+        QTest::newRow("with the notice but not its count")
+            << QStringList{"CREATE OR REPLACE FUNCTION tessivox_schedule_changed() RETURNS trigger "
+                           "LANGUAGE plpgsql AS $$ BEGIN PERFORM pg_notify('tessivox_schedule', "
+                           "pg_backend_pid()::text); RETURN NULL; END $$",
+                           noCount};
+    }
     void upgradeGivesAnOlderCentreDatabaseTheNotice()
     {
+        QFETCH(QStringList, older);
         ServerDatabase db(*m_server);
         QCOMPARE(tessivoxDb({QStringLiteral("create"), db.uri()}).code, 0);
-        db.exec(QStringLiteral("DROP FUNCTION tessivox_schedule_changed() CASCADE"));
+        for (const QString &statement : older)
+            db.exec(statement);
         const Tool upgrade = tessivoxDb({QStringLiteral("upgrade"), db.uri()});
         QCOMPARE(upgrade.code, 0);
         QVERIFY2(upgrade.out.contains(QStringLiteral("notice of schedule changes")),
@@ -380,6 +394,8 @@ private slots:
         QTest::qWait(500);
         db.exec(QStringLiteral("INSERT INTO test (subjectname) VALUES (?)"), {Subject});
         QTRY_COMPARE_WITH_TIMEOUT(subjects(main), QStringList{Subject}, NoticeWaitMs);
+        QCOMPARE(db.rows(QStringLiteral("SELECT changes FROM schedule_changes")),
+                 QList<QStringList>{{QStringLiteral("1")}});
         QVERIFY(!tessivoxDb({QStringLiteral("upgrade"), db.uri()})
                      .out.contains(QStringLiteral("notice of schedule changes")));
     }

@@ -1,3 +1,8 @@
+#include "data/NoticeGate.h"
+#include "data/ScheduleNotice.h"
+#include "data/ScheduleWatch.h"
+#include "data/ServerLink.h"
+#include "schedule/SubjectReread.h"
 #include "support/ServerDatabase.h"
 #include "support/ShellFixture.h"
 #include "support/StalledServer.h"
@@ -76,6 +81,22 @@ int testReadings(ServerDatabase &db)
         .toInt();
 }
 
+// A stranger's flood: about 400 notices a second, each in a transaction of
+// its own, each with another payload.
+void startFlood(QProcess &flood, ServerDatabase &db, int notices)
+{
+    db.exec(QStringLiteral("DO $$ BEGIN CREATE ROLE tessivox_stranger LOGIN; EXCEPTION "
+                           "WHEN duplicate_object THEN NULL; END $$"));
+    flood.start(QStringLiteral("psql"),
+                {db.uri().replace(QStringLiteral("user=postgres"),
+                                  QStringLiteral("user=tessivox_stranger")),
+                 QStringLiteral("-qc"),
+                 QStringLiteral("DO $$ BEGIN FOR i IN 1..%1 LOOP PERFORM "
+                                "pg_notify('tessivox_schedule', i::text); COMMIT; PERFORM "
+                                "pg_sleep(0.0025); END LOOP; END $$")
+                     .arg(notices)});
+}
+
 bool nearMidnight()
 {
     return QTime::currentTime() > QTime(23, 59, 0);
@@ -98,8 +119,6 @@ private slots:
         TestServer server;
         ServerDatabase db(server);
         const QStringList expected = createExam(db, QDateTime::currentDateTime());
-        db.exec(QStringLiteral("DO $$ BEGIN CREATE ROLE tessivox_stranger LOGIN; EXCEPTION "
-                               "WHEN duplicate_object THEN NULL; END $$"));
         ShellFixture room(nullptr, db.uri());
         TFrm_Subject *run = startRun(room);
         QVERIFY2(run, qPrintable(room.boxes.texts().join(QLatin1Char('\n'))));
@@ -108,17 +127,9 @@ private slots:
         QTest::qWait(1500);
         const int before = testReadings(db);
 
-        // About 400 notices a second, each in a transaction of its own, for
-        // longer than the exam lasts.
+        // For longer than the exam lasts.
         QProcess flood;
-        flood.start(QStringLiteral("psql"),
-                    {db.uri().replace(QStringLiteral("user=postgres"),
-                                      QStringLiteral("user=tessivox_stranger")),
-                     QStringLiteral("-qc"),
-                     QStringLiteral("DO $$ BEGIN FOR i IN 1..%1 LOOP PERFORM "
-                                    "pg_notify('tessivox_schedule', i::text); COMMIT; PERFORM "
-                                    "pg_sleep(0.0025); END LOOP; END $$")
-                         .arg((Lead + Instructions + 2) * 400)});
+        startFlood(flood, db, (Lead + Instructions + 2) * 400);
         QVERIFY(flood.waitForStarted());
         QTRY_COMPARE_WITH_TIMEOUT(played.size() + missed.size(), Instructions,
                                   (Lead + Instructions + 5) * 1000);
@@ -130,8 +141,70 @@ private slots:
         // test row, which its statistics take up to a second to show.
         QTest::qWait(2500);
         const int readings = testReadings(db) - before;
-        QVERIFY2(readings <= (Lead + Instructions + 3) * 1000 / ScheduleWatch::SpacingMs,
+        QVERIFY2(readings <= (Lead + Instructions + 3) * 1000 / NoticeGate::SpacingMs,
                  qPrintable(QString::number(readings)));
+    }
+
+    // A server that counts its changes spares a running room every reading
+    // of its subject a flood would cost it when nothing changed; one not yet
+    // upgraded is read as every notice asks.
+    void aRunningRoomReadsItsSubjectOnlyWhenTheServerChangedIt_data()
+    {
+        QTest::addColumn<bool>("counted");
+        QTest::addColumn<bool>("change");
+        QTest::newRow("counted, nothing changed") << true << false;
+        QTest::newRow("counted, a change during the flood") << true << true;
+        QTest::newRow("not upgraded, a change during the flood") << false << true;
+    }
+    void aRunningRoomReadsItsSubjectOnlyWhenTheServerChangedIt()
+    {
+        QFETCH(bool, counted);
+        QFETCH(bool, change);
+        TestServer server;
+        ServerDatabase db(server);
+        createExam(db, QDateTime::currentDateTime());
+        if (!counted) {
+            // As the notice was before the count came.
+            db.exec(QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE "
+                                   "plpgsql AS $$ BEGIN PERFORM pg_notify('%2', "
+                                   "pg_backend_pid()::text); RETURN NULL; END $$")
+                        .arg(ScheduleNotice::Function, ScheduleNotice::Channel));
+            db.exec(QStringLiteral("DROP TABLE IF EXISTS schedule_changes"));
+        }
+        const int before = testReadings(db);
+        // The parts of a running room that follow the server.
+        ServerLink link(db.uri());
+        ScheduleWatch watch(link);
+        SubjectReread reread(link, Exam);
+        connect(&watch, &ScheduleWatch::changed, &reread, &SubjectReread::request);
+        // The first instruction's explanation as each reading found it.
+        QStringList explained;
+        connect(&reread, &SubjectReread::read, this, [&](const SubjectRead &read) {
+            explained << read.subject.instructions.first().explain;
+        });
+        // The reading at the start.
+        QTRY_COMPARE_WITH_TIMEOUT(explained.size(), 1, 10'000);
+
+        QProcess flood;
+        startFlood(flood, db, 1600);
+        QVERIFY(flood.waitForStarted());
+        QTest::qWait(1500);
+        if (change)
+            db.exec(
+                QStringLiteral("UPDATE sound SET explain = 'changed' WHERE filename = '0.wav'"));
+        QVERIFY(flood.waitForFinished(30'000));
+        QCOMPARE(flood.exitCode(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(explained.contains(QStringLiteral("changed")), change, 5000);
+        QTest::qWait(1000);
+        if (!counted) {
+            QVERIFY2(explained.size() > 2, qPrintable(explained.join(QLatin1Char('|'))));
+            return;
+        }
+        const int expected = change ? 2 : 1;
+        QCOMPARE(explained.size(), expected);
+        // The server's own count of the readings of the subject's test row,
+        // which its statistics may take ten seconds to show.
+        QTRY_COMPARE_WITH_TIMEOUT(testReadings(db) - before, expected, 15'000);
     }
 
     void aServerThatHangsDuringTheReadingCostsNoInstruction()

@@ -77,6 +77,12 @@ private slots:
         QTest::newRow("says how many recordings it holds")
             << "SELECT room_report('%1', '1.0', 'idle', NULL, 0, NULL, 10, 12)"
             << "";
+        QTest::newRow("reads the count of the schedule's changes")
+            << "SELECT changes FROM schedule_changes"
+            << "";
+        QTest::newRow("moves the count of the schedule's changes")
+            << "UPDATE schedule_changes SET changes = changes + 1"
+            << "permission denied for table schedule_changes";
         QTest::newRow("reads the recordings") << "SELECT count(*) FROM sound_file_chunk"
                                               << "";
         QTest::newRow("stores a recording") << "DELETE FROM sound_file"
@@ -160,6 +166,20 @@ private slots:
                                  "FROM room WHERE name = '" +
                                      m_room + "'"),
                  QStringLiteral("true"));
+    }
+
+    // A writer of the schedule granted nothing on the count, as one granted
+    // before the count came: its writes still go through, and move it.
+    void aWriteOfTheScheduleMovesItsCountWithoutARightOnIt()
+    {
+        const QString writer = m_roles->addRoom(QStringLiteral("writer"));
+        m_db->exec(QStringLiteral("GRANT INSERT ON test TO %1").arg(writer));
+        const QString before = firstRow(*m_db, "SELECT changes FROM schedule_changes");
+        QCOMPARE(errorAs(m_roles->uriAs(writer),
+                         QStringLiteral("INSERT INTO test (subjectname) VALUES ('数学')")),
+                 QString());
+        QCOMPARE(firstRow(*m_db, "SELECT changes FROM schedule_changes").toLongLong(),
+                 before.toLongLong() + 1);
     }
 
     // A room's login cannot see the office's tables: status says so

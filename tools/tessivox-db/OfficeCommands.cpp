@@ -66,7 +66,9 @@ int OfficeCommands::upgrade(const QString &uri)
               << "\n";
     if (notices)
         m_out << "Added the notice of schedule changes to the rooms (trigger "
-                 "tessivox_schedule_changed on var, test, sound, sound_file)\n";
+                 "tessivox_schedule_changed on var, test, sound, sound_file) and its count of "
+                 "changes (table "
+              << ScheduleNotice::Count << ")\n";
     return 0;
 }
 
