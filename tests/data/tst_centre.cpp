@@ -5,6 +5,7 @@
 #include "platform/Timer.h"
 #include "schedule/ScheduleTables.h"
 #include "schedule/Statements.h"
+#include "schedule/SubjectReread.h"
 #include "ui/main/TFrm_main.h"
 #include "ui/run/TFrm_Subject.h"
 
@@ -26,7 +27,7 @@
 // while an administrator changes it and while the server goes away.
 namespace {
 
-const QString Subject = QStringLiteral("语文");
+const QString Exam = QStringLiteral("语文");
 const QString CopyNotice = QStringLiteral("，使用本机保存的考试安排");
 
 // The tables, and the subject's morning.
@@ -37,19 +38,18 @@ void createSchedule(ServerDatabase &db)
                {QStringLiteral("create"), db.uri()});
     if (!tool.waitForFinished(60'000) || tool.exitCode() != 0)
         qFatal("tessivox-db create %s failed", qPrintable(db.uri()));
-    db.exec(
-        QStringLiteral("INSERT INTO test (subjectname, starttime, endtime) VALUES (?, ?, ?)"),
-        {Subject, QStringLiteral("2026-06-07 08:00:00"), QStringLiteral("2026-06-07 10:00:00")});
+    db.exec(QStringLiteral("INSERT INTO test (subjectname, starttime, endtime) VALUES (?, ?, ?)"),
+            {Exam, QStringLiteral("2026-06-07 08:00:00"), QStringLiteral("2026-06-07 10:00:00")});
 }
 
-// Subject's instructions, as files played at seconds from 08:00:00.
+// The exam's instructions, as files played at seconds from 08:00:00.
 void setInstructions(ServerDatabase &db, const QList<std::pair<QString, int>> &sounds)
 {
     db.exec(QStringLiteral("DELETE FROM sound"));
     for (const auto &[file, second] : sounds)
         db.exec(QStringLiteral("INSERT INTO sound (subjectname, filename, explain, playtime) "
                                "VALUES (?, ?, '', ?)"),
-                {Subject, file, QTime(8, 0).addSecs(second).toString(QStringLiteral("HH:mm:ss"))});
+                {Exam, file, QTime(8, 0).addSecs(second).toString(QStringLiteral("HH:mm:ss"))});
 }
 
 std::unique_ptr<ShellFixture> room(const QString &uri)
@@ -65,7 +65,7 @@ TFrm_Subject *pressOk(ShellFixture &room)
 {
     TFrm_main *main = room.shell.Frm_main ? room.shell.Frm_main.data() : room.start();
     main->show();
-    main->ComboBox1->setCurrentIndex(main->ComboBox1->findText(Subject));
+    main->ComboBox1->setCurrentIndex(main->ComboBox1->findText(Exam));
     QTest::mouseClick(main->FBtn_ok, Qt::LeftButton);
     return room.shell.Frm_Subject;
 }
@@ -196,9 +196,9 @@ private slots:
         // What the editor stores when its list is saved.
         admin->start();
         const QList<Statement> saved{
-            Statements::deleteSounds(Subject),
-            Statements::insertSound(Subject, QStringLiteral("c.wav"), {}, QTime(8, 0, 5)),
-            Statements::insertSound(Subject, QStringLiteral("d.wav"), {}, QTime(8, 0, 20))};
+            Statements::deleteSounds(Exam),
+            Statements::insertSound(Exam, QStringLiteral("c.wav"), {}, QTime(8, 0, 5)),
+            Statements::insertSound(Exam, QStringLiteral("d.wav"), {}, QTime(8, 0, 20))};
         ScheduleTables::transaction(admin->data, [&] { admin->data.ADOQuery11.executeAll(saved); });
 
         QCOMPARE(listed(run), (QStringList{"a.wav", "b.wav"}));
@@ -278,7 +278,7 @@ private slots:
         createSchedule(db);
         auto room = loadedRoom(db.uri());
         TFrm_main *main = room->shell.Frm_main;
-        main->ComboBox1->setCurrentIndex(main->ComboBox1->findText(Subject));
+        main->ComboBox1->setCurrentIndex(main->ComboBox1->findText(Exam));
         db.exec(QStringLiteral("INSERT INTO test (subjectname) VALUES ('数学')"));
         const auto shown = [main] {
             QStringList names;
@@ -292,14 +292,13 @@ private slots:
             stalled, answersAgain, [main] { main->refill(); },
             [&] { return !copyNotices(*room).isEmpty(); }));
         if (answersAgain) {
-            QTRY_COMPARE_WITH_TIMEOUT(shown(), (QStringList{Subject, QStringLiteral("数学")}),
-                                      30'000);
+            QTRY_COMPARE_WITH_TIMEOUT(shown(), (QStringList{Exam, QStringLiteral("数学")}), 30'000);
             QVERIFY(copyNotices(*room).isEmpty());
         } else {
             QTRY_COMPARE_WITH_TIMEOUT(copyNotices(*room).size(), 1, 30'000);
-            QCOMPARE(shown(), QStringList{Subject});
+            QCOMPARE(shown(), QStringList{Exam});
         }
-        QCOMPARE(main->ComboBox1->currentText(), Subject);
+        QCOMPARE(main->ComboBox1->currentText(), Exam);
     }
 
     void aRunPressedWhileTheServerHangsLeavesTheWindowLive_data()
@@ -331,7 +330,7 @@ private slots:
         QVERIFY(!shownByTheThirdTick(
             stalled, answersAgain, [&] { run = pressOk(*room); },
             [&] { return !run || !listed(run).isEmpty() || !copyNotices(*room).isEmpty(); }));
-        QCOMPARE(run->Lbl_Name->text(), Subject);
+        QCOMPARE(run->Lbl_Name->text(), Exam);
         QVERIFY(run->isVisible());
         if (closedFirst) {
             run->close();
@@ -361,6 +360,33 @@ private slots:
         QCOMPARE(room->sleepInhibitor.held, 1);
     }
 
+    void aChangeNoticedBeforeTheRunsSubjectArrivesIsReadAfterIt_data()
+    {
+        QTest::addColumn<bool>("noticed");
+        QTest::newRow("a change noticed") << true;
+        QTest::newRow("none") << false;
+    }
+
+    // The notice may tell of a change the first reading came too early
+    // for; the run's own readings begin only once it is in.
+    void aChangeNoticedBeforeTheRunsSubjectArrivesIsReadAfterIt()
+    {
+        QFETCH(bool, noticed);
+        ServerDatabase db(*m_shared);
+        createSchedule(db);
+        setInstructions(db, {{"a.wav", 0}});
+        auto room = loadedRoom(db.uri());
+        TFrm_Subject *run = pressOk(*room);
+        QVERIFY(run->isLoading());
+        if (noticed)
+            run->followServer();
+        QVERIFY(!run->findChild<SubjectReread *>());
+        ShellFixture::waitForLoad(run);
+        const auto *reread = run->findChild<SubjectReread *>();
+        QVERIFY(reread);
+        QCOMPARE(reread->begun(), noticed ? 1 : 0);
+    }
+
     // As a run on a database file whose queue cannot be read: the error is
     // said, and the main window is back with the subject still chosen.
     void aRunWhoseSubjectTheServerCannotGiveLeavesTheMainWindowAsItWas()
@@ -383,7 +409,7 @@ private slots:
         QVERIFY(main->isVisible());
         QVERIFY(main->isEnabled());
         QTRY_VERIFY(main->isActiveWindow());
-        QCOMPARE(main->ComboBox1->currentText(), Subject);
+        QCOMPARE(main->ComboBox1->currentText(), Exam);
         QVERIFY(room->sleepInhibitor.reasons.isEmpty());
     }
 

@@ -203,8 +203,8 @@ void TFrm_Subject::play(const SubjectLoad &load)
     Lbl_Starttime->setText(platform.formats.dateTime(m_start));
     Lbl_Endtime->setText(platform.formats.dateTime(m_end));
     candidateScreen->showExam(m_shell.Frm_main->Lbl_title->text(), m_subject, m_start, m_end);
-    // The candidates' screen came up after the run window, which stays on top.
-    if (isVisible())
+    // Come up after the run window, the candidates' screen does not cover it.
+    if (isVisible() && candidateScreen->isVisible())
         raise();
 
     InstructionList::fill(ListView1, subject.instructions, platform.formats);
