@@ -35,7 +35,8 @@ template <typename Work> void inTransaction(TDataModule1 &data, Work work)
     });
 }
 
-using OverviewDone = std::function<void(const ScheduleOverview &)>;
+template <typename Values> using Reader = std::function<void(Session &, Values &)>;
+template <typename Values> using Done = std::function<void(const Values &)>;
 
 void readOverview(Session &session, ScheduleOverview &into)
 {
@@ -44,17 +45,16 @@ void readOverview(Session &session, ScheduleOverview &into)
 }
 
 // On the caller's thread: a database file, or the local copy standing in.
-ScheduleOverview readHere(TDataModule1 &data)
+template <typename Values> Values readHere(TDataModule1 &data, const Reader<Values> &read)
 {
-    ScheduleOverview overview;
+    Values values;
     try {
-        data.use(TDataModule1::Access::Read,
-                 [&](Session &session) { readOverview(session, overview); });
+        data.use(TDataModule1::Access::Read, [&](Session &session) { read(session, values); });
     } catch (const DbError &) {
-        overview.failure = std::current_exception();
+        values.failure = std::current_exception();
     }
-    overview.fromCopy = data.readFromCopy();
-    return overview;
+    values.fromCopy = data.readFromCopy();
+    return values;
 }
 
 DbError::Kind kindOf(const std::exception_ptr &failure)
@@ -68,39 +68,55 @@ DbError::Kind kindOf(const std::exception_ptr &failure)
     }
 }
 
-void loadFromServer(TDataModule1 &data, QObject *receiver, OverviewDone done, bool again)
+template <typename Values>
+void loadFromServer(TDataModule1 &data, QObject *receiver, Reader<Values> read, Done<Values> done,
+                    bool again)
 {
     // The job owns what it writes: past its deadline it may still be ending.
-    auto read = std::make_shared<ScheduleOverview>();
+    auto into = std::make_shared<Values>();
     data.link()->post(
-        [read](Session &session) {
+        [into, read](Session &session) {
             session.waitFor(TDataModule1::ReadWaitMs);
-            readOverview(session, *read);
+            read(session, *into);
         },
         TDataModule1::ReadDeadline, receiver,
-        [&data, receiver, read, done, again](std::exception_ptr failure) {
+        [&data, receiver, into, read, done, again](std::exception_ptr failure) {
             TDataModule1::Load load(data);
             if (!failure) {
                 load.finished();
-                done(*read);
+                done(*into);
                 return;
             }
             const DbError::Kind kind = kindOf(failure);
             // A server restarted since the last statement fails it on the
             // old connection only.
             if (kind == DbError::Kind::Unreachable && !again) {
-                loadFromServer(data, receiver, done, true);
+                loadFromServer(data, receiver, read, done, true);
                 return;
             }
             if (load.standIn(kind)) {
-                done(readHere(data));
+                done(readHere(data, read));
                 return;
             }
             // What the job read may be half written: none of it is shown.
-            ScheduleOverview failed;
+            Values failed;
             failed.failure = failure;
             done(failed);
         });
+}
+
+template <typename Values>
+void load(TDataModule1 &data, QObject *receiver, Reader<Values> read, Done<Values> done)
+{
+    if (data.link()) {
+        loadFromServer(data, receiver, std::move(read), std::move(done), false);
+        return;
+    }
+    TDataModule1::Load load(data);
+    const Values values = readHere(data, read);
+    if (!values.failure)
+        load.finished();
+    done(values);
 }
 
 } // namespace
@@ -108,15 +124,23 @@ void loadFromServer(TDataModule1 &data, QObject *receiver, OverviewDone done, bo
 void DataScheduleRepository::loadOverview(QObject *receiver,
                                           std::function<void(const ScheduleOverview &)> done)
 {
-    if (m_data.link()) {
-        loadFromServer(m_data, receiver, std::move(done), false);
-        return;
-    }
-    TDataModule1::Load load(m_data);
-    const ScheduleOverview overview = readHere(m_data);
-    if (!overview.failure)
-        load.finished();
-    done(overview);
+    load<ScheduleOverview>(m_data, receiver, readOverview, std::move(done));
+}
+
+void DataScheduleRepository::loadSubject(const QString &name, QObject *receiver,
+                                         std::function<void(const SubjectLoad &)> done)
+{
+    // A database file's PC plays from its sound folder whatever its tables
+    // hold; a server's recordings, or its copy's, play from the cache.
+    const bool server = ServerAddress::isServer(m_data.path());
+    load<SubjectLoad>(
+        m_data, receiver,
+        [name, server](Session &session, SubjectLoad &into) {
+            into.read.subject = ScheduleSql::subject(session, name);
+            if (server)
+                into.read.held = SoundStore::heldIfKept(session.db());
+        },
+        std::move(done));
 }
 
 DataScheduleRepository::DataScheduleRepository(TDataModule1 &data) : m_data(data) {}

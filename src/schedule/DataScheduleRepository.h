@@ -2,6 +2,7 @@
 
 #include "data/SoundStore.h"
 #include "schedule/ScheduleRepository.h"
+#include "schedule/SubjectReread.h"
 
 #include <QDateTime>
 #include <exception>
@@ -17,6 +18,16 @@ struct ScheduleOverview
     // Read before a failure of the subjects' read, from a database file.
     std::optional<QString> title;
     QStringList subjects;
+    // Null when everything was read.
+    std::exception_ptr failure;
+    // Read from the local copy standing in for the server.
+    bool fromCopy = false;
+};
+
+// What the run window plays: its subject and the recordings it finds.
+struct SubjectLoad
+{
+    SubjectRead read;
     // Null when everything was read.
     std::exception_ptr failure;
     // Read from the local copy standing in for the server.
@@ -41,6 +52,10 @@ public:
     // the local copy, whose notice the data module then gives once. A
     // database file is read at once: done runs before this returns.
     void loadOverview(QObject *receiver, std::function<void(const ScheduleOverview &)> done);
+    // The run window's first reading of its subject, loaded the same way:
+    // its times, instructions and, on a server, the recordings it holds.
+    void loadSubject(const QString &name, QObject *receiver,
+                     std::function<void(const SubjectLoad &)> done);
 
     QString title() override;
     QStringList subjectNames() override;

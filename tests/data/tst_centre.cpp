@@ -5,6 +5,7 @@
 #include "platform/Timer.h"
 #include "schedule/ScheduleTables.h"
 #include "schedule/Statements.h"
+#include "schedule/SubjectReread.h"
 #include "ui/main/TFrm_main.h"
 #include "ui/run/TFrm_Subject.h"
 
@@ -12,6 +13,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -24,7 +27,7 @@
 // while an administrator changes it and while the server goes away.
 namespace {
 
-const QString Subject = QStringLiteral("语文");
+const QString Exam = QStringLiteral("语文");
 const QString CopyNotice = QStringLiteral("，使用本机保存的考试安排");
 
 // The tables, and the subject's morning.
@@ -35,19 +38,18 @@ void createSchedule(ServerDatabase &db)
                {QStringLiteral("create"), db.uri()});
     if (!tool.waitForFinished(60'000) || tool.exitCode() != 0)
         qFatal("tessivox-db create %s failed", qPrintable(db.uri()));
-    db.exec(
-        QStringLiteral("INSERT INTO test (subjectname, starttime, endtime) VALUES (?, ?, ?)"),
-        {Subject, QStringLiteral("2026-06-07 08:00:00"), QStringLiteral("2026-06-07 10:00:00")});
+    db.exec(QStringLiteral("INSERT INTO test (subjectname, starttime, endtime) VALUES (?, ?, ?)"),
+            {Exam, QStringLiteral("2026-06-07 08:00:00"), QStringLiteral("2026-06-07 10:00:00")});
 }
 
-// Subject's instructions, as files played at seconds from 08:00:00.
+// The exam's instructions, as files played at seconds from 08:00:00.
 void setInstructions(ServerDatabase &db, const QList<std::pair<QString, int>> &sounds)
 {
     db.exec(QStringLiteral("DELETE FROM sound"));
     for (const auto &[file, second] : sounds)
         db.exec(QStringLiteral("INSERT INTO sound (subjectname, filename, explain, playtime) "
                                "VALUES (?, ?, '', ?)"),
-                {Subject, file, QTime(8, 0).addSecs(second).toString(QStringLiteral("HH:mm:ss"))});
+                {Exam, file, QTime(8, 0).addSecs(second).toString(QStringLiteral("HH:mm:ss"))});
 }
 
 std::unique_ptr<ShellFixture> room(const QString &uri)
@@ -57,14 +59,20 @@ std::unique_ptr<ShellFixture> room(const QString &uri)
     return room;
 }
 
-// From the main window (made if there is none), as the user starts a run.
-TFrm_Subject *startRun(ShellFixture &room)
+// From the main window (made if there is none), as the user starts a run:
+// the run window as "确定" leaves it, its subject perhaps still on its way.
+TFrm_Subject *pressOk(ShellFixture &room)
 {
     TFrm_main *main = room.shell.Frm_main ? room.shell.Frm_main.data() : room.start();
     main->show();
-    main->ComboBox1->setCurrentIndex(main->ComboBox1->findText(Subject));
+    main->ComboBox1->setCurrentIndex(main->ComboBox1->findText(Exam));
     QTest::mouseClick(main->FBtn_ok, Qt::LeftButton);
     return room.shell.Frm_Subject;
+}
+
+TFrm_Subject *startRun(ShellFixture &room)
+{
+    return ShellFixture::waitForLoad(pressOk(room));
 }
 
 void quitRun(ShellFixture &room)
@@ -97,6 +105,27 @@ QString playAt(ShellFixture &room, TFrm_Subject *run, int second)
 QStringList copyNotices(const ShellFixture &room)
 {
     return (room.boxes.texts() + room.boxes.notices).filter(CopyNotice);
+}
+
+// What the user does, with the server stalled: whether shown() held at the
+// third tick of a timer of the window's thread, which ticks only while that
+// thread is free. The server then resumes if it answers again.
+bool shownByTheThirdTick(StalledServer &stalled, bool answersAgain,
+                         const std::function<void()> &act, const std::function<bool()> &shown)
+{
+    int ticks = 0;
+    bool early = true;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        if (++ticks != 3)
+            return;
+        early = shown();
+        if (answersAgain)
+            stalled.resume();
+    });
+    ticker.start(10);
+    act();
+    return !QTest::qWaitFor([&] { return ticks >= 3; }, 30'000) || early;
 }
 
 // A room whose main window has loaded and whose local copy is in place.
@@ -167,9 +196,9 @@ private slots:
         // What the editor stores when its list is saved.
         admin->start();
         const QList<Statement> saved{
-            Statements::deleteSounds(Subject),
-            Statements::insertSound(Subject, QStringLiteral("c.wav"), {}, QTime(8, 0, 5)),
-            Statements::insertSound(Subject, QStringLiteral("d.wav"), {}, QTime(8, 0, 20))};
+            Statements::deleteSounds(Exam),
+            Statements::insertSound(Exam, QStringLiteral("c.wav"), {}, QTime(8, 0, 5)),
+            Statements::insertSound(Exam, QStringLiteral("d.wav"), {}, QTime(8, 0, 20))};
         ScheduleTables::transaction(admin->data, [&] { admin->data.ADOQuery11.executeAll(saved); });
 
         QCOMPARE(listed(run), (QStringList{"a.wav", "b.wav"}));
@@ -249,7 +278,7 @@ private slots:
         createSchedule(db);
         auto room = loadedRoom(db.uri());
         TFrm_main *main = room->shell.Frm_main;
-        main->ComboBox1->setCurrentIndex(main->ComboBox1->findText(Subject));
+        main->ComboBox1->setCurrentIndex(main->ComboBox1->findText(Exam));
         db.exec(QStringLiteral("INSERT INTO test (subjectname) VALUES ('数学')"));
         const auto shown = [main] {
             QStringList names;
@@ -259,31 +288,129 @@ private slots:
         };
 
         StalledServer stalled(*m_private);
-        // The third tick of a timer of the window's thread: whether the
-        // reload had ended on the copy by then.
-        int ticks = 0;
-        bool copyBeforeTicks = false;
-        QTimer ticker;
-        connect(&ticker, &QTimer::timeout, [&] {
-            if (++ticks != 3)
-                return;
-            copyBeforeTicks = !copyNotices(*room).isEmpty();
-            if (answersAgain)
-                stalled.resume();
-        });
-        ticker.start(10);
-        main->refill();
-        QTRY_VERIFY_WITH_TIMEOUT(ticks >= 3, 30'000);
-        QVERIFY(!copyBeforeTicks);
+        QVERIFY(!shownByTheThirdTick(
+            stalled, answersAgain, [main] { main->refill(); },
+            [&] { return !copyNotices(*room).isEmpty(); }));
         if (answersAgain) {
-            QTRY_COMPARE_WITH_TIMEOUT(shown(), (QStringList{Subject, QStringLiteral("数学")}),
-                                      30'000);
+            QTRY_COMPARE_WITH_TIMEOUT(shown(), (QStringList{Exam, QStringLiteral("数学")}), 30'000);
             QVERIFY(copyNotices(*room).isEmpty());
         } else {
             QTRY_COMPARE_WITH_TIMEOUT(copyNotices(*room).size(), 1, 30'000);
-            QCOMPARE(shown(), QStringList{Subject});
+            QCOMPARE(shown(), QStringList{Exam});
         }
-        QCOMPARE(main->ComboBox1->currentText(), Subject);
+        QCOMPARE(main->ComboBox1->currentText(), Exam);
+    }
+
+    void aRunPressedWhileTheServerHangsLeavesTheWindowLive_data()
+    {
+        QTest::addColumn<bool>("answersAgain");
+        QTest::addColumn<bool>("closedFirst");
+        QTest::newRow("the server answers again") << true << false;
+        QTest::newRow("the server stays silent") << false << false;
+        QTest::newRow("the run is closed first") << false << true;
+    }
+
+    // The run window opens at once on "确定" and its thread runs on while
+    // the server does not answer; the run then plays what the server gives
+    // once it answers within the deadline, else its local copy. One closed
+    // before either came plays nothing.
+    void aRunPressedWhileTheServerHangsLeavesTheWindowLive()
+    {
+        QFETCH(bool, answersAgain);
+        QFETCH(bool, closedFirst);
+        ServerDatabase db(*m_private);
+        createSchedule(db);
+        setInstructions(db, {{"a.wav", 0}, {"b.wav", 10}});
+        auto room = loadedRoom(db.uri());
+        // The server's list from now on, unlike its copy's.
+        setInstructions(db, {{"c.wav", 0}});
+
+        StalledServer stalled(*m_private);
+        QPointer<TFrm_Subject> run;
+        QVERIFY(!shownByTheThirdTick(
+            stalled, answersAgain, [&] { run = pressOk(*room); },
+            [&] { return !run || !listed(run).isEmpty() || !copyNotices(*room).isEmpty(); }));
+        QCOMPARE(run->Lbl_Name->text(), Exam);
+        QVERIFY(run->isVisible());
+        if (closedFirst) {
+            run->close();
+            ShellFixture::settle();
+            QVERIFY(!run);
+            stalled.resume();
+            // The main window's load follows the run's on the link: once
+            // it is in, the run's reading has come back too.
+            room->shell.Frm_main->refill();
+            ShellFixture::waitForLoad(room->shell.Frm_main);
+            QVERIFY(room->sleepInhibitor.reasons.isEmpty());
+            QVERIFY(room->shell.Frm_main->isVisible());
+            QVERIFY(room->shell.Frm_main->isEnabled());
+            return;
+        }
+        ShellFixture::waitForLoad(run);
+        if (answersAgain) {
+            QCOMPARE(listed(run), QStringList{"c.wav"});
+            QVERIFY(copyNotices(*room).isEmpty());
+            QCOMPARE(playAt(*room, run, 0), QStringLiteral("c.wav"));
+        } else {
+            QCOMPARE(listed(run), (QStringList{"a.wav", "b.wav"}));
+            QCOMPARE(copyNotices(*room).size(), 1);
+            QCOMPARE(playAt(*room, run, 0), QStringLiteral("a.wav"));
+            QCOMPARE(playAt(*room, run, 10), QStringLiteral("b.wav"));
+        }
+        QCOMPARE(room->sleepInhibitor.held, 1);
+    }
+
+    void aChangeNoticedBeforeTheRunsSubjectArrivesIsReadAfterIt_data()
+    {
+        QTest::addColumn<bool>("noticed");
+        QTest::newRow("a change noticed") << true;
+        QTest::newRow("none") << false;
+    }
+
+    // The notice may tell of a change the first reading came too early
+    // for; the run's own readings begin only once it is in.
+    void aChangeNoticedBeforeTheRunsSubjectArrivesIsReadAfterIt()
+    {
+        QFETCH(bool, noticed);
+        ServerDatabase db(*m_shared);
+        createSchedule(db);
+        setInstructions(db, {{"a.wav", 0}});
+        auto room = loadedRoom(db.uri());
+        TFrm_Subject *run = pressOk(*room);
+        QVERIFY(run->isLoading());
+        if (noticed)
+            run->followServer();
+        QVERIFY(!run->findChild<SubjectReread *>());
+        ShellFixture::waitForLoad(run);
+        const auto *reread = run->findChild<SubjectReread *>();
+        QVERIFY(reread);
+        QCOMPARE(reread->begun(), noticed ? 1 : 0);
+    }
+
+    // As a run on a database file whose queue cannot be read: the error is
+    // said, and the main window is back with the subject still chosen.
+    void aRunWhoseSubjectTheServerCannotGiveLeavesTheMainWindowAsItWas()
+    {
+        ServerDatabase db(*m_shared);
+        createSchedule(db);
+        auto room = loadedRoom(db.uri());
+        db.exec(QStringLiteral("DROP TABLE sound"));
+        TFrm_main *main = room->shell.Frm_main;
+        // The user works in it: a late activation would reload it.
+        main->show();
+        QTRY_VERIFY(main->isActiveWindow());
+        const QPointer<TFrm_Subject> run = startRun(*room);
+        ShellFixture::settle();
+        QVERIFY(!run);
+        QCOMPARE(room->boxes.shown.size(), 1);
+        QCOMPARE(room->boxes.shown[0].icon, MessageBoxes::Icon::Error);
+        QVERIFY2(room->boxes.shown[0].text.contains(QStringLiteral("sound")),
+                 qPrintable(room->boxes.shown[0].text));
+        QVERIFY(main->isVisible());
+        QVERIFY(main->isEnabled());
+        QTRY_VERIFY(main->isActiveWindow());
+        QCOMPARE(main->ComboBox1->currentText(), Exam);
+        QVERIFY(room->sleepInhibitor.reasons.isEmpty());
     }
 
     void aCopyIsPlayedOnlyForItsOwnServerAndDatabase_data()

@@ -85,7 +85,7 @@ TFrm_Subject *startRun(ShellFixture &room)
     main->show();
     main->ComboBox1->setCurrentIndex(main->ComboBox1->findText(Subject));
     QTest::mouseClick(main->FBtn_ok, Qt::LeftButton);
-    return room.shell.Frm_Subject;
+    return ShellFixture::waitForLoad(room.shell.Frm_Subject);
 }
 
 // The re-evaluations the run's timer would make now, a millisecond apart.

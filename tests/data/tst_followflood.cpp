@@ -60,7 +60,7 @@ TFrm_Subject *startRun(ShellFixture &room)
     main->show();
     main->ComboBox1->setCurrentIndex(main->ComboBox1->findText(Exam));
     QTest::mouseClick(main->FBtn_ok, Qt::LeftButton);
-    return room.shell.Frm_Subject;
+    return ShellFixture::waitForLoad(room.shell.Frm_Subject);
 }
 
 QStringList seconds(const QSignalSpy &spy)

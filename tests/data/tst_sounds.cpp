@@ -152,7 +152,7 @@ struct Room
         main()->show();
         main()->ComboBox1->setCurrentIndex(main()->ComboBox1->findText(Subject));
         QTest::mouseClick(main()->FBtn_ok, Qt::LeftButton);
-        if (fixture.shell.Frm_Subject)
+        if (ShellFixture::waitForLoad(fixture.shell.Frm_Subject))
             fixture.players.last()->missingFilesFail = true;
         return fixture.shell.Frm_Subject;
     }

@@ -4,6 +4,7 @@
 #include "ui/admin/TFrm_sa.h"
 #include "ui/admin/TFrm_validate.h"
 #include "ui/main/TFrm_main.h"
+#include "ui/run/TFrm_Subject.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -46,6 +47,14 @@ void ShellFixture::waitForLoad(const TFrm_main *main)
     // deadline, a retry and the local copy's read: long on a busy machine.
     if (!QTest::qWaitFor([main] { return !main->isLoading(); }, 60'000))
         qFatal("the main window's load did not arrive");
+}
+
+TFrm_Subject *ShellFixture::waitForLoad(TFrm_Subject *run)
+{
+    const QPointer<TFrm_Subject> watched(run);
+    if (!QTest::qWaitFor([watched] { return !watched || !watched->isLoading(); }, 60'000))
+        qFatal("the run window's subject did not arrive");
+    return watched;
 }
 
 void ShellFixture::listen()

@@ -34,6 +34,8 @@ struct ShellFixture
     // values, which come from a server by a queued call.
     TFrm_main *start();
     static void waitForLoad(const TFrm_main *main);
+    // The same for the run window's subject; none when the run did not open.
+    static TFrm_Subject *waitForLoad(TFrm_Subject *run);
     // From the started main window: "管理员" opens the password gate.
     TFrm_validate *openGate();
     // Through the gate with the right password, to the console.

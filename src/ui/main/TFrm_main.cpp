@@ -286,6 +286,15 @@ void TFrm_main::FBtn_okClick()
     run->activateWindow();
 }
 
+void TFrm_main::backFromRun(bool reload)
+{
+    setEnabled(true);
+    if (!reload)
+        m_reloadOnReturn = false;
+    setVisible(true);
+    activateWindow();
+}
+
 void TFrm_main::FBtn_saClick()
 {
     TFrm_validate *gate = m_shell.create(m_shell.Frm_validate);

@@ -34,6 +34,10 @@ public:
     // subject stays chosen while it exists, and a failure says nothing (the
     // clock tries again).
     void refill();
+    // The run window went: this window takes the input again, and reloads
+    // unless the run never started, whose subject stays chosen for the next
+    // try.
+    void backFromRun(bool reload);
     // A load's values have not arrived yet.
     bool isLoading() const { return m_loading; }
     void Timer1Timer();

@@ -34,6 +34,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopedValueRollback>
 #include <QTreeWidget>
 
 namespace {
@@ -158,35 +159,62 @@ TFrm_Subject::~TFrm_Subject() = default;
 
 void TFrm_Subject::FormCreate()
 {
-    const Platform &platform = m_shell.platform;
     // First, before any message: closing a message box reactivates the main
     // window, whose reload empties the subject box.
     m_subject = m_shell.Frm_main->ComboBox1->currentText();
     MediaPlayer1->setTimeFormatMilliseconds();
     countSoundOutputs();
-    showClock();
     Lbl_Name->setText(m_subject);
+    m_loading = true;
+    Lbl_next->setText(QStringLiteral("正在读取…"));
+    showClock();
+    // A server's subject comes later, the window live meanwhile; a file's
+    // at once, within the creation, whose failure keeps the run from
+    // opening.
+    const QScopedValueRollback creating(m_creating, true);
+    DataScheduleRepository(m_shell.data)
+        .loadSubject(m_subject, this, [this](const SubjectLoad &load) { loaded(load); });
+}
 
-    TDataModule1 &data = m_shell.data;
-    DataScheduleRepository repository(data);
-    TDataModule1::Load load(data);
-    const Subject subject = repository.subject(m_subject);
+void TFrm_Subject::loaded(const SubjectLoad &load)
+{
+    // Closed before its subject came: nothing plays.
+    if (m_ended)
+        return;
+    m_loading = false;
+    if (m_creating) {
+        play(load);
+        return;
+    }
+    // The window is already open: what could not be read is reported, and
+    // the run goes as though it had never opened.
+    if (!m_shell.errors.guard([&] { play(load); }))
+        leave(false);
+}
+
+void TFrm_Subject::play(const SubjectLoad &load)
+{
+    if (load.failure)
+        std::rethrow_exception(load.failure);
+    const Platform &platform = m_shell.platform;
+    const Subject &subject = load.read.subject;
     m_start = subject.start;
     m_end = subject.end;
     Lbl_Starttime->setText(platform.formats.dateTime(m_start));
     Lbl_Endtime->setText(platform.formats.dateTime(m_end));
-    // Shown before the run window, which then comes up over it with the input.
     candidateScreen->showExam(m_shell.Frm_main->Lbl_title->text(), m_subject, m_start, m_end);
+    // Come up after the run window, the candidates' screen does not cover it.
+    if (isVisible() && candidateScreen->isVisible())
+        raise();
 
     InstructionList::fill(ListView1, subject.instructions, platform.formats);
-    holdServerSounds(repository.recordings());
+    holdServerSounds(load.read.held);
     m_progress->refill();
     if (m_shell.sounds)
         m_shell.sounds->fetch(filesInPlayOrder(subject.instructions));
-    load.finished();
     // The run plays from the instructions it holds now, whatever becomes of
     // the server: only a reading off this thread may bring it others.
-    if (const QString notice = data.takeNotice(); !notice.isEmpty())
+    if (const QString notice = m_shell.data.takeNotice(); !notice.isEmpty())
         platform.messageBoxes.notice(this, notice);
     // Only a run that could read its queue holds the PC awake and raises
     // this thread, which plays each instruction on its second.
@@ -203,9 +231,13 @@ void TFrm_Subject::FormCreate()
             if (run)
                 run->showClockHealth(reading);
         });
-    if (ServerLink *link = data.link()) {
+    if (ServerLink *link = m_shell.data.link()) {
         m_reread = new SubjectReread(*link, m_subject, this);
         connect(m_reread, &SubjectReread::read, this, &TFrm_Subject::follow);
+        // A change noticed while the first reading was on its way may have
+        // come after it.
+        if (std::exchange(m_changedWhileLoading, false))
+            m_reread->request();
     }
     if (subject.instructions.isEmpty()) {
         platform.messageBoxes.inform(this, QStringLiteral("没有要播放的文件"));
@@ -249,6 +281,10 @@ QString TFrm_Subject::absence(const QString &path) const
 
 void TFrm_Subject::followServer()
 {
+    if (m_loading) {
+        m_changedWhileLoading = true;
+        return;
+    }
     // A run that ended, or never opened because it could not read its
     // subject, waits only for its release.
     if (m_ended || !isVisible() || !m_reread)
@@ -422,7 +458,9 @@ void TFrm_Subject::showClock()
                         ? formats.shortDate(now.date())
                         : formats.shortDate(now.date()) + QLatin1Char(' ') +
                               QLocale().toString(now.time(), format));
-    m_progress->refresh();
+    // Until the subject comes, there is no next instruction to count down to.
+    if (!m_loading)
+        m_progress->refresh();
 }
 
 void TFrm_Subject::FlatButton1Click()
@@ -448,16 +486,21 @@ void TFrm_Subject::FormClose()
 
 void TFrm_Subject::endRun(RunLog::End how)
 {
+    // A run closed before its subject came never started.
+    if (!m_loading)
+        m_log->ended(how);
+    leave(true);
+}
+
+void TFrm_Subject::leave(bool started)
+{
     m_ended = true;
-    m_log->ended(how);
-    TFrm_main *main = m_shell.Frm_main;
-    main->setEnabled(true);
     Timer1->setInterval(0);
     Timer2->setInterval(0);
     sleepHold.reset();
     candidateScreen.reset();
     ThreadPriority::lowerCurrent();
-    main->setVisible(true);
-    main->activateWindow();
+    hide();
+    m_shell.Frm_main->backFromRun(started);
     m_shell.release(this);
 }

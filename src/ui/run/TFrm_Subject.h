@@ -23,6 +23,7 @@ class MediaPlayer;
 class PlayProgress;
 class Scheduler;
 class SubjectReread;
+struct SubjectLoad;
 struct SubjectRead;
 class Timer;
 
@@ -36,7 +37,11 @@ public:
     explicit TFrm_Subject(Shell &shell);
     ~TFrm_Subject() override;
 
+    // Opens at once with the subject's name; its times and instructions
+    // follow, from a server once they arrive.
     void FormCreate() override;
+    // The subject has not arrived yet.
+    bool isLoading() const { return m_loading; }
     // The schedule may have changed on the server: the run reads its
     // subject again off this thread, and follows what moved once the
     // reading arrives.
@@ -95,7 +100,13 @@ private:
     void showClock();
     void showLogUnwritable(const QString &path);
     void showClockHealth(const ClockHealth::Reading &reading);
+    void loaded(const SubjectLoad &load);
+    // Shows what was read and starts the run on it.
+    void play(const SubjectLoad &load);
     void endRun(RunLog::End how);
+    // The window goes and the main window takes the input again; a run
+    // that never started leaves it as it was, its subject chosen.
+    void leave(bool started);
     void warnOfClockOffset(qint64 offsetMs);
     // What the reading of the subject anew brought: the play list, the
     // times shown and the queue follow it at once.
@@ -119,6 +130,11 @@ private:
     QDateTime m_start;
     QDateTime m_end;
     bool m_ended = false;
+    bool m_loading = false;
+    // The first reading runs within the creation: a file's, read at once.
+    bool m_creating = false;
+    // A notice of a change came before the first reading did.
+    bool m_changedWhileLoading = false;
     std::unique_ptr<RunLog> m_log;
     // Kept below the explanation for the rest of the run once the log fails.
     QString m_logWarning;
