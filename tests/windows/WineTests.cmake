@@ -11,7 +11,8 @@ set(windows_tests
   tst_scheduler tst_Statements tst_StoredTime tst_TDataModule1
   tst_windowflow tst_errorhandling tst_translations tst_mainwindow tst_runwindow tst_gate
   tst_colors tst_drawingsurface tst_flatcombobox tst_xpgraphutil tst_xppages
-  tst_regionalformats tst_messageboxes tst_singleinstance tst_timer tst_frameconverter tst_roomjournal)
+  tst_regionalformats tst_messageboxes tst_singleinstance tst_timer tst_frameconverter tst_roomjournal
+  tst_localcopy)
 set(windows_test_sources)
 foreach(source IN LISTS test_sources)
   get_filename_component(name ${source} NAME_WE)
@@ -29,8 +30,14 @@ foreach(source IN LISTS windows_test_sources)
     continue()
   endif()
   add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES TIMEOUT 300 ENVIRONMENT
-    "QT_QPA_PLATFORM=offscreen;TESSIVOX_TEST_SQLITE_ONLY=1;TESSIVOX_TEST_TOOLS=${CMAKE_BINARY_DIR}/bin")
+  set(environment QT_QPA_PLATFORM=offscreen TESSIVOX_TEST_SQLITE_ONLY=1
+    TESSIVOX_TEST_TOOLS=${CMAKE_BINARY_DIR}/bin)
+  # A Windows program's language is the user's, fixed before it starts;
+  # Wine takes it from LC_ALL.
+  if(name STREQUAL "tst_translations")
+    list(APPEND environment LC_ALL=zh_CN.UTF-8)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT 300 ENVIRONMENT "${environment}")
 endforeach()
 
 # The sound device plays into the tests' private null sink through Wine's
