@@ -1,3 +1,4 @@
+#include "data/DbError.h"
 #include "data/ServerAddress.h"
 #include "data/TDataModule1.h"
 #include "schedule/LocalCopy.h"
@@ -35,8 +36,13 @@ private slots:
                              QStringLiteral("2026-06-07 11:00:00")}};
             return content;
         };
-        LocalCopy::write(copyTitled(QStringLiteral("first")), ServerAddress::origin(uri), path);
-        LocalCopy::write(copyTitled(QStringLiteral("second")), ServerAddress::origin(uri), path);
+        for (const QString &title : {QStringLiteral("first"), QStringLiteral("second")}) {
+            try {
+                LocalCopy::write(copyTitled(title), ServerAddress::origin(uri), path);
+            } catch (const DbError &error) {
+                QFAIL(error.what());
+            }
+        }
 
         QVERIFY(LocalCopy(uri, path).isUsable());
         TDataModule1 module(path, TDataModule1::Mode::ReadOnly);
