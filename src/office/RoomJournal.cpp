@@ -199,7 +199,8 @@ int RoomJournal::compact()
     // next append lands in the new journal.
     reader.seek(size);
     next.write(reader.readAll());
-    // Closed first: Windows replaces no file that is open.
+    // Both closed first: Windows replaces no file that is open.
+    reader.close();
     m_file.close();
     const bool done = next.commit();
     openLocked();

@@ -273,8 +273,11 @@ void LocalCopy::write(const Content &content, const QString &origin, const QStri
 
     staging.setAutoRemove(false);
     std::error_code failed;
-    std::filesystem::rename(QFile::encodeName(staging.fileName()).toStdString(),
-                            QFile::encodeName(target.absoluteFilePath()).toStdString(), failed);
+    // Wide paths: on Windows a narrow one passes through the system's code
+    // page, which may lack the letters of the folder's name.
+    std::filesystem::rename(std::filesystem::path(staging.fileName().toStdU16String()),
+                            std::filesystem::path(target.absoluteFilePath().toStdU16String()),
+                            failed);
     if (failed) {
         QFile::remove(staging.fileName());
         throw DbError(path + QStringLiteral(": ") + QString::fromStdString(failed.message()));

@@ -39,6 +39,7 @@ private slots:
     void missingDatabaseIsShownAndTheMainWindowStillOpens()
     {
         ShellFixture f;
+        f.db.close();
         QVERIFY(QFile::remove(f.db.path()));
         TFrm_main *main = f.start();
 
@@ -71,10 +72,12 @@ private slots:
                         QStringLiteral("2026-06-07 17:00:00"));
         const QString saved = f.db.dir() + QStringLiteral("/saved.mdb");
         QVERIFY(QFile::copy(f.db.path(), saved));
-        if (locked)
+        if (locked) {
             f.db.exec(QStringLiteral("BEGIN EXCLUSIVE"));
-        else
+        } else {
+            f.db.close();
             QVERIFY(QFile::remove(f.db.path()));
+        }
         // Every box is shown for real and answered once it has the input, so
         // the input moves between the windows as the platform moves it.
         QtMessageBoxes real;

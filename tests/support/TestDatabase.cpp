@@ -81,7 +81,7 @@ TestDatabase::TestDatabase(Dialect::Engine engine, const QString &title, Content
 
 TestDatabase::~TestDatabase()
 {
-    QSqlDatabase::database(m_connectionName, false).close();
+    close();
     QSqlDatabase::removeDatabase(m_connectionName);
     // Connections the test left open (a window's, a tool's) are cut.
     if (isServer())
@@ -138,8 +138,7 @@ QList<QStringList> TestDatabase::rows(const QString &sql, const QVariantList &va
 {
     QList<QStringList> result;
     try {
-        QSqlQuery query =
-            Query::run(QSqlDatabase::database(m_connectionName, false), {sql, values});
+        QSqlQuery query = Query::run(QSqlDatabase::database(m_connectionName), {sql, values});
         while (query.next()) {
             QStringList row;
             for (int i = 0; i < query.record().count(); ++i)
@@ -150,6 +149,11 @@ QList<QStringList> TestDatabase::rows(const QString &sql, const QVariantList &va
         qFatal("TestDatabase: %s: %s", qPrintable(sql), error.what());
     }
     return result;
+}
+
+void TestDatabase::close()
+{
+    QSqlDatabase::database(m_connectionName, false).close();
 }
 
 void TestDatabase::exec(const QString &sql, const QVariantList &values)

@@ -53,6 +53,11 @@ public:
     void refuse(const QString &event, const QString &table, const QString &message,
                 const QString &condition = QStringLiteral("true"));
 
+    // Closes the fixture's own connection, so that the file may be removed
+    // or renamed (Windows does neither to an open file); the next statement
+    // opens it again.
+    void close();
+
     void exec(const QString &sql, const QVariantList &values = {});
     // The rows of a query, each column as text (NULL as a null QString).
     QList<QStringList> rows(const QString &sql, const QVariantList &values = {});

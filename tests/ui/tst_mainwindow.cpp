@@ -131,10 +131,12 @@ private slots:
         f->db.addSubject(QStringLiteral("数学"), QStringLiteral("2026-06-07 15:00:00"),
                          QStringLiteral("2026-06-07 17:00:00"));
         const QString away = f->db.path() + QStringLiteral(".away");
-        if (fault == QLatin1String("locked"))
+        if (fault == QLatin1String("locked")) {
             f->db.exec(QStringLiteral("begin exclusive"));
-        else
+        } else {
+            f->db.close();
             QVERIFY(QFile::rename(f->db.path(), away));
+        }
         TFrm_main *main = start();
         QCOMPARE(f->boxes.shown.size(), 1);
         QCOMPARE(main->ComboBox1->count(), 0);
