@@ -7,6 +7,7 @@
 #include "data/ServerLink.h"
 #include "data/Session.h"
 #include "data/SoundSchema.h"
+#include "data/StagingFile.h"
 #include "data/Transaction.h"
 #include "schedule/ScheduleTables.h"
 
@@ -17,10 +18,8 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QTemporaryFile>
 #include <QUrl>
 #include <atomic>
-#include <filesystem>
 
 namespace {
 
@@ -224,16 +223,13 @@ void LocalCopy::write(const Content &content, const QString &origin, const QStri
     if (!QDir().mkpath(target.absolutePath()))
         throw DbError(target.absolutePath() + QStringLiteral(": cannot create the folder"));
     removeLeftovers(target);
-    QTemporaryFile staging(target.absoluteFilePath() + QStringLiteral(".XXXXXX"));
-    if (!staging.open())
-        throw DbError(staging.fileTemplate() + QStringLiteral(": ") + staging.errorString());
-    staging.close();
+    StagingFile staging(target.absoluteFilePath());
 
     {
         const QString copyName = uniqueConnectionName("copy");
         const auto remove = qScopeGuard([&] { QSqlDatabase::removeDatabase(copyName); });
         QSqlDatabase copy = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), copyName);
-        copy.setDatabaseName(staging.fileName());
+        copy.setDatabaseName(staging.path());
         if (!copy.open())
             throw Dialect::error(Dialect::Engine::SQLite, copy.lastError());
         const QDateTime taken = QDateTime::currentDateTime();
@@ -271,15 +267,6 @@ void LocalCopy::write(const Content &content, const QString &origin, const QStri
         copy.close();
     }
 
-    staging.setAutoRemove(false);
-    std::error_code failed;
-    // Wide paths: on Windows a narrow one passes through the system's code
-    // page, which may lack the letters of the folder's name.
-    std::filesystem::rename(std::filesystem::path(staging.fileName().toStdU16String()),
-                            std::filesystem::path(target.absoluteFilePath().toStdU16String()),
-                            failed);
-    if (failed) {
-        QFile::remove(staging.fileName());
-        throw DbError(path + QStringLiteral(": ") + QString::fromStdString(failed.message()));
-    }
+    if (const QString failed = staging.moveTo(target.absoluteFilePath(), true); !failed.isEmpty())
+        throw DbError(path + QStringLiteral(": ") + failed);
 }

@@ -17,6 +17,7 @@
 #include "data/ServerAddress.h"
 #include "data/ServerLink.h"
 #include "data/Session.h"
+#include "data/StagingFile.h"
 #include "data/StoredTime.h"
 #include "data/TDataModule1.h"
 #include "office/OfficeSchema.h"
@@ -28,7 +29,6 @@
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QSqlDatabase>
-#include <QTemporaryFile>
 #include <algorithm>
 #include <functional>
 
@@ -194,20 +194,15 @@ int DatabaseTool::create(const QString &path)
 
     // The tables are built in a file beside the target and renamed into place
     // when complete, so an interruption never leaves half a database at path.
-    QTemporaryFile staging(target.absoluteFilePath() + QStringLiteral(".XXXXXX"));
-    if (!staging.open())
-        return fail(staging.fileTemplate() + QStringLiteral(": ") + staging.errorString());
-    const QString stagingPath = staging.fileName();
-    staging.close();
-    buildFile(stagingPath);
+    StagingFile staging(target.absoluteFilePath());
+    buildFile(staging.path());
     // A temporary file is private to its owner; a database is not.
-    QFile::setPermissions(stagingPath, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
-                                           QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther);
-    // Unlike a plain rename, this one never replaces a file that appeared
-    // at path in the meantime.
-    if (!QFile::rename(stagingPath, target.absoluteFilePath()))
-        return fail(path + QStringLiteral(": cannot create the file (it appeared meanwhile or "
-                                          "the folder refuses it)"));
+    QFile::setPermissions(staging.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
+                                              QFile::WriteUser | QFile::ReadGroup |
+                                              QFile::ReadOther);
+    if (const QString failed = staging.moveTo(target.absoluteFilePath(), false); !failed.isEmpty())
+        return fail(path + QStringLiteral(": cannot create the file (") + failed +
+                    QStringLiteral(")"));
     m_out << "Created " << path << "\n";
     return 0;
 }
