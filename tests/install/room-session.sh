@@ -52,6 +52,9 @@ session_path() {
   if [ "$session_windows" -eq 1 ]; then echo "Z:$1"; else echo "$1"; fi
 }
 
+# Before any Windows program runs in the prefix: the first one starts Wine's
+# desktop there on the display it finds, and one started without any keeps
+# every later window off the X server.
 session_start_display() {
   exec 3>"$work/display"
   Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 >"$work/xvfb.log" 2>&1 &
@@ -216,7 +219,6 @@ session_play_demo() {
     session_fail "tessivox-db could not add the demo: $(cat "$work/demo.log")"
   first=$(grep -o 'instructions at [0-9:]*' "$work/demo.log" | cut -d ' ' -f 3)
   [ -n "$first" ] || session_fail "no instruction's time in: $(cat "$work/demo.log")"
-  [ -n "$session_xvfb" ] || session_start_display
   session_record "$work/sink"
   session_start_program "$folder"
   log=$folder/data/run-log/$(date +%F).log

@@ -193,11 +193,17 @@ int DatabaseTool::create(const QString &path)
 
     // The tables are built in a file beside the target and renamed into place
     // when complete, so an interruption never leaves half a database at path.
-    QTemporaryFile staging(target.absoluteFilePath() + QStringLiteral(".XXXXXX"));
-    if (!staging.open())
-        return fail(staging.fileTemplate() + QStringLiteral(": ") + staging.errorString());
-    const QString stagingPath = staging.fileName();
-    staging.close();
+    QString stagingPath;
+    {
+        // Let go of before the rename: Windows renames no file a handle is
+        // still open on, and Qt's copy in its place then removes both.
+        QTemporaryFile staging(target.absoluteFilePath() + QStringLiteral(".XXXXXX"));
+        if (!staging.open())
+            return fail(staging.fileTemplate() + QStringLiteral(": ") + staging.errorString());
+        staging.setAutoRemove(false);
+        stagingPath = staging.fileName();
+    }
+    const auto removeStaging = qScopeGuard([&] { QFile::remove(stagingPath); });
     buildFile(stagingPath);
     // A temporary file is private to its owner; a database is not.
     QFile::setPermissions(stagingPath, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
