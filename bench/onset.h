@@ -47,5 +47,10 @@ int run(const QString &folder, int leadSeconds, int count, Mode mode);
 // Prints each instruction's onset error and their spread; sinkBlockUs is
 // the sink's configured latency while it was recorded.
 int analyse(const QString &folder, qint64 sinkBlockUs);
+// Prints how long after secondUs (microseconds since the epoch) the first
+// sound within a second of it was heard at the sink: the program's own runs,
+// whose sounds are not the bursts. Given the sound file, what it holds
+// before it first grows loud does not count.
+int heard(const QString &folder, qint64 sinkBlockUs, qint64 secondUs, const QString &soundFile);
 
 } // namespace Onset

@@ -1,5 +1,7 @@
 #include "onset.h"
 
+#include "run/SoundFile.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -10,6 +12,7 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <sndfile.h>
 #include <vector>
 
 // Tying samples to the wall clock
@@ -223,6 +226,61 @@ double percentile(std::vector<double> values, double fraction)
 }
 
 } // namespace
+
+namespace {
+
+// Where the file itself first grows loud, in microseconds from its start (a
+// spoken file begins with a breath of quiet); -1 when it cannot be read.
+double loudFromUs(const QString &path)
+{
+    SF_INFO info{};
+    SNDFILE *file = openSoundFile(path, SFM_READ, &info);
+    if (!file)
+        return -1;
+    std::vector<short> frames(size_t(4096 * info.channels));
+    qint64 frame = 0;
+    for (sf_count_t read; (read = sf_readf_short(file, frames.data(), 4096)) > 0;) {
+        const auto loud = std::find_if(frames.begin(), frames.begin() + read * info.channels,
+                                       [](short sample) { return std::abs(sample) > Threshold; });
+        if (loud != frames.begin() + read * info.channels) {
+            sf_close(file);
+            return double(frame + (loud - frames.begin()) / info.channels) * 1e6 / info.samplerate;
+        }
+        frame += read;
+    }
+    sf_close(file);
+    return 0;
+}
+
+} // namespace
+
+int Onset::heard(const QString &folder, qint64 sinkBlockUs, qint64 secondUs,
+                 const QString &soundFile)
+{
+    const std::vector<qint16> pcm = readBinary<qint16>(folder + '/' + RecordingFile);
+    const SampleClock clock(readBinary<qint64>(folder + '/' + ArrivalsFile), sinkBlockUs);
+    if (pcm.empty() || clock.isEmpty()) {
+        std::fprintf(stderr, "onset heard: %s holds no recording\n", qPrintable(folder));
+        return 1;
+    }
+    const qint64 around = clock.sampleAt(secondUs);
+    const qint64 onset = firstLoud(pcm, around - Rate, around + Rate);
+    if (onset < 0) {
+        std::printf("onset heard: nothing within a second of it\n");
+        return 1;
+    }
+    const double lead = soundFile.isEmpty() ? 0 : loudFromUs(soundFile);
+    if (lead < 0) {
+        std::printf("onset heard: %s cannot be read\n", qPrintable(soundFile));
+        return 1;
+    }
+    const SampleClock::Placement placement = clock.place(onset);
+    // The delay first, alone, for the scripts that compare it.
+    std::printf("%.1f ms (the recording jumps by %.1f ms there; the file is loud from %.1f ms)\n",
+                milliseconds(placement.micros - lead - double(secondUs)),
+                milliseconds(placement.step), milliseconds(lead));
+    return placement.step > DoubtfulStepMicros ? 1 : 0;
+}
 
 int Onset::analyse(const QString &folder, qint64 sinkBlockUs)
 {

@@ -42,9 +42,17 @@ int main(int argc, char *argv[])
         if (valid && block >= 0)
             return Onset::analyse(arguments.at(1), block);
     }
+    if (step == QLatin1String("heard") && (arguments.size() == 4 || arguments.size() == 5)) {
+        const qint64 block = arguments.at(2).toLongLong(&valid);
+        bool secondValid = false;
+        const qint64 second = arguments.at(3).toLongLong(&secondValid);
+        if (valid && block >= 0 && secondValid)
+            return Onset::heard(arguments.at(1), block, second, arguments.value(4));
+    }
     QTextStream(stderr)
         << "usage: tessivox-bench-onset record FOLDER < s16le-mono-pcm\n"
            "       tessivox-bench-onset run FOLDER LEAD_SECONDS COUNT [log|window]\n"
-           "       tessivox-bench-onset analyse FOLDER SINK_BLOCK_USEC\n";
+           "       tessivox-bench-onset analyse FOLDER SINK_BLOCK_USEC\n"
+           "       tessivox-bench-onset heard FOLDER SINK_BLOCK_USEC SECOND_USEC [SOUND_FILE]\n";
     return 2;
 }

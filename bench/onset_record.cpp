@@ -4,6 +4,10 @@
 #include <QTextStream>
 #include <cerrno>
 #include <unistd.h>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 // Stamped on arrival, one entry per read: the stamps are what later ties the
 // samples to the wall clock, so nothing happens between read and stamp.
@@ -15,6 +19,10 @@ int Onset::record(const QString &folder)
         QTextStream(stderr) << folder << ": cannot write the recording\n";
         return 1;
     }
+#ifdef _WIN32
+    // In text mode a byte 26 among the samples would end the recording.
+    _setmode(STDIN_FILENO, _O_BINARY);
+#endif
     char buffer[1 << 16];
     qint64 total = 0;
     for (;;) {

@@ -34,7 +34,7 @@ PulseMediaPlayer::~PulseMediaPlayer()
     {
         std::lock_guard lock(m_connection);
         m_ending = true;
-        for (const auto &sound : {m_current, m_prepared}) {
+        for (const auto &sound : {m_sounds.current, m_sounds.prepared}) {
             if (sound)
                 sound->release();
         }
@@ -57,10 +57,10 @@ std::shared_ptr<PulseSound> *PulseMediaPlayer::waiting(const std::shared_ptr<Pul
 {
     if (m_ending)
         return nullptr;
-    if (m_prepared == sound)
-        return &m_prepared;
-    if (m_current == sound && !m_playAsked)
-        return &m_current;
+    if (m_sounds.prepared == sound)
+        return &m_sounds.prepared;
+    if (m_sounds.current == sound && !m_sounds.playAsked)
+        return &m_sounds.current;
     return nullptr;
 }
 
@@ -109,44 +109,26 @@ void PulseMediaPlayer::keepReady(std::shared_ptr<PulseSound> sound)
     }
 }
 
-bool PulseMediaPlayer::current(const std::shared_ptr<PulseSound> &sound) const
-{
-    return sound && sound->path() == m_fileName && sound->freshFor(FreshForMs);
-}
-
 void PulseMediaPlayer::prepare()
 {
     std::lock_guard lock(m_connection);
-    // One underway or ready is kept, also the one opened and not played yet
-    // (the first of a run); one that failed is tried again, as the server
-    // or the file may be back.
-    for (const std::shared_ptr<PulseSound> &sound :
-         {m_playAsked ? std::shared_ptr<PulseSound>() : m_current, m_prepared}) {
-        if (current(sound) && (!sound->settled() || sound->ready())) {
-            if (!sound->handedOver())
-                begin(sound);
-            return;
-        }
+    // One underway or ready is kept; one that failed is tried again, as the
+    // server or the file may be back.
+    if (const auto sound =
+            m_sounds.reusable([](const PulseSound &s) { return !s.settled() || s.ready(); })) {
+        if (!sound->handedOver())
+            begin(sound);
+        return;
     }
-    if (m_prepared)
-        m_prepared->release();
-    m_prepared = begin(std::make_shared<PulseSound>(m_connection, m_fileName));
+    m_sounds.dropPrepared();
+    m_sounds.prepared = begin(std::make_shared<PulseSound>(m_connection, m_sounds.fileName));
 }
 
 void PulseMediaPlayer::forgetPrepared()
 {
     std::lock_guard lock(m_connection);
-    if (m_prepared)
-        m_prepared->release();
-    m_prepared.reset();
-    // So does the open sound not played yet (a run's first): it stays open,
-    // holding only its file until it is got ready again.
-    if (m_current && !m_playAsked && m_current->handedOver()) {
-        auto reopened = std::make_shared<PulseSound>(m_connection, m_current->path());
-        reopened->readFile();
-        if (reopened->fileFailure().isEmpty())
-            std::exchange(m_current, reopened)->release();
-    }
+    m_sounds.forgetPrepared(
+        [this](const QString &path) { return std::make_shared<PulseSound>(m_connection, path); });
 }
 
 void PulseMediaPlayer::open()
@@ -155,70 +137,43 @@ void PulseMediaPlayer::open()
     std::shared_ptr<PulseSound> sound;
     {
         std::lock_guard lock(m_connection);
-        m_closedFailure.clear();
-        m_playAsked = false;
-        // One that failed is taken too: play() tries it again on a new
-        // connection when its server went away.
-        if (current(m_prepared))
-            sound = std::exchange(m_prepared, {});
-        // Any other is of no use now and would only hold a stream.
-        else if (m_prepared)
-            std::exchange(m_prepared, {})->release();
+        sound = m_sounds.takeForOpen();
     }
     if (!sound) {
-        sound = std::make_shared<PulseSound>(m_connection, m_fileName);
+        sound = std::make_shared<PulseSound>(m_connection, m_sounds.fileName);
         sound->readFile();
     }
     std::lock_guard lock(m_connection);
     m_connection.waitFor([&sound] { return sound->fileSettled(); }, WaitAtStartMs);
-    if (!sound->fileSettled() || !sound->fileFailure().isEmpty()) {
-        const QString failure =
-            sound->fileSettled()
-                ? sound->fileFailure()
-                : QStringLiteral("Cannot open sound file \"%1\": it could not be read in time")
-                      .arg(m_fileName);
-        sound->release();
-        throw SoundError(failure);
-    }
-    m_current = std::move(sound);
+    const bool settled = sound->fileSettled();
+    m_sounds.open(std::move(sound), settled);
 }
 
 void PulseMediaPlayer::close()
 {
     std::lock_guard lock(m_connection);
-    if (!m_current)
-        return;
-    m_closedFailure = m_playAsked ? m_current->failure() : QString();
-    // Not played, it is kept for an open() of its file that follows, as at
-    // the second of a run's first instruction, opened as the run started;
-    // failed, play() tells then whether to try again.
-    if (!m_playAsked && !m_prepared) {
-        m_prepared = std::exchange(m_current, {});
-        return;
-    }
-    m_current->release();
-    m_current.reset();
+    m_sounds.close();
 }
 
 void PulseMediaPlayer::stop()
 {
-    requireOpen();
+    PulseSound &sound = m_sounds.opened();
     std::lock_guard lock(m_connection);
     // A sound not started yet stays ready for the play that follows.
-    if (m_current->started())
-        m_current->release();
+    if (sound.started())
+        sound.release();
 }
 
 void PulseMediaPlayer::play()
 {
-    requireOpen();
+    m_sounds.opened();
     std::lock_guard lock(m_connection);
     // Playing, played to the end or failed: like a device that does not
     // rewind, a second play() starts nothing.
-    if (m_playAsked)
+    if (m_sounds.playAsked)
         return;
-    m_playAsked = true;
-    const std::shared_ptr<PulseSound> &sound = m_current;
+    m_sounds.playAsked = true;
+    const std::shared_ptr<PulseSound> &sound = m_sounds.current;
     const bool preparedAhead = sound->handedOver();
     if (!preparedAhead)
         begin(sound);
@@ -240,35 +195,26 @@ void PulseMediaPlayer::prepareAgain()
 {
     // A new sound for the same file: the old one's stream went with its
     // server, with part of the file already handed to it.
-    auto again = std::make_shared<PulseSound>(m_connection, m_fileName);
+    auto again = std::make_shared<PulseSound>(m_connection, m_sounds.fileName);
     begin(again);
     m_connection.waitFor([&again] { return again->settled(); }, WaitForNewOutputMs);
-    m_current->release();
-    m_current = std::move(again);
+    m_sounds.current->release();
+    m_sounds.current = std::move(again);
 }
 
 QString PulseMediaPlayer::playFailure() const
 {
     std::lock_guard lock(m_connection);
-    if (!m_current)
-        return m_closedFailure;
-    return m_playAsked ? m_current->failure() : QString();
+    return m_sounds.playFailure();
 }
 
 qint64 PulseMediaPlayer::startHeardUs() const
 {
     std::lock_guard lock(m_connection);
-    return m_current && m_playAsked ? m_current->startHeardUs() : 0;
+    return m_sounds.startHeardUs();
 }
 
 qint64 PulseMediaPlayer::length() const
 {
-    requireOpen();
-    return m_current->lengthMs();
-}
-
-void PulseMediaPlayer::requireOpen() const
-{
-    if (!m_current)
-        throw SoundError(QStringLiteral("No sound device open"));
+    return m_sounds.opened().lengthMs();
 }

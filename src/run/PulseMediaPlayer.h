@@ -2,6 +2,7 @@
 
 #include "platform/PulseConnection.h"
 #include "run/MediaPlayer.h"
+#include "run/SoundSlots.h"
 
 #include <QString>
 #include <QThreadPool>
@@ -29,11 +30,11 @@ public:
     Q_DISABLE_COPY_MOVE(PulseMediaPlayer)
 
     void setTimeFormatMilliseconds() override {}
-    void setFileName(const QString &path) override { m_fileName = path; }
-    QString fileName() const override { return m_fileName; }
+    void setFileName(const QString &path) override { m_sounds.fileName = path; }
+    QString fileName() const override { return m_sounds.fileName; }
     void prepare() override;
     void forgetPrepared() override;
-    bool isOpen() const override { return m_current != nullptr; }
+    bool isOpen() const override { return m_sounds.current != nullptr; }
     void open() override;
     void close() override;
     void stop() override;
@@ -43,7 +44,6 @@ public:
     qint64 length() const override;
 
 private:
-    void requireOpen() const;
     // Hands the sound to a worker to prepare, which then keeps it ready.
     std::shared_ptr<PulseSound> begin(std::shared_ptr<PulseSound> sound);
     // On the worker, while the sound waits for its play: a server that goes
@@ -53,9 +53,6 @@ private:
     void keepReady(std::shared_ptr<PulseSound> sound);
     // With the lock held: where the sound waits for its play, if it does.
     std::shared_ptr<PulseSound> *waiting(const std::shared_ptr<PulseSound> &sound);
-    // With the lock held: a sound of the file named now, got ready lately
-    // from what the file still holds.
-    bool current(const std::shared_ptr<PulseSound> &sound) const;
     // With the lock held, at the second: the open sound's server went away
     // since it was got ready; it is got ready at once on a new connection.
     void prepareAgain();
@@ -63,14 +60,8 @@ private:
     // Declared first so that it goes last, once no stream is left.
     PulseConnection m_connection;
     QThreadPool m_workers;
-    QString m_fileName;
-    // Made ready for a later open() of its file.
-    std::shared_ptr<PulseSound> m_prepared;
-    // The open sound.
-    std::shared_ptr<PulseSound> m_current;
-    bool m_playAsked = false;
-    // The failure of the sound closed last, until the next open().
-    QString m_closedFailure;
+    // Behind the connection's lock.
+    SoundSlots<PulseSound> m_sounds;
     // The player ends: no sound is kept ready any more.
     bool m_ending = false;
 };

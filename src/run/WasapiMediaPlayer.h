@@ -1,6 +1,7 @@
 #pragma once
 
 #include "run/MediaPlayer.h"
+#include "run/SoundSlots.h"
 
 #include <QString>
 #include <memory>
@@ -25,11 +26,11 @@ public:
     Q_DISABLE_COPY_MOVE(WasapiMediaPlayer)
 
     void setTimeFormatMilliseconds() override {}
-    void setFileName(const QString &path) override { m_fileName = path; }
-    QString fileName() const override { return m_fileName; }
+    void setFileName(const QString &path) override { m_sounds.fileName = path; }
+    QString fileName() const override { return m_sounds.fileName; }
     void prepare() override;
     void forgetPrepared() override;
-    bool isOpen() const override { return m_current != nullptr; }
+    bool isOpen() const override { return m_sounds.current != nullptr; }
     void open() override;
     void close() override;
     void stop() override;
@@ -39,17 +40,7 @@ public:
     qint64 length() const override;
 
 private:
-    void requireOpen() const;
-    std::shared_ptr<WasapiSound> begin(std::shared_ptr<WasapiSound> sound);
-    // A sound of the file named now, got ready lately from what the file
-    // still holds.
-    bool current(const std::shared_ptr<WasapiSound> &sound) const;
-    void letGo(std::shared_ptr<WasapiSound> &sound);
+    static std::shared_ptr<WasapiSound> begin(std::shared_ptr<WasapiSound> sound);
 
-    QString m_fileName;
-    std::shared_ptr<WasapiSound> m_prepared;
-    std::shared_ptr<WasapiSound> m_current;
-    bool m_playAsked = false;
-    // The failure of the sound closed last, until the next open().
-    QString m_closedFailure;
+    SoundSlots<WasapiSound> m_sounds;
 };
