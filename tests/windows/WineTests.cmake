@@ -62,7 +62,7 @@ set_tests_properties(tst_wasapi_win_no_output PROPERTIES TIMEOUT 300 ENVIRONMENT
 # check-installer: the installer and the portable zip made from this build.
 foreach(check IN ITEMS check-server-room check-installer)
   add_test(NAME ${check} COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/${check} ${CMAKE_BINARY_DIR})
-  set_tests_properties(${check} PROPERTIES TIMEOUT 600 LABELS e2e SKIP_RETURN_CODE 77
+  set_tests_properties(${check} PROPERTIES TIMEOUT 600 LABELS "e2e;${check}" SKIP_RETURN_CODE 77
     FIXTURES_REQUIRED sound_server RESOURCE_LOCK testsink
     ENVIRONMENT "PULSE_SERVER=unix:${pulse_dir}/native")
 endforeach()
