@@ -12,7 +12,7 @@ set(windows_tests
   tst_windowflow tst_errorhandling tst_translations tst_mainwindow tst_runwindow tst_gate
   tst_colors tst_drawingsurface tst_flatcombobox tst_xpgraphutil tst_xppages
   tst_regionalformats tst_messageboxes tst_singleinstance tst_timer tst_frameconverter tst_roomjournal
-  tst_localcopy tst_TessivoxDb)
+  tst_localcopy)
 set(windows_test_sources)
 foreach(source IN LISTS test_sources)
   get_filename_component(name ${source} NAME_WE)
