@@ -7,9 +7,14 @@
 #include "platform/ThreadPriority.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTest>
+#include <QThread>
+#include <atomic>
+#include <memory>
 #include <optional>
+#include <vector>
 
 #include <windows.h>
 
@@ -30,6 +35,15 @@ ClockSetter::Outcome setWith(const SystemClockSetter::SetLocalTime &set, const Q
 }
 
 const QString WhatToDo = QStringLiteral("以管理员身份运行");
+
+std::atomic<int> accessViolations{0};
+
+LONG CALLBACK countAccessViolation(EXCEPTION_POINTERS *info)
+{
+    if (info->ExceptionRecord->ExceptionCode == EXCEPTION_ACCESS_VIOLATION)
+        ++accessViolations;
+    return EXCEPTION_CONTINUE_SEARCH;
+}
 
 } // namespace
 
@@ -143,6 +157,28 @@ private slots:
         QCOMPARE(GetThreadPriority(GetCurrentThread()), THREAD_PRIORITY_HIGHEST);
         ThreadPriority::lowerCurrent();
         QCOMPARE(GetThreadPriority(GetCurrentThread()), THREAD_PRIORITY_NORMAL);
+    }
+
+    // The server link, the sound fetcher and the run log match text on
+    // threads that end before the program does; the end of such a thread
+    // must leave nothing behind that the program's own end then waits on.
+    void threadsThatMatchedTextEndCleanly()
+    {
+        void *handler = AddVectoredExceptionHandler(1, countAccessViolation);
+        for (int round = 0; round < 8; ++round) {
+            std::vector<std::unique_ptr<QThread>> threads;
+            for (int i = 0; i < 8; ++i) {
+                threads.emplace_back(QThread::create([] {
+                    static const QRegularExpression time(QStringLiteral("^(\\d\\d):(\\d\\d)$"));
+                    QVERIFY(time.match(QStringLiteral("08:30")).hasMatch());
+                }));
+                threads.back()->start();
+            }
+            for (auto &thread : threads)
+                QVERIFY(thread->wait(QDeadlineTimer(10'000)));
+        }
+        RemoveVectoredExceptionHandler(handler);
+        QCOMPARE(accessViolations.load(), 0);
     }
 
     // The last wait before a second is slept through, never short of it;
