@@ -6,6 +6,7 @@
 #include "data/ServerAddress.h"
 #include "data/Session.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QPointer>
 #include <QSet>
@@ -121,12 +122,28 @@ struct ServerLink::Core
     // The channels the connection listens on, and its socket's watch.
     QSet<QByteArray> listened;
     std::unique_ptr<QSocketNotifier> watch;
+    // The notices heard in the second since flood started.
+    int flood = 0;
+    QElapsedTimer floodStarted;
+    // Listening to nothing, for a flood; the floods so far.
+    bool deaf = false;
+    int floods = 0;
+    // Listening again after a flood: what came since the last poke is due.
+    bool relistening = false;
+    // On the link's thread, gone with it: the jobs' context.
+    QObject *context = nullptr;
 
     void execute(const std::shared_ptr<Job> &job);
     void open();
     void listen();
     // Hands what notices arrived to their listeners.
     void hear();
+    void pass(std::vector<Heard> &heard, QByteArrayView payload);
+    // Every listener, for whatever a flood kept from them.
+    void poke();
+    void counted(int notices);
+    // Pokes every PollMs while deaf during the same flood.
+    void poll(int during);
     // Under the mutex: why a job is refused at once.
     QString refusal() const
     {
@@ -229,6 +246,12 @@ void ServerLink::Core::open()
 void ServerLink::Core::listen()
 {
     const QSqlDatabase db = session->db();
+    if (deaf) {
+        if (!listened.isEmpty())
+            Query::run(db, {QStringLiteral("UNLISTEN *"), {}});
+        listened.clear();
+        return;
+    }
     for (auto channel = listeners.cbegin(); channel != listeners.cend(); ++channel)
         if (!listened.contains(channel.key())) {
             Query::run(db, {QStringLiteral("LISTEN ") +
@@ -237,6 +260,8 @@ void ServerLink::Core::listen()
                             {}});
             listened.insert(channel.key());
         }
+    if (std::exchange(relistening, false))
+        poke();
     PGconn *handle = handleOf(db);
     if (watch || listened.isEmpty() || !handle)
         return;
@@ -252,17 +277,16 @@ void ServerLink::Core::hear()
         watch->setEnabled(false);
         return;
     }
-    bool heard = false;
+    int heard = 0;
     while (PGnotify *notice = PQnotifies(handle)) {
-        heard = true;
+        ++heard;
         const auto found = listeners.find(
             QByteArray::fromRawData(notice->relname, qsizetype(strlen(notice->relname))));
-        if (found != listeners.end()) {
-            const QByteArrayView payload(notice->extra);
-            std::erase_if(*found, [&](const Heard &listener) { return !listener(payload); });
-        }
+        if (found != listeners.end())
+            pass(*found, QByteArrayView(notice->extra));
         PQfreemem(notice);
     }
+    counted(heard);
     // Each notice comes in a packet of its own: in a flood, waking up for
     // every one would cost the machine far more than the notices. What comes
     // meanwhile waits in the socket and is read at once after the pause.
@@ -271,6 +295,54 @@ void ServerLink::Core::hear()
         QTimer::singleShot(NoticePauseMs, watch.get(),
                            [notifier = watch.get()] { notifier->setEnabled(true); });
     }
+}
+
+void ServerLink::Core::pass(std::vector<Heard> &heard, QByteArrayView payload)
+{
+    std::erase_if(heard, [&](const Heard &listener) { return !listener(payload); });
+}
+
+void ServerLink::Core::poke()
+{
+    for (auto channel = listeners.begin(); channel != listeners.end(); ++channel)
+        pass(*channel, {});
+}
+
+void ServerLink::Core::counted(int notices)
+{
+    if (!floodStarted.isValid() || floodStarted.elapsed() > 1000) {
+        floodStarted.start();
+        flood = 0;
+    }
+    flood += notices;
+    if (deaf || flood <= FloodNotices)
+        return;
+    deaf = true;
+    ++floods;
+    qWarning("Tessivox: more than %d notices a second from the server; asking it every %d ms "
+             "for the next %d s instead",
+             FloodNotices, PollMs, DeafMs / 1000);
+    QTimer::singleShot(DeafMs, context, [this] {
+        deaf = false;
+        relistening = true;
+        flood = 0;
+        floodStarted.start();
+        const std::lock_guard lock(mutex);
+        if (owner)
+            QMetaObject::invokeMethod(owner, &ServerLink::listenAsWanted, Qt::QueuedConnection);
+    });
+    const std::lock_guard lock(mutex);
+    if (owner)
+        QMetaObject::invokeMethod(owner, &ServerLink::listenAsWanted, Qt::QueuedConnection);
+    poll(floods);
+}
+
+void ServerLink::Core::poll(int during)
+{
+    if (!deaf || during != floods)
+        return;
+    poke();
+    QTimer::singleShot(PollMs, context, [this, during] { poll(during); });
 }
 
 void ServerLink::Core::drop()
@@ -344,6 +416,7 @@ ServerLink::ServerLink(QString uri, bool readOnly, QObject *parent)
     m_core->owner = this;
     // The context of the jobs, which the thread deletes as it ends.
     m_context = new QObject;
+    m_core->context = m_context;
     m_thread = new LinkThread([core = m_core, context = m_context] {
         core->closeSession();
         QSqlDatabase::removeDatabase(core->name);
@@ -464,6 +537,11 @@ void ServerLink::subscribe(const QString &channel, Heard heard)
             core->listeners[channel].push_back(heard);
         },
         Qt::QueuedConnection);
+    listenAsWanted();
+}
+
+void ServerLink::listenAsWanted()
+{
     // Opens the connection, which listens as it opens, or listens on it.
     post([core = m_core](Session &) { core->listen(); },
          Deadline(ServerAddress::ConnectWaitS * 1000), nullptr, {});

@@ -68,6 +68,13 @@ public:
     // After a notice, the link reads the next ones this much later, all at
     // once, however many came meanwhile.
     static constexpr int NoticePauseMs = 100;
+    // More notices than this within a second are a flood. Sending each to
+    // every listening room costs the server more than the rooms: while it
+    // lasts the link listens to nothing and tells each listener an empty
+    // payload every PollMs instead, and listens again DeafMs later.
+    static constexpr int FloodNotices = 50;
+    static constexpr int PollMs = 300;
+    static constexpr int DeafMs = 10'000;
 
     // LISTEN on channel from now on, again on every new connection, and hand
     // each notice to heard. A connection that broke is opened again by the
@@ -87,6 +94,8 @@ private:
     struct Core;
     struct Job;
     void enqueue(const std::shared_ptr<Job> &job);
+    // Makes the connection listen as the listeners and a flood want.
+    void listenAsWanted();
     // Under the core's mutex.
     static void giveUp(Core &core, const std::shared_ptr<Job> &job);
 

@@ -2,6 +2,7 @@
 #include "data/ScheduleNotice.h"
 #include "data/ScheduleWatch.h"
 #include "data/ServerLink.h"
+#include "data/Session.h"
 #include "schedule/SubjectReread.h"
 #include "support/ServerDatabase.h"
 #include "support/ShellFixture.h"
@@ -16,6 +17,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -97,6 +99,21 @@ void startFlood(QProcess &flood, ServerDatabase &db, int notices)
                      .arg(notices)});
 }
 
+// The channels the link's own connection listens on, as its server says.
+int listening(ServerLink &link)
+{
+    int channels = -1;
+    link.run(
+        [&](Session &session) {
+            QSqlQuery query(session.db());
+            if (query.exec(QStringLiteral("SELECT count(*) FROM pg_listening_channels()")) &&
+                query.next())
+                channels = query.value(0).toInt();
+        },
+        std::chrono::seconds(5));
+    return channels;
+}
+
 bool nearMidnight()
 {
     return QTime::currentTime() > QTime(23, 59, 0);
@@ -147,7 +164,9 @@ private slots:
 
     // A server that counts its changes spares a running room every reading
     // of its subject a flood would cost it when nothing changed; one not yet
-    // upgraded is read as every notice asks.
+    // upgraded is read as every notice asks. During the flood the room
+    // listens to nothing, which spares the server sending it every notice,
+    // and asks instead; once it is over the room listens again.
     void aRunningRoomReadsItsSubjectOnlyWhenTheServerChangedIt_data()
     {
         QTest::addColumn<bool>("counted");
@@ -184,17 +203,20 @@ private slots:
         });
         // The reading at the start.
         QTRY_COMPARE_WITH_TIMEOUT(explained.size(), 1, 10'000);
+        QCOMPARE(listening(link), 1);
 
         QProcess flood;
         startFlood(flood, db, 1600);
         QVERIFY(flood.waitForStarted());
         QTest::qWait(1500);
+        QCOMPARE(listening(link), 0);
         if (change)
             db.exec(
                 QStringLiteral("UPDATE sound SET explain = 'changed' WHERE filename = '0.wav'"));
         QVERIFY(flood.waitForFinished(30'000));
         QCOMPARE(flood.exitCode(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(explained.contains(QStringLiteral("changed")), change, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(listening(link), 1, ServerLink::DeafMs + 5000);
         QTest::qWait(1000);
         if (!counted) {
             QVERIFY2(explained.size() > 2, qPrintable(explained.join(QLatin1Char('|'))));
