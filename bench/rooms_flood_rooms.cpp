@@ -9,7 +9,7 @@
 
 #include "support/FakeMediaPlayer.h"
 
-#include "data/ScheduleWatch.h"
+#include "schedule/ScheduleWatch.h"
 #include "data/TDataModule1.h"
 #include "platform/Clock.h"
 #include "platform/ThreadPriority.h"

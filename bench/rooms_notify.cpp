@@ -14,7 +14,7 @@
 #include "percentiles.h"
 #include "rooms_announce.h"
 
-#include "data/ScheduleWatch.h"
+#include "schedule/ScheduleWatch.h"
 #include "data/TDataModule1.h"
 #include "schedule/ScheduleTables.h"
 #include "schedule/Statements.h"

@@ -6,7 +6,7 @@
 #include "ui/main/TFrm_main.h"
 #include "ui/run/TFrm_Subject.h"
 
-#include "data/ScheduleWatch.h"
+#include "schedule/ScheduleWatch.h"
 #include "data/TDataModule1.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Platform.h"

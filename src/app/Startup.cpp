@@ -5,7 +5,7 @@
 #include "app/RoomAnnouncements.h"
 #include "app/Shell.h"
 #include "data/AccessFile.h"
-#include "data/ScheduleWatch.h"
+#include "schedule/ScheduleWatch.h"
 #include "data/ServerAddress.h"
 #include "data/SoundCache.h"
 #include "data/TDataModule1.h"

@@ -318,10 +318,10 @@ void ServerLink::Core::counted(int notices)
     if (deaf || flood <= FloodNotices)
         return;
     deaf = true;
-    ++floods;
-    qWarning("Tessivox: more than %d notices a second from the server; asking it every %d ms "
-             "for the next %d s instead",
-             FloodNotices, PollMs, DeafMs / 1000);
+    if (++floods == 1)
+        qWarning("Tessivox: more than %d notices a second from the server; asking it every %d ms "
+                 "for %d s at a time instead",
+                 FloodNotices, PollMs, DeafMs / 1000);
     QTimer::singleShot(DeafMs, context, [this] {
         deaf = false;
         relistening = true;

@@ -2,7 +2,6 @@
 
 #include "data/Dialect.h"
 #include "data/Query.h"
-#include "data/ScheduleNotice.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -17,12 +16,10 @@ void execute(const QSqlDatabase &db, const QString &sql)
         throw Dialect::error(Dialect::Engine::PostgreSQL, query.lastError());
 }
 
-bool exists(const QSqlDatabase &db, const QString &name,
-            const QString &lookup = QStringLiteral("to_regclass"))
+bool exists(const QSqlDatabase &db, const QString &name)
 {
     // to_regclass needs no right on the table, unlike a probe that reads it.
-    QSqlQuery query =
-        Query::run(db, {QStringLiteral("SELECT %1(?) IS NOT NULL").arg(lookup), {name}});
+    QSqlQuery query = Query::run(db, {QStringLiteral("SELECT to_regclass(?) IS NOT NULL"), {name}});
     return query.next() && query.value(0).toBool();
 }
 
@@ -34,10 +31,6 @@ void createFiles(const QSqlDatabase &db)
                                "size bigint NOT NULL CHECK (size >= 0), "
                                "stored_by text NOT NULL DEFAULT session_user, "
                                "stored_at timestamptz NOT NULL DEFAULT now())"));
-    // A recording stored or replaced is a change of the schedule to a room.
-    if (exists(db, QStringLiteral("tessivox_schedule_changed()"),
-               QStringLiteral("to_regprocedure")))
-        ScheduleNotice::watch(db, QStringLiteral("sound_file"));
 }
 
 void createChunks(const QSqlDatabase &db)

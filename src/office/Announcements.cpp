@@ -2,7 +2,7 @@
 
 #include "data/DbError.h"
 #include "data/Query.h"
-#include "data/ScheduleNotice.h"
+#include "schedule/ScheduleNotice.h"
 #include "data/ServerLink.h"
 #include "data/Session.h"
 #include "data/SoundCache.h"

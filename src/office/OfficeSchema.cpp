@@ -7,6 +7,7 @@
 #include "office/Announcements.h"
 #include "office/RoomStatus.h"
 #include "office/ServerCapacity.h"
+#include "schedule/ScheduleNotice.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -330,6 +331,7 @@ void create(const QSqlDatabase &db)
                                QStringLiteral("announcement")} +
                        Functions);
     SoundSchema::create(db);
+    ScheduleNotice::watchRecordings(db);
     addHashChecks(db);
 }
 
@@ -398,7 +400,10 @@ QStringList addMissing(const QSqlDatabase &db)
         execute(db, QStringLiteral("SET LOCAL lock_timeout = '2s'"));
         names = missing(db);
         createEach(db, names);
-        names << SoundSchema::addMissing(db);
+        const QStringList recordings = SoundSchema::addMissing(db);
+        if (recordings.contains(QStringLiteral("sound_file")))
+            ScheduleNotice::watchRecordings(db);
+        names << recordings;
         names << addHashChecks(db);
     });
     return names;

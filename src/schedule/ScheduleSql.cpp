@@ -2,7 +2,7 @@
 
 #include "data/DbError.h"
 #include "data/Dialect.h"
-#include "data/ScheduleNotice.h"
+#include "schedule/ScheduleNotice.h"
 #include "data/Session.h"
 #include "data/StoredTime.h"
 #include "schedule/Statements.h"

@@ -1,7 +1,7 @@
 #include "schedule/ScheduleTables.h"
 
 #include "data/Query.h"
-#include "data/ScheduleNotice.h"
+#include "schedule/ScheduleNotice.h"
 #include "data/TDataModule1.h"
 #include "data/Transaction.h"
 #include "schedule/Statements.h"

@@ -4,7 +4,7 @@
 #include "support/OpenEditor.h"
 #include "support/TestSounds.h"
 
-#include "data/ScheduleWatch.h"
+#include "schedule/ScheduleWatch.h"
 #include "platform/Timer.h"
 #include "schedule/ScheduleTables.h"
 #include "schedule/Statements.h"

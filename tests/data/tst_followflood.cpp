@@ -1,6 +1,6 @@
 #include "data/NoticeGate.h"
-#include "data/ScheduleNotice.h"
-#include "data/ScheduleWatch.h"
+#include "schedule/ScheduleNotice.h"
+#include "schedule/ScheduleWatch.h"
 #include "data/ServerLink.h"
 #include "data/Session.h"
 #include "schedule/SubjectReread.h"

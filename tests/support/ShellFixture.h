@@ -11,7 +11,7 @@
 #include "TestDatabase.h"
 
 #include "app/Shell.h"
-#include "data/ScheduleWatch.h"
+#include "schedule/ScheduleWatch.h"
 #include "data/TDataModule1.h"
 #include "platform/Platform.h"
 #include "platform/RegionalFormats.h"

@@ -3,7 +3,7 @@
 #include "CommandInput.h"
 
 #include "data/Query.h"
-#include "data/ScheduleNotice.h"
+#include "schedule/ScheduleNotice.h"
 #include "data/ServerAddress.h"
 #include "data/ServerLink.h"
 #include "data/Session.h"

@@ -1,4 +1,4 @@
-#include "data/ScheduleNotice.h"
+#include "schedule/ScheduleNotice.h"
 
 #include "data/Query.h"
 
@@ -48,7 +48,14 @@ void create(const QSqlDatabase &db)
     for (const QString table :
          {QStringLiteral("var"), QStringLiteral("test"), QStringLiteral("sound")})
         watch(db, table);
-    if (holds(db, QStringLiteral("SELECT to_regclass('sound_file') IS NOT NULL")))
+    watchRecordings(db);
+}
+
+void watchRecordings(const QSqlDatabase &db)
+{
+    if (holds(db, QStringLiteral("SELECT to_regclass('sound_file') IS NOT NULL AND "
+                                 "to_regprocedure('%1()') IS NOT NULL")
+                      .arg(Function)))
         watch(db, QStringLiteral("sound_file"));
 }
 

@@ -28,6 +28,9 @@ void createNotifier(const QSqlDatabase &db, const QString &function, const QStri
                     const QString &payload);
 // The function's trigger on one table, made after the function.
 void watch(const QSqlDatabase &db, const QString &table, const QString &function = Function);
+// A recording stored or replaced is a change of the schedule to a room: the
+// trigger on the recordings' table, where both it and the function exist.
+void watchRecordings(const QSqlDatabase &db);
 
 // Whether the server already has them all, the count included. Throws
 // DbError.

@@ -1,9 +1,9 @@
-#include "data/ScheduleWatch.h"
+#include "schedule/ScheduleWatch.h"
 
 #include "data/NoticeGate.h"
-#include "data/ScheduleNotice.h"
 #include "data/ServerLink.h"
 #include "data/Session.h"
+#include "schedule/ScheduleNotice.h"
 
 #include <QTimer>
 
