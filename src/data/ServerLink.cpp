@@ -144,6 +144,7 @@ struct ServerLink::Core
     void counted(int notices);
     // Pokes every PollMs while deaf during the same flood.
     void poll(int during);
+    void listenAsWanted();
     // Under the mutex: why a job is refused at once.
     QString refusal() const
     {
@@ -327,14 +328,18 @@ void ServerLink::Core::counted(int notices)
         relistening = true;
         flood = 0;
         floodStarted.start();
-        const std::lock_guard lock(mutex);
-        if (owner)
-            QMetaObject::invokeMethod(owner, &ServerLink::listenAsWanted, Qt::QueuedConnection);
+        listenAsWanted();
     });
+    listenAsWanted();
+    poll(floods);
+}
+
+void ServerLink::Core::listenAsWanted()
+{
+    // As a job with its deadline, which only the link may give.
     const std::lock_guard lock(mutex);
     if (owner)
         QMetaObject::invokeMethod(owner, &ServerLink::listenAsWanted, Qt::QueuedConnection);
-    poll(floods);
 }
 
 void ServerLink::Core::poll(int during)

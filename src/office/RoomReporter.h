@@ -44,8 +44,8 @@ public:
         int clockEveryMs = 600'000;
         int retryMs = 3'000;
         // This PC (PcIdentity): another under the same name is told apart.
-        QString pcId;
-        QString pcHost;
+        QString pcId{};
+        QString pcHost{};
     };
 
     // link: the server's link the room's windows use too, so that a room

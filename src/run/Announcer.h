@@ -36,7 +36,7 @@ public:
         QString file;
         // Why it cannot play whatever the room does (what the server sent
         // of it is unusable); it fails at its second with this reason.
-        QString refused;
+        QString refused{};
     };
 
     Announcer(MediaPlayer &device, Timer &timer, const Clock &clock, QObject *parent = nullptr);
