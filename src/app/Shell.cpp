@@ -6,13 +6,16 @@
 #include "ui/main/TFrm_main.h"
 #include "ui/run/TFrm_Subject.h"
 
-#include "schedule/ScheduleWatch.h"
 #include "data/TDataModule1.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Platform.h"
+#include "schedule/CopyStandIn.h"
+#include "schedule/ScheduleWatch.h"
 
 Shell::Shell(Platform &platform, TDataModule1 &data)
-    : platform(platform), data(data), errors(platform.messageBoxes)
+    : platform(platform), data(data),
+      standIn(data.link() ? std::make_unique<CopyStandIn>(data) : nullptr),
+      errors(platform.messageBoxes)
 {}
 
 Shell::~Shell()

@@ -4,7 +4,9 @@
 
 #include <QObject>
 #include <QPointer>
+#include <memory>
 
+class CopyStandIn;
 class QWidget;
 class RoomAnnouncements;
 class RoomReporter;
@@ -32,6 +34,10 @@ public:
 
     Platform &platform;
     TDataModule1 &data;
+    // The local copy of a server's schedule, which the main window's and
+    // the run's loads read while the server cannot answer; none for a
+    // database file.
+    std::unique_ptr<CopyStandIn> standIn;
     ErrorHandler errors;
     // Tells the exam office what this room does; none without a server.
     RoomReporter *reporter = nullptr;

@@ -8,7 +8,6 @@
 #include <functional>
 #include <memory>
 
-class LocalCopy;
 class ServerLink;
 class Session;
 
@@ -18,10 +17,7 @@ class Session;
 //
 // The database is a file or a server (a libpq URI). A file is read on the
 // caller's thread; a server's statements run on its link's thread, and the
-// caller waits for them at most a deadline. A server's schedule is also kept
-// in a local copy beside the run log, which the main window's and the run's
-// loads read when the server cannot be reached, does not answer or takes no
-// more connections; everything else needs the server.
+// caller waits for them at most a deadline.
 class TDataModule1 final
 {
 public:
@@ -35,8 +31,8 @@ public:
         ReadOnly
     };
 
-    // dataFolder: where a server's local copy and the run log are kept
-    // (default ./data); a file's are beside it. link: the server's link when
+    // dataFolder: where this PC's files for a server (its local copy, the
+    // run log) are kept (default ./data); a file's are beside it. link: the server's link when
     // another part of the program shares it (the room's reporter); without
     // one the module makes its own.
     explicit TDataModule1(QString location = DefaultPath, Mode mode = Mode::ReadWrite,
@@ -91,37 +87,6 @@ public:
     void transaction(const QStringList &begin, const std::function<void()> &work);
     bool inTransaction() const { return m_inTransaction; }
 
-    // The main window's or a run's load, for as long as it lives: a server
-    // that could not be reached is tried again, and while the load lasts an
-    // unreachable server is replaced by the local copy.
-    class Load final
-    {
-    public:
-        explicit Load(TDataModule1 &module);
-        ~Load();
-        Q_DISABLE_COPY_MOVE(Load)
-        // The load read everything: the local copy is brought up to date.
-        void finished();
-        // The server failed the load's reading, made off the caller's
-        // thread: when the local copy may stand in (the server away, silent
-        // or full, and a copy there), the load's reads read it from now on.
-        // False when it may not: the failure stands.
-        bool standIn(DbError::Kind why);
-
-    private:
-        TDataModule1 &m_module;
-    };
-    // Once after the loads turned to the local copy: what the user is told.
-    QString takeNotice();
-    // The last load read the local copy.
-    bool readFromCopy() const { return m_onCopy; }
-    // Waits until the local copy being written, if any, is in place.
-    void waitForLocalCopy();
-    // Where the local copy of a server's schedule is kept; empty for a file.
-    QString localCopyPath() const;
-    // The local copy of a server's schedule; null for a file.
-    LocalCopy *localCopy() const { return m_copy.get(); }
-
     Query ADOQuery1{*this};
     Query ADOQuery2{*this};
     Query ADOQuery3{*this};
@@ -139,9 +104,7 @@ public:
 
 private:
     void onServer(Access access, const std::function<void(Session &)> &job);
-    // The file's connection, or the local copy's while the loads read it.
     Session &fileSession();
-    void turnToCopy(DbError::Kind why);
 
     QString m_path;
     Mode m_mode;
@@ -156,9 +119,4 @@ private:
     bool m_inTransaction = false;
     // Zero: the windows' deadlines, ReadDeadline and WriteDeadline.
     std::chrono::milliseconds m_deadline{0};
-    bool m_loading = false;
-    bool m_onCopy = false;
-    bool m_copyNoticeGiven = false;
-    QString m_notice;
-    std::unique_ptr<LocalCopy> m_copy;
 };

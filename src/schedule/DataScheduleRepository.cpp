@@ -6,6 +6,7 @@
 #include "data/Session.h"
 #include "data/SoundSchema.h"
 #include "data/TDataModule1.h"
+#include "schedule/CopyStandIn.h"
 #include "schedule/ScheduleSql.h"
 #include "schedule/ScheduleTables.h"
 
@@ -45,15 +46,16 @@ void readOverview(Session &session, ScheduleOverview &into)
 }
 
 // On the caller's thread: a database file, or the local copy standing in.
-template <typename Values> Values readHere(TDataModule1 &data, const Reader<Values> &read)
+template <typename Values>
+Values readHere(const std::function<void(const std::function<void(Session &)> &)> &on,
+                const Reader<Values> &read)
 {
     Values values;
     try {
-        data.use(TDataModule1::Access::Read, [&](Session &session) { read(session, values); });
+        on([&](Session &session) { read(session, values); });
     } catch (const DbError &) {
         values.failure = std::current_exception();
     }
-    values.fromCopy = data.readFromCopy();
     return values;
 }
 
@@ -68,55 +70,63 @@ DbError::Kind kindOf(const std::exception_ptr &failure)
     }
 }
 
-template <typename Values>
-void loadFromServer(TDataModule1 &data, QObject *receiver, Reader<Values> read, Done<Values> done,
-                    bool again)
+template <typename Values> struct Load
+{
+    TDataModule1 &data;
+    CopyStandIn *standIn;
+    QObject *receiver;
+    Reader<Values> read;
+    Done<Values> done;
+};
+
+template <typename Values> void loadFromServer(const Load<Values> &load, bool again)
 {
     // The job owns what it writes: past its deadline it may still be ending.
     auto into = std::make_shared<Values>();
-    data.link()->post(
-        [into, read](Session &session) {
+    load.data.link()->post(
+        [into, read = load.read](Session &session) {
             session.waitFor(TDataModule1::ReadWaitMs);
             read(session, *into);
         },
-        TDataModule1::ReadDeadline, receiver,
-        [&data, receiver, into, read, done, again](std::exception_ptr failure) {
-            TDataModule1::Load load(data);
+        TDataModule1::ReadDeadline, load.receiver,
+        [load, into, again](std::exception_ptr failure) {
             if (!failure) {
-                load.finished();
-                done(*into);
+                if (load.standIn)
+                    load.standIn->answered(*load.data.link());
+                load.done(*into);
                 return;
             }
             const DbError::Kind kind = kindOf(failure);
             // A server restarted since the last statement fails it on the
             // old connection only.
             if (kind == DbError::Kind::Unreachable && !again) {
-                loadFromServer(data, receiver, read, done, true);
+                loadFromServer(load, true);
                 return;
             }
-            if (load.standIn(kind)) {
-                done(readHere(data, read));
+            QString notice;
+            if (load.standIn && load.standIn->standsIn(kind, notice)) {
+                Values values = readHere<Values>(
+                    [&](const auto &work) { load.standIn->read(work); }, load.read);
+                values.fromCopy = true;
+                values.notice = notice;
+                load.done(values);
                 return;
             }
             // What the job read may be half written: none of it is shown.
             Values failed;
             failed.failure = failure;
-            done(failed);
+            load.done(failed);
         });
 }
 
-template <typename Values>
-void load(TDataModule1 &data, QObject *receiver, Reader<Values> read, Done<Values> done)
+template <typename Values> void start(const Load<Values> &load)
 {
-    if (data.link()) {
-        loadFromServer(data, receiver, std::move(read), std::move(done), false);
+    if (load.data.link()) {
+        loadFromServer(load, false);
         return;
     }
-    TDataModule1::Load load(data);
-    const Values values = readHere(data, read);
-    if (!values.failure)
-        load.finished();
-    done(values);
+    load.done(readHere<Values>(
+        [&](const auto &work) { load.data.use(TDataModule1::Access::Read, work); }, load.read));
 }
 
 } // namespace
@@ -124,7 +134,7 @@ void load(TDataModule1 &data, QObject *receiver, Reader<Values> read, Done<Value
 void DataScheduleRepository::loadOverview(QObject *receiver,
                                           std::function<void(const ScheduleOverview &)> done)
 {
-    load<ScheduleOverview>(m_data, receiver, readOverview, std::move(done));
+    start(Load<ScheduleOverview>{m_data, m_standIn, receiver, readOverview, std::move(done)});
 }
 
 void DataScheduleRepository::loadSubject(const QString &name, QObject *receiver,
@@ -133,17 +143,18 @@ void DataScheduleRepository::loadSubject(const QString &name, QObject *receiver,
     // A database file's PC plays from its sound folder whatever its tables
     // hold; a server's recordings, or its copy's, play from the cache.
     const bool server = ServerAddress::isServer(m_data.path());
-    load<SubjectLoad>(
-        m_data, receiver,
-        [name, server](Session &session, SubjectLoad &into) {
-            into.read.subject = ScheduleSql::subject(session, name);
-            if (server)
-                into.read.held = SoundStore::heldIfKept(session.db());
-        },
-        std::move(done));
+    start(Load<SubjectLoad>{m_data, m_standIn, receiver,
+                            [name, server](Session &session, SubjectLoad &into) {
+                                into.read.subject = ScheduleSql::subject(session, name);
+                                if (server)
+                                    into.read.held = SoundStore::heldIfKept(session.db());
+                            },
+                            std::move(done)});
 }
 
-DataScheduleRepository::DataScheduleRepository(TDataModule1 &data) : m_data(data) {}
+DataScheduleRepository::DataScheduleRepository(TDataModule1 &data, CopyStandIn *standIn)
+    : m_data(data), m_standIn(standIn)
+{}
 
 QString DataScheduleRepository::title()
 {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 
+class CopyStandIn;
 class QObject;
 class TDataModule1;
 
@@ -22,6 +23,8 @@ struct ScheduleOverview
     std::exception_ptr failure;
     // Read from the local copy standing in for the server.
     bool fromCopy = false;
+    // What the user is told of it, the first time only.
+    QString notice;
 };
 
 // What the run window plays: its subject and the recordings it finds.
@@ -32,6 +35,8 @@ struct SubjectLoad
     std::exception_ptr failure;
     // Read from the local copy standing in for the server.
     bool fromCopy = false;
+    // What the user is told of it, the first time only.
+    QString notice;
 };
 
 // The repository over the data module's connection: a database file, or a
@@ -42,15 +47,18 @@ struct SubjectLoad
 class DataScheduleRepository final : public ScheduleRepository
 {
 public:
-    explicit DataScheduleRepository(TDataModule1 &data);
+    // standIn: the local copy a server's loads may read instead; none for
+    // a database file, or where no copy is kept.
+    explicit DataScheduleRepository(TDataModule1 &data, CopyStandIn *standIn = nullptr);
 
     // The main window's load, which never has the caller wait for a server:
     // a server's title and subjects are read as a job on its link's thread,
     // and done runs on receiver's thread by a queued call, unless receiver
     // is gone by then. A server restarted since the last statement is tried
     // once more; one that is away, does not answer or is full is replaced by
-    // the local copy, whose notice the data module then gives once. A
-    // database file is read at once: done runs before this returns.
+    // the local copy, whose notice comes with the first values it gave. A
+    // server that answers brings the copy up to date. A database file is
+    // read at once: done runs before this returns.
     void loadOverview(QObject *receiver, std::function<void(const ScheduleOverview &)> done);
     // The run window's first reading of its subject, loaded the same way:
     // its times, instructions and, on a server, the recordings it holds.
@@ -85,4 +93,5 @@ public:
 
 private:
     TDataModule1 &m_data;
+    CopyStandIn *m_standIn;
 };

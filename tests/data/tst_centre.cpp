@@ -133,7 +133,7 @@ std::unique_ptr<ShellFixture> loadedRoom(const QString &uri)
 {
     auto loaded = room(uri);
     loaded->start();
-    loaded->data.waitForLocalCopy();
+    loaded->localCopy().wait();
     return loaded;
 }
 
@@ -438,10 +438,10 @@ private slots:
 
         killPrivate();
         auto room = ::room(QString(db.uri()).replace(from, to));
-        QVERIFY(QFile::copy(writer->data.localCopyPath(), room->data.localCopyPath()));
+        QVERIFY(QFile::copy(writer->localCopy().path(), room->localCopy().path()));
         // Copied, touched, restored from a backup: the file's own time says
         // nothing of when the schedule was read.
-        QFile copy(room->data.localCopyPath());
+        QFile copy(room->localCopy().path());
         QVERIFY(copy.open(QIODevice::ReadWrite));
         QVERIFY(copy.setFileTime(QDateTime(QDate(2001, 1, 1), QTime(8, 0)),
                                  QFileDevice::FileModificationTime));
@@ -466,7 +466,7 @@ private slots:
         ServerDatabase db(*m_shared);
         createSchedule(db);
         auto room = ::room(db.uri());
-        const QString copy = room->data.localCopyPath();
+        const QString copy = room->localCopy().path();
         QVERIFY(QDir().mkpath(QFileInfo(copy).path()));
         for (const QString &left :
              {copy + QStringLiteral(".Ab12Cd"), copy + QStringLiteral(".Ab12Cd-journal")}) {
@@ -478,7 +478,7 @@ private slots:
                                      QFileDevice::FileModificationTime));
         }
         room->start();
-        room->data.waitForLocalCopy();
+        room->localCopy().wait();
         QCOMPARE(QDir(QFileInfo(copy).path())
                      .entryList({QFileInfo(copy).fileName() + QStringLiteral("*")}, QDir::Files),
                  QStringList{QFileInfo(copy).fileName()});
@@ -529,7 +529,7 @@ private slots:
 
         auto room = ::room(QString(db.uri()).replace(QStringLiteral("user=postgres"),
                                                      QStringLiteral("user=") + role));
-        QVERIFY(QFile::copy(writer->data.localCopyPath(), room->data.localCopyPath()));
+        QVERIFY(QFile::copy(writer->localCopy().path(), room->localCopy().path()));
         QCOMPARE(room->start()->ComboBox1->count(), 1);
         const QStringList notices = copyNotices(*room);
         QCOMPARE(notices.size(), 1);

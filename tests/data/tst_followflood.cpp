@@ -1,8 +1,8 @@
 #include "data/NoticeGate.h"
-#include "schedule/ScheduleNotice.h"
-#include "schedule/ScheduleWatch.h"
 #include "data/ServerLink.h"
 #include "data/Session.h"
+#include "schedule/ScheduleNotice.h"
+#include "schedule/ScheduleWatch.h"
 #include "schedule/SubjectReread.h"
 #include "support/ServerDatabase.h"
 #include "support/ShellFixture.h"
@@ -264,8 +264,8 @@ private slots:
         createExam(db, QDateTime::currentDateTime());
         ShellFixture room(nullptr, db.uri());
         TFrm_main *main = room.start();
-        room.data.waitForLocalCopy();
-        const QDateTime taken = room.data.localCopy()->taken();
+        room.localCopy().wait();
+        const QDateTime taken = room.localCopy().taken();
         QVERIFY(taken.isValid());
         const auto sessions = [&] {
             // The server's statistics take up to a second to show them.
@@ -281,17 +281,17 @@ private slots:
         for (int i = 0; i < 5; ++i) {
             main->refill();
             ShellFixture::waitForLoad(main);
-            room.data.waitForLocalCopy();
+            room.localCopy().wait();
         }
         // The only session since is the count's own.
         QCOMPARE(sessions() - before, 1);
-        QCOMPARE(room.data.localCopy()->taken(), taken);
+        QCOMPARE(room.localCopy().taken(), taken);
 
         db.exec(QStringLiteral("INSERT INTO test (subjectname) VALUES ('数学')"));
         main->refill();
         ShellFixture::waitForLoad(main);
-        room.data.waitForLocalCopy();
-        QVERIFY(room.data.localCopy()->taken() > taken);
+        room.localCopy().wait();
+        QVERIFY(room.localCopy().taken() > taken);
         QCOMPARE(main->ComboBox1->count(), 2);
     }
 };

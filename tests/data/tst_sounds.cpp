@@ -512,7 +512,7 @@ private slots:
         QCOMPARE(centre.upload().code, 0);
         Room room(centre.db.uri());
         QTRY_COMPARE_WITH_TIMEOUT(room.said(), QStringLiteral("声音文件已全部接收 2/2"), ArrivalMs);
-        room.fixture.data.waitForLocalCopy();
+        room.fixture.localCopy().wait();
         server->kill();
         delete room.fixture.shell.Frm_main.data();
         QVERIFY(room.startRun());

@@ -11,10 +11,11 @@
 #include "TestDatabase.h"
 
 #include "app/Shell.h"
-#include "schedule/ScheduleWatch.h"
 #include "data/TDataModule1.h"
 #include "platform/Platform.h"
 #include "platform/RegionalFormats.h"
+#include "schedule/CopyStandIn.h"
+#include "schedule/ScheduleWatch.h"
 
 #include <QList>
 #include <QTemporaryDir>
@@ -47,6 +48,8 @@ struct ShellFixture
     void listen();
     // Runs the deferred destructions of released windows.
     static void settle();
+    // The room's local copy of its server's schedule.
+    LocalCopy &localCopy() { return shell.standIn->copy(); }
 
     TestDatabase db;
     FakeClock clock;

@@ -8,8 +8,8 @@
 #include "platform/Platform.h"
 #include "platform/RegionalFormats.h"
 #include "platform/Timer.h"
+#include "schedule/CopyStandIn.h"
 #include "schedule/DataScheduleRepository.h"
-#include "schedule/LocalCopy.h"
 #include "schedule/SoundFetcher.h"
 #include "ui/admin/TFrm_validate.h"
 #include "ui/common/ClockFields.h"
@@ -83,8 +83,8 @@ TFrm_main::TFrm_main(Shell &shell)
     if (SoundFetcher *sounds = shell.sounds) {
         // The fetcher's look at the schedule costs a connection: only a
         // schedule read anew that differs from the last calls for it.
-        if (LocalCopy *copy = shell.data.localCopy())
-            connect(copy, &LocalCopy::changed, sounds, [sounds] { sounds->fetch(); });
+        if (CopyStandIn *standIn = shell.standIn.get())
+            connect(&standIn->copy(), &LocalCopy::changed, sounds, [sounds] { sounds->fetch(); });
         connect(sounds, &SoundFetcher::progress, this, &TFrm_main::showSoundFiles);
         connect(sounds, &SoundFetcher::failed, Lbl_sounds, [this](const QString &reason) {
             m_soundFailure = reason;
@@ -141,7 +141,7 @@ void TFrm_main::load(LoadWay way)
         return;
     }
     m_loading = true;
-    DataScheduleRepository(m_shell.data)
+    DataScheduleRepository(m_shell.data, m_shell.standIn.get())
         .loadOverview(this,
                       [this, way](const ScheduleOverview &overview) { loaded(overview, way); });
 }
@@ -168,8 +168,8 @@ void TFrm_main::loaded(const ScheduleOverview &overview, LoadWay way)
         m_fromCopy = overview.fromCopy;
         // A box that waits for nobody: the window comes up, and refills
         // later by itself, without anyone at the PC.
-        if (const QString notice = m_shell.data.takeNotice(); !notice.isEmpty())
-            m_shell.platform.messageBoxes.notice(this, notice);
+        if (!overview.notice.isEmpty())
+            m_shell.platform.messageBoxes.notice(this, overview.notice);
     }
     if (const std::optional<LoadWay> next = std::exchange(m_nextLoad, std::nullopt))
         load(*next);

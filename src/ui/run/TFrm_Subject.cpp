@@ -172,7 +172,7 @@ void TFrm_Subject::FormCreate()
     // at once, within the creation, whose failure keeps the run from
     // opening.
     const QScopedValueRollback creating(m_creating, true);
-    DataScheduleRepository(m_shell.data)
+    DataScheduleRepository(m_shell.data, m_shell.standIn.get())
         .loadSubject(m_subject, this, [this](const SubjectLoad &load) { loaded(load); });
 }
 
@@ -214,8 +214,8 @@ void TFrm_Subject::play(const SubjectLoad &load)
         m_shell.sounds->fetch(filesInPlayOrder(subject.instructions));
     // The run plays from the instructions it holds now, whatever becomes of
     // the server: only a reading off this thread may bring it others.
-    if (const QString notice = m_shell.data.takeNotice(); !notice.isEmpty())
-        platform.messageBoxes.notice(this, notice);
+    if (!load.notice.isEmpty())
+        platform.messageBoxes.notice(this, load.notice);
     // Only a run that could read its queue holds the PC awake and raises
     // this thread, which plays each instruction on its second.
     sleepHold = platform.sleepInhibitor.keepAwake(QStringLiteral("考试正在进行：") + m_subject);
